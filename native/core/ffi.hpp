@@ -1,0 +1,131 @@
+// The PDFium function table. The host has loaded and initialised PDFium
+// already; we open the same shared library a second time by path (so both
+// share one instance) and resolve the functions we call. This is the only file
+// that knows PDFium's declarations; nothing here calls PDFium.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "result.hpp"
+
+namespace textloom {
+
+// Opaque PDFium handles.
+struct FpdfDocument;
+struct FpdfPage;
+struct FpdfTextPage;
+struct FpdfPageObject;
+struct FpdfFont;
+struct FpdfBitmap;
+using FPDF_DOCUMENT = FpdfDocument*;
+using FPDF_PAGE = FpdfPage*;
+using FPDF_TEXTPAGE = FpdfTextPage*;
+using FPDF_PAGEOBJECT = FpdfPageObject*;
+using FPDF_FONT = FpdfFont*;
+using FPDF_BITMAP = FpdfBitmap*;
+using FPDF_BOOL = int;  // non-zero for success
+
+struct FS_RECTF {
+  float left;
+  float top;
+  float right;
+  float bottom;
+};
+
+struct FS_MATRIX {
+  float a, b, c, d, e, f;
+};
+
+// PDFium calls `NeedToPauseNow` during progressive rendering; `user` is ours.
+struct IFSDK_PAUSE {
+  int version;
+  FPDF_BOOL (*NeedToPauseNow)(IFSDK_PAUSE* pause);
+  void* user;
+};
+
+// Every function we resolve, in resolution order: X(name, return type, parameters).
+// The first four are required of the library but never called by the module.
+#define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
+  X(FPDF_InitLibrary, void, ())                                                        \
+  X(FPDF_LoadDocument, FPDF_DOCUMENT, (const char* path, const char* password))        \
+  X(FPDF_CloseDocument, void, (FPDF_DOCUMENT doc))                                     \
+  X(FPDF_GetPageCount, int, (FPDF_DOCUMENT doc))                                       \
+  X(FPDF_LoadPage, FPDF_PAGE, (FPDF_DOCUMENT doc, int index))                          \
+  X(FPDF_ClosePage, void, (FPDF_PAGE page))                                            \
+  X(FPDFPage_GetRotation, int, (FPDF_PAGE page))                                       \
+  X(FPDFPage_GetCropBox, FPDF_BOOL,                                                    \
+    (FPDF_PAGE page, float* left, float* bottom, float* right, float* top))            \
+  X(FPDFPage_GetMediaBox, FPDF_BOOL,                                                   \
+    (FPDF_PAGE page, float* left, float* bottom, float* right, float* top))            \
+  X(FPDF_GetPageBoundingBox, FPDF_BOOL, (FPDF_PAGE page, FS_RECTF * rect))             \
+  X(FPDFText_LoadPage, FPDF_TEXTPAGE, (FPDF_PAGE page))                                \
+  X(FPDFText_ClosePage, void, (FPDF_TEXTPAGE text_page))                               \
+  X(FPDFText_CountChars, int, (FPDF_TEXTPAGE text_page))                               \
+  X(FPDFText_GetUnicode, unsigned int, (FPDF_TEXTPAGE text_page, int index))           \
+  X(FPDFText_IsGenerated, int, (FPDF_TEXTPAGE text_page, int index))                   \
+  X(FPDFText_GetCharOrigin, FPDF_BOOL,                                                 \
+    (FPDF_TEXTPAGE text_page, int index, double* x, double* y))                        \
+  X(FPDFText_GetLooseCharBox, FPDF_BOOL,                                               \
+    (FPDF_TEXTPAGE text_page, int index, FS_RECTF * rect))                             \
+  X(FPDFText_GetTextObject, FPDF_PAGEOBJECT, (FPDF_TEXTPAGE text_page, int index))     \
+  X(FPDFText_GetMatrix, FPDF_BOOL,                                                     \
+    (FPDF_TEXTPAGE text_page, int index, FS_MATRIX * matrix))                          \
+  X(FPDFText_GetFontSize, double, (FPDF_TEXTPAGE text_page, int index))                \
+  X(FPDFText_GetFontInfo, unsigned long,                                               \
+    (FPDF_TEXTPAGE text_page, int index, void* buffer, unsigned long length,           \
+     int* flags))                                                                      \
+  X(FPDFText_GetFillColor, FPDF_BOOL,                                                  \
+    (FPDF_TEXTPAGE text_page, int index, unsigned int* r, unsigned int* g,             \
+     unsigned int* b, unsigned int* a))                                                \
+  X(FPDFTextObj_GetFontSize, FPDF_BOOL, (FPDF_PAGEOBJECT text_object, float* size))    \
+  X(FPDFTextObj_GetFont, FPDF_FONT, (FPDF_PAGEOBJECT text_object))                     \
+  X(FPDFFont_GetBaseFontName, std::size_t,                                             \
+    (FPDF_FONT font, char* buffer, std::size_t length))                                \
+  X(FPDFFont_GetFlags, int, (FPDF_FONT font))                                          \
+  X(FPDFFont_GetWeight, int, (FPDF_FONT font))                                         \
+  X(FPDFFont_GetAscent, FPDF_BOOL, (FPDF_FONT font, float font_size, float* ascent))   \
+  X(FPDFFont_GetDescent, FPDF_BOOL, (FPDF_FONT font, float font_size, float* descent)) \
+  X(FPDFFont_GetItalicAngle, FPDF_BOOL, (FPDF_FONT font, int* angle))                  \
+  X(FPDFFont_GetIsEmbedded, int, (FPDF_FONT font))                                     \
+  X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
+    (int width, int height, int format, void* first_scan, int stride))                 \
+  X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \
+  X(FPDFBitmap_FillRect, FPDF_BOOL,                                                    \
+    (FPDF_BITMAP bitmap, int left, int top, int width, int height,                     \
+     unsigned long color))                                                             \
+  X(FPDF_RenderPageBitmap, void,                                                       \
+    (FPDF_BITMAP bitmap, FPDF_PAGE page, int start_x, int start_y, int size_x,         \
+     int size_y, int rotate, int flags))                                               \
+  X(FPDF_RenderPageBitmap_Start, int,                                                  \
+    (FPDF_BITMAP bitmap, FPDF_PAGE page, int start_x, int start_y, int size_x,         \
+     int size_y, int rotate, int flags, IFSDK_PAUSE* pause))                           \
+  X(FPDF_RenderPage_Continue, int, (FPDF_PAGE page, IFSDK_PAUSE * pause))              \
+  X(FPDF_RenderPage_Close, void, (FPDF_PAGE page))
+
+// The table: one function pointer per name above, plus the library handle
+// (null in tables that tests fill with stand-in functions).
+struct Pdfium {
+#define TEXTLOOM_PDFIUM_FIELD(name, ret, params) ret(*name) params = nullptr;
+  TEXTLOOM_PDFIUM_FUNCTIONS(TEXTLOOM_PDFIUM_FIELD)
+#undef TEXTLOOM_PDFIUM_FIELD
+  void* library = nullptr;  // dlopen handle
+};
+
+// Opens the library at `path` and resolves every function, in order.
+// Errors: "cannot load <path>: <reason>", "missing symbol <name>: <reason>";
+// on failure nothing stays open. The caller owns the returned handle.
+Result<Pdfium> open_pdfium(std::string_view path);
+
+// Closes the library handle of a table from open_pdfium.
+void close_pdfium(Pdfium& table);
+
+// Fills the process-wide table on the first success; later calls succeed at
+// once and ignore `path`. Concurrent first callers wait for each other. The
+// stored table is never released.
+Result<const Pdfium*> load_pdfium(std::string_view path);
+
+// The process-wide table, or null before the first successful load_pdfium.
+const Pdfium* loaded_pdfium();
+
+}  // namespace textloom

@@ -1,0 +1,86 @@
+// The binding's one argument parser. Each function declares its parameters
+// once, as a table of (name, field of an arguments struct); the field's type
+// picks the converter and the struct's member initialisers are the defaults.
+// parse_args binds positional and keyword arguments with CPython's wording of
+// the errors, then converts in table order; a conversion error names the
+// argument: "argument 'NAME': ...".
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "num.hpp"
+#include "py.hpp"
+
+namespace textloom::py {
+
+// Converters, one per field type. Each leaves `out` untouched and returns
+// false with an exception set (without the argument prefix) on failure.
+bool convert(PyObject* value, bool& out);                        // bool or NumPy bool
+bool convert(PyObject* value, std::int32_t& out);
+bool convert(PyObject* value, std::uint64_t& out);
+bool convert(PyObject* value, double& out);
+bool convert(PyObject* value, std::string& out);                 // str, as UTF-8
+bool convert(PyObject* value, std::optional<std::string>& out);  // None or str
+bool convert(PyObject* value, std::optional<Rect>& out);         // None or 4-tuple
+bool convert(PyObject* value, PyObject*& out);                   // any object, borrowed
+
+template <class Args>
+using Field = std::variant<bool Args::*, std::int32_t Args::*, std::uint64_t Args::*,
+                           double Args::*, std::string Args::*,
+                           std::optional<std::string> Args::*, std::optional<Rect> Args::*,
+                           PyObject* Args::*>;
+
+template <class Args>
+struct Param {
+  const char* name;
+  Field<Args> field;
+};
+
+// `function` is the name errors start with, such as "load_page" or
+// "RsPage.get_text"; the first `n_required` parameters are required.
+template <class Args, std::size_t N>
+struct Signature {
+  const char* function;
+  std::size_t n_required;
+  std::array<Param<Args>, N> params;
+};
+
+// Matches `args` and `kwargs` to `names`, filling `slots` with borrowed values
+// (null where omitted). Raises TypeError for too many positional arguments,
+// an unexpected keyword, a value given twice, or a missing required argument.
+bool bind_arguments(const char* function, const char* const* names, std::size_t n,
+                    std::size_t n_required, PyObject* args, PyObject* kwargs,
+                    PyObject** slots);
+
+// After a failed conversion of argument `name`: puts "argument 'NAME': " in
+// front of a TypeError's or OverflowError's message.
+void prefix_argument_error(const char* name);
+
+template <class Args, std::size_t N>
+bool parse_args(const Signature<Args, N>& signature, PyObject* args, PyObject* kwargs,
+                Args& out) {
+  std::array<const char*, N> names{};
+  for (std::size_t i = 0; i < N; ++i) names[i] = signature.params[i].name;
+  std::array<PyObject*, N> slots{};
+  if (!bind_arguments(signature.function, names.data(), N, signature.n_required, args, kwargs,
+                      slots.data())) {
+    return false;
+  }
+  for (std::size_t i = 0; i < N; ++i) {
+    if (slots[i] == nullptr) continue;  // omitted: keep the default
+    const bool ok = std::visit([&](auto field) { return convert(slots[i], out.*field); },
+                               signature.params[i].field);
+    if (!ok) {
+      prefix_argument_error(names[i]);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace textloom::py

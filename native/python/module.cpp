@@ -1,0 +1,102 @@
+// The module textloom._native: init, load_page, the RsPage type and
+// __version__. Every call holds the interpreter lock from start to end, which
+// is what serialises PDFium.
+
+#include "args.hpp"
+#include "extract.hpp"
+#include "ffi.hpp"
+#include "module_state.hpp"
+#include "page.hpp"
+#include "py.hpp"
+
+namespace textloom::py {
+
+namespace {
+
+ModuleState state;
+
+constexpr const char* kNotInitialised = "textloom._native.init(libpdfium_path) not called";
+
+PyObject* raise_runtime(const std::string& message) {
+  PyErr_SetString(PyExc_RuntimeError, message.c_str());
+  return nullptr;
+}
+
+struct InitArgs {
+  std::string lib_path;
+};
+const Signature<InitArgs, 1> kInitSignature{"init", 1, {{{"lib_path", &InitArgs::lib_path}}}};
+
+PyObject* init(PyObject*, PyObject* args, PyObject* kwargs) {
+  InitArgs a;
+  if (!parse_args(kInitSignature, args, kwargs, a)) return nullptr;
+  Result<const Pdfium*> loaded = load_pdfium(a.lib_path);
+  if (!loaded) return raise_runtime(loaded.error());
+  Py_RETURN_NONE;
+}
+
+struct LoadPageArgs {
+  std::uint64_t doc_addr = 0;
+  std::int32_t index = 0;
+  bool ligatures = false;
+};
+const Signature<LoadPageArgs, 3> kLoadPageSignature{
+    "load_page",
+    2,
+    {{{"doc_addr", &LoadPageArgs::doc_addr},
+      {"index", &LoadPageArgs::index},
+      {"ligatures", &LoadPageArgs::ligatures}}}};
+
+PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
+  LoadPageArgs a;
+  if (!parse_args(kLoadPageSignature, args, kwargs, a)) return nullptr;
+  const Pdfium* pdf = loaded_pdfium();
+  if (pdf == nullptr) return raise_runtime(kNotInitialised);
+  // The address is the host's FPDF_DOCUMENT; PDFium itself rejects a null one.
+  auto doc = reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(a.doc_addr));
+  Result<PageGlyphs> page = extract_page(*pdf, doc, a.index, a.ligatures);
+  if (!page) return raise_runtime(page.error());
+  return new_page(std::move(page).value());
+}
+
+PyMethodDef module_functions[] = {
+    {"init", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(init)),
+     METH_VARARGS | METH_KEYWORDS,
+     "init(lib_path)\n--\n\nLoad the PDFium shared library. Pass the path of the libpdfium "
+     "that pypdfium2 already\nloaded, so both share one PDFium instance (same dlopen handle)."},
+    {"load_page", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(load_page)),
+     METH_VARARGS | METH_KEYWORDS,
+     "load_page(doc_addr, index, ligatures=False)\n--\n\nExtract the glyphs of page `index` "
+     "from a PDFium FPDF_DOCUMENT handle (address).\nThe GIL is held for the whole call: "
+     "PDFium is not thread-safe."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT, "textloom._native", nullptr, -1, module_functions,
+    nullptr, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+
+ModuleState& module_state() { return state; }
+
+}  // namespace textloom::py
+
+PyMODINIT_FUNC PyInit__native() {
+  using namespace textloom::py;
+  Ref module = Ref::steal(PyModule_Create(&module_def));
+  if (!module) return nullptr;
+  if (state.page_type == nullptr) {
+    state.page_type = make_page_type();
+    if (state.page_type == nullptr) return nullptr;
+  }
+  Py_INCREF(state.page_type);
+  if (PyModule_AddObject(module.get(), "RsPage", reinterpret_cast<PyObject*>(state.page_type)) <
+      0) {
+    Py_DECREF(state.page_type);
+    return nullptr;
+  }
+  if (PyModule_AddStringConstant(module.get(), "__version__", "0.5.0") < 0) return nullptr;
+  return module.release();
+}

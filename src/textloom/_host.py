@@ -1,0 +1,42 @@
+"""Where the native module meets pypdfium2: the library path and document handles.
+
+The native module never opens files and never initialises PDFium. It loads the
+libpdfium that pypdfium2 already loaded (the same dlopen handle, so one PDFium
+instance) and reads documents through their raw ``FPDF_DOCUMENT`` address.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import os
+import sys
+
+from textloom import _native
+
+_LIBRARY_NAMES = {"darwin": "libpdfium.dylib", "win32": "pdfium.dll"}
+
+
+def pdfium_library_path() -> str:
+    """Path of the libpdfium shared library that pypdfium2 has loaded."""
+    import pypdfium2_raw
+    import pypdfium2_raw.bindings as bindings
+
+    library = getattr(bindings, "_libs", {}).get("pdfium")
+    path = getattr(library, "_name", None)
+    if path and os.path.isabs(path) and os.path.exists(path):
+        return path
+    name = _LIBRARY_NAMES.get(sys.platform, "libpdfium.so")
+    return os.path.join(os.path.dirname(pypdfium2_raw.__file__), name)
+
+
+def document_address(pdf) -> int:
+    """The raw FPDF_DOCUMENT address of a pypdfium2 ``PdfDocument``.
+
+    Valid only while ``pdf`` is alive and open.
+    """
+    return ctypes.cast(pdf.raw, ctypes.c_void_p).value or 0
+
+
+def use_pdfium() -> None:
+    """Point the native module at pypdfium2's PDFium (idempotent)."""
+    _native.init(pdfium_library_path())
