@@ -1,0 +1,390 @@
+// Page extraction on a scripted stand-in PDFium: failures and fallbacks, the
+// character classification, caches, geometry, and the two post-passes.
+
+#include "extract.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fake_pdfium.hpp"
+
+namespace textloom {
+namespace {
+
+using fake::Char;
+using fake::Page;
+
+Char at(unsigned unicode, double x, double y = 700, float width = 5) {
+  Char c;
+  c.unicode = unicode;
+  c.x = x;
+  c.y = y;
+  c.box = FS_RECTF{static_cast<float>(x), static_cast<float>(y + 8),
+                   static_cast<float>(x) + width, static_cast<float>(y - 2)};
+  return c;
+}
+
+PageGlyphs extract(Page& page, bool ligatures = false) {
+  const Pdfium pdf = fake::table(page);
+  Result<PageGlyphs> result = extract_page(pdf, nullptr, 0, ligatures);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error());
+  EXPECT_EQ(page.pages_open, 0);
+  EXPECT_EQ(page.text_pages_open, 0);
+  return result.ok() ? std::move(result).value() : PageGlyphs{};
+}
+
+std::u32string text_of(const PageGlyphs& page) {
+  std::u32string out;
+  for (const Glyph& g : page.glyphs) out.push_back(static_cast<char32_t>(g.ch));
+  return out;
+}
+
+TEST(ExtractFailures, PageThatCannotLoad) {
+  Page page;
+  page.load_fails = true;
+  const Pdfium pdf = fake::table(page);
+  Result<PageGlyphs> result = extract_page(pdf, nullptr, 7, false);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error(), "cannot load page 7");
+}
+
+TEST(ExtractFailures, TextThatCannotLoadClosesThePage) {
+  Page page;
+  page.text_fails = true;
+  const Pdfium pdf = fake::table(page);
+  Result<PageGlyphs> result = extract_page(pdf, nullptr, -3, false);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error(), "cannot load text of page -3");
+  EXPECT_EQ(page.pages_open, 0);
+}
+
+TEST(ExtractFailures, NegativeCharCountIsAnEmptyPage) {
+  Page page;
+  page.chars = {at('a', 10)};
+  page.count_override = -1;
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(g.n_chars, 0);
+  EXPECT_TRUE(g.glyphs.empty());
+  EXPECT_TRUE(g.fonts.empty());
+  EXPECT_EQ(g.width, 600);
+}
+
+TEST(ExtractGeometry, EmptyPageStillHasGeometry) {
+  Page page;
+  page.rotation = 1;
+  const PageGlyphs g = extract(page);
+  EXPECT_TRUE(g.glyphs.empty());
+  EXPECT_TRUE(g.fonts.empty());
+  EXPECT_EQ(g.n_chars, 0);
+  EXPECT_EQ(g.width, 600);
+  EXPECT_EQ(g.height, 800);
+  EXPECT_EQ(g.rotation, 90u);
+}
+
+TEST(ExtractGeometry, RotationUsesTheLowTwoBits) {
+  for (const auto& [raw, degrees] : {std::pair{0, 0u}, {2, 180u}, {3, 270u}, {5, 90u}, {-1, 270u}}) {
+    Page page;
+    page.rotation = raw;
+    EXPECT_EQ(extract(page).rotation, degrees) << raw;
+  }
+}
+
+TEST(ExtractGeometry, CropBoxFallbacks) {
+  Page page;
+  page.crop_ok = false;
+  PageGlyphs g = extract(page);
+  EXPECT_EQ(g.crop, (std::array<double, 4>{0, 0, 500, 700}));
+  page.media_ok = false;
+  g = extract(page);
+  EXPECT_EQ(g.crop, (std::array<double, 4>{1, 2, 401, 700}));  // FS_RECTF read as l, b, r, t
+  EXPECT_EQ(g.width, 400);
+  EXPECT_EQ(g.height, 698);
+  page.bounds_ok = false;
+  g = extract(page);
+  EXPECT_EQ(g.crop, (std::array<double, 4>{0, 0, 612, 792}));
+}
+
+TEST(ExtractGeometry, SizeIsAbsoluteForInvertedBoxes) {
+  Page page;
+  page.crop[0] = 600, page.crop[2] = 0, page.crop[1] = 800, page.crop[3] = 0;
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(g.width, 600);
+  EXPECT_EQ(g.height, 800);
+}
+
+TEST(ExtractGeometry, OriginsAreInPageSpace) {
+  Page page;
+  page.crop[0] = 10, page.crop[3] = 800;
+  page.chars = {at('a', 10, 800), at('b', 110, 700)};
+  const PageGlyphs g = extract(page);
+  ASSERT_EQ(g.glyphs.size(), 2u);
+  EXPECT_EQ(g.glyphs[0].origin_x, 0);
+  EXPECT_EQ(g.glyphs[0].origin_y, 0);
+  EXPECT_EQ(g.glyphs[1].origin_x, 100);
+  EXPECT_EQ(g.glyphs[1].origin_y, 100);
+  EXPECT_EQ(g.glyphs[1].end_x, 105);  // advance from the loose box
+  EXPECT_EQ(g.glyphs[1].end_y, 100);
+}
+
+TEST(ExtractChars, ClassificationOfCodes) {
+  Page page;
+  Char generated_space = at(' ', 30);
+  generated_space.generated = 1;
+  page.chars = {at('a', 0),      at(2, 10),        at('\r', 20),   at('\n', 20), generated_space,
+                at('b', 40),     at(' ', 50),      at(0, 60),      at(0xD800, 70),
+                at(0x1F600, 80), at(0xFFFE, 90),   at(0xFFFD, 100)};
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(text_of(g), U"a-b \uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(g.n_chars, 12);
+  ASSERT_EQ(g.glyphs.size(), 9u);
+  EXPECT_TRUE(g.glyphs[1].hyphen);
+  EXPECT_FALSE(g.glyphs[0].hyphen);
+  EXPECT_TRUE(g.glyphs[2].space_before);  // 'b' after the generated space
+  EXPECT_FALSE(g.glyphs[3].space_before);  // a real space stays a glyph
+  EXPECT_EQ(g.glyphs[2].index, 5u);
+  // The hyphen marker is not asked about; CR, LF and both spaces are.
+  EXPECT_EQ(page.calls["IsGenerated"], 4);
+}
+
+TEST(ExtractChars, GeneratedSpaceFlagIsConsumedOnce) {
+  Page page;
+  Char space = at(' ', 10);
+  space.generated = 1;
+  page.chars = {at('a', 0), space, space, at('b', 20), at('c', 30)};
+  const PageGlyphs g = extract(page);
+  ASSERT_EQ(g.glyphs.size(), 3u);
+  EXPECT_TRUE(g.glyphs[1].space_before);
+  EXPECT_FALSE(g.glyphs[2].space_before);
+}
+
+TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
+  Page page;
+  Char lost = at('b', 50);
+  lost.origin_ok = false;
+  lost.box_ok = false;
+  page.chars = {lost, at('a', 20), lost};
+  const PageGlyphs g = extract(page);
+  ASSERT_EQ(g.glyphs.size(), 3u);
+  EXPECT_EQ(g.glyphs[0].origin_x, 0);  // zeros before the first success
+  EXPECT_EQ(g.glyphs[0].end_x, 0);
+  EXPECT_EQ(g.glyphs[2].origin_x, 20);
+  EXPECT_EQ(g.glyphs[2].end_x, 25);
+  EXPECT_TRUE(g.glyphs[2].repeat);  // same place and font as 'a'
+}
+
+TEST(ExtractObjects, StateIsComputedOncePerObject) {
+  Page page;
+  page.objects[2] = fake::Object{20, true, 1};
+  Char c2 = at('c', 30);
+  c2.object = 2;
+  c2.r = 0x12, c2.g = 0x34, c2.b = 0x56;
+  page.chars = {at('a', 0), at('b', 10), c2, at('d', 40)};
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(page.calls["GetMatrix"], 2);
+  EXPECT_EQ(page.calls["GetBaseFontName"], 1);  // both objects share font 1
+  ASSERT_EQ(g.fonts.size(), 1u);
+  EXPECT_EQ(g.glyphs[2].size, 20);
+  EXPECT_EQ(g.glyphs[2].color, 0x123456u);
+  EXPECT_EQ(g.glyphs[3].size, 10);
+}
+
+TEST(ExtractObjects, NullObjectUsesTextPageSizeAndItsOwnFont) {
+  Page page;
+  Char a = at('a', 0);
+  a.object = 0;
+  a.text_font_size = 9;
+  Char b = at('b', 10);
+  b.object = 0;
+  page.chars = {a, b, at('c', 20)};
+  const PageGlyphs g = extract(page);
+  ASSERT_EQ(g.fonts.size(), 2u);
+  EXPECT_EQ(g.fonts[0].name, "");
+  EXPECT_EQ(g.fonts[0].weight, 400);
+  EXPECT_TRUE(g.fonts[0].embedded);
+  EXPECT_EQ(g.fonts[0].style, kStyleSerif);
+  EXPECT_EQ(g.glyphs[0].size, 9);
+  EXPECT_EQ(g.glyphs[1].font, 0u);
+  EXPECT_EQ(g.glyphs[2].font, 1u);
+}
+
+TEST(ExtractObjects, NullFontHandle) {
+  Page page;
+  page.objects[1].font = 0;
+  page.chars = {at('a', 0)};
+  const PageGlyphs g = extract(page);
+  ASSERT_EQ(g.fonts.size(), 1u);
+  EXPECT_EQ(g.fonts[0].name, "");
+  EXPECT_EQ(g.fonts[0].weight, 0);
+  EXPECT_EQ(g.fonts[0].ascender, 0.8);
+  EXPECT_EQ(g.fonts[0].descender, -0.2);
+}
+
+TEST(ExtractObjects, FailingObjectSizeIsZeroAndFailingMatrixIsIdentity) {
+  Page page;
+  page.objects[1].size_ok = false;
+  Char a = at('a', 0);
+  a.matrix_ok = false;
+  page.chars = {a};
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(g.glyphs[0].size, 0);
+  EXPECT_EQ(g.glyphs[0].dir_x, 1);
+  EXPECT_EQ(g.glyphs[0].dir_y, 0);
+}
+
+TEST(ExtractObjects, EffectiveSizeAndDirectionFromTheMatrix) {
+  struct Case {
+    FS_MATRIX m;
+    double size, dir_x, dir_y;
+  };
+  const Case cases[] = {
+      {{2, 0, 0, 2, 0, 0}, 20, 1, 0},
+      {{0, 0, 0, 0, 0, 0}, 10, 0, 0},    // det 0: nominal size; hypot 0 counts as 1
+      {{0, 1, -1, 0, 0, 0}, 10, 0, -1},  // turned 90 degrees: the baseline runs up the page
+      {{-1, 0, 0, 1, 0, 0}, 10, -1, 0},  // mirrored
+      {{3, 4, 0, 1, 0, 0}, 10 * std::sqrt(3.0), 0.6, -0.8},
+  };
+  for (const Case& c : cases) {
+    Page page;
+    Char ch = at('a', 0);
+    ch.matrix = c.m;
+    page.chars = {ch};
+    const Glyph g = extract(page).glyphs.at(0);
+    EXPECT_NEAR(g.size, c.size, 1e-12);
+    EXPECT_NEAR(g.dir_x, c.dir_x, 1e-12);
+    EXPECT_NEAR(g.dir_y, c.dir_y, 1e-12);
+  }
+}
+
+TEST(ExtractObjects, AdvanceAlongVerticalAndSlantedBaselines) {
+  Page page;
+  Char up = at('a', 0);
+  up.matrix = FS_MATRIX{0, 1, -1, 0, 0, 0};
+  up.box = FS_RECTF{0, 30, 10, 18};  // 12 tall
+  page.chars = {up};
+  Glyph g = extract(page).glyphs.at(0);
+  EXPECT_NEAR(g.end_y - g.origin_y, -12, 1e-12);
+  EXPECT_NEAR(g.end_x - g.origin_x, 0, 1e-12);
+
+  // 45 degrees, size 10 * sqrt(1) and em 1: the box width minus the slant part.
+  const double h = std::sqrt(0.5);
+  Char slant = at('a', 0);
+  slant.matrix = FS_MATRIX{static_cast<float>(h), static_cast<float>(h),
+                           static_cast<float>(-h), static_cast<float>(h), 0, 0};
+  slant.box = FS_RECTF{0, 20, 20, 0};
+  page.chars = {slant};
+  g = extract(page).glyphs.at(0);
+  const double hf = static_cast<float>(h);
+  const double size = 10 * std::sqrt(hf * hf + hf * hf);
+  const double dir = hf / std::hypot(hf, hf);
+  const double w = (20 - dir * size * 1.0) / dir;  // em of the fake font: 0.75 + 0.25
+  EXPECT_NEAR(std::hypot(g.end_x - g.origin_x, g.end_y - g.origin_y), w, 1e-9);
+
+  // A box narrower than the slant part gives no advance rather than a negative one.
+  slant.box = FS_RECTF{0, 2, 2, 0};
+  page.chars = {slant};
+  g = extract(page).glyphs.at(0);
+  EXPECT_EQ(g.end_x, g.origin_x);
+}
+
+TEST(ExtractFonts, ReadOncePerHandleWithFallbacks) {
+  Page page;
+  fake::Font subset{"ABCDEF+Times-Bold"};
+  subset.flags = -5;
+  subset.metrics_ok = false;
+  subset.angle_ok = false;
+  subset.italic_angle = -12;
+  subset.embedded = 1;
+  page.fonts[2] = subset;
+  fake::Font unnamed{"Ignored"};
+  unnamed.name_result = 0;
+  page.fonts[3] = unnamed;
+  page.fonts[4] = fake::Font{std::string(300, 'x')};
+  page.fonts[5] = fake::Font{std::string("Caf\xC3\xA9\xFF", 6)};
+  for (int k = 2; k <= 5; ++k) page.objects[k] = fake::Object{10, true, k};
+  for (int k = 2; k <= 5; ++k) {
+    Char c = at('a', 10.0 * k);
+    c.object = k;
+    page.chars.push_back(c);
+  }
+  const PageGlyphs g = extract(page);
+  ASSERT_EQ(g.fonts.size(), 4u);
+  const FontInfo& times = g.fonts[0];
+  EXPECT_EQ(times.name, "Times-Bold");
+  EXPECT_EQ(times.flags, 0u);
+  EXPECT_EQ(times.ascent, 0.8);
+  EXPECT_EQ(times.descent, -0.2);
+  EXPECT_EQ(times.italic_angle, 0);
+  EXPECT_TRUE(times.embedded);
+  EXPECT_EQ(times.style, kStyleBold | kStyleSerif);
+  EXPECT_EQ(g.fonts[1].name, "");
+  EXPECT_EQ(g.fonts[2].name, std::string(256, 'x'));
+  EXPECT_EQ(g.fonts[3].name, "Caf\xC3\xA9\xEF\xBF\xBD");
+}
+
+TEST(ExtractFonts, TextPageFlagsReplaceTheFontFlags) {
+  Page page;
+  page.fonts[1] = fake::Font{"Foo"};
+  page.fonts[1].flags = kPdfSerif;
+  Char a = at('a', 0);
+  a.info_result = 7;
+  a.info_flags = 32;
+  page.chars = {a};
+  PageGlyphs g = extract(page);
+  EXPECT_EQ(g.fonts[0].flags, 32u);
+  EXPECT_EQ(g.fonts[0].style, kStyleSerif);  // classified from the font's own flags
+  page.chars[0].info_result = 0;
+  g = extract(page);
+  EXPECT_EQ(g.fonts[0].flags, kPdfSerif);
+}
+
+TEST(ExtractPasses, RepeatNeedsSamePlaceAndFont) {
+  Page page;
+  page.objects[2] = fake::Object{10, true, 2};
+  page.fonts[2] = fake::Font{"Other"};
+  Char other = at('a', 0);
+  other.object = 2;
+  page.chars = {at('a', 0), at('a', 0), other, at('b', 10)};
+  const PageGlyphs g = extract(page);
+  EXPECT_FALSE(g.glyphs[0].repeat);
+  EXPECT_TRUE(g.glyphs[1].repeat);
+  EXPECT_FALSE(g.glyphs[2].repeat);
+  EXPECT_FALSE(g.glyphs[3].repeat);
+}
+
+TEST(ExtractPasses, KerningOverlapIsCutBack) {
+  Page page;
+  Char generated = at(' ', 0);
+  generated.generated = 1;
+  page.chars = {at('A', 0, 700, 8), at('V', 6, 700, 8), at('x', 20, 701, 8), at('y', 25, 701, 8),
+                generated, at('z', 30, 701, 8)};
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(g.glyphs[0].end_x, 6);   // cut back to V's origin
+  EXPECT_EQ(g.glyphs[1].end_x, 14);  // next glyph on another baseline
+  EXPECT_EQ(g.glyphs[2].end_x, 25);
+  EXPECT_EQ(g.glyphs[3].end_x, 33);  // z carries space_before: left alone
+}
+
+TEST(ExtractPasses, Ligatures) {
+  struct Case {
+    std::u32string codes;
+    std::u32string without, with;
+  };
+  const Case cases[] = {
+      {U"fi", U"fi", U"\uFB01"}, {U"ff", U"ff", U"\uFB00"}, {U"fl", U"fl", U"\uFB02"},
+      {U"ffi", U"ffi", U"\uFB03"}, {U"ffl", U"ffl", U"\uFB04"}, {U"st", U"st", U"\uFB06"},
+      {U"xy", U"xy", U"xy"}, {U"ft", U"ft", U"ft"},
+  };
+  for (const Case& c : cases) {
+    Page page;
+    for (char32_t code : c.codes) page.chars.push_back(at(code, 10));  // one shared box
+    page.chars.push_back(at('e', 20));
+    EXPECT_EQ(text_of(extract(page, false)), c.without + U"e");
+    const PageGlyphs joined = extract(page, true);
+    EXPECT_EQ(text_of(joined), c.with + U"e");
+    EXPECT_EQ(joined.glyphs.front().index, 0u);
+  }
+}
+
+}  // namespace
+}  // namespace textloom

@@ -1,0 +1,51 @@
+// UTF-8 encoding of scalars and lossy decoding of font-name bytes.
+
+#include "utf8.hpp"
+
+#include <gtest/gtest.h>
+
+namespace textloom {
+namespace {
+
+TEST(AppendUtf8, EncodesEveryLength) {
+  std::string out;
+  for (std::uint32_t cp : {0x41u, 0xE9u, 0x20ACu, 0x1F600u}) append_utf8(out, cp);
+  EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+}
+
+TEST(AppendUtf8, NonScalarsBecomeReplacement) {
+  std::string out;
+  append_utf8(out, 0xD800);
+  append_utf8(out, 0x110000);
+  EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+struct LossyCase {
+  std::string in;
+  std::string out;
+};
+
+class Utf8Lossy : public ::testing::TestWithParam<LossyCase> {};
+
+TEST_P(Utf8Lossy, ReplacesMaximalInvalidSubparts) {
+  EXPECT_EQ(utf8_lossy(GetParam().in), GetParam().out);
+}
+
+#define R "\xEF\xBF\xBD"
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Utf8Lossy,
+    ::testing::Values(LossyCase{"plain", "plain"},
+                      LossyCase{"caf\xC3\xA9", "caf\xC3\xA9"},
+                      LossyCase{"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                      LossyCase{"a\xFF" "b", "a" R "b"},
+                      LossyCase{"\xC3", R},                     // truncated at the end
+                      LossyCase{"\xE2\x82" "A", R "A"},          // one subpart, one U+FFFD
+                      LossyCase{"\xC0\xAF", R R},                // overlong lead is invalid
+                      LossyCase{"\xE0\x80\x80", R R R},          // overlong 3-byte form
+                      LossyCase{"\xED\xA0\x80", R R R},          // encoded surrogate
+                      LossyCase{"\xF4\x90\x80\x80", R R R R},    // above U+10FFFF
+                      LossyCase{"\x80", R}));
+#undef R
+
+}  // namespace
+}  // namespace textloom
