@@ -2,6 +2,8 @@
 
 #include "args.hpp"
 
+#include "errors.hpp"
+
 #include <limits>
 #include <string>
 
@@ -21,9 +23,8 @@ std::string type_name(PyObject* value) {
 }
 
 bool wrong_type(PyObject* value, const char* target) {
-  const std::string message =
-      "'" + type_name(value) + "' object cannot be converted to '" + target + "'";
-  PyErr_SetString(PyExc_TypeError, message.c_str());
+  raise(PyExc_TypeError,
+        "'" + type_name(value) + "' object cannot be converted to '" + target + "'");
   return false;
 }
 
@@ -60,7 +61,7 @@ std::string quoted_list(const char* const* names, std::size_t count) {
 }
 
 bool raise_type_error(const std::string& message) {
-  PyErr_SetString(PyExc_TypeError, message.c_str());
+  raise(PyExc_TypeError, message);
   return false;
 }
 
@@ -83,7 +84,7 @@ bool convert(PyObject* value, std::int32_t& out) {
   if (number == -1 && PyErr_Occurred()) return false;
   if (number < std::numeric_limits<std::int32_t>::min() ||
       number > std::numeric_limits<std::int32_t>::max()) {
-    PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+    raise(PyExc_OverflowError, "out of range integral type conversion attempted");
     return false;
   }
   out = static_cast<std::int32_t>(number);
@@ -134,9 +135,8 @@ bool convert(PyObject* value, std::optional<Rect>& out) {
   if (!PyTuple_Check(value)) return wrong_type(value, "PyTuple");
   const Py_ssize_t length = PyTuple_Size(value);
   if (length != 4) {
-    const std::string message =
-        "expected tuple of length 4, but got tuple of length " + std::to_string(length);
-    PyErr_SetString(PyExc_ValueError, message.c_str());
+    raise(PyExc_ValueError,
+          "expected tuple of length 4, but got tuple of length " + std::to_string(length));
     return false;
   }
   double v[4];
@@ -179,10 +179,11 @@ bool bind_arguments(const char* function, const char* const* names, std::size_t 
       }
       if (j == n) {
         Ref text = Ref::steal(PyObject_Str(key));
-        const char* key_text = text ? PyUnicode_AsUTF8AndSize(text.get(), nullptr) : nullptr;
+        Py_ssize_t size = 0;
+        const char* key_text = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
         if (key_text == nullptr) return false;
-        return raise_type_error(prefix + " got an unexpected keyword argument '" + key_text +
-                                "'");
+        return raise_type_error(prefix + " got an unexpected keyword argument '" +
+                                std::string(key_text, static_cast<std::size_t>(size)) + "'");
       }
       if (slots[j] != nullptr) {
         return raise_type_error(prefix + " got multiple values for argument '" + names[j] + "'");
@@ -221,13 +222,15 @@ void prefix_argument_error(const char* name) {
   Ref owned_type = Ref::steal(type), owned_value = Ref::steal(value),
       owned_traceback = Ref::steal(traceback);
   Ref text = Ref::steal(owned_value ? PyObject_Str(owned_value.get()) : nullptr);
-  const char* detail = text ? PyUnicode_AsUTF8AndSize(text.get(), nullptr) : nullptr;
+  Py_ssize_t size = 0;
+  const char* detail = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
   if (detail == nullptr) {
     PyErr_Clear();
     detail = "";
+    size = 0;
   }
-  const std::string message = std::string("argument '") + name + "': " + detail;
-  PyErr_SetString(base, message.c_str());
+  raise(base, std::string("argument '") + name + "': " +
+                  std::string(detail, static_cast<std::size_t>(size)));
 }
 
 }  // namespace textloom::py

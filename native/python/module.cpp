@@ -3,6 +3,7 @@
 // is what serialises PDFium.
 
 #include "args.hpp"
+#include "errors.hpp"
 #include "extract.hpp"
 #include "ffi.hpp"
 #include "module_state.hpp"
@@ -17,11 +18,6 @@ ModuleState state;
 
 constexpr const char* kNotInitialised = "textloom._native.init(libpdfium_path) not called";
 
-PyObject* raise_runtime(const std::string& message) {
-  PyErr_SetString(PyExc_RuntimeError, message.c_str());
-  return nullptr;
-}
-
 struct InitArgs {
   std::string lib_path;
 };
@@ -31,7 +27,7 @@ PyObject* init(PyObject*, PyObject* args, PyObject* kwargs) {
   InitArgs a;
   if (!parse_args(kInitSignature, args, kwargs, a)) return nullptr;
   Result<const Pdfium*> loaded = load_pdfium(a.lib_path);
-  if (!loaded) return raise_runtime(loaded.error());
+  if (!loaded) return raise(PyExc_RuntimeError, loaded.error());
   Py_RETURN_NONE;
 }
 
@@ -51,11 +47,11 @@ PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   LoadPageArgs a;
   if (!parse_args(kLoadPageSignature, args, kwargs, a)) return nullptr;
   const Pdfium* pdf = loaded_pdfium();
-  if (pdf == nullptr) return raise_runtime(kNotInitialised);
+  if (pdf == nullptr) return raise(PyExc_RuntimeError, kNotInitialised);
   // The address is the host's FPDF_DOCUMENT; PDFium itself rejects a null one.
   auto doc = reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(a.doc_addr));
   Result<PageGlyphs> page = extract_page(*pdf, doc, a.index, a.ligatures);
-  if (!page) return raise_runtime(page.error());
+  if (!page) return raise(PyExc_RuntimeError, page.error());
   return new_page(std::move(page).value());
 }
 

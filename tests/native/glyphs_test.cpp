@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace textloom {
 namespace {
@@ -18,6 +19,8 @@ struct StyleCase {
   bool embedded;
   std::uint32_t style;
 };
+
+void PrintTo(const StyleCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class FontStyle : public ::testing::TestWithParam<StyleCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace textloom {
 namespace {
 
@@ -24,6 +26,10 @@ struct LossyCase {
   std::string in;
   std::string out;
 };
+
+void PrintTo(const LossyCase& c, std::ostream* os) {
+  for (unsigned char byte : c.in) *os << std::hex << static_cast<int>(byte) << ' ';
+}
 
 class Utf8Lossy : public ::testing::TestWithParam<LossyCase> {};
 

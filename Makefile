@@ -1,0 +1,64 @@
+# Development entry points. Each target sets up what it needs first, and does
+# so idempotently: the Debian packages, a virtual environment with the Python
+# tools, and the build of the extension.
+#
+#   make demo   the main job on the bundled sample
+#   make test   every test: C++ (plain and sanitized) and pytest
+
+SHELL := /bin/bash
+PYTHON ?= python3
+VENV := .venv
+BIN := $(CURDIR)/$(VENV)/bin
+PY := $(BIN)/python
+JOBS ?= 2
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+DEBIAN_PACKAGES := g++ libpcre2-dev libgtest-dev unicode-data fonts-dejavu-core
+export PATH := $(BIN):$(PATH)
+
+.PHONY: demo test setup deps build test-native test-sanitize test-python clean
+
+demo: build
+	$(PY) -m textloom
+
+test: build test-native test-sanitize test-python
+
+setup: deps $(VENV)/.installed
+
+deps:
+	@missing=""; \
+	for package in $(DEBIAN_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$package 2>/dev/null | grep -q "ok installed" || missing="$$missing $$package"; \
+	done; \
+	$(PYTHON) -c "import venv, ensurepip" 2>/dev/null || missing="$$missing python3-venv"; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing Debian packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && $(SUDO) DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+$(VENV)/.installed: requirements-dev.txt
+	$(MAKE) --no-print-directory deps
+	[ -x $(PY) ] || $(PYTHON) -m venv $(VENV)
+	$(PY) -m pip install -q --upgrade pip
+	$(PY) -m pip install -q -r requirements-dev.txt
+	touch $@
+
+build: setup
+	$(PY) -m pip install -q --no-build-isolation --no-deps .
+
+test-native: setup
+	cmake -S . -B build/tests -G Ninja -DTEXTLOOM_TESTS=ON -DTEXTLOOM_WERROR=ON
+	cmake --build build/tests -j $(JOBS)
+	ctest --test-dir build/tests --output-on-failure -j $(JOBS)
+
+test-sanitize: setup
+	cmake -S . -B build/sanitize -G Ninja -DTEXTLOOM_TESTS=ON -DTEXTLOOM_WERROR=ON \
+	  -DTEXTLOOM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build/sanitize -j $(JOBS) --target core_tests
+	ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+
+# Needs build/tests/glyph_dump from test-native.
+test-python: build test-native
+	$(PY) -m pytest -q
+
+clean:
+	rm -rf build $(VENV)

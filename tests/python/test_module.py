@@ -1,0 +1,240 @@
+"""The module surface: contents, docstrings, init and its failures, load_page's
+argument conversion and errors, and reference-count stability."""
+
+from __future__ import annotations
+
+import inspect
+import subprocess
+import sys
+import textwrap
+
+import numpy as np
+import pytest
+
+import textloom
+from textloom import _native
+
+import pdfgen
+from conftest import assert_no_growth
+
+
+def run_fresh(code: str) -> subprocess.CompletedProcess:
+    """Runs code in a fresh interpreter: one successful init fixes the table
+    for the whole process, so init's failures need processes of their own."""
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)],
+                          capture_output=True, text=True, timeout=120)
+
+
+def test_module_contents_in_order():
+    public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
+    assert public == ["init", "load_page", "RsPage", "__version__"]
+    assert _native.__version__ == "0.5.0"
+
+
+@pytest.mark.parametrize("function, doc", [
+    (_native.init,
+     "Load the PDFium shared library. Pass the path of the libpdfium that pypdfium2 already\n"
+     "loaded, so both share one PDFium instance (same dlopen handle)."),
+    (_native.load_page,
+     "Extract the glyphs of page `index` from a PDFium FPDF_DOCUMENT handle (address).\n"
+     "The GIL is held for the whole call: PDFium is not thread-safe."),
+])
+def test_function_docstrings(function, doc):
+    assert function.__doc__ == doc
+    assert function.__text_signature__ is not None
+
+
+def test_signatures():
+    assert str(inspect.signature(_native.init)) == "(lib_path)"
+    assert str(inspect.signature(_native.load_page)) == "(doc_addr, index, ligatures=False)"
+
+
+def test_rspage_class():
+    assert _native.RsPage.__doc__ == ("Glyphs of one page (extracted natively). "
+                                      "Layout/formatting happens per get_text call.")
+    with pytest.raises(TypeError, match=r"^No constructor defined for RsPage$"):
+        _native.RsPage()
+    properties = [name for name, value in vars(_native.RsPage).items()
+                  if type(value).__name__ == "getset_descriptor"]
+    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings"]
+    assert _native.RsPage.crop.__doc__ == "CropBox in PDF user space (l, b, r, t)"
+    assert _native.RsPage.timings.__doc__ == "PDFium timings of the extraction call, nanoseconds."
+
+
+@pytest.mark.parametrize("path_expr, message", [
+    ("'/nonexistent/libpdfium.so'",
+     r"^cannot load /nonexistent/libpdfium\.so: .*No such file or directory"),
+    ("'libm.so.6'", r"^missing symbol FPDF_InitLibrary: .*undefined symbol: FPDF_InitLibrary"),
+    ("'lib\\x00pdfium.so'", r"^cannot load lib\x00pdfium\.so: could not create a C string from bytes$"),
+])
+def test_init_failures_leave_nothing_and_can_be_retried(path_expr, message):
+    done = run_fresh(f"""
+        import re, textloom._native as n, textloom
+        try:
+            n.init({path_expr})
+        except RuntimeError as error:
+            assert re.search({message!r}, str(error)), str(error)
+        else:
+            raise SystemExit("init did not fail")
+        try:
+            n.load_page(0, 0)
+        except RuntimeError as error:
+            assert str(error) == "textloom._native.init(libpdfium_path) not called", error
+        assert n.init(textloom.pdfium_library_path()) is None
+        try:
+            n.load_page(0, 0)
+        except RuntimeError as error:
+            assert str(error) == "cannot load page 0", error
+        print("ok")
+    """)
+    assert done.stdout.strip() == "ok", done.stderr
+
+
+def test_use_before_init_and_second_init_ignored():
+    done = run_fresh("""
+        import textloom, textloom._native as n
+        for call in (lambda: n.load_page(0, 0), lambda: n.load_page(1, 2, True)):
+            try:
+                call()
+            except RuntimeError as error:
+                assert str(error) == "textloom._native.init(libpdfium_path) not called"
+        assert n.init(textloom.pdfium_library_path()) is None
+        assert n.init("/nonexistent/elsewhere.so") is None
+        print("ok")
+    """)
+    assert done.stdout.strip() == "ok", done.stderr
+
+
+def test_concurrent_first_inits_share_one_table():
+    done = run_fresh("""
+        import threading, textloom, textloom._native as n
+        path = textloom.pdfium_library_path()
+        results = []
+        threads = [threading.Thread(target=lambda: results.append(n.init(path))) for _ in range(8)]
+        for t in threads: t.start()
+        for t in threads: t.join()
+        assert results == [None] * 8
+        print("ok")
+    """)
+    assert done.stdout.strip() == "ok", done.stderr
+
+
+@pytest.fixture
+def doc(open_pdf):
+    writer = pdfgen.PdfWriter()
+    writer.page().text(72, 700, "Hello")
+    return open_pdf(writer)
+
+
+ARGUMENT_ERRORS = [
+    # (args, kwargs, exception, message)
+    ((1, 2, False, 4), {}, TypeError,
+     "load_page() takes from 2 to 3 positional arguments but 4 were given"),
+    ((1, 2), {"x": 1}, TypeError, "load_page() got an unexpected keyword argument 'x'"),
+    ((1, 2), {"index": 3}, TypeError, "load_page() got multiple values for argument 'index'"),
+    ((1,), {}, TypeError, "load_page() missing 1 required positional argument: 'index'"),
+    ((), {}, TypeError,
+     "load_page() missing 2 required positional arguments: 'doc_addr' and 'index'"),
+    ((1, "0"), {}, TypeError, "argument 'index': 'str' object cannot be interpreted as an integer"),
+    ((1, 1.0), {}, TypeError,
+     "argument 'index': 'float' object cannot be interpreted as an integer"),
+    ((1, 2**31), {}, OverflowError,
+     "argument 'index': out of range integral type conversion attempted"),
+    ((1, -2**31 - 1), {}, OverflowError,
+     "argument 'index': out of range integral type conversion attempted"),
+    ((-1, 0), {}, OverflowError, "argument 'doc_addr': can't convert negative int to unsigned"),
+    ((2**64, 0), {}, OverflowError, "argument 'doc_addr': int too big to convert"),
+    (("1", 0), {}, TypeError, "argument 'doc_addr': 'str' object cannot be interpreted as an integer"),
+    ((1, 0, 1), {}, TypeError, "argument 'ligatures': 'int' object cannot be converted to 'PyBool'"),
+    ((1, 0), {"ligatures": None}, TypeError,
+     "argument 'ligatures': 'NoneType' object cannot be converted to 'PyBool'"),
+    ((1, 0, np.int64(1)), {}, TypeError,
+     "argument 'ligatures': 'int64' object cannot be converted to 'PyBool'"),
+]
+
+
+@pytest.mark.parametrize("args, kwargs, exception, message", ARGUMENT_ERRORS)
+def test_load_page_argument_errors(native, args, kwargs, exception, message):
+    with pytest.raises(exception) as info:
+        native.load_page(*args, **kwargs)
+    assert str(info.value) == message
+    assert type(info.value) is exception
+
+
+@pytest.mark.parametrize("args, message", [
+    ((), "init() missing 1 required positional argument: 'lib_path'"),
+    ((b"/lib.so",), "argument 'lib_path': 'bytes' object cannot be converted to 'PyString'"),
+    (("a", "b"), "init() takes 1 positional arguments but 2 were given"),
+])
+def test_init_argument_errors(native, args, message):
+    with pytest.raises(TypeError) as info:
+        native.init(*args)
+    assert str(info.value) == message
+
+
+@pytest.mark.parametrize("flag", [True, False, np.bool_(True), np.bool_(False)])
+def test_ligatures_accepts_bool_and_numpy_bool(native, doc, flag):
+    page = native.load_page(doc.addr, 0, ligatures=flag)
+    assert page.n_glyphs == 5
+
+
+def test_load_page_by_keyword(native, doc):
+    page = native.load_page(index=0, doc_addr=doc.addr)
+    assert page.n_glyphs == 5
+
+
+@pytest.mark.parametrize("index", [1, 7, -1, 2**31 - 1, -2**31])
+def test_page_index_out_of_range(native, doc, index):
+    with pytest.raises(RuntimeError) as info:
+        native.load_page(doc.addr, index)
+    assert str(info.value) == f"cannot load page {index}"
+
+
+def test_null_document(native):
+    with pytest.raises(RuntimeError, match=r"^cannot load page 3$"):
+        native.load_page(0, 3)
+
+
+def test_properties(native, open_pdf):
+    writer = pdfgen.PdfWriter()
+    writer.page(width=300, height=400, rotate=270, crop=(10, 20, 210, 320),
+                media_origin=(0, 0)).text(50, 100, "abc")
+    page = native.load_page(open_pdf(writer).addr, 0)
+    assert (page.width, page.height, page.rotation) == (200.0, 300.0, 270)
+    assert page.crop == (10.0, 20.0, 210.0, 320.0)
+    assert page.n_glyphs == 3
+    timings = page.timings
+    assert list(timings) == ["load_page_ns", "load_text_ns", "chars_ns", "close_ns"]
+    assert all(type(v) is int and v >= 0 for v in timings.values())
+    assert page.timings == timings  # stored, not measured again
+    assert page.timings is not timings
+    with pytest.raises(AttributeError):
+        page.width = 1
+
+
+def test_page_outlives_its_document(native, open_pdf):
+    writer = pdfgen.PdfWriter()
+    writer.page().text(72, 700, "kept")
+    d = open_pdf(writer)
+    page = native.load_page(d.addr, 0)
+    d.pdf.close()
+    assert page.n_glyphs == 4
+    assert page.width == 612.0
+
+
+def test_allocations_stay_flat(native, doc):
+    def step():
+        page = native.load_page(doc.addr, 0)
+        page.timings, page.crop, page.width  # noqa: B018
+        for bad in ((doc.addr, 9), (doc.addr, "x"), (doc.addr, 0, 1), (-1, 0)):
+            try:
+                native.load_page(*bad)
+            except (RuntimeError, TypeError, OverflowError):
+                pass
+
+    assert_no_growth(step)
+
+
+def test_host_helpers(doc):
+    assert textloom.pdfium_library_path().endswith(("libpdfium.so", "libpdfium.dylib"))
+    assert doc.addr == textloom.document_address(doc.pdf) != 0
