@@ -7,7 +7,8 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "clock.hpp"
 #include "utf8.hpp"
@@ -67,17 +68,75 @@ FontInfo read_font(const Pdfium& pdf, FPDF_FONT font) {
   return make_font_info(std::move(name), flags, weight, angle, embedded, a, d);
 }
 
+// Text object handle -> ObjState, open addressing over a flat table: pages
+// have hundreds of objects, and a node per object would cost more than the
+// PDFium calls it saves. The null handle is a valid key.
+class ObjectStates {
+ public:
+  // The state of `object`, or null.
+  const ObjState* find(FPDF_PAGEOBJECT object) const {
+    if (slots_.empty()) return nullptr;
+    for (std::size_t i = hash(object) & mask();; i = (i + 1) & mask()) {
+      const Slot& slot = slots_[i];
+      if (slot.index == kEmpty) return nullptr;
+      if (slot.key == object) return &states_[slot.index];
+    }
+  }
+
+  // Adds the state of a new object; earlier state pointers become invalid.
+  const ObjState& insert(FPDF_PAGEOBJECT object, const ObjState& state) {
+    if ((states_.size() + 1) * 2 > slots_.size()) grow(slots_.empty() ? 512 : slots_.size() * 2);
+    states_.push_back(state);
+    place(object, static_cast<std::uint32_t>(states_.size() - 1));
+    return states_.back();
+  }
+
+ private:
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+  struct Slot {
+    FPDF_PAGEOBJECT key;
+    std::uint32_t index;
+  };
+
+  std::size_t mask() const { return slots_.size() - 1; }
+  static std::size_t hash(FPDF_PAGEOBJECT object) {
+    const auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(object));
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 20);
+  }
+  void place(FPDF_PAGEOBJECT object, std::uint32_t index) {
+    std::size_t i = hash(object) & mask();
+    while (slots_[i].index != kEmpty) i = (i + 1) & mask();
+    slots_[i] = Slot{object, index};
+  }
+  void grow(std::size_t capacity) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(capacity, Slot{nullptr, kEmpty});
+    for (const Slot& slot : old) {
+      if (slot.index != kEmpty) place(slot.key, slot.index);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<ObjState> states_;
+};
+
 // Working state of one character loop.
 struct Extraction {
   const Pdfium& pdf;
   FPDF_TEXTPAGE text_page;
   PageGlyphs& page;
-  std::unordered_map<FPDF_PAGEOBJECT, ObjState> objects;
-  std::unordered_map<FPDF_FONT, std::uint32_t> font_indexes;
+  ObjectStates objects;
+  // Font handle -> font index; a page has few fonts, so a short list is fastest.
+  std::vector<std::pair<FPDF_FONT, std::uint32_t>> font_indexes;
 
   std::uint32_t font_of(FPDF_PAGEOBJECT object, int i) {
     const FPDF_FONT font = pdf.FPDFTextObj_GetFont(object);
-    if (auto found = font_indexes.find(font); found != font_indexes.end()) return found->second;
+    if (!font_indexes.empty() && font_indexes.back().first == font) {
+      return font_indexes.back().second;
+    }
+    for (const auto& [handle, index] : font_indexes) {
+      if (handle == font) return index;
+    }
     FontInfo info = read_font(pdf, font);
     int flags = 0;
     if (pdf.FPDFText_GetFontInfo(text_page, i, nullptr, 0, &flags) != 0) {
@@ -85,7 +144,7 @@ struct Extraction {
     }
     const auto index = static_cast<std::uint32_t>(page.fonts.size());
     page.fonts.push_back(std::move(info));
-    font_indexes.emplace(font, index);
+    font_indexes.emplace_back(font, index);
     return index;
   }
 
@@ -108,7 +167,8 @@ struct Extraction {
     const double a = m.a, b = m.b, c = m.c, d = m.d;
     const double det = a * d - b * c;
     if (det != 0 && !std::isnan(det)) size *= std::sqrt(std::fabs(det));
-    double h = std::hypot(a, b);
+    // hypot(a, 0) is |a| exactly; most text is not rotated.
+    double h = b == 0 ? std::fabs(a) : std::hypot(a, b);
     if (h == 0) h = 1;
     ObjState st{};
     st.size = size;
@@ -127,17 +187,17 @@ struct Extraction {
   }
 
   // Consecutive characters mostly share their text object: remember the last
-  // hit. Map entries never move, so the pointer stays valid.
+  // hit. Only an insert moves states, and every insert renews this pointer.
   FPDF_PAGEOBJECT last_object = nullptr;
   const ObjState* last_state = nullptr;
 
   const ObjState& state_of(FPDF_PAGEOBJECT object, int i) {
     if (last_state != nullptr && object == last_object) return *last_state;
-    auto found = objects.find(object);
-    if (found == objects.end()) found = objects.emplace(object, make_state(object, i)).first;
+    const ObjState* state = objects.find(object);
+    if (state == nullptr) state = &objects.insert(object, make_state(object, i));
     last_object = object;
-    last_state = &found->second;
-    return found->second;
+    last_state = state;
+    return *state;
   }
 };
 
@@ -152,6 +212,16 @@ double advance(const ObjState& st, const FS_RECTF& box) {
   const double w = st.abs_dir_y <= st.abs_dir_x ? (width - st.abs_dir_y * g) / st.abs_dir_x
                                                 : (height - st.abs_dir_x * g) / st.abs_dir_y;
   return w >= 0 ? w : 0.0;  // negative or NaN
+}
+
+// Kerned text: a glyph's loose box may reach past the next glyph's origin on
+// the same baseline; cut its advance back to that origin. Only `p` changes, and
+// only here, so this runs as each glyph is appended.
+void trim_overlap(Glyph& p, const Glyph& c) {
+  if (p.dir_y == 0 && p.dir_x > 0 && c.dir_x > 0 && c.origin_y == p.origin_y &&
+      p.origin_x < c.origin_x && c.origin_x < p.end_x && !c.repeat && !c.space_before) {
+    p.end_x = c.origin_x;
+  }
 }
 
 void read_chars(Extraction& ex, int n_chars) {
@@ -185,7 +255,7 @@ void read_chars(Extraction& ex, int n_chars) {
     pdf.FPDFText_GetLooseCharBox(ex.text_page, i, &box);
     const double w = advance(st, box);
 
-    Glyph glyph{};
+    Glyph& glyph = page.glyphs.emplace_back();
     glyph.origin_x = x - crop_left;
     glyph.origin_y = crop_top - y;
     glyph.end_x = glyph.origin_x + w * st.dir_x;
@@ -199,26 +269,14 @@ void read_chars(Extraction& ex, int n_chars) {
     glyph.ch = ch;
     glyph.hyphen = hyphen;
     glyph.space_before = space_before;
+    glyph.repeat = false;
     space_before = false;
-    if (!page.glyphs.empty()) {
-      const Glyph& prev = page.glyphs.back();
+    if (page.glyphs.size() > 1) {
+      Glyph& prev = page.glyphs[page.glyphs.size() - 2];
       glyph.repeat = prev.origin_x == glyph.origin_x && prev.origin_y == glyph.origin_y &&
                      prev.end_x == glyph.end_x && prev.end_y == glyph.end_y &&
                      prev.font == glyph.font;
-    }
-    page.glyphs.push_back(glyph);
-  }
-}
-
-// Kerned text: a glyph's loose box may reach past the next glyph's origin on
-// the same baseline; cut its advance back to that origin.
-void trim_overlaps(std::vector<Glyph>& glyphs) {
-  for (std::size_t i = 1; i < glyphs.size(); ++i) {
-    Glyph& p = glyphs[i - 1];
-    const Glyph& c = glyphs[i];
-    if (p.dir_y == 0 && p.dir_x > 0 && c.dir_x > 0 && c.origin_y == p.origin_y &&
-        p.origin_x < c.origin_x && c.origin_x < p.end_x && !c.repeat && !c.space_before) {
-      p.end_x = c.origin_x;
+      trim_overlap(prev, glyph);
     }
   }
 }
@@ -292,7 +350,6 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
     page.glyphs.reserve(static_cast<std::size_t>(page.n_chars));
     Extraction ex{pdf, text_page.get(), page, {}, {}};
     read_chars(ex, page.n_chars);
-    trim_overlaps(page.glyphs);
     if (ligatures) join_ligatures(page.glyphs);
   }
   const std::uint64_t t3 = now_ns();

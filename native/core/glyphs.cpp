@@ -43,6 +43,8 @@ const FontPatterns& font_patterns() {
                                        PCRE2_ZERO_TERMINATED, PCRE2_UTF | PCRE2_UCP,
                                        &error, &offset, nullptr);
       if (patterns.code[i] == nullptr) std::abort();
+      // JIT where the library supports it; the interpreter otherwise.
+      pcre2_jit_compile(patterns.code[i], PCRE2_JIT_COMPLETE);
     }
   });
   return patterns;
@@ -53,10 +55,12 @@ struct MatchDataFree {
 };
 using MatchData = std::unique_ptr<pcre2_match_data, MatchDataFree>;
 
-// Start and end of the first match in `text`, or {-1, -1}.
+// Start and end of the first match in `text`, or {-1, -1}. One match-data
+// block per thread serves every match: classification runs once per font of
+// every page, and allocating per match would cost more than the JIT match.
 std::pair<long, long> find(FontPattern pattern, std::string_view text) {
   const pcre2_code* code = font_patterns().code[pattern];
-  MatchData data(pcre2_match_data_create_from_pattern(code, nullptr));
+  thread_local MatchData data(pcre2_match_data_create(1, nullptr));
   if (!data) return {-1, -1};
   const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
                              0, 0, data.get(), nullptr);
