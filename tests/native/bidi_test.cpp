@@ -1,0 +1,163 @@
+// Right-to-left reordering of one line: paragraph direction, number and
+// neutral resolution, bracket mirroring and the run reversal, on lines whose
+// chars are given left to right as they appear on the page.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "layout.hpp"
+
+namespace textloom {
+namespace {
+
+// Hebrew (R), Arabic (AL) and Arabic-Indic digit (AN) stand-ins.
+constexpr char32_t H = U'\u05D0';
+constexpr char32_t A = U'\u0627';
+constexpr char32_t N = U'\u0661';
+
+// A line whose i-th code point stands at x = 10 i, stored right to left so the
+// reordering has to sort; each char's idx is its visual position.
+Line visual_line(const std::u32string& text) {
+  Line line;
+  line.rtl_visual = true;
+  line.bbox = {1, 2, 3, 4};
+  for (std::size_t i = text.size(); i-- > 0;) {
+    Char c{};
+    c.origin_x = 10.0 * static_cast<double>(i);
+    c.bbox = {c.origin_x, 0, c.origin_x + 8, 10};
+    c.idx = static_cast<std::uint32_t>(i);
+    c.ch = static_cast<std::uint32_t>(text[i]);
+    line.chars.push_back(c);
+  }
+  return line;
+}
+
+std::vector<std::uint32_t> idxs(const Line& line) {
+  std::vector<std::uint32_t> out;
+  for (const Char& c : line.chars) out.push_back(c.idx);
+  return out;
+}
+
+struct OrderCase {
+  const char* name;
+  std::u32string visual;
+  std::vector<std::uint32_t> logical;  // visual positions in reading order
+};
+
+class ReorderTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(ReorderTest, ReadingOrder) {
+  Line line = visual_line(GetParam().visual);
+  visual_to_logical(line);
+  EXPECT_EQ(idxs(line), GetParam().logical);
+  for (const Char& c : line.chars) {
+    EXPECT_EQ(c.origin_x, 10.0 * c.idx);  // chars move whole
+    EXPECT_EQ(c.bbox.x0, c.origin_x);
+  }
+  EXPECT_TRUE(line.rtl_visual);  // the rest of the line is untouched
+  EXPECT_EQ(line.bbox.y1, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReorderTest,
+    ::testing::Values(
+        OrderCase{"hebrew", {H, H, H}, {2, 1, 0}},
+        OrderCase{"arabic_letters_count_as_rtl", {U'a', A, A}, {2, 1, 0}},
+        // Digits to the left of a Hebrew word keep their order and follow it.
+        OrderCase{"digits_after_word", {U'1', U'2', U' ', H, H, H}, {5, 4, 3, 2, 0, 1}},
+        OrderCase{"arabic_indic_digits", {N, N, U' ', A, A}, {4, 3, 2, 0, 1}},
+        // Latin majority: each Hebrew run turns round in place.
+        OrderCase{"latin_majority", {U'a', U'b', U' ', H, H, U' ', U'c', U'd'},
+                  {0, 1, 2, 4, 3, 5, 6, 7}},
+        OrderCase{"neutral_between_rtl_in_ltr", {U'a', U'b', U'c', H, U' ', H},
+                  {0, 1, 2, 5, 4, 3}},
+        OrderCase{"trailing_neutral_ltr", {U'a', U'b', U'c', H, H, U'.'}, {0, 1, 2, 4, 3, 5}},
+        // Digits next to a Hebrew run in a left-to-right line join the run.
+        OrderCase{"digits_join_rtl_run", {U'a', U'b', U'c', H, H, U'1', U'2'},
+                  {0, 1, 2, 5, 6, 4, 3}},
+        OrderCase{"digits_alone_ltr", {U'1', U'2'}, {0, 1}},
+        // Equal counts make a right-to-left paragraph; one more Latin char does not.
+        OrderCase{"tie_is_rtl", {U'a', H}, {1, 0}},
+        OrderCase{"latin_wins", {U'a', U'a', H}, {0, 1, 2}},
+        // Right-to-left paragraph: an embedded Latin word keeps its order.
+        OrderCase{"latin_in_rtl", {H, H, U' ', U'a', U'b', U' ', H}, {6, 5, 3, 4, 2, 1, 0}},
+        OrderCase{"trailing_neutral_rtl", {H, H, H, U' ', U'a', U'b', U'.'},
+                  {6, 4, 5, 3, 2, 1, 0}},
+        // A number between Latin chars resolves left, so the space after it
+        // stays with the Latin run.
+        OrderCase{"number_between_latin", {H, H, H, U'a', U'1', U' ', U'b'},
+                  {3, 4, 5, 6, 2, 1, 0}},
+        // A number with no strong char on one side resolves right in a
+        // right-to-left line, and neutrals see a number's resolved direction.
+        OrderCase{"number_at_rtl_line_start", {U'1', U' ', U'a', H, H}, {4, 3, 2, 1, 0}},
+        OrderCase{"neutral_after_rtl_number", {U'a', U'b', U'c', U'1', U' ', H},
+                  {0, 1, 2, 5, 4, 3}},
+        OrderCase{"neutral_before_rtl_number", {H, U' ', U'1', U'a', U'b', U'c'},
+                  {2, 1, 0, 3, 4, 5}},
+        OrderCase{"single_latin", {U'a'}, {0}},
+        OrderCase{"single_hebrew", {H}, {0}},
+        OrderCase{"single_paren", {U'('}, {0}}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+
+struct MirrorCase {
+  char32_t in;
+  char32_t out;
+};
+
+class MirrorTest : public ::testing::TestWithParam<MirrorCase> {};
+
+TEST_P(MirrorTest, InsideRtlRunOnly) {
+  const MirrorCase& c = GetParam();
+  Line rtl = visual_line({H, c.in, H});
+  visual_to_logical(rtl);
+  ASSERT_EQ(idxs(rtl), (std::vector<std::uint32_t>{2, 1, 0}));
+  EXPECT_EQ(rtl.chars[1].ch, static_cast<std::uint32_t>(c.out));
+  // Between Latin chars (level 0, or level 2 inside a right-to-left line) it stays.
+  Line ltr = visual_line({U'a', c.in, U'b'});
+  visual_to_logical(ltr);
+  EXPECT_EQ(ltr.chars[1].ch, static_cast<std::uint32_t>(c.in));
+  Line embedded = visual_line({H, H, H, U'a', c.in, U'b'});
+  visual_to_logical(embedded);
+  EXPECT_EQ(idxs(embedded), (std::vector<std::uint32_t>{3, 4, 5, 2, 1, 0}));
+  EXPECT_EQ(embedded.chars[1].ch, static_cast<std::uint32_t>(c.in));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, MirrorTest,
+    ::testing::Values(MirrorCase{U'(', U')'}, MirrorCase{U')', U'('}, MirrorCase{U'<', U'>'},
+                      MirrorCase{U'>', U'<'}, MirrorCase{U'[', U']'}, MirrorCase{U']', U'['},
+                      MirrorCase{U'{', U'}'}, MirrorCase{U'}', U'{'},
+                      MirrorCase{U'\u00AB', U'\u00BB'}, MirrorCase{U'\u00BB', U'\u00AB'},
+                      MirrorCase{U'\u2039', U'\u203A'}, MirrorCase{U'\u203A', U'\u2039'},
+                      // Mirrored in Unicode, but not one of the pairs handled here.
+                      MirrorCase{U'\u2264', U'\u2264'}, MirrorCase{U'/', U'/'}));
+
+TEST(VisualToLogical, ParenthesesInHebrewRunSwap) {
+  Line line = visual_line({H, U'(', H, U')', H});
+  visual_to_logical(line);
+  ASSERT_EQ(idxs(line), (std::vector<std::uint32_t>{4, 3, 2, 1, 0}));
+  EXPECT_EQ(line.chars[1].ch, U'(');  // was the closing one at x 30
+  EXPECT_EQ(line.chars[3].ch, U')');
+}
+
+TEST(VisualToLogical, EqualOrUnorderedXKeepStoredOrder) {
+  for (const double x : {5.0, std::numeric_limits<double>::quiet_NaN()}) {
+    Line line = visual_line({H, H, H});  // stored as idx 2, 1, 0
+    for (Char& c : line.chars) c.origin_x = x;
+    visual_to_logical(line);
+    EXPECT_EQ(idxs(line), (std::vector<std::uint32_t>{0, 1, 2})) << x;
+  }
+}
+
+TEST(VisualToLogical, EmptyLineStaysEmpty) {
+  Line line;
+  visual_to_logical(line);
+  EXPECT_TRUE(line.chars.empty());
+}
+
+}  // namespace
+}  // namespace textloom

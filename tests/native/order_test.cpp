@@ -1,0 +1,337 @@
+// Reading order: gap search, grouping, the simple order and the XY-cut, the
+// latter also against a plain re-implementation of its band merge on random
+// pages (NaN, infinite and reversed boxes included).
+
+#include "order.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "sort.hpp"
+
+namespace textloom {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::vector<OrderItem> items_of(const std::vector<Rect>& boxes) {
+  std::vector<OrderItem> out;
+  for (std::size_t i = 0; i < boxes.size(); ++i) out.push_back({i, boxes[i]});
+  return out;
+}
+
+std::vector<std::size_t> indexes(const std::vector<OrderItem>& items) {
+  std::vector<std::size_t> out;
+  for (const OrderItem& it : items) out.push_back(it.index);
+  return out;
+}
+
+std::vector<std::size_t> cut(const std::vector<Rect>& boxes, std::uint32_t depth = 0) {
+  return indexes(xycut(items_of(boxes), depth, 12.5, 2.0));
+}
+
+// A block with one line per box; the block's box is their union. `dx` is the
+// first line's direction; a block with no boxes has no lines.
+Block block(const std::vector<Rect>& line_boxes, double dx = 1, Rect box = kEmptyRect) {
+  Block b;
+  for (const Rect& r : line_boxes) {
+    Line l;
+    l.dir_x = dx;
+    l.dir_y = dx == 1 ? 0 : 1;
+    l.bbox = r;
+    b.lines.push_back(l);
+    box = rect_union(box, r);
+  }
+  b.bbox = box;
+  return b;
+}
+
+// Tags each block by its first line's x0 + 1000 * y0 so reordering is visible.
+std::vector<double> tags(const std::vector<Block>& blocks) {
+  std::vector<double> out;
+  for (const Block& b : blocks) out.push_back(b.bbox.x0 + 1000 * b.bbox.y0);
+  return out;
+}
+
+struct GapCase {
+  std::vector<Interval> in;
+  double lo;
+  double min_gap;
+  std::vector<std::pair<double, double>> want;
+};
+
+class GapsTest : public ::testing::TestWithParam<GapCase> {};
+
+TEST_P(GapsTest, FindsHolesBetweenPieces) {
+  GapCase c = GetParam();
+  std::vector<std::pair<double, double>> got;
+  for (const Gap& g : gaps(c.in, c.lo, c.min_gap)) got.emplace_back(g.from, g.to);
+  EXPECT_EQ(got, c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GapsTest,
+    ::testing::Values(
+        GapCase{{{0, 10}, {5, 20}, {40, 50}}, 0, 12.5, {{20, 40}}},
+        GapCase{{{0, 10}, {5, 20}, {40, 50}}, 0, 25, {}},
+        GapCase{{{40, 50}, {5, 20}, {0, 10}}, 0, 12.5, {{20, 40}}},  // sorts first
+        GapCase{{{0, 10}, {10, 20}}, 0, 1e-9, {}},                   // touching
+        GapCase{{}, 0, 12.5, {}},
+        GapCase{{{0, 10}, {22.5, 30}}, 0, 12.5, {{10, 22.5}}},       // width exactly min_gap
+        GapCase{{{0, 10}, {22.4, 30}}, 0, 12.5, {}},
+        GapCase{{{0, 30}, {5, 10}, {40, 50}}, 0, 10, {{30, 40}}},    // contained: no step back
+        GapCase{{{0, 10}, {20, 30}, {60, 70}}, 0, 5, {{10, 20}, {30, 60}}},
+        GapCase{{{50, 60}, {80, 90}}, 0, 10, {{60, 80}}},            // nothing before the first
+        GapCase{{{0, 0}, {50, 60}}, 0, 10, {}},                      // `cur` never left `lo`
+        GapCase{{{0, 10}, {5, kNaN}, {30, 40}}, 0, 12.5, {{10, 30}}},  // NaN end: cur stays
+        GapCase{{{0, 10}, {kNaN, 12}, {30, 40}}, 0, 12.5, {{12, 30}}},  // NaN start: end counts
+        GapCase{{{0, 10}, {kInf, kInf}}, 0, 12.5, {{10, kInf}}}));
+
+TEST(SplitBy, MidpointAgainstGapStart) {
+  const std::vector<Gap> g{{20, 40}};
+  // Midpoints 20 (not past the gap), 20.5, 5 and NaN; groups keep input order.
+  const auto groups = split_by(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1},
+                                         {kNaN, 0, 90, 1}}),
+                               g, kAxisX);
+  ASSERT_EQ(groups.size(), 2u);
+  EXPECT_EQ(indexes(groups[0]), (std::vector<std::size_t>{0, 2, 3}));
+  EXPECT_EQ(indexes(groups[1]), (std::vector<std::size_t>{1}));
+}
+
+TEST(SplitBy, RowsUseYAndDropEmptySlots) {
+  const std::vector<Gap> g{{10, 20}, {30, 40}, {50, 60}};
+  const auto groups = split_by(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80},
+                                         {100, 65, 200, 75}}),
+                               g, kAxisY);
+  ASSERT_EQ(groups.size(), 2u);
+  EXPECT_EQ(indexes(groups[0]), (std::vector<std::size_t>{1, 2}));  // NaN midpoint: slot 0
+  EXPECT_EQ(indexes(groups[1]), (std::vector<std::size_t>{0, 3}));  // past all three gaps
+}
+
+TEST(SortedYx, TopThenLeftStable) {
+  // Bottom edges would give another order; NaN tops fall through to x0.
+  const std::vector<Rect> boxes{{5, 10, 9, 11}, {0, 20, 9, 21}, {0, 0, 9, 100},
+                                {5, 10, 9, 50}, {3, 10, 9, 12}, {1, kNaN, 2, 3}};
+  EXPECT_EQ(indexes(sorted_yx(items_of(boxes))), (std::vector<std::size_t>{2, 5, 4, 0, 3, 1}));
+  EXPECT_TRUE(sorted_yx({}).empty());
+}
+
+TEST(SortSimple, BottomThenLeftForLinesAndBlocks) {
+  std::vector<Block> blocks{
+      block({{0, 0, 10, 100}}),                     // tall, starts highest, ends lowest
+      block({{50, 40, 60, 50}, {0, 30, 10, 40}}),   // lines out of order
+      block({{20, 10, 30, 50}}),                    // same bottom as the next, further right
+      block({{10, 45, 20, 50}}),
+      block({{10, 40, 20, 50}}),                    // equal bottom and left: keeps order
+  };
+  blocks[1].bbox = {0, 30, 60, 50};
+  sort_simple(blocks);
+  ASSERT_EQ(blocks.size(), 5u);
+  EXPECT_EQ(tags(blocks), (std::vector<double>{30000, 10 + 45000, 10 + 40000, 20 + 10000, 0}));
+  EXPECT_EQ(blocks[0].lines[0].bbox.x0, 0);  // the block's lines by bottom edge
+  EXPECT_EQ(blocks[0].lines[1].bbox.x0, 50);
+}
+
+TEST(SortXycut, VerticalBlocksLastByLeftThenTop) {
+  std::vector<Block> blocks{
+      block({{50, 0, 60, 100}}, 0.0),
+      block({{300, 300, 320, 320}}),
+      block({{10, 50, 20, 60}}, 0.99),   // not above the threshold
+      block({}, 1, {1, 0, 5, 5}),        // no lines: not horizontal
+      block({{10, 10, 20, 20}}, kNaN),
+      block({{0, 500, 100, 510}}, 0.991),
+      block({{200, 300, 220, 320}, {0, 0, 1, 1}}),  // lines stay in layout order
+  };
+  sort_xycut(blocks, LayoutParams{});
+  // Horizontal: the left column (top block, then the one at 500), then the right.
+  EXPECT_EQ(tags(blocks),
+            (std::vector<double>{0, 500000, 300 + 300000, 1, 10 + 10000, 10 + 50000, 50}));
+  EXPECT_EQ(blocks[0].lines[0].bbox.x0, 200);
+}
+
+TEST(SortXycut, OnlyVerticalOrSingleBlock) {
+  std::vector<Block> vertical{block({{30, 0, 40, 9}}, 0), block({{10, 5, 20, 9}}, 0),
+                              block({{10, 1, 20, 9}}, 0)};
+  sort_xycut(vertical, LayoutParams{});
+  EXPECT_EQ(tags(vertical), (std::vector<double>{10 + 1000, 10 + 5000, 30}));
+  std::vector<Block> one{block({{5, 5, 6, 6}, {1, 1, 2, 2}})};
+  sort_xycut(one, LayoutParams{});
+  EXPECT_EQ(one[0].lines[0].bbox.x0, 5);
+}
+
+struct CutCase {
+  const char* name;
+  std::vector<Rect> boxes;
+  std::vector<std::size_t> want;
+};
+
+class XycutTest : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(XycutTest, ReadingOrder) { EXPECT_EQ(cut(GetParam().boxes), GetParam().want); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, XycutTest,
+    ::testing::Values(
+        // Left column lower than the right one: a 12.5 strip cuts columns, 12.4 does not.
+        CutCase{"column_gap_12_5", {{0, 100, 50, 110}, {62.5, 0, 100, 10}}, {0, 1}},
+        CutCase{"column_gap_12_4", {{0, 100, 50, 110}, {62.4, 0, 100, 10}}, {1, 0}},
+        // A 2.0 strip makes rows (the upper row then reads as columns); 1.9 falls
+        // to the rounded sort, which reads tops 0 and 0.6 as rows 0 and 1.
+        CutCase{"row_gap_2_0", {{60, 0, 100, 10}, {0, 0.6, 40, 10}, {0, 12, 100, 20}}, {1, 0, 2}},
+        CutCase{"row_gap_1_9", {{60, 0, 100, 10}, {0, 0.6, 40, 10}, {0, 11.9, 100, 20}}, {0, 1, 2}},
+        // Heading over two columns: the heading row stands alone, the column rows
+        // form one band that reads column by column.
+        CutCase{"heading",
+                {{0, 60, 140, 80}, {160, 30, 300, 50}, {0, 0, 300, 20}, {0, 30, 140, 50},
+                 {160, 60, 300, 80}},
+                {2, 3, 0, 1, 4}},
+        // A full-width row between column rows ends the band above it.
+        CutCase{"rule_between",
+                {{0, 0, 140, 20}, {160, 0, 300, 20}, {0, 30, 300, 40}, {160, 50, 300, 70},
+                 {0, 50, 140, 70}},
+                {0, 1, 2, 4, 3}},
+        // Overlapping boxes: tops 99.5 and 100.4 share row 100 (left first);
+        // 100.5 rounds to even 100 and 100.6 to 101; 101.5 rounds to 102 like 102.4.
+        CutCase{"rounded_same", {{30, 99.5, 80, 110}, {0, 100.4, 50, 110}}, {1, 0}},
+        CutCase{"rounded_apart", {{30, 100.5, 80, 110}, {0, 101.4, 50, 110}}, {0, 1}},
+        CutCase{"half_to_even_down", {{30, 100.5, 80, 110}, {0, 100.6, 50, 110}}, {0, 1}},
+        CutCase{"half_to_even_up", {{30, 101.5, 80, 110}, {0, 102.4, 50, 110}}, {1, 0}},
+        CutCase{"nan_top_by_left", {{30, kNaN, 80, 110}, {0, 100, 50, 110}}, {1, 0}},
+        CutCase{"single", {{5, 5, 1, 1}}, {0}},
+        CutCase{"empty", {}, {}}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
+
+TEST(Xycut, StopsCuttingAtDepth51) {
+  // Left column lower than the right one: the cut reads left first, a plain
+  // top-down sort right first.
+  const std::vector<Rect> boxes{{0, 100, 10, 110}, {50, 0, 60, 10}};
+  EXPECT_EQ(cut(boxes, 50), (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(cut(boxes, 51), (std::vector<std::size_t>{1, 0}));
+}
+
+TEST(Xycut, GapsThatSplitNothingTerminate) {
+  // Reversed boxes open gaps on both axes but their midpoints fall in the
+  // first slot, so every cut hands the same items on.
+  const std::vector<Rect> cols{{0, 0, 10, 10}, {100, 20, -90, 30}};
+  EXPECT_EQ(cut(cols), (std::vector<std::size_t>{0, 1}));
+  const std::vector<Rect> rows{{0, 50, 10, 60}, {5, 100, 8, 10}};
+  EXPECT_EQ(cut(rows), (std::vector<std::size_t>{0, 1}));
+}
+
+// ---- plain re-implementation of the cut, for comparison on random input ----
+
+bool ref_has_columns(const std::vector<OrderItem>& items, double gap_first) {
+  std::vector<Interval> iv;
+  double lo = kInf;
+  for (const OrderItem& it : items) {
+    iv.push_back({it.box.x0, it.box.x1});
+    lo = min_num(lo, it.box.x0);
+  }
+  return !gaps(iv, lo, gap_first).empty();
+}
+
+std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint32_t depth,
+                                 double gf, double gs) {
+  if (items.size() < 2 || depth >= 51) return sorted_yx(items);
+  std::vector<Interval> xs, ys;
+  double xlo = kInf, ylo = kInf;
+  for (const OrderItem& it : items) {
+    xs.push_back({it.box.x0, it.box.x1});
+    ys.push_back({it.box.y0, it.box.y1});
+    xlo = min_num(xlo, it.box.x0);
+    ylo = min_num(ylo, it.box.y0);
+  }
+  std::vector<std::vector<OrderItem>> parts;
+  const std::vector<Gap> xg = gaps(xs, xlo, gf);
+  if (!xg.empty()) {
+    parts = split_by(items, xg, kAxisX);
+  } else {
+    const std::vector<Gap> yg = gaps(ys, ylo, gs);
+    if (yg.empty()) {
+      std::vector<OrderItem> out = items;
+      merge_sort(out, [](const OrderItem& a, const OrderItem& b) {
+        return key_less(std::nearbyint(a.box.y0), a.box.x0, std::nearbyint(b.box.y0), b.box.x0);
+      });
+      return out;
+    }
+    for (const std::vector<OrderItem>& row : split_by(items, yg, kAxisY)) {
+      if (!parts.empty()) {
+        std::vector<OrderItem> m = parts.back();
+        m.insert(m.end(), row.begin(), row.end());
+        if (ref_has_columns(parts.back(), gf) && ref_has_columns(row, gf) &&
+            ref_has_columns(m, gf)) {
+          parts.back() = m;
+          continue;
+        }
+      }
+      parts.push_back(row);
+    }
+    if (parts.size() == 1) return sorted_yx(items);
+  }
+  std::vector<OrderItem> out;
+  for (const std::vector<OrderItem>& p : parts) {
+    for (const OrderItem& it : ref_xycut(p, depth + 1, gf, gs)) out.push_back(it);
+  }
+  return out;
+}
+
+// Random pages: a grid of column and row boxes with jitter, full-width rows,
+// and (when `wild`) NaN, infinite and reversed coordinates.
+std::vector<Rect> random_page(std::mt19937& rng, bool wild) {
+  std::uniform_int_distribution<int> pick(0, 99);
+  const int ncols = 1 + pick(rng) % 3, nrows = pick(rng) % 12;
+  const double col_w = 40 + pick(rng) % 60, col_gap = 5 + pick(rng) % 20;
+  std::vector<Rect> boxes;
+  double y = pick(rng) % 5;
+  for (int r = 0; r < nrows; ++r) {
+    const double h = 1 + pick(rng) % 12;
+    if (pick(rng) < 15) {
+      boxes.push_back({pick(rng) % 10 * 1.0, y, ncols * (col_w + col_gap), y + h});
+    } else {
+      for (int c = 0; c < ncols; ++c) {
+        if (pick(rng) < 20) continue;
+        // Ragged edges move the column gutters row by row; some boxes have no width.
+        const double x0 = c * (col_w + col_gap) + pick(rng) % 20;
+        const double w = pick(rng) < 5 ? 0 : col_w * (0.2 + pick(rng) % 9 * 0.1);
+        boxes.push_back({x0, y + pick(rng) % 3 * 0.5, x0 + w, y + h});
+      }
+    }
+    y += h + pick(rng) % 5;
+  }
+  if (wild) {
+    const double odd[] = {kNaN, kInf, -kInf, -5, 1e300};
+    for (Rect& b : boxes) {
+      double* v[] = {&b.x0, &b.y0, &b.x1, &b.y1};
+      if (pick(rng) < 10) *v[pick(rng) % 4] = odd[pick(rng) % 5];
+      if (pick(rng) < 5) std::swap(b.x0, b.x1);
+    }
+  }
+  std::shuffle(boxes.begin(), boxes.end(), rng);
+  return boxes;
+}
+
+TEST(Xycut, MatchesPlainBandMergeOnRandomPages) {
+  std::mt19937 rng(20240611);
+  const double thresholds[][2] = {{12.5, 2.0}, {12.5, 2.0}, {6, 0.5}, {0, 0}, {-3, 1}, {kNaN, 2}};
+  int cut_pages = 0;
+  for (int iter = 0; iter < 4000; ++iter) {
+    const std::vector<OrderItem> items = items_of(random_page(rng, iter % 3 == 0));
+    const double gf = thresholds[iter % 6][0], gs = thresholds[iter % 6][1];
+    const std::vector<std::size_t> got = indexes(xycut(items, 0, gf, gs));
+    ASSERT_EQ(got, indexes(ref_xycut(items, 0, gf, gs))) << "iteration " << iter;
+    std::vector<std::size_t> seen = got;
+    merge_sort(seen, [](std::size_t a, std::size_t b) { return a < b; });
+    ASSERT_EQ(seen, indexes(items)) << "iteration " << iter;  // items are 0..n-1
+    cut_pages += got != indexes(sorted_yx(items));
+  }
+  EXPECT_GT(cut_pages, 500);  // the pages exercise real cuts, not just the fallbacks
+}
+
+}  // namespace
+}  // namespace textloom
