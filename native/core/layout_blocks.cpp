@@ -35,26 +35,24 @@ double pair_scale(const Char& a, const Char& b) {
   return max_num(max_num(std::fabs(a.size), std::fabs(b.size)), 1.0);
 }
 
-bool has_cjk_line_start(const std::vector<Block>& blocks) {
-  for (const Block& block : blocks) {
-    for (const Line& line : block.lines) {
-      if (!line.chars.empty() && is_cjk(line.chars.front().ch)) return true;
-    }
+bool has_cjk_line_start(const detail::StagedPage& page) {
+  for (const detail::StagedLine& line : page.lines) {
+    if (line.begin != line.end && is_cjk(page.chars[line.begin].ch)) return true;
   }
   return false;
 }
 
-// The real chars of a line: how many, and where the first and last are.
+// The real chars of chars[begin, end): how many, and where the first and last are.
 struct RealChars {
   std::size_t count = 0;
   std::size_t first = 0;
   std::size_t last = 0;
 };
 
-RealChars real_chars(const Line& line) {
+RealChars real_chars(const std::vector<Char>& chars, std::size_t begin, std::size_t end) {
   RealChars r;
-  for (std::size_t i = 0; i < line.chars.size(); ++i) {
-    if (!is_real(line.chars[i])) continue;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (!is_real(chars[i])) continue;
     if (r.count == 0) r.first = i;
     r.last = i;
     ++r.count;
@@ -70,39 +68,80 @@ bool stacked(const Char& above, const Char& below) {
 }
 
 // Joins every single-character horizontal line whose CJK character stands
-// right under the last kept line's into that line, which becomes vertical.
-// The kept line may lie in an earlier block. Returns whether anything joined.
-bool join_stacked(std::vector<Block>& blocks) {
-  Line* kept = nullptr;
-  RealChars kept_real;  // kept up to date as lines are joined
+// right under the last kept line's onto that line, which becomes vertical.
+// The kept line may lie in an earlier block. Joining only links staged lines
+// into chains; their chars move once, when the lines are built. Returns
+// whether anything joined.
+bool join_stacked(detail::StagedPage& page) {
+  const std::vector<Char>& chars = page.chars;
+  std::size_t kept = detail::kNoLine;
+  std::size_t tail = detail::kNoLine;  // last line of the kept line's chain
+  RealChars kept_real;                 // over the whole chain
   bool joined = false;
-  for (Block& block : blocks) {
-    std::size_t w = 0;
-    for (std::size_t r = 0; r < block.lines.size(); ++r) {
-      Line& line = block.lines[r];
-      if (line.chars.empty()) continue;
-      const RealChars cur = real_chars(line);
-      if (kept != nullptr && kept_real.count != 0 && cur.count == 1 &&
-          (kept_real.count == 1 || kept->wmode == 1) && !(kept->dir_x < 0.999) &&
-          !(line.dir_x < 0.999) && is_cjk(kept->chars[kept_real.last].ch) &&
-          is_cjk(line.chars[cur.first].ch) &&
-          stacked(kept->chars[kept_real.last], line.chars[cur.first])) {
-        const std::size_t offset = kept->chars.size();
-        kept->chars.insert(kept->chars.end(), line.chars.begin(), line.chars.end());
-        kept->wmode = 1;
+  for (std::size_t l = 0; l < page.lines.size(); ++l) {
+    detail::StagedLine& line = page.lines[l];
+    if (line.begin == line.end) continue;
+    const RealChars cur = real_chars(chars, line.begin, line.end);
+    if (kept != detail::kNoLine) {
+      detail::StagedLine& head = page.lines[kept];
+      if (kept_real.count != 0 && cur.count == 1 && (kept_real.count == 1 || head.wmode == 1) &&
+          !(head.dir_x < 0.999) && !(line.dir_x < 0.999) && is_cjk(chars[kept_real.last].ch) &&
+          is_cjk(chars[cur.first].ch) && stacked(chars[kept_real.last], chars[cur.first])) {
+        page.lines[tail].next = l;
+        tail = l;
+        line.joined = true;
+        head.wmode = 1;
         kept_real.count += 1;
-        kept_real.last = offset + cur.first;
+        kept_real.last = cur.first;
         joined = true;
         continue;
       }
-      if (w != r) block.lines[w] = std::move(line);
-      kept = &block.lines[w];
-      kept_real = cur;
-      ++w;
     }
-    block.lines.resize(w);
+    kept = l;
+    tail = l;
+    kept_real = cur;
   }
   return joined;
+}
+
+// Copies the staged lines that are still standing, each with the chains
+// joined onto it, into blocks; blocks left without lines are skipped.
+std::vector<Block> build_blocks(const detail::StagedPage& page) {
+  const std::vector<detail::StagedLine>& lines = page.lines;
+  const std::vector<std::size_t>& starts = page.block_starts;
+  auto standing = [&](const detail::StagedLine& line) {
+    return !line.joined && line.begin != line.end;
+  };
+  std::vector<Block> blocks;
+  blocks.reserve(starts.size());
+  for (std::size_t b = 0; b < starts.size(); ++b) {
+    const std::size_t first = starts[b];
+    const std::size_t last = b + 1 < starts.size() ? starts[b + 1] : lines.size();
+    std::size_t count = 0;
+    for (std::size_t l = first; l < last; ++l) count += standing(lines[l]) ? 1 : 0;
+    if (count == 0) continue;
+    Block& block = blocks.emplace_back();
+    block.lines.reserve(count);
+    for (std::size_t l = first; l < last; ++l) {
+      if (!standing(lines[l])) continue;
+      std::size_t total = 0;
+      for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
+        total += lines[k].end - lines[k].begin;
+      }
+      Line& line = block.lines.emplace_back();
+      line.chars.reserve(total);
+      for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
+        line.chars.insert(line.chars.end(),
+                          page.chars.begin() + static_cast<std::ptrdiff_t>(lines[k].begin),
+                          page.chars.begin() + static_cast<std::ptrdiff_t>(lines[k].end));
+      }
+      line.dir_x = lines[l].dir_x;
+      line.dir_y = lines[l].dir_y;
+      line.wmode = lines[l].wmode;
+      line.rtl_visual = lines[l].rtl_visual;
+    }
+  }
+  return blocks;
 }
 
 bool all_vertical(const Block& block) {
@@ -128,7 +167,6 @@ std::vector<Block> merge_vertical(std::vector<Block>& blocks) {
       if (std::fabs(a.origin_y - b.origin_y) <= 1.5 * s &&
           std::fabs(a.origin_x - b.origin_x) <= 2.5 * s) {
         std::vector<Line>& into = merged.back().lines;
-        into.reserve(into.size() + block.lines.size());
         for (Line& line : block.lines) into.push_back(std::move(line));
         continue;
       }
@@ -193,9 +231,11 @@ void number_blocks(std::vector<Block>& blocks) {
 
 std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params) {
-  std::vector<Block> blocks = detail::build_lines(page, clip, params);
+  detail::StagedPage staged = detail::glyph_pass(page, clip, params);
   // Vertical CJK only matters on pages where some line opens with CJK.
-  if (has_cjk_line_start(blocks) && join_stacked(blocks)) blocks = merge_vertical(blocks);
+  const bool joined = has_cjk_line_start(staged) && join_stacked(staged);
+  std::vector<Block> blocks = build_blocks(staged);
+  if (joined) blocks = merge_vertical(blocks);
   finish_blocks(blocks);
   number_blocks(blocks);
   switch (sort) {

@@ -5,9 +5,9 @@
 // It never reorders glyphs; block building (layout_blocks.cpp) joins vertical
 // CJK columns, reorders right-to-left lines and measures the result.
 //
-// Chars are first written into one flat buffer reserved for the worst case
-// (a synthetic space before every glyph) and copied into exactly-sized lines
-// at the end, so the pass allocates nothing per glyph.
+// Chars go into one flat buffer reserved for the worst case (a synthetic
+// space before every glyph), lines and blocks into index arrays reserved
+// likewise, so the pass allocates nothing per glyph.
 
 #include <cmath>
 #include <cstddef>
@@ -75,14 +75,6 @@ bool space_fits(std::uint32_t ch, bool has_prev, std::uint32_t prev) {
   return ch != kSpace && has_prev && prev != kSpace &&
          (prev < 0x700 || (prev >= 0x2000 && prev <= 0x20CF));
 }
-
-// A line as the pass stages it: its chars are buffer[begin, next line's begin).
-struct StagedLine {
-  std::size_t begin;
-  double dir_x;
-  double dir_y;
-  bool rtl_visual;
-};
 
 enum class Place { append, new_line, new_block };
 
@@ -171,15 +163,15 @@ Char make_char(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
 
 }  // namespace
 
-std::vector<Block> build_lines(const PageGlyphs& page, const std::optional<Rect>& clip,
-                               const LayoutParams& params) {
+StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
+                      const LayoutParams& params) {
   const std::size_t n = page.glyphs.size();
-  std::vector<Char> buffer;
-  std::vector<StagedLine> lines;
-  std::vector<std::size_t> block_starts;  // index of each block's first staged line
-  buffer.reserve(2 * n);
+  StagedPage out;
+  std::vector<Char>& chars = out.chars;
+  std::vector<StagedLine>& lines = out.lines;
+  chars.reserve(2 * n);
   lines.reserve(n);
-  block_starts.reserve(n);
+  out.block_starts.reserve(n);
 
   PassState st;
   for (const Glyph& g : page.glyphs) {
@@ -200,13 +192,13 @@ std::vector<Block> build_lines(const PageGlyphs& page, const std::optional<Rect>
         // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
         const Rect at_pen = baseline_box(st.end_x, st.end_y, st.end_x, st.end_y, g.dir_x,
                                          g.dir_y, s, a, d);
-        buffer.push_back(make_char(g, at_pen, st.end_x, st.end_y, rtl));
+        chars.push_back(make_char(g, at_pen, st.end_x, st.end_y, rtl));
         st.prev_ch = g.ch;
         continue;
       }
       if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
         // A combining mark sits on its base wherever it was drawn.
-        buffer.push_back(make_char(g, box, g.origin_x, g.origin_y, rtl));
+        chars.push_back(make_char(g, box, g.origin_x, g.origin_y, rtl));
         st.prev_ch = g.ch;
         continue;
       }
@@ -216,18 +208,19 @@ std::vector<Block> build_lines(const PageGlyphs& page, const std::optional<Rect>
     }
 
     if (decision.place != Place::append) {
-      if (decision.place == Place::new_block) block_starts.push_back(lines.size());
-      lines.push_back(StagedLine{buffer.size(), g.dir_x, g.dir_y, false});
+      if (decision.place == Place::new_block) out.block_starts.push_back(lines.size());
+      if (!lines.empty()) lines.back().end = chars.size();
+      lines.push_back(StagedLine{chars.size(), chars.size(), g.dir_x, g.dir_y, false});
       st.line_start_x = g.origin_x;
       st.line_marker = is_list_marker(g.ch);
       st.line_has_rtl = false;
     } else if (decision.space && space_fits(g.ch, st.has_prev, st.prev_ch)) {
       const Rect gap_box = baseline_box(st.end_x, st.end_y, g.origin_x, g.origin_y, g.dir_x,
                                         g.dir_y, s, a, d);
-      buffer.push_back(Char{gap_box, st.end_x, st.end_y, g.size, g.font, g.color, kSyntheticIdx,
-                            kSpace, rtl, true});
+      chars.push_back(Char{gap_box, st.end_x, st.end_y, g.size, g.font, g.color, kSyntheticIdx,
+                           kSpace, rtl, true});
     }
-    buffer.push_back(make_char(g, box, g.origin_x, g.origin_y, rtl));
+    chars.push_back(make_char(g, box, g.origin_x, g.origin_y, rtl));
 
     st.line_open = true;
     st.has_prev = true;
@@ -239,24 +232,8 @@ std::vector<Block> build_lines(const PageGlyphs& page, const std::optional<Rect>
     st.prev_rtl = rtl;
     st.line_has_rtl = st.line_has_rtl || rtl;
   }
-
-  std::vector<Block> blocks(block_starts.size());
-  for (std::size_t b = 0; b < block_starts.size(); ++b) {
-    const std::size_t first = block_starts[b];
-    const std::size_t last = b + 1 < block_starts.size() ? block_starts[b + 1] : lines.size();
-    blocks[b].lines.reserve(last - first);
-    for (std::size_t l = first; l < last; ++l) {
-      const std::size_t begin = lines[l].begin;
-      const std::size_t end = l + 1 < lines.size() ? lines[l + 1].begin : buffer.size();
-      Line& line = blocks[b].lines.emplace_back();
-      line.chars.assign(buffer.begin() + static_cast<std::ptrdiff_t>(begin),
-                        buffer.begin() + static_cast<std::ptrdiff_t>(end));
-      line.dir_x = lines[l].dir_x;
-      line.dir_y = lines[l].dir_y;
-      line.rtl_visual = lines[l].rtl_visual;
-    }
-  }
-  return blocks;
+  if (!lines.empty()) lines.back().end = chars.size();
+  return out;
 }
 
 }  // namespace textloom::detail

@@ -363,6 +363,50 @@ TEST(LayoutPage, RightToLeftDrawnInLogicalOrderStays) {
   EXPECT_FALSE(blocks[0].lines[0].rtl_visual);
 }
 
+// Bet (advance 5) drawn at x after alef at 100..105; lines in logical order.
+struct RtlCase {
+  double x;
+  Lines lines;
+};
+
+class RightToLeftProgression : public ::testing::TestWithParam<RtlCase> {};
+
+TEST_P(RightToLeftProgression, SpacesAndOrder) {
+  PageBuilder b;
+  b.at(0x5D0, 100, 100);
+  b.at(0x5D1, GetParam().x, 100);
+  EXPECT_EQ(all_lines(lay_out(b.page())), GetParam().lines) << GetParam().x;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, RightToLeftProgression,
+    ::testing::Values(
+        RtlCase{95, {U"\u05D0\u05D1"}},             // ends where alef begins
+        RtlCase{93.7, {U"\u05D0\u05D1"}},           // back -0.13: touching
+        RtlCase{93.5, {U"\u05D0 \u05D1"}},          // back -0.15: a word gap
+        RtlCase{87, {U"\u05D0 \u05D1"}},            // back -0.8
+        RtlCase{86, {U"\u05D0", U"\u05D1"}},        // back -0.9: too far
+        RtlCase{105, {U"\u05D1\u05D0"}},            // drawn left to right
+        RtlCase{108, {U"\u05D1 \u05D0"}},           // left to right with a gap
+        RtlCase{101, {U"\u05D1\u05D0"}},            // small step back, reordered by x
+        RtlCase{114, {U"\u05D0", U"\u05D1"}}));     // gap 0.9: a new line
+
+TEST(LayoutPage, NonLetterNextToRightToLeftTakesItsRules) {
+  // The 2 follows the 1 by 0.2 em, which right-to-left rules read as text
+  // drawn left to right: the line is reordered.
+  PageBuilder b;
+  b.at(0x5D0, 100, 100);
+  b.at('1', 90, 100);
+  b.at('2', 97, 100);
+  EXPECT_EQ(all_lines(lay_out(b.page())), (Lines{U"\u05D02 1"}));
+  // Latin letters keep left-to-right rules.
+  PageBuilder c;
+  c.at(0x5D0, 100, 100);
+  c.at('a', 90, 100);
+  c.at('b', 97, 100);
+  EXPECT_EQ(all_lines(lay_out(c.page())), (Lines{U"\u05D0a b"}));
+}
+
 TEST(LayoutPage, DigitsAndParenthesesAroundHebrew) {
   PageBuilder b;
   b.text(U"12", 0, 100);
