@@ -97,14 +97,14 @@ PyTypeObject* make_page_type() {
       {Py_tp_methods, page_methods()},
       {0, nullptr},
   };
-  static PyType_Spec spec = {
+  static PyType_Spec type_spec = {
       "textloom._native.RsPage",
       static_cast<int>(sizeof(PageObject)),
       0,
       Py_TPFLAGS_DEFAULT,
       slots,
   };
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&type_spec));
 }
 
 PyObject* new_page(PageGlyphs&& glyphs) {

@@ -22,10 +22,10 @@ if not all((UCD / name).is_file() for name in
 
 
 def _load_generator():
-    spec = importlib.util.spec_from_file_location("gen_unicode_tables", GENERATOR)
-    module = importlib.util.module_from_spec(spec)
-    sys.modules[spec.name] = module  # dataclasses look their module up
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("gen_unicode_tables", GENERATOR)
+    module = importlib.util.module_from_spec(module_spec)
+    sys.modules[module_spec.name] = module  # dataclasses look their module up
+    module_spec.loader.exec_module(module)
     return module
 
 
