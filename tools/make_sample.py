@@ -35,7 +35,7 @@ def main() -> None:
     pdf.set_font("DejaVu", "B", 20)
     pdf.cell(0, 28, "textloom sample document", new_x="LMARGIN", new_y="NEXT")
     pdf.set_font("DejaVuSerif", "", 11)
-    pdf.multi_cell(0, 15, PARAGRAPH * 2)
+    pdf.multi_cell(0, 15, PARAGRAPH * 2, align="L")
     pdf.ln(6)
     pdf.cell(0, 15, "A word cut at the end of a line comes back as one: exam-",
              new_x="LMARGIN", new_y="NEXT")
@@ -52,11 +52,11 @@ def main() -> None:
     width = (pdf.w - 144 - 24) / 2
     for column, text in enumerate(("Left column. " + PARAGRAPH * 3, "Right column. " + PARAGRAPH * 3)):
         pdf.set_xy(72 + column * (width + 24), top)
-        pdf.multi_cell(width, 13, text)
+        pdf.multi_cell(width, 13, text, align="L")
 
     pdf.add_page(orientation="L")
     pdf.set_font("DejaVu", "", 12)
-    pdf.multi_cell(0, 16, "A landscape page. " + PARAGRAPH)
+    pdf.multi_cell(0, 16, "A landscape page. " + PARAGRAPH, align="L")
 
     # The last page also carries /Rotate 90, so the demo shows a rotated page.
     import pypdfium2 as pdfium

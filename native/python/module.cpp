@@ -56,11 +56,11 @@ PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
 }
 
 PyMethodDef module_functions[] = {
-    {"init", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(init)),
+    {"init", as_cfunction<init>(),
      METH_VARARGS | METH_KEYWORDS,
      "init(lib_path)\n--\n\nLoad the PDFium shared library. Pass the path of the libpdfium "
      "that pypdfium2 already\nloaded, so both share one PDFium instance (same dlopen handle)."},
-    {"load_page", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(load_page)),
+    {"load_page", as_cfunction<load_page>(),
      METH_VARARGS | METH_KEYWORDS,
      "load_page(doc_addr, index, ligatures=False)\n--\n\nExtract the glyphs of page `index` "
      "from a PDFium FPDF_DOCUMENT handle (address).\nThe GIL is held for the whole call: "
@@ -77,12 +77,24 @@ PyModuleDef module_def = {
 
 ModuleState& module_state() { return state; }
 
+bool intern_keys(Keys& keys) {
+#define TEXTLOOM_INTERN(name)                                  \
+  if (keys.name == nullptr) {                                  \
+    keys.name = PyUnicode_InternFromString(#name);             \
+    if (keys.name == nullptr) return false;                    \
+  }
+  TEXTLOOM_DICT_KEYS(TEXTLOOM_INTERN)
+#undef TEXTLOOM_INTERN
+  return true;
+}
+
 }  // namespace textloom::py
 
 PyMODINIT_FUNC PyInit__native() {
   using namespace textloom::py;
   Ref module = Ref::steal(PyModule_Create(&module_def));
   if (!module) return nullptr;
+  if (!intern_keys(state.keys)) return nullptr;
   if (state.page_type == nullptr) {
     state.page_type = make_page_type();
     if (state.page_type == nullptr) return nullptr;

@@ -6,11 +6,28 @@
 
 namespace textloom::py {
 
+// The keys of the block, line, span and char dictionaries; each is interned
+// once so the many equal keys of a page share one string.
+#define TEXTLOOM_DICT_KEYS(X)                                                              \
+  X(type) X(number) X(flags) X(bbox) X(lines) X(spans) X(wmode) X(dir) X(size) X(bidi)     \
+  X(char_flags) X(font) X(color) X(alpha) X(ascender) X(descender) X(weight) X(pdf_flags)  \
+  X(text) X(chars) X(origin) X(c) X(synthetic) X(idx)
+
+struct Keys {
+#define TEXTLOOM_KEY_FIELD(name) PyObject* name = nullptr;
+  TEXTLOOM_DICT_KEYS(TEXTLOOM_KEY_FIELD)
+#undef TEXTLOOM_KEY_FIELD
+};
+
 struct ModuleState {
   PyTypeObject* page_type = nullptr;  // RsPage
+  Keys keys;
 };
 
 // The module's state; filled by PyInit__native before any function runs.
 ModuleState& module_state();
+
+// Interns the dictionary keys (once); false with an exception set on failure.
+bool intern_keys(Keys& keys);
 
 }  // namespace textloom::py

@@ -1,11 +1,130 @@
-// RsPage methods. The text schemas come with the layout engine.
+// RsPage's text methods. Each call converts its arguments, parses the sort,
+// lays the page out afresh, then builds the one result asked for; the layout
+// records are freed before it returns.
 
 #include "page_methods.hpp"
 
+#include <optional>
+#include <string>
+
+#include "args.hpp"
+#include "errors.hpp"
+#include "layout.hpp"
+#include "output.hpp"
+#include "page.hpp"
+#include "quote.hpp"
+#include "sort_mode.hpp"
+#include "text_schemas.hpp"
+
 namespace textloom::py {
+
+namespace {
+
+// The sort argument held as an object: omitted and None both mean none.
+bool sort_mode_of(PyObject* sort, SortMode& mode) {
+  mode = SortMode::none;
+  return sort == nullptr || sort == Py_None || parse_sort(sort, mode);
+}
+
+Xf xf_of(const PageGlyphs& page, bool rotated) {
+  return Xf{page.width, page.height, page.rotation, rotated};
+}
+
+struct GetTextArgs {
+  std::string option = "text";
+  PyObject* sort = nullptr;
+  std::optional<Rect> clip;
+  bool rotated = false;
+  bool dehyphenate = false;
+  std::optional<std::string> delimiters;
+  bool extended = false;
+};
+const Signature<GetTextArgs, 7> kGetTextSignature{
+    "RsPage.get_text",
+    0,
+    {{{"option", &GetTextArgs::option},
+      {"sort", &GetTextArgs::sort},
+      {"clip", &GetTextArgs::clip},
+      {"rotated", &GetTextArgs::rotated},
+      {"dehyphenate", &GetTextArgs::dehyphenate},
+      {"delimiters", &GetTextArgs::delimiters},
+      {"extended", &GetTextArgs::extended}}}};
+
+enum class Schema { text, blocks, words, dict, rawdict, unknown };
+
+Schema schema_of(std::string& option) {
+  for (char& c : option) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (option == "text") return Schema::text;
+  if (option == "blocks") return Schema::blocks;
+  if (option == "words") return Schema::words;
+  if (option == "dict") return Schema::dict;
+  if (option == "rawdict") return Schema::rawdict;
+  return Schema::unknown;
+}
+
+PyObject* get_text(PyObject* self, PyObject* args, PyObject* kwargs) {
+  GetTextArgs a;
+  SortMode mode;
+  if (!parse_args(kGetTextSignature, args, kwargs, a) || !sort_mode_of(a.sort, mode)) {
+    return nullptr;
+  }
+  const PageGlyphs& page = page_glyphs(self);
+  const std::vector<Block> blocks = layout_page(page, mode, a.clip, LayoutParams{});
+  const Xf xf = xf_of(page, a.rotated);
+  switch (schema_of(a.option)) {
+    case Schema::text:
+      return text_result(blocks, a.dehyphenate);
+    case Schema::blocks:
+      return blocks_result(blocks, xf, a.dehyphenate);
+    case Schema::words:
+      return words_result(words(blocks, xf, a.dehyphenate, a.delimiters.value_or("")));
+    case Schema::dict:
+      return dict_result(page, blocks, xf, false, a.extended);
+    case Schema::rawdict:
+      return dict_result(page, blocks, xf, true, a.extended);
+    case Schema::unknown:
+      break;
+  }
+  return raise(PyExc_ValueError, "unsupported option " + quoted(code_points(a.option)));
+}
+
+struct WordsArraysArgs {
+  PyObject* sort = nullptr;
+  std::optional<Rect> clip;
+  bool rotated = false;
+};
+const Signature<WordsArraysArgs, 3> kWordsArraysSignature{
+    "RsPage.words_arrays",
+    0,
+    {{{"sort", &WordsArraysArgs::sort},
+      {"clip", &WordsArraysArgs::clip},
+      {"rotated", &WordsArraysArgs::rotated}}}};
+
+PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
+  WordsArraysArgs a;
+  SortMode mode;
+  if (!parse_args(kWordsArraysSignature, args, kwargs, a) || !sort_mode_of(a.sort, mode)) {
+    return nullptr;
+  }
+  const PageGlyphs& page = page_glyphs(self);
+  const std::vector<Block> blocks = layout_page(page, mode, a.clip, LayoutParams{});
+  return words_arrays_result(words(blocks, xf_of(page, a.rotated), false, ""));
+}
+
+}  // namespace
 
 PyMethodDef* page_methods() {
   static PyMethodDef methods[] = {
+      {"get_text", as_cfunction<get_text>(), METH_VARARGS | METH_KEYWORDS,
+       "get_text($self, option=\"text\", sort=None, clip=None, rotated=False, "
+       "dehyphenate=False, delimiters=None, extended=False)\n--\n\n"
+       "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."},
+      {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
+       "words_arrays($self, sort=None, clip=None, rotated=False)\n--\n\n"
+       "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
+       "texts list)"},
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

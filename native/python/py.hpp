@@ -46,4 +46,10 @@ class Ref {
   PyObject* object_ = nullptr;
 };
 
+// A METH_VARARGS | METH_KEYWORDS function as the PyCFunction a method table holds.
+template <PyObject* (*Function)(PyObject*, PyObject*, PyObject*)>
+PyCFunction as_cfunction() {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Function));
+}
+
 }  // namespace textloom::py
