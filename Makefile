@@ -48,13 +48,13 @@ build: setup
 test-native: setup
 	cmake -S . -B build/tests -G Ninja -DTEXTLOOM_TESTS=ON -DTEXTLOOM_WERROR=ON
 	cmake --build build/tests -j $(JOBS)
-	ctest --test-dir build/tests --output-on-failure -j $(JOBS)
+	ctest --test-dir build/tests --output-on-failure --progress -j $(JOBS)
 
 test-sanitize: setup
 	cmake -S . -B build/sanitize -G Ninja -DTEXTLOOM_TESTS=ON -DTEXTLOOM_WERROR=ON \
 	  -DTEXTLOOM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build/sanitize -j $(JOBS) --target core_tests
-	ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+	ctest --test-dir build/sanitize --output-on-failure --progress -j $(JOBS)
 
 # Needs build/tests/glyph_dump from test-native.
 test-python: build test-native

@@ -172,21 +172,14 @@ std::vector<Word> words(const std::vector<Block>& blocks, const Xf& xf, bool deh
            (!extra.empty() && std::find(extra.begin(), extra.end(), cp) != extra.end());
   };
 
-  // Size the list exactly (joins only shrink it): one separator test per char
-  // costs less than regrowing a list of strings.
-  std::size_t count = 0;
+  // A line of n chars holds at most (n + 1) / 2 words: reserving that bound
+  // costs one pass over the lines instead of a second pass over the chars.
+  std::size_t bound = 0;
   for (const Block& block : blocks) {
-    for (const Line& line : block.lines) {
-      bool in_word = false;
-      for (const Char& c : line.chars) {
-        const bool sep = separates(c.ch);
-        count += !sep && !in_word;
-        in_word = !sep;
-      }
-    }
+    for (const Line& line : block.lines) bound += (line.chars.size() + 1) / 2;
   }
   std::vector<Word> out;
-  out.reserve(count);
+  out.reserve(bound);
 
   for (const Block& block : blocks) {
     const std::uint64_t block_no = block.number;
@@ -221,9 +214,8 @@ std::vector<Word> words(const std::vector<Block>& blocks, const Xf& xf, bool deh
         Rect box = chars[i].bbox;
         for (std::size_t k = i + 1; k < end; ++k) box = rect_union(box, chars[k].bbox);
         box = xf.rc(box);
-        Word w{std::string(), box.x0, box.y0, box.x1, box.y1, block_no, line_no, word_no};
+        Word& w = out.emplace_back(Word{{}, box.x0, box.y0, box.x1, box.y1, block_no, line_no, word_no});
         append_chars(w.text, chars, i, end);
-        out.push_back(std::move(w));
         ++word_no;
         i = end;
       }
