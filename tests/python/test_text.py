@@ -665,6 +665,21 @@ def test_inserted_spaces(native, open_pdf):
     assert [w[4] for w in page.get_text("words")] == ["A", "B", "C", "D", "x", "y"]
 
 
+# -- span metrics and direction -------------------------------------------------------
+
+def test_span_metrics_are_pdfium_values_boxes_use_repaired_ones(native, open_pdf):
+    writer = pdfgen.PdfWriter(unicode_metrics=(700, -200))  # spans 0.9 em: scaled up to 1
+    p = writer.page()
+    p.text(72, 700, "\u05e9\u05dc\u05d5\u05dd abc", font="U", size=10)
+    p.text(72, 600, "abc", size=10)
+    tree = load(native, open_pdf, writer).get_text("rawdict")
+    hebrew, latin = spans_of(tree)
+    assert (hebrew["ascender"], hebrew["descender"]) == approx((0.7, -0.2))
+    assert (hebrew["bidi"], latin["bidi"]) == (1, 0)
+    for char in hebrew["chars"]:
+        assert char["bbox"][1::2] == approx((92 - 10 * 0.7 / 0.9, 92 + 10 * 0.2 / 0.9))
+
+
 # -- de-hyphenation and delimiters ----------------------------------------------------
 
 def dehyphen_page():
@@ -672,15 +687,17 @@ def dehyphen_page():
     for x, y, text in [(72, 700, "An exam-"), (72, 688, "ple and a test-"),      # block 0
                        (72, 600, "Results 2-"), (72, 588, "3 x\u2013"), (72, 576, "ab-"),
                        (72, 564, "cd-"), (72, 552, "ef"),                        # block 1
-                       (72, 450, "sch\u00f6-"), (72, 438, "ne")]:                # block 2
+                       (72, 450, "sch\u00f6-"), (72, 438, "ne"),                 # block 2
+                       (72, 350, "pre-"),                                        # block 3
+                       (72, 300, "  "), (72, 288, "fix")]:  # block 4, its line 0 without words
         p.text(x, y, text, size=10)
     return writer
 
 
 PLAIN = ["An exam-\nple and a test-\n", "Results 2-\n3 x\u2013\nab-\ncd-\nef\n",
-         "sch\u00f6-\nne\n"]
+         "sch\u00f6-\nne\n", "pre-\n", " \nfix\n"]
 JOINED = ["An example and a test-\n",  # the block's last line keeps hyphen and line feed
-          "Results 2-\n3 x\u2013\nabcdef\n", "sch\u00f6ne\n"]
+          "Results 2-\n3 x\u2013\nabcdef\n", "sch\u00f6ne\n", "pre-\n", " \nfix\n"]
 
 
 def test_dehyphenate_text_and_blocks(native, open_pdf):
@@ -702,7 +719,8 @@ def test_dehyphenate_words(native, open_pdf):
     assert [w[4:] for w in joined] == [
         ("An", 0, 0, 0), ("example", 0, 0, 1), ("and", 0, 1, 1), ("a", 0, 1, 2),
         ("test-", 0, 1, 3), ("Results", 1, 0, 0), ("2-", 1, 0, 1), ("3", 1, 1, 0),
-        ("x\u2013", 1, 1, 1), ("abcd-", 1, 2, 0), ("ef", 1, 4, 0), ("sch\u00f6ne", 2, 0, 0)]
+        ("x\u2013", 1, 1, 1), ("abcd-", 1, 2, 0), ("ef", 1, 4, 0), ("sch\u00f6ne", 2, 0, 0),
+        ("pre-", 3, 0, 0), ("fix", 4, 1, 0)]  # line numbers fit, but the blocks differ
     by_text = {w[4]: w for w in plain}
     for word, first in (("example", "exam-"), ("abcd-", "ab-"), ("sch\u00f6ne", "sch\u00f6-")):
         assert next(w for w in joined if w[4] == word)[:4] == by_text[first][:4]
