@@ -252,9 +252,9 @@ def test_schemas_on_known_geometry(native, open_pdf):
     doc = open_pdf(writer)
     page = native.load_page(doc.addr, 0)
     fonts = pdfium_fonts(doc.pdf, 0)
-    helv_a, helv_d = fonts[0][1:3]
-    assert fonts[0][0] == "Helvetica" and fonts[13][0] == "TestUnicode"
-    assert fonts[13][1:3] == approx((0.8, -0.2))  # the descriptor's ascent and descent
+    _, helv_a, helv_d, _, _ = next(f for f in fonts.values() if f[0] == "Helvetica")
+    _, u_a, u_d, _, _ = next(f for f in fonts.values() if f[0] == "TestUnicode")
+    assert (u_a, u_d) == approx((0.8, -0.2))  # the descriptor's ascent and descent
     lines = [expected_chars("Hello world", 72, 92, 10, helv_a, helv_d, HELVETICA),
              expected_chars("AB", 72, 104, 10, 0.8, -0.2),
              expected_chars("Tail", 300, 292, 12, helv_a, helv_d, HELVETICA)]
@@ -292,7 +292,7 @@ def test_schemas_on_known_geometry(native, open_pdf):
         for char, (_, origin, bbox) in zip(got, chars):
             assert char["origin"] == approx(origin) and char["bbox"] == approx(bbox)
     expected_spans = [(10.0, "Helvetica", 0xFF0000, helv_a, helv_d, (72.0, 92.0)),
-                      (10.0, "TestUnicode", 0x0000FF, fonts[13][1], fonts[13][2], (72.0, 104.0)),
+                      (10.0, "TestUnicode", 0x0000FF, u_a, u_d, (72.0, 104.0)),
                       (12.0, "Helvetica", 0, helv_a, helv_d, (300.0, 292.0))]
     for span, expected, box in zip(spans_of(tree), expected_spans, line_boxes):
         got = (span["size"], span["font"], span["color"], span["ascender"], span["descender"],
@@ -311,7 +311,8 @@ def test_option_case_is_ignored(native, open_pdf):
     page = load(native, open_pdf, geometry_page())
     for option in SCHEMAS:
         expected = page.get_text(option)
-        for spelled in (option.upper(), option.capitalize(), option.swapcase().title()):
+        mixed = "".join(c.upper() if i % 2 else c for i, c in enumerate(option))
+        for spelled in (option.upper(), option.capitalize(), mixed):
             assert page.get_text(spelled) == expected
         assert page.get_text(option=option) == expected
 
@@ -628,7 +629,8 @@ def test_extended_keys(native, open_pdf):
         check_tree(tree, raw_chars, extended=True)
         assert without_extended(tree) == page.get_text(option)
     tree = page.get_text("rawdict", extended=True)
-    assert [c["idx"] for c in chars_of(tree)] == [g[0] for g in oracle_glyphs(doc.pdf, 0)["glyphs"]]
+    assert [c["idx"] for c in chars_of(tree)] == \
+        [g[0] for g in oracle_glyphs(doc.pdf, 0)["glyphs"]]
     for span in spans_of(tree):
         name, _, _, weight, flags = fonts[span["chars"][0]["idx"]]
         assert (span["font"], span["weight"], span["pdf_flags"]) == (name, weight, flags)
@@ -732,6 +734,22 @@ def test_dehyphenate_words(native, open_pdf):
     assert "exam-" in page.words_arrays()[2]
 
 
+SEPARATORS = "\t\u00a0\u2000\u2005\u200a\u202f\u205f\u3000"
+NOT_SEPARATORS = "\x0b\x0c\x85\u1680\u2028\u2029\u200b\u00ad"
+
+
+def test_word_separators(native, open_pdf):
+    writer, p = one_page()
+    for k, c in enumerate(SEPARATORS + NOT_SEPARATORS):
+        p.text(72, 700 - 30 * k, f"x{c}y", font="U", size=10)  # a block per character
+    words = load(native, open_pdf, writer).get_text("words")
+    assert [w[4] for w in words] == ["x", "y"] * len(SEPARATORS) + \
+        [f"x{c}y" for c in NOT_SEPARATORS]
+    assert [w[5] for w in words] == \
+        [k // 2 for k in range(2 * len(SEPARATORS))] + \
+        list(range(len(SEPARATORS), len(SEPARATORS) + len(NOT_SEPARATORS)))
+
+
 def test_delimiters_split_words_only(native, open_pdf):
     writer, p = one_page()
     p.text(72, 700, "a,b c\u00b7d \u00e3b,", size=10)
@@ -806,6 +824,7 @@ def test_words_arrays_rows_match_words(native, open_pdf, make):
 
 def test_allocations_stay_flat(native, open_pdf):
     page = load(native, open_pdf, dehyphen_page())
+    turned = load(native, open_pdf, rotation_page(90))  # inserted spaces, rotated view
     reference = {option: page.get_text(option, extended=True) for option in SCHEMAS}
     failing = [
         lambda: page.get_text("xyz"), lambda: page.get_text(sort="Simple"),
@@ -822,9 +841,10 @@ def test_allocations_stay_flat(native, open_pdf):
         for option in SCHEMAS:
             for sort in SORTS:
                 page.get_text(option, sort=sort, extended=True, dehyphenate=True)
-            page.get_text(option, clip=(0, 0, 300, 300), rotated=True, delimiters=",")
+            page.get_text(option, clip=(0, 0, 300, 300), delimiters=",")
+            turned.get_text(option, "xycut", rotated=True, extended=True)
         page.words_arrays()
-        page.words_arrays("xycut", (0, 0, 300, 300), True)
+        turned.words_arrays("xycut", (0, 0, 300, 300), True)
         for call in failing:
             try:
                 call()
