@@ -7,6 +7,7 @@ sizes, and allocation stability over many calls, failing ones included."""
 from __future__ import annotations
 
 import ctypes
+import inspect
 import math
 
 import numpy as np
@@ -305,6 +306,19 @@ def test_schemas_on_known_geometry(native, open_pdf):
     check_tree(as_dict, raw_chars=False, extended=False)
     assert [s["text"] for s in spans_of(as_dict)] == ["Hello world", "AB", "Tail"]
     assert as_dict == with_text_for_chars(tree)
+
+
+def test_docstrings_and_signatures(native, open_pdf):
+    page = load(native, open_pdf, geometry_page())
+    assert native.RsPage.get_text.__doc__ == (
+        "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict.")
+    assert native.RsPage.words_arrays.__doc__ == (
+        "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
+        "texts list)")
+    assert str(inspect.signature(page.get_text)) == (
+        "(option='text', sort=None, clip=None, rotated=False, dehyphenate=False, "
+        "delimiters=None, extended=False)")
+    assert str(inspect.signature(page.words_arrays)) == "(sort=None, clip=None, rotated=False)"
 
 
 def test_option_case_is_ignored(native, open_pdf):
