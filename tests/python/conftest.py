@@ -67,21 +67,26 @@ def open_pdf(native, tmp_path):
         doc.pdf.close()
 
 
-def assert_no_growth(step, rounds: int = 500) -> None:
+def assert_no_growth(step, rounds: int = 500, attempts: int = 3) -> None:
     """Fails when calling step() leaves allocations behind: a leak of one
-    object per call shows up as hundreds of blocks, while caches settling
-    elsewhere in the interpreter stay far below that."""
+    object per call shows up as hundreds of blocks in every attempt, while
+    caches settling elsewhere in the interpreter stay far below that and
+    swing both ways, so one quiet attempt out of three is enough."""
     import gc
 
     for _ in range(50):
         step()
-    gc.collect()
-    before = sys.getallocatedblocks()
-    for _ in range(rounds):
-        step()
-    gc.collect()
-    grown = sys.getallocatedblocks() - before
-    assert grown < rounds // 5, f"{grown} blocks more after {rounds} rounds"
+    growth = []
+    for _ in range(attempts):
+        gc.collect()
+        before = sys.getallocatedblocks()
+        for _ in range(rounds):
+            step()
+        gc.collect()
+        growth.append(sys.getallocatedblocks() - before)
+        if growth[-1] < rounds // 5:
+            return
+    pytest.fail(f"{growth} blocks more after {rounds} rounds, in each of {attempts} attempts")
 
 
 def glyph_dump(path: Path, ligatures: bool = False) -> list[dict]:

@@ -56,9 +56,11 @@ class Page:
 
 class PdfWriter:
     def __init__(self, unicode_width: int = 600, expand: dict[int, str] | None = None,
-                 widths: dict[int, int] | None = None):
+                 widths: dict[int, int] | None = None,
+                 unicode_metrics: tuple[int, int] = (800, -200)):
         self.pages: list[Page] = []
         self.unicode_width = unicode_width
+        self.unicode_metrics = unicode_metrics  # the U font's Ascent and Descent
         self.expand = dict(expand or {})
         self.widths = dict(widths or {})
 
@@ -159,9 +161,11 @@ class PdfWriter:
         codes = self._used_codes()
         to_unicode = add(stream(self._to_unicode(codes)))
         widths = b" ".join(f"{code} [{self.widths[code]}]".encode() for code in sorted(self.widths))
+        ascent, descent = self.unicode_metrics
         descriptor = add(b"<< /Type /FontDescriptor /FontName /TestUnicode /Flags 4 "
-                         b"/FontBBox [0 -200 1000 800] /ItalicAngle 0 /Ascent 800 /Descent -200 "
-                         b"/CapHeight 700 /StemV 80 >>")
+                         + f"/FontBBox [0 {descent} 1000 {ascent}] /ItalicAngle 0 /Ascent {ascent} "
+                           f"/Descent {descent} ".encode()
+                         + b"/CapHeight 700 /StemV 80 >>")
         cid_font = add(b"<< /Type /Font /Subtype /CIDFontType2 /BaseFont /TestUnicode "
                        b"/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
                        b"/FontDescriptor " + f"{descriptor} 0 R".encode()
