@@ -29,31 +29,61 @@ bool bottom_left_less(const Rect& a, const Rect& b) { return key_less(a.y1, a.x0
 
 // Smallest x0 (axis x) or y0 (axis y) of the items, ignoring NaN; +inf when
 // there is none.
-double min_start(const std::vector<OrderItem>& items, int axis) {
+double min_start(const OrderItem* items, std::size_t n, int axis) {
   double lo = kInf;
-  for (const OrderItem& it : items) lo = min_num(lo, axis == kAxisX ? it.box.x0 : it.box.y0);
+  for (std::size_t i = 0; i < n; ++i) {
+    lo = min_num(lo, axis == kAxisX ? items[i].box.x0 : items[i].box.y0);
+  }
   return lo;
 }
 
-void collect_intervals(const std::vector<OrderItem>& items, int axis, std::vector<Interval>& out) {
-  out.clear();
-  out.reserve(items.size());
-  for (const OrderItem& it : items) {
-    out.push_back(axis == kAxisX ? Interval{it.box.x0, it.box.x1} : Interval{it.box.y0, it.box.y1});
+void collect_intervals(const OrderItem* items, std::size_t n, int axis, Interval* out) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const Rect& b = items[i].box;
+    out[i] = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
   }
 }
 
-void sort_intervals(std::vector<Interval>& intervals) {
-  merge_sort(intervals, [](const Interval& a, const Interval& b) {
-    return key_less(a.start, a.end, b.start, b.end);
-  });
+bool interval_less(const Interval& a, const Interval& b) {
+  return key_less(a.start, a.end, b.start, b.end);
 }
 
-// Whether the items' x-intervals hold a column gap, computed from scratch.
-bool has_columns_direct(const std::vector<OrderItem>& items, double min_gap,
-                        std::vector<Interval>& scratch) {
-  collect_intervals(items, kAxisX, scratch);
-  return !gaps(scratch, min_start(items, kAxisX), min_gap).empty();
+bool top_left_less(const OrderItem& a, const OrderItem& b) {
+  return key_less(a.box.y0, a.box.x0, b.box.y0, b.box.x0);
+}
+
+// Lends a sort at least n / 2 + 1 elements of scratch.
+template <class T>
+T* scratch_for(std::vector<T>& scratch, std::size_t n) {
+  if (scratch.size() < n / 2 + 1) scratch.resize(n / 2 + 1);
+  return scratch.data();
+}
+
+// Stable sort by (start, end). Without NaN the keys are totally ordered and
+// the quicker sort gives the same order; with NaN only merge_sort's does.
+void sort_intervals(Interval* intervals, std::size_t n, std::vector<Interval>& scratch) {
+  if (n < 2) return;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::isnan(intervals[i].start) || std::isnan(intervals[i].end)) {
+      merge_sort(intervals, n, scratch_for(scratch, n), interval_less);
+      return;
+    }
+  }
+  sort_ordered(intervals, n, scratch_for(scratch, n), interval_less);
+}
+
+// gaps() over an array, into `out`.
+void find_gaps(Interval* intervals, std::size_t n, double lo, double min_gap,
+               std::vector<Interval>& scratch, std::vector<Gap>& out) {
+  sort_intervals(intervals, n, scratch);
+  out.clear();
+  double cur = lo;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Interval& iv = intervals[i];
+    // Nothing opens before the first piece: `cur` has to have left `lo`.
+    if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
+    cur = max_num(cur, iv.end);
+  }
 }
 
 // The band merge asks, row after row, whether the last band, the new row and
@@ -95,28 +125,33 @@ class BandMerger {
   explicit BandMerger(double min_gap) : min_gap_(min_gap), fast_(min_gap > 0) {}
 
   // Column state of one row (its items only).
-  void row_state(const std::vector<OrderItem>& row, ColumnState& st) {
+  void row_state(const OrderItem* row, std::size_t n, ColumnState& st) {
     st.exact = fast_;
-    collect_intervals(row, kAxisX, scratch_);
-    for (const Interval& iv : scratch_) {
+    intervals_.resize(n);
+    collect_intervals(row, n, kAxisX, intervals_.data());
+    for (const Interval& iv : intervals_) {
       if (!(iv.start <= iv.end)) st.exact = false;  // NaN or reversed
     }
     st.pieces.clear();
     if (!st.exact) {
-      st.has_columns = !gaps(scratch_, min_start(row, kAxisX), min_gap_).empty();
+      find_gaps(intervals_.data(), n, min_start(row, n, kAxisX), min_gap_, scratch_, gaps_);
+      st.has_columns = !gaps_.empty();
       return;
     }
-    sort_intervals(scratch_);
-    for (const Interval& iv : scratch_) add_to_pieces(st.pieces, iv);
+    sort_intervals(intervals_.data(), n, scratch_);
+    for (const Interval& iv : intervals_) add_to_pieces(st.pieces, iv);
     st.has_columns = pieces_have_columns(st.pieces, min_gap_);
   }
 
   // Whether band + row has columns; on success `band` becomes the union's state.
   // `band_items` are the band's items followed by the row's.
-  bool merge_has_columns(ColumnState& band, const ColumnState& row,
-                         const std::vector<OrderItem>& band_items) {
+  bool merge_has_columns(ColumnState& band, const ColumnState& row, const OrderItem* band_items,
+                         std::size_t n) {
     if (!band.exact || !row.exact) {
-      if (!has_columns_direct(band_items, min_gap_, scratch_)) return false;
+      intervals_.resize(n);
+      collect_intervals(band_items, n, kAxisX, intervals_.data());
+      find_gaps(intervals_.data(), n, min_start(band_items, n, kAxisX), min_gap_, scratch_, gaps_);
+      if (gaps_.empty()) return false;
       band.exact = false;
       band.pieces.clear();
       return true;
@@ -137,63 +172,194 @@ class BandMerger {
  private:
   double min_gap_;
   bool fast_;
+  std::vector<Interval> intervals_;
   std::vector<Interval> scratch_;
   std::vector<Interval> merged_;
+  std::vector<Gap> gaps_;
 };
 
-// Rows become bands: consecutive rows that each have columns, and still have
-// them together, share a band.
-std::vector<std::vector<OrderItem>> merge_bands(std::vector<std::vector<OrderItem>>& rows,
-                                                double gap_first) {
-  std::vector<std::vector<OrderItem>> bands;
-  bands.reserve(rows.size());
-  BandMerger merger(gap_first);
-  ColumnState last, row;
-  for (std::vector<OrderItem>& r : rows) {
-    merger.row_state(r, row);
-    if (!bands.empty() && last.has_columns && row.has_columns) {
-      std::vector<OrderItem>& band = bands.back();
-      const std::size_t keep = band.size();
-      band.insert(band.end(), r.begin(), r.end());
-      if (merger.merge_has_columns(last, row, band)) continue;
-      band.resize(keep);
-    }
-    bands.push_back(std::move(r));
-    std::swap(last, row);
-  }
-  return bands;
-}
+// The XY-cut, done in place on one array of items: a level partitions its
+// range into the ranges of its columns or bands and cuts each of them in turn,
+// so the pieces come out concatenated where the range was. Every temporary is
+// scratch shared by all levels (a level is done with it before it recurses),
+// so a whole cut allocates a handful of arrays, not several per level.
+class Cutter {
+ public:
+  Cutter(double gap_first, double gap_second)
+      : gap_first_(gap_first), gap_second_(gap_second), merger_(gap_first) {}
 
-// Regions with no gap on either axis: by top edge rounded to whole points
-// (ties to even), then left edge, so boxes of one visual row read left to right.
-std::vector<OrderItem> sorted_rounded(const std::vector<OrderItem>& items) {
+  // Reorders `items` as xycut(items, depth, ...) returns them.
+  void run(std::vector<OrderItem>& items, std::uint32_t depth) {
+    const std::size_t n = items.size();
+    items_ = items.data();
+    part_.resize(n);
+    slots_.resize(n);
+    intervals_.resize(n);
+    cut(0, n, depth);
+  }
+
+ private:
+  void cut(std::size_t begin, std::size_t end, std::uint32_t depth) {
+    const std::size_t n = end - begin;
+    if (n < 2 || depth >= kMaxDepth) {
+      sort_top_left(begin, end);
+      return;
+    }
+    const OrderItem* items = items_ + begin;
+
+    collect_intervals(items, n, kAxisX, intervals_.data());
+    find_gaps(intervals_.data(), n, min_start(items, n, kAxisX), gap_first_, interval_scratch_,
+              gaps_);
+    const std::size_t base = ends_.size();
+    if (!gaps_.empty()) {
+      partition(begin, end, kAxisX);
+      cut_parts(begin, end, base, depth);
+      return;
+    }
+
+    collect_intervals(items, n, kAxisY, intervals_.data());
+    find_gaps(intervals_.data(), n, min_start(items, n, kAxisY), gap_second_, interval_scratch_,
+              gaps_);
+    if (gaps_.empty()) {
+      sort_rounded(begin, end);
+      return;
+    }
+    partition(begin, end, kAxisY);
+    merge_bands(begin, base);
+    // A single band would hand the same items to the next level unchanged.
+    // The range itself still holds them in their incoming order.
+    if (ends_.size() - base == 1) {
+      ends_.resize(base);
+      sort_top_left(begin, end);
+      return;
+    }
+    cut_parts(begin, end, base, depth);
+  }
+
+  // Groups the range by which gaps its box midpoints on `axis` lie past, as
+  // split_by does, into part_ at the same positions; pushes each non-empty
+  // group's end onto ends_.
+  void partition(std::size_t begin, std::size_t end, int axis) {
+    counts_.assign(gaps_.size() + 1, 0);
+    for (std::size_t i = begin; i < end; ++i) {
+      const Rect& b = items_[i].box;
+      const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
+      std::size_t slot = 0;
+      for (const Gap& g : gaps_) {
+        if (g.from < mid) ++slot;
+      }
+      slots_[i] = slot;
+      ++counts_[slot];
+    }
+    std::size_t at = begin;
+    for (std::size_t& count : counts_) {
+      const std::size_t size = count;
+      count = at;
+      at += size;
+      if (size != 0) ends_.push_back(at);
+    }
+    for (std::size_t i = begin; i < end; ++i) part_[counts_[slots_[i]]++] = items_[i];
+  }
+
+  // Rows (the groups on ends_ from `base`) become bands: consecutive rows
+  // that each have columns, and still have them together, share a band.
+  // Band ends replace the row ends on ends_.
+  void merge_bands(std::size_t begin, std::size_t base) {
+    const std::size_t rows_end = ends_.size();
+    std::size_t out = base;
+    std::size_t row_begin = begin;
+    std::size_t band_begin = begin;
+    for (std::size_t k = base; k < rows_end; ++k) {
+      const std::size_t row_end = ends_[k];
+      merger_.row_state(part_.data() + row_begin, row_end - row_begin, row_);
+      if (out != base && last_.has_columns && row_.has_columns &&
+          merger_.merge_has_columns(last_, row_, part_.data() + band_begin,
+                                    row_end - band_begin)) {
+        ends_[out - 1] = row_end;
+      } else {
+        band_begin = row_begin;
+        ends_[out++] = row_end;
+        std::swap(last_, row_);
+      }
+      row_begin = row_end;
+    }
+    ends_.resize(out);
+  }
+
+  // Takes the partition back into the range and cuts each part one level down.
+  void cut_parts(std::size_t begin, std::size_t end, std::size_t base, std::uint32_t depth) {
+    for (std::size_t i = begin; i < end; ++i) items_[i] = part_[i];
+    const std::size_t top = ends_.size();
+    std::size_t from = begin;
+    for (std::size_t k = base; k < top; ++k) {
+      const std::size_t to = ends_[k];  // read before the levels below push theirs
+      cut(from, to, depth + 1);
+      from = to;
+    }
+    ends_.resize(base);
+  }
+
+  void sort_top_left(std::size_t begin, std::size_t end) {
+    OrderItem* items = items_ + begin;
+    const std::size_t n = end - begin;
+    if (n < 2) return;
+    OrderItem* scratch = scratch_for(item_scratch_, n);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (std::isnan(items[i].box.y0) || std::isnan(items[i].box.x0)) {
+        merge_sort(items, n, scratch, top_left_less);
+        return;
+      }
+    }
+    sort_ordered(items, n, scratch, top_left_less);
+  }
+
+  // Regions with no gap on either axis: by top edge rounded to whole points
+  // (ties to even), then left edge, so boxes of one visual row read left to right.
+  void sort_rounded(std::size_t begin, std::size_t end) {
+    const std::size_t n = end - begin;
+    keyed_.resize(n);
+    bool ordered = true;
+    for (std::size_t i = 0; i < n; ++i) {
+      const OrderItem& it = items_[begin + i];
+      keyed_[i] = {std::nearbyint(it.box.y0), it};
+      ordered = ordered && !std::isnan(keyed_[i].top) && !std::isnan(it.box.x0);
+    }
+    auto less = [](const Keyed& a, const Keyed& b) {
+      return key_less(a.top, a.item.box.x0, b.top, b.item.box.x0);
+    };
+    if (n >= 2) {
+      Keyed* scratch = scratch_for(keyed_scratch_, n);
+      if (ordered) {
+        sort_ordered(keyed_.data(), n, scratch, less);
+      } else {
+        merge_sort(keyed_.data(), n, scratch, less);
+      }
+    }
+    for (std::size_t i = 0; i < n; ++i) items_[begin + i] = keyed_[i].item;
+  }
+
   struct Keyed {
     double top;
     OrderItem item;
   };
-  std::vector<Keyed> keyed;
-  keyed.reserve(items.size());
-  for (const OrderItem& it : items) keyed.push_back({std::nearbyint(it.box.y0), it});
-  merge_sort(keyed, [](const Keyed& a, const Keyed& b) {
-    return key_less(a.top, a.item.box.x0, b.top, b.item.box.x0);
-  });
-  std::vector<OrderItem> out;
-  out.reserve(items.size());
-  for (const Keyed& k : keyed) out.push_back(k.item);
-  return out;
-}
 
-std::vector<OrderItem> cut_each(const std::vector<std::vector<OrderItem>>& parts,
-                                std::size_t total, std::uint32_t depth, double gap_first,
-                                double gap_second) {
-  std::vector<OrderItem> out;
-  out.reserve(total);
-  for (const std::vector<OrderItem>& part : parts) {
-    const std::vector<OrderItem> sub = xycut(part, depth + 1, gap_first, gap_second);
-    out.insert(out.end(), sub.begin(), sub.end());
-  }
-  return out;
-}
+  double gap_first_;
+  double gap_second_;
+  OrderItem* items_ = nullptr;
+  std::vector<OrderItem> part_;          // partitions, parallel to items_
+  std::vector<std::size_t> slots_;       // each item's group, parallel to items_
+  std::vector<std::size_t> counts_;      // per group: size, then next write position
+  std::vector<std::size_t> ends_;        // group ends, a stack of the open levels' lists
+  std::vector<Interval> intervals_;
+  std::vector<Interval> interval_scratch_;
+  std::vector<Gap> gaps_;
+  std::vector<OrderItem> item_scratch_;
+  std::vector<Keyed> keyed_;
+  std::vector<Keyed> keyed_scratch_;
+  BandMerger merger_;
+  ColumnState last_;
+  ColumnState row_;
+};
 
 }  // namespace
 
@@ -217,14 +383,9 @@ std::vector<OrderItem> sorted_yx(const std::vector<OrderItem>& items) {
 }
 
 std::vector<Gap> gaps(std::vector<Interval>& intervals, double lo, double min_gap) {
-  sort_intervals(intervals);
+  std::vector<Interval> scratch;
   std::vector<Gap> out;
-  double cur = lo;
-  for (const Interval& iv : intervals) {
-    // Nothing opens before the first piece: `cur` has to have left `lo`.
-    if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
-    cur = max_num(cur, iv.end);
-  }
+  find_gaps(intervals.data(), intervals.size(), lo, min_gap, scratch, out);
   return out;
 }
 
@@ -250,24 +411,9 @@ std::vector<std::vector<OrderItem>> split_by(const std::vector<OrderItem>& items
 
 std::vector<OrderItem> xycut(const std::vector<OrderItem>& items, std::uint32_t depth,
                              double gap_first, double gap_second) {
-  if (items.size() < 2 || depth >= kMaxDepth) return sorted_yx(items);
-
-  std::vector<Interval> intervals;
-  collect_intervals(items, kAxisX, intervals);
-  const std::vector<Gap> cols = gaps(intervals, min_start(items, kAxisX), gap_first);
-  if (!cols.empty()) {
-    return cut_each(split_by(items, cols, kAxisX), items.size(), depth, gap_first, gap_second);
-  }
-
-  collect_intervals(items, kAxisY, intervals);
-  const std::vector<Gap> row_gaps = gaps(intervals, min_start(items, kAxisY), gap_second);
-  if (row_gaps.empty()) return sorted_rounded(items);
-
-  std::vector<std::vector<OrderItem>> rows = split_by(items, row_gaps, kAxisY);
-  const std::vector<std::vector<OrderItem>> bands = merge_bands(rows, gap_first);
-  // A single band would hand the same items to the next level unchanged.
-  if (bands.size() == 1) return sorted_yx(items);
-  return cut_each(bands, items.size(), depth, gap_first, gap_second);
+  std::vector<OrderItem> out = items;
+  Cutter(gap_first, gap_second).run(out, depth);
+  return out;
 }
 
 void sort_xycut(std::vector<Block>& blocks, const LayoutParams& params) {
@@ -287,7 +433,7 @@ void sort_xycut(std::vector<Block>& blocks, const LayoutParams& params) {
     return key_less(ra.x0, ra.y0, rb.x0, rb.y0);
   });
   if (!horizontal.empty()) {
-    horizontal = xycut(horizontal, 0, params.xycut_gap_first, params.xycut_gap_second);
+    Cutter(params.xycut_gap_first, params.xycut_gap_second).run(horizontal, 0);
   }
   std::vector<Block> ordered;
   ordered.reserve(blocks.size());
