@@ -1,15 +1,24 @@
-// What the two halves of layout_page share and nobody else needs: the glyph
-// pass (layout_lines.cpp) stages its chars, lines and blocks in flat arrays,
-// and block building (layout_blocks.cpp) joins vertical CJK lines on them
-// before it copies each final line into exactly-sized storage, then finishes,
-// orders and numbers the blocks. Staging keeps the pass free of allocations
-// per glyph: a page of stacked CJK characters would otherwise allocate a line
-// per character only to join it away.
+// What the two halves of layout_page share and nobody else needs. The glyph
+// pass (layout_lines.cpp) runs in one of two ways:
+// - On a page with CJK characters, where stacked characters may be joined
+//   into vertical lines, it stages its chars, lines and blocks in flat
+//   arrays, and block building (layout_blocks.cpp) joins vertical lines on
+//   them before it copies each final line into exactly-sized storage. Staging
+//   keeps the pass free of allocations per glyph: a page of stacked CJK
+//   characters would otherwise allocate a line per character only to join it
+//   away.
+// - On any other page no line can change once the next one opens, so the
+//   pass fills one line at a time in a small buffer that stays in cache and
+//   copies it once into its final storage, finished: reordered if it is
+//   right-to-left, with its box. Writing every char once instead of twice
+//   is most of what layout costs on such pages.
+// Block building then orders and numbers the blocks.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,25 +30,42 @@ namespace textloom::detail {
 
 inline constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
 
-// One line of the pass: its chars are StagedPage::chars[begin, end).
+// What the pass knows of a line as it fills it, beyond its chars: what block
+// building would otherwise rescan every char for, the union of the boxes and
+// where the right-to-left chars begin and end.
+struct LineState {
+  double dir_x;              // direction of the glyph that opened the line
+  double dir_y;
+  bool rtl_visual = false;   // RTL chars met in left-to-right progression
+  Rect box = kEmptyRect;     // union of the chars' boxes
+  std::size_t n_rtl = 0;     // chars with rtl set
+  double first_rtl_x = 0;    // origin x of the first of them
+  double last_rtl_x = 0;     // origin x of the last of them
+};
+
+// One line of a staged pass: its chars are StagedPage::chars[begin, end).
 struct StagedLine {
   std::size_t begin;
   std::size_t end;
-  double dir_x;              // direction of the glyph that opened the line
-  double dir_y;
-  bool rtl_visual;           // RTL chars met in left-to-right progression
-  bool joined = false;       // appended to an earlier line; gone from its block
-  std::uint32_t wmode = 0;   // 1 once other lines were joined onto it
+  LineState state;
+  bool joined = false;         // appended to an earlier line; gone from its block
+  std::uint32_t wmode = 0;     // 1 once other lines were joined onto it
   std::size_t next = kNoLine;  // the next line joined onto this one's chain
 };
 
 // The glyph pass's result: blocks are runs of consecutive lines, lines runs of
 // consecutive chars; block b holds lines [block_starts[b], block_starts[b+1]).
 struct StagedPage {
-  std::vector<Char> chars;
+  std::unique_ptr<Char[]> chars;  // filled up to the last line's end
   std::vector<StagedLine> lines;
   std::vector<std::size_t> block_starts;
 };
+
+// Whether any glyph of the page is a CJK character: only then can lines be
+// joined into vertical ones.
+bool has_cjk_glyph(const PageGlyphs& page);
+
+bool is_cjk(std::uint32_t cp);
 
 // One pass over the page's glyphs in text order: every kept glyph becomes a
 // Char filed into a line of a block, with synthetic spaces at word gaps.
@@ -47,6 +73,37 @@ struct StagedPage {
 // outside page.fonts aborts the process.
 StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
                       const LayoutParams& params);
+
+// The same pass for a page without CJK characters, straight into finished
+// blocks: right-to-left lines in logical order, line and block boxes set,
+// numbers not yet.
+std::vector<Block> glyph_pass_finished(const PageGlyphs& page, const std::optional<Rect>& clip,
+                                       const LayoutParams& params);
+
+// A line with right-to-left chars drawn left to right: the pass saw them so,
+// or the first right-to-left char stands left of the last one.
+inline bool needs_reorder(const LineState& line) {
+  return line.rtl_visual || (line.n_rtl >= 2 && line.first_rtl_x < line.last_rtl_x);
+}
+
+// min_num(acc, v) and max_num(acc, v) for an accumulator that never holds
+// NaN (it starts at an infinity and only ever takes numbers), without the
+// branches min_num spends on a NaN accumulator. -0.0 still counts as below
+// +0.0, so the result is min_num's bit for bit.
+inline double take_min(double acc, double v) {
+  return (v < acc || (v == acc && std::signbit(v))) ? v : acc;
+}
+inline double take_max(double acc, double v) {
+  return (v > acc || (v == acc && !std::signbit(v))) ? v : acc;
+}
+
+// rect_union(acc, box) for an accumulator that started as kEmptyRect.
+inline void widen(Rect& acc, const Rect& box) {
+  acc.x0 = take_min(acc.x0, box.x0);
+  acc.y0 = take_min(acc.y0, box.y0);
+  acc.x1 = take_max(acc.x1, box.x1);
+  acc.y1 = take_max(acc.y1, box.y1);
+}
 
 // The scale that layout distances of a glyph are divided by: the magnitude of
 // its size (a negative text size mirrors the glyph, it does not shrink it),

@@ -5,15 +5,21 @@
 // It never reorders glyphs; block building (layout_blocks.cpp) joins vertical
 // CJK columns, reorders right-to-left lines and measures the result.
 //
-// Chars go into one flat buffer reserved for the worst case (a synthetic
+// The pass decides; where its chars go is up to a sink. The staging sink
+// files them into one flat buffer reserved for the worst case (a synthetic
 // space before every glyph), lines and blocks into index arrays reserved
-// likewise, so the pass allocates nothing per glyph.
+// likewise, so it allocates nothing per glyph. The finishing sink, for pages
+// without CJK, fills one line at a time in a reused buffer and moves each
+// line, finished, into its block as soon as the next one opens.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "layout_internal.hpp"
@@ -76,11 +82,14 @@ bool space_fits(std::uint32_t ch, bool has_prev, std::uint32_t prev) {
          (prev < 0x700 || (prev >= 0x2000 && prev <= 0x20CF));
 }
 
-enum class Place { append, new_line, new_block };
-
-struct Decision {
-  Place place;
-  bool space;  // append with the space test
+// Where a glyph goes. One small value rather than a record, so that it
+// travels in a register.
+enum class Place : std::uint8_t {
+  drop,           // a duplicate
+  append,         // to the current line, no space
+  append_spaced,  // to the current line, after the space test
+  new_line,
+  new_block,
 };
 
 // Everything the pass remembers between glyphs.
@@ -99,86 +108,224 @@ struct PassState {
 };
 
 // Where a glyph on the main path goes, judged against the previous glyph.
-// Returns nullopt for a duplicate, which is dropped.
-std::optional<Decision> decide(const Glyph& g, bool rtl, double em, const PassState& st,
-                               StagedLine& line, const LayoutParams& p) {
+Place decide(const Glyph& g, bool rtl, double em, const PassState& st,
+                               LineState& line, const LayoutParams& p) {
   const double dx = g.dir_x;
   const double dy = g.dir_y;
   // A NaN product is no change of direction.
-  if (dx * line.dir_x + dy * line.dir_y < 0.999) return Decision{Place::new_block, false};
+  if (dx * line.dir_x + dy * line.dir_y < 0.999) return Place::new_block;
 
   if (g.ch == st.prev_ch &&
       std::hypot(g.origin_x - st.prev_x, g.origin_y - st.prev_y) / em < p.dup_tol) {
-    return std::nullopt;  // the same character painted again (fake bold, shadow)
+    return Place::drop;  // the same character painted again (fake bold, shadow)
   }
 
   const double rx = g.origin_x - st.end_x;
   const double ry = g.origin_y - st.end_y;
   const double across = std::fabs((ry * dx - rx * dy) / em);
   if (!(across < p.baseline_tol)) {
-    if (!(across <= p.line_gap_max)) return Decision{Place::new_block, false};
+    if (!(across <= p.line_gap_max)) return Place::new_block;
     if (g.origin_x - st.line_start_x > p.indent_max && !st.line_marker) {
-      return Decision{Place::new_block, false};
+      return Place::new_block;
     }
-    return Decision{Place::new_line, false};
+    return Place::new_line;
   }
 
   // Where the writing direction flips no gap is meaningful; a space the
   // producer wrote there still counts.
-  if (rtl != st.prev_rtl) return Decision{Place::append, g.space_before};
+  if (rtl != st.prev_rtl) return g.space_before ? Place::append_spaced : Place::append;
 
   const double gap = (rx * dx + ry * dy) / em;
   const bool rtl_rules = rtl || (st.line_has_rtl && bidi_class(g.ch) != BidiClass::L);
   if (!rtl_rules) {
     if (g.space_before && p.space_before_min < gap && gap < p.space_max) {
-      return Decision{Place::append, true};
+      return Place::append_spaced;
     }
-    if (std::fabs(gap) < p.space_tol) return Decision{Place::append, false};
-    if (0 < gap && gap < p.space_max) return Decision{Place::append, true};
-    if (-p.space_max < gap && gap < 0) return Decision{Place::append, false};
-    return Decision{Place::new_line, false};
+    if (std::fabs(gap) < p.space_tol) return Place::append;
+    if (0 < gap && gap < p.space_max) return Place::append_spaced;
+    if (-p.space_max < gap && gap < 0) return Place::append;
+    return Place::new_line;
   }
 
   // Right-to-left progression: this glyph should end where the previous one began.
   const double adv = std::hypot(g.end_x - g.origin_x, g.end_y - g.origin_y) / em;
   const double back =
       ((g.origin_x - st.prev_x) * dx + (g.origin_y - st.prev_y) * dy) / em + adv;
-  if (std::fabs(back) < p.space_tol) return Decision{Place::append, false};
+  if (std::fabs(back) < p.space_tol) return Place::append;
   if (std::fabs(gap) < p.space_tol) {
     line.rtl_visual = true;  // drawn left to right
-    return Decision{Place::append, false};
+    return Place::append;
   }
-  if (-p.space_max < back && back < 0) return Decision{Place::append, true};
-  if (-p.space_max < gap && gap < 0) return Decision{Place::append, false};
+  if (-p.space_max < back && back < 0) return Place::append_spaced;
+  if (-p.space_max < gap && gap < 0) return Place::append;
   if (0 < gap && gap < p.space_max) {
     line.rtl_visual = true;
-    return Decision{Place::append, true};
+    return Place::append_spaced;
   }
-  return Decision{Place::new_line, false};
+  return Place::new_line;
 }
 
-Char make_char(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
-  return Char{box, x, y, g.size, g.font, g.color, g.index, g.ch, rtl, false};
+// Keeps a line's box and right-to-left span up to date with a char filed into it.
+inline void account(LineState& line, const Rect& box, double x, bool rtl) {
+  widen(line.box, box);
+  if (rtl) {
+    if (line.n_rtl == 0) line.first_rtl_x = x;
+    line.last_rtl_x = x;
+    ++line.n_rtl;
+  }
 }
 
-}  // namespace
+// Fills a char in place, field by field: building it elsewhere and copying it
+// would read back stores of mixed widths, which stalls the pipeline.
+inline void fill(Char& c, const Glyph& g, const Rect& box, double x, double y, bool rtl) {
+  c.bbox = box;
+  c.origin_x = x;
+  c.origin_y = y;
+  c.size = g.size;
+  c.font = g.font;
+  c.color = g.color;
+  c.idx = g.index;
+  c.ch = g.ch;
+  c.rtl = rtl;
+  c.synthetic = false;
+}
 
-StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
-                      const LayoutParams& params) {
-  const std::size_t n = page.glyphs.size();
-  StagedPage out;
-  std::vector<Char>& chars = out.chars;
-  std::vector<StagedLine>& lines = out.lines;
-  chars.reserve(2 * n);
-  lines.reserve(n);
-  out.block_starts.reserve(n);
+inline void fill_space(Char& c, const Glyph& g, const Rect& box, double x, double y, bool rtl) {
+  fill(c, g, box, x, y, rtl);
+  c.idx = kSyntheticIdx;
+  c.ch = kSpace;
+  c.synthetic = true;
+}
+
+// Files into flat arrays for block building to join and copy out.
+class StagingSink {
+ public:
+  explicit StagingSink(std::size_t n_glyphs) {
+    page_.chars = std::make_unique_for_overwrite<Char[]>(2 * n_glyphs);
+    page_.lines.reserve(n_glyphs);
+    page_.block_starts.reserve(n_glyphs);
+  }
+
+  void open(bool new_block, double dir_x, double dir_y) {
+    if (new_block) page_.block_starts.push_back(page_.lines.size());
+    if (!page_.lines.empty()) page_.lines.back().end = n_;
+    page_.lines.push_back(StagedLine{n_, n_, {dir_x, dir_y}});
+  }
+
+  LineState& line() { return page_.lines.back().state; }
+
+  void add(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
+    fill(page_.chars[n_++], g, box, x, y, rtl);
+    account(page_.lines.back().state, box, x, rtl);
+  }
+
+  void add_space(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
+    fill_space(page_.chars[n_++], g, box, x, y, rtl);
+    account(page_.lines.back().state, box, x, rtl);
+  }
+
+  StagedPage finish() {
+    if (!page_.lines.empty()) page_.lines.back().end = n_;
+    return std::move(page_);
+  }
+
+ private:
+  StagedPage page_;
+  std::size_t n_ = 0;  // chars filed
+};
+
+// Builds finished blocks line by line. The open line's chars and the open
+// block's lines wait in buffers that are reused, so each final array is
+// allocated once at its exact size and each char is copied once, from a
+// buffer that stays in cache.
+class FinishingSink {
+ public:
+  void open(bool new_block, double dir_x, double dir_y) {
+    if (open_) close_line();
+    if (new_block && !block_lines_.empty()) close_block();
+    line_ = LineState{dir_x, dir_y};
+    open_ = true;
+  }
+
+  LineState& line() { return line_; }
+
+  void add(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
+    fill(slot(), g, box, x, y, rtl);
+    account(line_, box, x, rtl);
+  }
+
+  void add_space(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
+    fill_space(slot(), g, box, x, y, rtl);
+    account(line_, box, x, rtl);
+  }
+
+  std::vector<Block> finish() {
+    if (open_) close_line();
+    if (!block_lines_.empty()) close_block();
+    return std::move(blocks_);
+  }
+
+ private:
+  Char& slot() {
+    if (n_ == capacity_) {
+      const std::size_t grown = capacity_ < 128 ? 256 : 2 * capacity_;
+      std::unique_ptr<Char[]> more = std::make_unique_for_overwrite<Char[]>(grown);
+      std::copy(chars_.get(), chars_.get() + n_, more.get());
+      chars_ = std::move(more);
+      capacity_ = grown;
+    }
+    return chars_[n_++];
+  }
+
+  void close_line() {
+    Line& line = block_lines_.emplace_back();
+    line.chars.assign(chars_.get(), chars_.get() + n_);
+    line.dir_x = line_.dir_x;
+    line.dir_y = line_.dir_y;
+    line.rtl_visual = line_.rtl_visual;
+    line.bbox = line_.box;
+    if (needs_reorder(line_)) visual_to_logical(line);
+    widen(block_box_, line_.box);
+    n_ = 0;
+  }
+
+  void close_block() {
+    Block& block = blocks_.emplace_back();
+    block.lines.reserve(block_lines_.size());
+    for (Line& line : block_lines_) block.lines.push_back(std::move(line));
+    block.bbox = block_box_;
+    block_box_ = kEmptyRect;
+    block_lines_.clear();
+  }
+
+  std::vector<Block> blocks_;
+  std::vector<Line> block_lines_;     // of the open block
+  std::unique_ptr<Char[]> chars_;     // of the open line
+  std::size_t n_ = 0;
+  std::size_t capacity_ = 0;
+  LineState line_{1, 0};
+  Rect block_box_ = kEmptyRect;
+  bool open_ = false;
+};
+
+template <class Sink>
+void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
+              const LayoutParams& params, Sink& sink) {
+  // Runs of glyphs share a font: look its metrics up once per run.
+  std::uint32_t font_index = 0;
+  double a = 0;
+  double d = 0;
+  bool have_font = false;
 
   PassState st;
   for (const Glyph& g : page.glyphs) {
-    if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
-    const FontInfo& font = page.fonts[g.font];
-    const double a = font.ascender;
-    const double d = font.descender;
+    if (!have_font || g.font != font_index) {
+      if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
+      font_index = g.font;
+      a = page.fonts[g.font].ascender;
+      d = page.fonts[g.font].descender;
+      have_font = true;
+    }
     const double s = std::fabs(g.size);
     const double em = em_of(g.size);
     const Rect box =
@@ -186,41 +333,37 @@ StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     if (clip && outside(box, *clip)) continue;
     const bool rtl = is_rtl(g.ch);
 
-    Decision decision{Place::new_block, false};
+    Place place = Place::new_block;
     if (st.line_open) {
       if (g.repeat) {
         // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
         const Rect at_pen = baseline_box(st.end_x, st.end_y, st.end_x, st.end_y, g.dir_x,
                                          g.dir_y, s, a, d);
-        chars.push_back(make_char(g, at_pen, st.end_x, st.end_y, rtl));
+        sink.add(g, at_pen, st.end_x, st.end_y, rtl);
         st.prev_ch = g.ch;
         continue;
       }
       if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
         // A combining mark sits on its base wherever it was drawn.
-        chars.push_back(make_char(g, box, g.origin_x, g.origin_y, rtl));
+        sink.add(g, box, g.origin_x, g.origin_y, rtl);
         st.prev_ch = g.ch;
         continue;
       }
-      const std::optional<Decision> judged = decide(g, rtl, em, st, lines.back(), params);
-      if (!judged) continue;
-      decision = *judged;
+      place = decide(g, rtl, em, st, sink.line(), params);
+      if (place == Place::drop) continue;
     }
 
-    if (decision.place != Place::append) {
-      if (decision.place == Place::new_block) out.block_starts.push_back(lines.size());
-      if (!lines.empty()) lines.back().end = chars.size();
-      lines.push_back(StagedLine{chars.size(), chars.size(), g.dir_x, g.dir_y, false});
+    if (place == Place::new_line || place == Place::new_block) {
+      sink.open(place == Place::new_block, g.dir_x, g.dir_y);
       st.line_start_x = g.origin_x;
       st.line_marker = is_list_marker(g.ch);
       st.line_has_rtl = false;
-    } else if (decision.space && space_fits(g.ch, st.has_prev, st.prev_ch)) {
+    } else if (place == Place::append_spaced && space_fits(g.ch, st.has_prev, st.prev_ch)) {
       const Rect gap_box = baseline_box(st.end_x, st.end_y, g.origin_x, g.origin_y, g.dir_x,
                                         g.dir_y, s, a, d);
-      chars.push_back(Char{gap_box, st.end_x, st.end_y, g.size, g.font, g.color, kSyntheticIdx,
-                           kSpace, rtl, true});
+      sink.add_space(g, gap_box, st.end_x, st.end_y, rtl);
     }
-    chars.push_back(make_char(g, box, g.origin_x, g.origin_y, rtl));
+    sink.add(g, box, g.origin_x, g.origin_y, rtl);
 
     st.line_open = true;
     st.has_prev = true;
@@ -232,8 +375,35 @@ StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     st.prev_rtl = rtl;
     st.line_has_rtl = st.line_has_rtl || rtl;
   }
-  if (!lines.empty()) lines.back().end = chars.size();
-  return out;
+}
+
+}  // namespace
+
+bool is_cjk(std::uint32_t cp) {
+  return (cp >= 0x2E80 && cp < 0xA000) || (cp >= 0xAC00 && cp < 0xD7B0) ||
+         (cp >= 0xF900 && cp < 0xFB00) || (cp >= 0xFE30 && cp < 0xFE50) ||
+         (cp >= 0xFF00 && cp < 0xFFF0) || (cp >= 0x20000 && cp < 0x40000);
+}
+
+bool has_cjk_glyph(const PageGlyphs& page) {
+  for (const Glyph& g : page.glyphs) {
+    if (g.ch >= 0x2E80 && is_cjk(g.ch)) return true;
+  }
+  return false;
+}
+
+StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
+                      const LayoutParams& params) {
+  StagingSink sink(page.glyphs.size());
+  run_pass(page, clip, params, sink);
+  return sink.finish();
+}
+
+std::vector<Block> glyph_pass_finished(const PageGlyphs& page, const std::optional<Rect>& clip,
+                                       const LayoutParams& params) {
+  FinishingSink sink;
+  run_pass(page, clip, params, sink);
+  return sink.finish();
 }
 
 }  // namespace textloom::detail
