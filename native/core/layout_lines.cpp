@@ -47,13 +47,10 @@ bool is_list_marker(std::uint32_t cp) {
   }
 }
 
-// Box of the ink between a start and an end point on a baseline of direction
-// (dx, dy), from ascender a to descender d of a font scaled by s. Plain
-// horizontal text keeps its orientation as given (a backward end yields
-// x0 > x1); anything else is the bounding box of the four corners.
-Rect baseline_box(double x, double y, double end_x, double end_y, double dx, double dy, double s,
-                  double a, double d) {
-  if (dx > 0 && dy == 0) return {x, y - s * a, end_x, y - s * d};
+// The box of anything but plain horizontal text: the bounding box of the four
+// corners (see baseline_box).
+Rect corner_box(double x, double y, double end_x, double end_y, double dx, double dy, double s,
+                double a, double d) {
   // Up is the baseline direction turned a quarter towards the top of the page.
   const double ux = dy;
   const double uy = -dx;
@@ -67,6 +64,17 @@ Rect baseline_box(double x, double y, double end_x, double end_y, double dx, dou
     box.y1 = max_num(box.y1, py[k]);
   }
   return box;
+}
+
+// Box of the ink between a start and an end point on a baseline of direction
+// (dx, dy), from ascender a to descender d of a font scaled by s. Plain
+// horizontal text keeps its orientation as given (a backward end yields
+// x0 > x1); anything else is the bounding box of the four corners.
+[[gnu::always_inline]] inline Rect baseline_box(double x, double y, double end_x, double end_y,
+                                                double dx, double dy, double s, double a,
+                                                double d) {
+  if (dx > 0 && dy == 0) return {x, y - s * a, end_x, y - s * d};
+  return corner_box(x, y, end_x, end_y, dx, dy, s, a, d);
 }
 
 // Entirely outside the clip; touching survives, and NaN never drops.
@@ -108,7 +116,9 @@ struct PassState {
 };
 
 // Where a glyph on the main path goes, judged against the previous glyph.
-Place decide(const Glyph& g, bool rtl, double em, const PassState& st,
+// Inlined: it runs for nearly every glyph, and a call would spill the pass's
+// state to memory.
+[[gnu::always_inline]] inline Place decide(const Glyph& g, bool rtl, double em, const PassState& st,
                                LineState& line, const LayoutParams& p) {
   const double dx = g.dir_x;
   const double dy = g.dir_y;

@@ -7,6 +7,7 @@
 
 #include "order.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -44,13 +45,14 @@ void collect_intervals(const OrderItem* items, std::size_t n, int axis, Interval
   }
 }
 
-bool interval_less(const Interval& a, const Interval& b) {
+// Comparators as lambdas, so each sort is instantiated for, and inlines, its own.
+constexpr auto interval_less = [](const Interval& a, const Interval& b) {
   return key_less(a.start, a.end, b.start, b.end);
-}
+};
 
-bool top_left_less(const OrderItem& a, const OrderItem& b) {
+constexpr auto top_left_less = [](const OrderItem& a, const OrderItem& b) {
   return key_less(a.box.y0, a.box.x0, b.box.y0, b.box.x0);
-}
+};
 
 // Lends a sort at least n / 2 + 1 elements of scratch.
 template <class T>
@@ -244,10 +246,12 @@ class Cutter {
     for (std::size_t i = begin; i < end; ++i) {
       const Rect& b = items_[i].box;
       const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
-      std::size_t slot = 0;
-      for (const Gap& g : gaps_) {
-        if (g.from < mid) ++slot;
-      }
+      // The gaps that start below the midpoint: `from` never decreases, so
+      // they are a prefix (none for a NaN midpoint).
+      const std::size_t slot = static_cast<std::size_t>(
+          std::partition_point(gaps_.begin(), gaps_.end(),
+                               [mid](const Gap& g) { return g.from < mid; }) -
+          gaps_.begin());
       slots_[i] = slot;
       ++counts_[slot];
     }
