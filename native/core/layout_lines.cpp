@@ -200,105 +200,91 @@ inline void fill(Char& c, const Glyph& g, const Rect& box, double x, double y, b
   c.synthetic = false;
 }
 
-inline void fill_space(Char& c, const Glyph& g, const Rect& box, double x, double y, bool rtl) {
-  fill(c, g, box, x, y, rtl);
-  c.idx = kSyntheticIdx;
-  c.ch = kSpace;
-  c.synthetic = true;
-}
-
-// Files into flat arrays for block building to join and copy out.
+// The pass files chars into a buffer the sink lends it and tells the sink
+// where each line ends and where each block begins; the sink keeps the lines.
+//
+// StagingSink keeps all chars where the pass put them, in one flat buffer
+// reserved for the worst case (a synthetic space before every glyph), lines
+// and blocks in index arrays reserved likewise, so it allocates nothing per
+// glyph; block building joins and copies them out.
 class StagingSink {
  public:
-  explicit StagingSink(std::size_t n_glyphs) {
-    page_.chars = std::make_unique_for_overwrite<Char[]>(2 * n_glyphs);
+  explicit StagingSink(std::size_t n_glyphs) : capacity_(2 * n_glyphs) {
+    page_.chars = std::make_unique_for_overwrite<Char[]>(capacity_);
     page_.lines.reserve(n_glyphs);
     page_.block_starts.reserve(n_glyphs);
   }
 
-  void open(bool new_block, double dir_x, double dir_y) {
-    if (new_block) page_.block_starts.push_back(page_.lines.size());
-    if (!page_.lines.empty()) page_.lines.back().end = n_;
-    page_.lines.push_back(StagedLine{n_, n_, {dir_x, dir_y}});
+  Char* buffer() { return page_.chars.get(); }
+  Char* limit() { return page_.chars.get() + capacity_; }
+
+  // Never needed: the buffer holds the worst case.
+  Char* grow(Char* /*line_begin*/, Char* /*end*/) { std::abort(); }
+
+  void open_block() { page_.block_starts.push_back(page_.lines.size()); }
+
+  // Keeps chars [begin, end) as a line; the next line starts at `end`.
+  Char* close_line(Char* begin, Char* end, const LineState& line) {
+    const Char* base = page_.chars.get();
+    page_.lines.push_back(StagedLine{static_cast<std::size_t>(begin - base),
+                                     static_cast<std::size_t>(end - base), line});
+    return end;
   }
 
-  LineState& line() { return page_.lines.back().state; }
-
-  void add(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
-    fill(page_.chars[n_++], g, box, x, y, rtl);
-    account(page_.lines.back().state, box, x, rtl);
-  }
-
-  void add_space(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
-    fill_space(page_.chars[n_++], g, box, x, y, rtl);
-    account(page_.lines.back().state, box, x, rtl);
-  }
-
-  StagedPage finish() {
-    if (!page_.lines.empty()) page_.lines.back().end = n_;
-    return std::move(page_);
-  }
+  StagedPage finish() { return std::move(page_); }
 
  private:
   StagedPage page_;
-  std::size_t n_ = 0;  // chars filed
+  std::size_t capacity_;
 };
 
-// Builds finished blocks line by line. The open line's chars and the open
-// block's lines wait in buffers that are reused, so each final array is
-// allocated once at its exact size and each char is copied once, from a
-// buffer that stays in cache.
+// FinishingSink builds finished blocks line by line. The open line's chars
+// and the open block's lines wait in buffers that are reused, so each final
+// array is allocated once at its exact size and each char is copied once,
+// from a buffer that stays in cache.
 class FinishingSink {
  public:
-  void open(bool new_block, double dir_x, double dir_y) {
-    if (open_) close_line();
-    if (new_block && !block_lines_.empty()) close_block();
-    line_ = LineState{dir_x, dir_y};
-    open_ = true;
+  explicit FinishingSink(std::size_t n_glyphs)
+      : capacity_(n_glyphs < 128 ? 2 * n_glyphs + 1 : 256),
+        chars_(std::make_unique_for_overwrite<Char[]>(capacity_)) {}
+
+  Char* buffer() { return chars_.get(); }
+  Char* limit() { return chars_.get() + capacity_; }
+
+  // A line longer than the buffer: doubles it, keeping the line so far.
+  // Returns the line's new begin.
+  Char* grow(Char* line_begin, Char* end) {
+    capacity_ *= 2;
+    std::unique_ptr<Char[]> more = std::make_unique_for_overwrite<Char[]>(capacity_);
+    std::copy(line_begin, end, more.get());
+    chars_ = std::move(more);
+    return chars_.get();
   }
 
-  LineState& line() { return line_; }
-
-  void add(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
-    fill(slot(), g, box, x, y, rtl);
-    account(line_, box, x, rtl);
+  void open_block() {
+    if (!block_lines_.empty()) close_block();
   }
 
-  void add_space(const Glyph& g, const Rect& box, double x, double y, bool rtl) {
-    fill_space(slot(), g, box, x, y, rtl);
-    account(line_, box, x, rtl);
+  // Copies chars [begin, end) out as a finished line; the next line reuses
+  // the buffer from its start.
+  Char* close_line(Char* begin, Char* end, const LineState& state) {
+    Line& line = block_lines_.emplace_back();
+    line.chars.assign(begin, end);
+    line.dir_x = state.dir_x;
+    line.dir_y = state.dir_y;
+    line.rtl_visual = state.rtl_visual;
+    line.bbox = state.box;
+    if (needs_reorder(state)) visual_to_logical(line);
+    widen(block_box_, state.box);
+    return chars_.get();
   }
 
   std::vector<Block> finish() {
-    if (open_) close_line();
     if (!block_lines_.empty()) close_block();
     return std::move(blocks_);
   }
 
  private:
-  Char& slot() {
-    if (n_ == capacity_) {
-      const std::size_t grown = capacity_ < 128 ? 256 : 2 * capacity_;
-      std::unique_ptr<Char[]> more = std::make_unique_for_overwrite<Char[]>(grown);
-      std::copy(chars_.get(), chars_.get() + n_, more.get());
-      chars_ = std::move(more);
-      capacity_ = grown;
-    }
-    return chars_[n_++];
-  }
-
-  void close_line() {
-    Line& line = block_lines_.emplace_back();
-    line.chars.assign(chars_.get(), chars_.get() + n_);
-    line.dir_x = line_.dir_x;
-    line.dir_y = line_.dir_y;
-    line.rtl_visual = line_.rtl_visual;
-    line.bbox = line_.box;
-    if (needs_reorder(line_)) visual_to_logical(line);
-    widen(block_box_, line_.box);
-    n_ = 0;
-  }
-
   void close_block() {
     Block& block = blocks_.emplace_back();
     block.lines.reserve(block_lines_.size());
@@ -308,36 +294,52 @@ class FinishingSink {
     block_lines_.clear();
   }
 
+  std::size_t capacity_;
+  std::unique_ptr<Char[]> chars_;  // of the open line
   std::vector<Block> blocks_;
-  std::vector<Line> block_lines_;     // of the open block
-  std::unique_ptr<Char[]> chars_;     // of the open line
-  std::size_t n_ = 0;
-  std::size_t capacity_ = 0;
-  LineState line_{1, 0};
+  std::vector<Line> block_lines_;  // of the open block
   Rect block_box_ = kEmptyRect;
-  bool open_ = false;
 };
 
 template <class Sink>
 void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
               const LayoutParams& params, Sink& sink) {
-  // Runs of glyphs share a font: look its metrics up once per run.
-  std::uint32_t font_index = 0;
+  // Runs of glyphs share a font: look its metrics up once per run. No font
+  // has index kSyntheticIdx (a page holds fewer fonts than glyphs).
+  std::uint32_t font_index = kSyntheticIdx;
   double a = 0;
   double d = 0;
-  bool have_font = false;
+
+  // The open line: its chars are [line_begin, end) of the sink's buffer.
+  Char* line_begin = sink.buffer();
+  Char* end = line_begin;
+  Char* limit = sink.limit();
+  LineState line{1, 0};
+
+  // Files a char into the open line, growing the buffer if it is full.
+  auto file = [&](const Glyph& g, const Rect& box, double x, double y, bool rtl) -> Char& {
+    if (end == limit) {
+      const std::ptrdiff_t used = end - line_begin;
+      line_begin = sink.grow(line_begin, end);
+      end = line_begin + used;
+      limit = sink.limit();
+    }
+    Char& c = *end++;
+    fill(c, g, box, x, y, rtl);
+    account(line, box, x, rtl);
+    return c;
+  };
 
   PassState st;
   for (const Glyph& g : page.glyphs) {
-    if (!have_font || g.font != font_index) {
+    if (g.font != font_index) {
       if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
       font_index = g.font;
       a = page.fonts[g.font].ascender;
       d = page.fonts[g.font].descender;
-      have_font = true;
     }
     const double s = std::fabs(g.size);
-    const double em = em_of(g.size);
+    const double em = s == 0 ? 1.0 : s;  // em_of(g.size)
     const Rect box =
         baseline_box(g.origin_x, g.origin_y, g.end_x, g.end_y, g.dir_x, g.dir_y, s, a, d);
     if (clip && outside(box, *clip)) continue;
@@ -349,31 +351,36 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
         // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
         const Rect at_pen = baseline_box(st.end_x, st.end_y, st.end_x, st.end_y, g.dir_x,
                                          g.dir_y, s, a, d);
-        sink.add(g, at_pen, st.end_x, st.end_y, rtl);
+        file(g, at_pen, st.end_x, st.end_y, rtl);
         st.prev_ch = g.ch;
         continue;
       }
       if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
         // A combining mark sits on its base wherever it was drawn.
-        sink.add(g, box, g.origin_x, g.origin_y, rtl);
+        file(g, box, g.origin_x, g.origin_y, rtl);
         st.prev_ch = g.ch;
         continue;
       }
-      place = decide(g, rtl, em, st, sink.line(), params);
+      place = decide(g, rtl, em, st, line, params);
       if (place == Place::drop) continue;
     }
 
     if (place == Place::new_line || place == Place::new_block) {
-      sink.open(place == Place::new_block, g.dir_x, g.dir_y);
+      if (st.line_open) line_begin = end = sink.close_line(line_begin, end, line);
+      if (place == Place::new_block) sink.open_block();
+      line = LineState{g.dir_x, g.dir_y};
       st.line_start_x = g.origin_x;
       st.line_marker = is_list_marker(g.ch);
       st.line_has_rtl = false;
     } else if (place == Place::append_spaced && space_fits(g.ch, st.has_prev, st.prev_ch)) {
       const Rect gap_box = baseline_box(st.end_x, st.end_y, g.origin_x, g.origin_y, g.dir_x,
                                         g.dir_y, s, a, d);
-      sink.add_space(g, gap_box, st.end_x, st.end_y, rtl);
+      Char& space = file(g, gap_box, st.end_x, st.end_y, rtl);
+      space.idx = kSyntheticIdx;
+      space.ch = kSpace;
+      space.synthetic = true;
     }
-    sink.add(g, box, g.origin_x, g.origin_y, rtl);
+    file(g, box, g.origin_x, g.origin_y, rtl);
 
     st.line_open = true;
     st.has_prev = true;
@@ -385,6 +392,7 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     st.prev_rtl = rtl;
     st.line_has_rtl = st.line_has_rtl || rtl;
   }
+  if (st.line_open) sink.close_line(line_begin, end, line);
 }
 
 }  // namespace
@@ -411,7 +419,7 @@ StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
 
 std::vector<Block> glyph_pass_finished(const PageGlyphs& page, const std::optional<Rect>& clip,
                                        const LayoutParams& params) {
-  FinishingSink sink;
+  FinishingSink sink(page.glyphs.size());
   run_pass(page, clip, params, sink);
   return sink.finish();
 }
