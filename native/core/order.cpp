@@ -126,6 +126,14 @@ class BandMerger {
  public:
   explicit BandMerger(double min_gap) : min_gap_(min_gap), fast_(min_gap > 0) {}
 
+  // Sizes every array for regions of up to n items, once per cut.
+  void reserve(std::size_t n) {
+    intervals_.reserve(n);
+    scratch_.reserve(n / 2 + 1);
+    merged_.reserve(n);
+    gaps_.reserve(n);
+  }
+
   // Column state of one row (its items only).
   void row_state(const OrderItem* row, std::size_t n, ColumnState& st) {
     st.exact = fast_;
@@ -197,6 +205,14 @@ class Cutter {
     part_.resize(n);
     slots_.resize(n);
     intervals_.resize(n);
+    interval_scratch_.resize(n / 2 + 1);
+    item_scratch_.resize(n / 2 + 1);
+    gaps_.reserve(n);
+    counts_.reserve(n + 1);
+    ends_.reserve(2 * n);
+    merger_.reserve(n);
+    last_.pieces.reserve(n);
+    row_.pieces.reserve(n);
     cut(0, n, depth);
   }
 
@@ -422,6 +438,7 @@ std::vector<OrderItem> xycut(const std::vector<OrderItem>& items, std::uint32_t 
 
 void sort_xycut(std::vector<Block>& blocks, const LayoutParams& params) {
   std::vector<OrderItem> horizontal;
+  horizontal.reserve(blocks.size());
   std::vector<std::size_t> others;
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     const Block& b = blocks[i];
