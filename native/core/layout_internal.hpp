@@ -37,7 +37,7 @@ struct LineState {
   double dir_x;              // direction of the glyph that opened the line
   double dir_y;
   bool rtl_visual = false;   // RTL chars met in left-to-right progression
-  Rect box = kEmptyRect;     // union of the chars' boxes
+  Rect box = kEmptyRect;     // union of the chars' boxes (see settled_box)
   std::size_t n_rtl = 0;     // chars with rtl set
   double first_rtl_x = 0;    // origin x of the first of them
   double last_rtl_x = 0;     // origin x of the last of them
@@ -95,6 +95,26 @@ inline double take_min(double acc, double v) {
 }
 inline double take_max(double acc, double v) {
   return (v > acc || (v == acc && !std::signbit(v))) ? v : acc;
+}
+
+// The pass folds boxes with plain comparisons (two instructions a
+// coordinate), which find the same numbers as min_num and max_num and ignore
+// a NaN the same way, but may keep +0.0 where min_num would have -0.0 (or the
+// reverse for max_num). A zero coordinate is rare, so a line whose fold
+// holds one is folded again exactly from its chars.
+inline void fold_box(Rect& acc, double x0, double y0, double x1, double y1) {
+  acc.x0 = x0 < acc.x0 ? x0 : acc.x0;
+  acc.y0 = y0 < acc.y0 ? y0 : acc.y0;
+  acc.x1 = x1 > acc.x1 ? x1 : acc.x1;
+  acc.y1 = y1 > acc.y1 ? y1 : acc.y1;
+}
+
+// The exact union of the boxes of chars [begin, end), given their fold_box.
+inline Rect settled_box(const Rect& folded, const Char* begin, const Char* end) {
+  if (folded.x0 != 0 && folded.y0 != 0 && folded.x1 != 0 && folded.y1 != 0) return folded;
+  Rect box = kEmptyRect;
+  for (const Char* c = begin; c != end; ++c) box = rect_union(box, c->bbox);
+  return box;
 }
 
 // rect_union(acc, box) for an accumulator that started as kEmptyRect.

@@ -177,7 +177,7 @@ struct PassState {
 
 // Keeps a line's box and right-to-left span up to date with a char filed into it.
 inline void account(LineState& line, const Rect& box, double x, bool rtl) {
-  widen(line.box, box);
+  fold_box(line.box, box.x0, box.y0, box.x1, box.y1);
   if (rtl) {
     if (line.n_rtl == 0) line.first_rtl_x = x;
     line.last_rtl_x = x;
@@ -228,6 +228,7 @@ class StagingSink {
     const Char* base = page_.chars.get();
     page_.lines.push_back(StagedLine{static_cast<std::size_t>(begin - base),
                                      static_cast<std::size_t>(end - base), line});
+    page_.lines.back().state.box = settled_box(line.box, begin, end);
     return end;
   }
 
@@ -273,9 +274,9 @@ class FinishingSink {
     line.dir_x = state.dir_x;
     line.dir_y = state.dir_y;
     line.rtl_visual = state.rtl_visual;
-    line.bbox = state.box;
+    line.bbox = settled_box(state.box, begin, end);
     if (needs_reorder(state)) visual_to_logical(line);
-    widen(block_box_, state.box);
+    widen(block_box_, line.bbox);
     return chars_.get();
   }
 
