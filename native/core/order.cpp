@@ -74,11 +74,30 @@ void sort_intervals(Interval* intervals, std::size_t n, std::vector<Interval>& s
   sort_ordered(intervals, n, scratch_for(scratch, n), interval_less);
 }
 
-// gaps() over an array, into `out`.
+// Whether one interval reaches from `lo`, the smallest start, past every
+// end. When all intervals are proper number ranges (start <= end) and
+// min_gap > 0, the running end of gaps() then never trails a start by
+// min_gap, in whatever order the sort leaves equal keys: there is no gap,
+// and no need to sort. One pass decides it.
+bool spanned(const Interval* intervals, std::size_t n, double lo, double min_gap) {
+  if (!(min_gap > 0) || n == 0) return false;
+  double hi = -kInf;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(intervals[i].start <= intervals[i].end)) return false;  // NaN or reversed
+    if (intervals[i].end > hi) hi = intervals[i].end;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (intervals[i].start == lo && intervals[i].end == hi) return true;
+  }
+  return false;
+}
+
+// gaps() over an array, into `out`, for intervals whose smallest start is `lo`.
 void find_gaps(Interval* intervals, std::size_t n, double lo, double min_gap,
                std::vector<Interval>& scratch, std::vector<Gap>& out) {
-  sort_intervals(intervals, n, scratch);
   out.clear();
+  if (spanned(intervals, n, lo, min_gap)) return;
+  sort_intervals(intervals, n, scratch);
   double cur = lo;
   for (std::size_t i = 0; i < n; ++i) {
     const Interval& iv = intervals[i];
@@ -404,8 +423,14 @@ std::vector<OrderItem> sorted_yx(const std::vector<OrderItem>& items) {
 
 std::vector<Gap> gaps(std::vector<Interval>& intervals, double lo, double min_gap) {
   std::vector<Interval> scratch;
+  sort_intervals(intervals.data(), intervals.size(), scratch);
   std::vector<Gap> out;
-  find_gaps(intervals.data(), intervals.size(), lo, min_gap, scratch, out);
+  double cur = lo;
+  for (const Interval& iv : intervals) {
+    // Nothing opens before the first piece: `cur` has to have left `lo`.
+    if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
+    cur = max_num(cur, iv.end);
+  }
   return out;
 }
 
