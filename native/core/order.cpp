@@ -28,16 +28,6 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 bool bottom_left_less(const Rect& a, const Rect& b) { return key_less(a.y1, a.x0, b.y1, b.x0); }
 
-// Smallest x0 (axis x) or y0 (axis y) of the items, ignoring NaN; +inf when
-// there is none.
-double min_start(const OrderItem* items, std::size_t n, int axis) {
-  double lo = kInf;
-  for (std::size_t i = 0; i < n; ++i) {
-    lo = min_num(lo, axis == kAxisX ? items[i].box.x0 : items[i].box.y0);
-  }
-  return lo;
-}
-
 void collect_intervals(const OrderItem* items, std::size_t n, int axis, Interval* out) {
   for (std::size_t i = 0; i < n; ++i) {
     const Rect& b = items[i].box;
@@ -74,34 +64,43 @@ void sort_intervals(Interval* intervals, std::size_t n, std::vector<Interval>& s
   sort_ordered(intervals, n, scratch_for(scratch, n), interval_less);
 }
 
-// Whether one interval reaches from `lo`, the smallest start, past every
-// end. When all intervals are proper number ranges (start <= end) and
-// min_gap > 0, the running end of gaps() then never trails a start by
-// min_gap, in whatever order the sort leaves equal keys: there is no gap,
-// and no need to sort. One pass decides it.
-bool spanned(const Interval* intervals, std::size_t n, double lo, double min_gap) {
-  if (!(min_gap > 0) || n == 0) return false;
+// gaps() of the items' intervals on `axis` (written to `intervals`), with
+// `lo` their smallest start, into `out`; in one pass it also learns what
+// spares work. When every interval is a proper number range (start <= end)
+// and min_gap > 0, one interval reaching from `lo` past every end means no
+// gap whatever the order: the running end of gaps() never trails a start
+// again, so the sort is skipped. Keys without NaN take the quicker sort.
+void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
+               Interval* intervals, std::vector<Interval>& scratch, std::vector<Gap>& out) {
+  double lo = kInf;
   double hi = -kInf;
+  bool proper = true;
+  bool nan = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!(intervals[i].start <= intervals[i].end)) return false;  // NaN or reversed
-    if (intervals[i].end > hi) hi = intervals[i].end;
+    const Rect& b = items[i].box;
+    const Interval iv = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
+    intervals[i] = iv;
+    lo = min_num(lo, iv.start);
+    hi = iv.end > hi ? iv.end : hi;
+    proper = proper & (iv.start <= iv.end);
+    nan = nan | std::isnan(iv.start) | std::isnan(iv.end);
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    if (intervals[i].start == lo && intervals[i].end == hi) return true;
-  }
-  return false;
-}
-
-// gaps() over an array, into `out`, for intervals whose smallest start is `lo`.
-void find_gaps(Interval* intervals, std::size_t n, double lo, double min_gap,
-               std::vector<Interval>& scratch, std::vector<Gap>& out) {
   out.clear();
-  if (spanned(intervals, n, lo, min_gap)) return;
-  sort_intervals(intervals, n, scratch);
+  if (proper && min_gap > 0) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (intervals[i].start == lo && intervals[i].end == hi) return;
+    }
+  }
+  if (n >= 2) {
+    if (nan) {
+      merge_sort(intervals, n, scratch_for(scratch, n), interval_less);
+    } else {
+      sort_ordered(intervals, n, scratch_for(scratch, n), interval_less);
+    }
+  }
   double cur = lo;
   for (std::size_t i = 0; i < n; ++i) {
     const Interval& iv = intervals[i];
-    // Nothing opens before the first piece: `cur` has to have left `lo`.
     if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
     cur = max_num(cur, iv.end);
   }
@@ -155,15 +154,23 @@ class BandMerger {
 
   // Column state of one row (its items only).
   void row_state(const OrderItem* row, std::size_t n, ColumnState& st) {
+    st.pieces.clear();
+    if (n == 1) {
+      // One interval has no gap; it is its own piece if it is a proper range.
+      const Interval iv{row[0].box.x0, row[0].box.x1};
+      st.exact = fast_ && iv.start <= iv.end;
+      if (st.exact) st.pieces.push_back(iv);
+      st.has_columns = false;
+      return;
+    }
     st.exact = fast_;
     intervals_.resize(n);
     collect_intervals(row, n, kAxisX, intervals_.data());
     for (const Interval& iv : intervals_) {
       if (!(iv.start <= iv.end)) st.exact = false;  // NaN or reversed
     }
-    st.pieces.clear();
     if (!st.exact) {
-      find_gaps(intervals_.data(), n, min_start(row, n, kAxisX), min_gap_, scratch_, gaps_);
+      axis_gaps(row, n, kAxisX, min_gap_, intervals_.data(), scratch_, gaps_);
       st.has_columns = !gaps_.empty();
       return;
     }
@@ -178,8 +185,7 @@ class BandMerger {
                          std::size_t n) {
     if (!band.exact || !row.exact) {
       intervals_.resize(n);
-      collect_intervals(band_items, n, kAxisX, intervals_.data());
-      find_gaps(intervals_.data(), n, min_start(band_items, n, kAxisX), min_gap_, scratch_, gaps_);
+      axis_gaps(band_items, n, kAxisX, min_gap_, intervals_.data(), scratch_, gaps_);
       if (gaps_.empty()) return false;
       band.exact = false;
       band.pieces.clear();
@@ -244,9 +250,7 @@ class Cutter {
     }
     const OrderItem* items = items_ + begin;
 
-    collect_intervals(items, n, kAxisX, intervals_.data());
-    find_gaps(intervals_.data(), n, min_start(items, n, kAxisX), gap_first_, interval_scratch_,
-              gaps_);
+    axis_gaps(items, n, kAxisX, gap_first_, intervals_.data(), interval_scratch_, gaps_);
     const std::size_t base = ends_.size();
     if (!gaps_.empty()) {
       partition(begin, end, kAxisX);
@@ -254,9 +258,7 @@ class Cutter {
       return;
     }
 
-    collect_intervals(items, n, kAxisY, intervals_.data());
-    find_gaps(intervals_.data(), n, min_start(items, n, kAxisY), gap_second_, interval_scratch_,
-              gaps_);
+    axis_gaps(items, n, kAxisY, gap_second_, intervals_.data(), interval_scratch_, gaps_);
     if (gaps_.empty()) {
       sort_rounded(begin, end);
       return;
