@@ -233,8 +233,8 @@ void number_blocks(std::vector<Block>& blocks) {
 std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params) {
   std::vector<Block> blocks;
-  if (!detail::has_cjk_glyph(page)) {
-    blocks = detail::glyph_pass_finished(page, clip, params);
+  if (std::optional<std::vector<Block>> finished = detail::glyph_pass_finished(page, clip, params)) {
+    blocks = std::move(*finished);
   } else {
     detail::StagedPage staged = detail::glyph_pass(page, clip, params);
     // Vertical CJK only matters on pages where some line opens with CJK.

@@ -61,10 +61,7 @@ struct StagedPage {
   std::vector<std::size_t> block_starts;
 };
 
-// Whether any glyph of the page is a CJK character: only then can lines be
-// joined into vertical ones.
-bool has_cjk_glyph(const PageGlyphs& page);
-
+// The CJK test of vertical joining.
 bool is_cjk(std::uint32_t cp);
 
 // One pass over the page's glyphs in text order: every kept glyph becomes a
@@ -74,11 +71,13 @@ bool is_cjk(std::uint32_t cp);
 StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
                       const LayoutParams& params);
 
-// The same pass for a page without CJK characters, straight into finished
-// blocks: right-to-left lines in logical order, line and block boxes set,
-// numbers not yet.
-std::vector<Block> glyph_pass_finished(const PageGlyphs& page, const std::optional<Rect>& clip,
-                                       const LayoutParams& params);
+// The same pass straight into finished blocks (right-to-left lines in
+// logical order, line and block boxes set, numbers not yet), for a page
+// without CJK characters, where no line can be joined into a vertical one;
+// nullopt for a page with some.
+std::optional<std::vector<Block>> glyph_pass_finished(const PageGlyphs& page,
+                                                      const std::optional<Rect>& clip,
+                                                      const LayoutParams& params);
 
 // A line with right-to-left chars drawn left to right: the pass saw them so,
 // or the first right-to-left char stands left of the last one.

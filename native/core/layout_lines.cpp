@@ -47,8 +47,12 @@ bool is_list_marker(std::uint32_t cp) {
   }
 }
 
-// The box of anything but plain horizontal text: the bounding box of the four
-// corners (see baseline_box).
+// Box of the ink between a start and an end point on a baseline of direction
+// (dx, dy), from ascender a to descender d of a font scaled by s, for
+// anything but plain horizontal text (rotated, vertical, mirrored or NaN
+// direction): the bounding box of the four corners. Plain horizontal text
+// (dx > 0, dy = 0) takes (x, y - s * a, end x, y - s * d) as it stands, so a
+// backward end yields x0 > x1; the pass builds that one itself.
 Rect corner_box(double x, double y, double end_x, double end_y, double dx, double dy, double s,
                 double a, double d) {
   // Up is the baseline direction turned a quarter towards the top of the page.
@@ -64,17 +68,6 @@ Rect corner_box(double x, double y, double end_x, double end_y, double dx, doubl
     box.y1 = max_num(box.y1, py[k]);
   }
   return box;
-}
-
-// Box of the ink between a start and an end point on a baseline of direction
-// (dx, dy), from ascender a to descender d of a font scaled by s. Plain
-// horizontal text keeps its orientation as given (a backward end yields
-// x0 > x1); anything else is the bounding box of the four corners.
-[[gnu::always_inline]] inline Rect baseline_box(double x, double y, double end_x, double end_y,
-                                                double dx, double dy, double s, double a,
-                                                double d) {
-  if (dx > 0 && dy == 0) return {x, y - s * a, end_x, y - s * d};
-  return corner_box(x, y, end_x, end_y, dx, dy, s, a, d);
 }
 
 // Entirely outside the clip; touching survives, and NaN never drops.
@@ -209,17 +202,15 @@ inline void fill(Char& c, const Glyph& g, const Rect& box, double x, double y, b
 // glyph; block building joins and copies them out.
 class StagingSink {
  public:
-  explicit StagingSink(std::size_t n_glyphs) : capacity_(2 * n_glyphs) {
-    page_.chars = std::make_unique_for_overwrite<Char[]>(capacity_);
+  explicit StagingSink(std::size_t n_glyphs) {
+    page_.chars = std::make_unique_for_overwrite<Char[]>(2 * n_glyphs);
     page_.lines.reserve(n_glyphs);
     page_.block_starts.reserve(n_glyphs);
   }
 
-  Char* buffer() { return page_.chars.get(); }
-  Char* limit() { return page_.chars.get() + capacity_; }
+  static constexpr bool kStopsAtCjk = false;
 
-  // Never needed: the buffer holds the worst case.
-  Char* grow(Char* /*line_begin*/, Char* /*end*/) { std::abort(); }
+  Char* buffer() { return page_.chars.get(); }
 
   void open_block() { page_.block_starts.push_back(page_.lines.size()); }
 
@@ -236,7 +227,6 @@ class StagingSink {
 
  private:
   StagedPage page_;
-  std::size_t capacity_;
 };
 
 // FinishingSink builds finished blocks line by line. The open line's chars
@@ -245,22 +235,16 @@ class StagingSink {
 // from a buffer that stays in cache.
 class FinishingSink {
  public:
+  // A page with CJK may join lines once they are built: the pass stops at
+  // the first CJK glyph and the page is staged instead.
+  static constexpr bool kStopsAtCjk = true;
+
+  // Room for the longest possible line (a synthetic space before every
+  // glyph). Only as much of it as the longest line is ever touched.
   explicit FinishingSink(std::size_t n_glyphs)
-      : capacity_(n_glyphs < 128 ? 2 * n_glyphs + 1 : 256),
-        chars_(std::make_unique_for_overwrite<Char[]>(capacity_)) {}
+      : chars_(std::make_unique_for_overwrite<Char[]>(2 * n_glyphs)) {}
 
   Char* buffer() { return chars_.get(); }
-  Char* limit() { return chars_.get() + capacity_; }
-
-  // A line longer than the buffer: doubles it, keeping the line so far.
-  // Returns the line's new begin.
-  Char* grow(Char* line_begin, Char* end) {
-    capacity_ *= 2;
-    std::unique_ptr<Char[]> more = std::make_unique_for_overwrite<Char[]>(capacity_);
-    std::copy(line_begin, end, more.get());
-    chars_ = std::move(more);
-    return chars_.get();
-  }
 
   void open_block() {
     if (!block_lines_.empty()) close_block();
@@ -295,15 +279,15 @@ class FinishingSink {
     block_lines_.clear();
   }
 
-  std::size_t capacity_;
   std::unique_ptr<Char[]> chars_;  // of the open line
   std::vector<Block> blocks_;
   std::vector<Line> block_lines_;  // of the open block
   Rect block_box_ = kEmptyRect;
 };
 
+// Returns false when it stopped at a CJK glyph (only for a sink that asks).
 template <class Sink>
-void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
+bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
               const LayoutParams& params, Sink& sink) {
   // Runs of glyphs share a font: look its metrics up once per run. No font
   // has index kSyntheticIdx (a page holds fewer fonts than glyphs).
@@ -311,20 +295,14 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   double a = 0;
   double d = 0;
 
-  // The open line: its chars are [line_begin, end) of the sink's buffer.
+  // The open line: its chars are [line_begin, end) of the sink's buffer,
+  // which has room for two chars per glyph.
   Char* line_begin = sink.buffer();
   Char* end = line_begin;
-  Char* limit = sink.limit();
   LineState line{1, 0};
 
-  // Files a char into the open line, growing the buffer if it is full.
+  // Files a char into the open line.
   auto file = [&](const Glyph& g, const Rect& box, double x, double y, bool rtl) -> Char& {
-    if (end == limit) {
-      const std::ptrdiff_t used = end - line_begin;
-      line_begin = sink.grow(line_begin, end);
-      end = line_begin + used;
-      limit = sink.limit();
-    }
     Char& c = *end++;
     fill(c, g, box, x, y, rtl);
     account(line, box, x, rtl);
@@ -333,6 +311,9 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
 
   PassState st;
   for (const Glyph& g : page.glyphs) {
+    if constexpr (Sink::kStopsAtCjk) {
+      if (g.ch >= 0x2E80 && is_cjk(g.ch)) return false;
+    }
     if (g.font != font_index) {
       if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
       font_index = g.font;
@@ -341,8 +322,16 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     }
     const double s = std::fabs(g.size);
     const double em = s == 0 ? 1.0 : s;  // em_of(g.size)
-    const Rect box =
-        baseline_box(g.origin_x, g.origin_y, g.end_x, g.end_y, g.dir_x, g.dir_y, s, a, d);
+    // Boxes on this glyph's baseline (its own, and those of a repeat or an
+    // inserted space), with what they share worked out once.
+    const bool flat = g.dir_x > 0 && g.dir_y == 0;
+    const double sa = s * a;
+    const double sd = s * d;
+    auto box_to = [&](double x, double y, double end_x, double end_y) {
+      return flat ? Rect{x, y - sa, end_x, y - sd}
+                  : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s, a, d);
+    };
+    const Rect box = box_to(g.origin_x, g.origin_y, g.end_x, g.end_y);
     if (clip && outside(box, *clip)) continue;
     const bool rtl = is_rtl(g.ch);
 
@@ -350,8 +339,7 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     if (st.line_open) {
       if (g.repeat) {
         // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
-        const Rect at_pen = baseline_box(st.end_x, st.end_y, st.end_x, st.end_y, g.dir_x,
-                                         g.dir_y, s, a, d);
+        const Rect at_pen = box_to(st.end_x, st.end_y, st.end_x, st.end_y);
         file(g, at_pen, st.end_x, st.end_y, rtl);
         st.prev_ch = g.ch;
         continue;
@@ -374,8 +362,7 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       st.line_marker = is_list_marker(g.ch);
       st.line_has_rtl = false;
     } else if (place == Place::append_spaced && space_fits(g.ch, st.has_prev, st.prev_ch)) {
-      const Rect gap_box = baseline_box(st.end_x, st.end_y, g.origin_x, g.origin_y, g.dir_x,
-                                        g.dir_y, s, a, d);
+      const Rect gap_box = box_to(st.end_x, st.end_y, g.origin_x, g.origin_y);
       Char& space = file(g, gap_box, st.end_x, st.end_y, rtl);
       space.idx = kSyntheticIdx;
       space.ch = kSpace;
@@ -394,6 +381,7 @@ void run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     st.line_has_rtl = st.line_has_rtl || rtl;
   }
   if (st.line_open) sink.close_line(line_begin, end, line);
+  return true;
 }
 
 }  // namespace
@@ -404,13 +392,6 @@ bool is_cjk(std::uint32_t cp) {
          (cp >= 0xFF00 && cp < 0xFFF0) || (cp >= 0x20000 && cp < 0x40000);
 }
 
-bool has_cjk_glyph(const PageGlyphs& page) {
-  for (const Glyph& g : page.glyphs) {
-    if (g.ch >= 0x2E80 && is_cjk(g.ch)) return true;
-  }
-  return false;
-}
-
 StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
                       const LayoutParams& params) {
   StagingSink sink(page.glyphs.size());
@@ -418,10 +399,11 @@ StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   return sink.finish();
 }
 
-std::vector<Block> glyph_pass_finished(const PageGlyphs& page, const std::optional<Rect>& clip,
-                                       const LayoutParams& params) {
+std::optional<std::vector<Block>> glyph_pass_finished(const PageGlyphs& page,
+                                                      const std::optional<Rect>& clip,
+                                                      const LayoutParams& params) {
   FinishingSink sink(page.glyphs.size());
-  run_pass(page, clip, params, sink);
+  if (!run_pass(page, clip, params, sink)) return std::nullopt;
   return sink.finish();
 }
 
