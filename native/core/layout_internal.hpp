@@ -30,14 +30,16 @@ namespace textloom::detail {
 
 inline constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
 
-// What the pass knows of a line as it fills it, beyond its chars: what block
-// building would otherwise rescan every char for, the union of the boxes and
-// where the right-to-left chars begin and end.
+// What the pass knows of a line beyond its chars: its direction and whether
+// it was drawn right to left in left-to-right progression while it is open;
+// once it is closed (summarize), also what block building would otherwise
+// rescan every char for: the union of the boxes and where the right-to-left
+// chars begin and end.
 struct LineState {
   double dir_x;              // direction of the glyph that opened the line
   double dir_y;
   bool rtl_visual = false;   // RTL chars met in left-to-right progression
-  Rect box = kEmptyRect;     // union of the chars' boxes (see settled_box)
+  Rect box = kEmptyRect;     // union of the chars' boxes
   std::size_t n_rtl = 0;     // chars with rtl set
   double first_rtl_x = 0;    // origin x of the first of them
   double last_rtl_x = 0;     // origin x of the last of them
@@ -96,11 +98,11 @@ inline double take_max(double acc, double v) {
   return (v > acc || (v == acc && !std::signbit(v))) ? v : acc;
 }
 
-// The pass folds boxes with plain comparisons (two instructions a
+// Line boxes are folded with plain comparisons (one instruction a
 // coordinate), which find the same numbers as min_num and max_num and ignore
 // a NaN the same way, but may keep +0.0 where min_num would have -0.0 (or the
 // reverse for max_num). A zero coordinate is rare, so a line whose fold
-// holds one is folded again exactly from its chars.
+// holds one is folded again exactly (settled_box).
 inline void fold_box(Rect& acc, double x0, double y0, double x1, double y1) {
   acc.x0 = x0 < acc.x0 ? x0 : acc.x0;
   acc.y0 = y0 < acc.y0 ? y0 : acc.y0;
@@ -114,6 +116,27 @@ inline Rect settled_box(const Rect& folded, const Char* begin, const Char* end) 
   Rect box = kEmptyRect;
   for (const Char* c = begin; c != end; ++c) box = rect_union(box, c->bbox);
   return box;
+}
+
+// Fills in a closed line's box and right-to-left span from its chars, in one
+// pass over them while they are still in cache.
+inline void summarize(LineState& line, const Char* begin, const Char* end) {
+  Rect box = kEmptyRect;
+  std::size_t n_rtl = 0;
+  double first_rtl_x = 0;
+  double last_rtl_x = 0;
+  for (const Char* c = begin; c != end; ++c) {
+    fold_box(box, c->bbox.x0, c->bbox.y0, c->bbox.x1, c->bbox.y1);
+    if (c->rtl) {
+      if (n_rtl == 0) first_rtl_x = c->origin_x;
+      last_rtl_x = c->origin_x;
+      ++n_rtl;
+    }
+  }
+  line.box = settled_box(box, begin, end);
+  line.n_rtl = n_rtl;
+  line.first_rtl_x = first_rtl_x;
+  line.last_rtl_x = last_rtl_x;
 }
 
 // rect_union(acc, box) for an accumulator that started as kEmptyRect.

@@ -168,16 +168,6 @@ struct PassState {
   return Place::new_line;
 }
 
-// Keeps a line's box and right-to-left span up to date with a char filed into it.
-inline void account(LineState& line, const Rect& box, double x, bool rtl) {
-  fold_box(line.box, box.x0, box.y0, box.x1, box.y1);
-  if (rtl) {
-    if (line.n_rtl == 0) line.first_rtl_x = x;
-    line.last_rtl_x = x;
-    ++line.n_rtl;
-  }
-}
-
 // Fills a char in place, field by field: building it elsewhere and copying it
 // would read back stores of mixed widths, which stalls the pipeline.
 inline void fill(Char& c, const Glyph& g, const Rect& box, double x, double y, bool rtl) {
@@ -219,7 +209,7 @@ class StagingSink {
     const Char* base = page_.chars.get();
     page_.lines.push_back(StagedLine{static_cast<std::size_t>(begin - base),
                                      static_cast<std::size_t>(end - base), line});
-    page_.lines.back().state.box = settled_box(line.box, begin, end);
+    summarize(page_.lines.back().state, begin, end);
     return end;
   }
 
@@ -252,13 +242,14 @@ class FinishingSink {
 
   // Copies chars [begin, end) out as a finished line; the next line reuses
   // the buffer from its start.
-  Char* close_line(Char* begin, Char* end, const LineState& state) {
+  Char* close_line(Char* begin, Char* end, LineState state) {
+    summarize(state, begin, end);
     Line& line = block_lines_.emplace_back();
     line.chars.assign(begin, end);
     line.dir_x = state.dir_x;
     line.dir_y = state.dir_y;
     line.rtl_visual = state.rtl_visual;
-    line.bbox = settled_box(state.box, begin, end);
+    line.bbox = state.box;
     if (needs_reorder(state)) visual_to_logical(line);
     widen(block_box_, line.bbox);
     return chars_.get();
@@ -305,7 +296,6 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   auto file = [&](const Glyph& g, const Rect& box, double x, double y, bool rtl) -> Char& {
     Char& c = *end++;
     fill(c, g, box, x, y, rtl);
-    account(line, box, x, rtl);
     return c;
   };
 
