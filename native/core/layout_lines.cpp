@@ -311,18 +311,15 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       d = page.fonts[g.font].descender;
     }
     const double s = std::fabs(g.size);
-    const double em = s == 0 ? 1.0 : s;  // em_of(g.size)
-    // Boxes on this glyph's baseline (its own, and those of a repeat or an
-    // inserted space), with what they share worked out once.
-    const bool flat = g.dir_x > 0 && g.dir_y == 0;
-    const double sa = s * a;
-    const double sd = s * d;
+    // Boxes on this glyph's baseline: its own, and those of a repeat or an
+    // inserted space. Each is made only where it is filed, so that no box is
+    // held across the judging of the glyph.
     auto box_to = [&](double x, double y, double end_x, double end_y) {
-      return flat ? Rect{x, y - sa, end_x, y - sd}
-                  : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s, a, d);
+      return g.dir_x > 0 && g.dir_y == 0
+                 ? Rect{x, y - s * a, end_x, y - s * d}
+                 : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s, a, d);
     };
-    const Rect box = box_to(g.origin_x, g.origin_y, g.end_x, g.end_y);
-    if (clip && outside(box, *clip)) continue;
+    if (clip && outside(box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), *clip)) continue;
     const bool rtl = is_rtl(g.ch);
 
     Place place = Place::new_block;
@@ -336,10 +333,11 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       }
       if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
         // A combining mark sits on its base wherever it was drawn.
-        file(g, box, g.origin_x, g.origin_y, rtl);
+        file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, rtl);
         st.prev_ch = g.ch;
         continue;
       }
+      const double em = s == 0 ? 1.0 : s;  // em_of(g.size)
       place = decide(g, rtl, em, st, line, params);
       if (place == Place::drop) continue;
     }
@@ -358,7 +356,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       space.ch = kSpace;
       space.synthetic = true;
     }
-    file(g, box, g.origin_x, g.origin_y, rtl);
+    file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, rtl);
 
     st.line_open = true;
     st.has_prev = true;
