@@ -44,34 +44,29 @@ constexpr auto top_left_less = [](const OrderItem& a, const OrderItem& b) {
   return key_less(a.box.y0, a.box.x0, b.box.y0, b.box.x0);
 };
 
-// Lends a sort at least n / 2 + 1 elements of scratch.
-template <class T>
-T* scratch_for(std::vector<T>& scratch, std::size_t n) {
-  if (scratch.size() < n / 2 + 1) scratch.resize(n / 2 + 1);
-  return scratch.data();
-}
-
-// Stable sort by (start, end). Without NaN the keys are totally ordered and
-// the quicker sort gives the same order; with NaN only merge_sort's does.
-void sort_intervals(Interval* intervals, std::size_t n, std::vector<Interval>& scratch) {
+// Stable sort by (start, end), with scratch for at least n / 2 + 1
+// intervals. Without NaN the keys are totally ordered and the quicker sort
+// gives the same order; with NaN only merge_sort's does.
+void sort_intervals(Interval* intervals, std::size_t n, Interval* scratch) {
   if (n < 2) return;
   for (std::size_t i = 0; i < n; ++i) {
     if (std::isnan(intervals[i].start) || std::isnan(intervals[i].end)) {
-      merge_sort(intervals, n, scratch_for(scratch, n), interval_less);
+      merge_sort(intervals, n, scratch, interval_less);
       return;
     }
   }
-  sort_ordered(intervals, n, scratch_for(scratch, n), interval_less);
+  sort_ordered(intervals, n, scratch, interval_less);
 }
 
-// gaps() of the items' intervals on `axis` (written to `intervals`), with
-// `lo` their smallest start, into `out`; in one pass it also learns what
-// spares work. When every interval is a proper number range (start <= end)
-// and min_gap > 0, one interval reaching from `lo` past every end means no
-// gap whatever the order: the running end of gaps() never trails a start
-// again, so the sort is skipped. Keys without NaN take the quicker sort.
+// gaps() of the items' intervals on `axis` (written to `intervals`, sorted
+// with `scratch` of n / 2 + 1), with `lo` their smallest start, into `out`;
+// in one pass it also learns what spares work. When every interval is a
+// proper number range (start <= end) and min_gap > 0, one interval reaching
+// from `lo` past every end means no gap whatever the order: the running end
+// of gaps() never trails a start again, so the sort is skipped. Keys
+// without NaN take the quicker sort.
 void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
-               Interval* intervals, std::vector<Interval>& scratch, std::vector<Gap>& out) {
+               Interval* intervals, Interval* scratch, std::vector<Gap>& out) {
   double lo = kInf;
   double hi = -kInf;
   bool proper = true;
@@ -93,9 +88,9 @@ void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
   }
   if (n >= 2) {
     if (nan) {
-      merge_sort(intervals, n, scratch_for(scratch, n), interval_less);
+      merge_sort(intervals, n, scratch, interval_less);
     } else {
-      sort_ordered(intervals, n, scratch_for(scratch, n), interval_less);
+      sort_ordered(intervals, n, scratch, interval_less);
     }
   }
   double cur = lo;
@@ -105,6 +100,34 @@ void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
     cur = max_num(cur, iv.end);
   }
 }
+
+// A list of intervals in storage lent by the cut, with room for every item.
+struct Pieces {
+  Interval* data = nullptr;
+  std::size_t size = 0;
+
+  bool empty() const { return size == 0; }
+  Interval& back() { return data[size - 1]; }
+  void clear() { size = 0; }
+
+  // Appends an interval; they must come in ascending start order.
+  void add(const Interval& iv) {
+    if (size == 0 || iv.start > back().end) {
+      data[size++] = iv;
+    } else if (iv.end > back().end) {
+      back().end = iv.end;
+    }
+  }
+
+  bool have_columns(double min_gap) const {
+    if (size == 0) return false;
+    const double lo = data[0].start;
+    for (std::size_t k = 1; k < size; ++k) {
+      if (data[k - 1].end > lo && data[k].start - data[k - 1].end >= min_gap) return true;
+    }
+    return false;
+  }
+};
 
 // The band merge asks, row after row, whether the last band, the new row and
 // their union have columns. When every x-interval is a proper number range
@@ -117,127 +140,43 @@ void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
 // (NaN, reversed boxes, threshold <= 0), whose outcome depends on the order
 // the sort leaves such intervals in, takes the direct computation.
 struct ColumnState {
-  bool exact = true;             // pieces are valid
+  bool exact = true;       // pieces are valid
   bool has_columns = false;
-  std::vector<Interval> pieces;  // ascending, separated by strict holes
-};
-
-// Appends an interval to the pieces, which must be fed in ascending start order.
-void add_to_pieces(std::vector<Interval>& pieces, const Interval& iv) {
-  if (pieces.empty() || iv.start > pieces.back().end) {
-    pieces.push_back(iv);
-  } else if (iv.end > pieces.back().end) {
-    pieces.back().end = iv.end;
-  }
-}
-
-bool pieces_have_columns(const std::vector<Interval>& pieces, double min_gap) {
-  if (pieces.empty()) return false;
-  const double lo = pieces.front().start;
-  for (std::size_t k = 1; k < pieces.size(); ++k) {
-    if (pieces[k - 1].end > lo && pieces[k].start - pieces[k - 1].end >= min_gap) return true;
-  }
-  return false;
-}
-
-class BandMerger {
- public:
-  explicit BandMerger(double min_gap) : min_gap_(min_gap), fast_(min_gap > 0) {}
-
-  // Sizes every array for regions of up to n items, once per cut.
-  void reserve(std::size_t n) {
-    intervals_.reserve(n);
-    scratch_.reserve(n / 2 + 1);
-    merged_.reserve(n);
-    gaps_.reserve(n);
-  }
-
-  // Column state of one row (its items only).
-  void row_state(const OrderItem* row, std::size_t n, ColumnState& st) {
-    st.pieces.clear();
-    if (n == 1) {
-      // One interval has no gap; it is its own piece if it is a proper range.
-      const Interval iv{row[0].box.x0, row[0].box.x1};
-      st.exact = fast_ && iv.start <= iv.end;
-      if (st.exact) st.pieces.push_back(iv);
-      st.has_columns = false;
-      return;
-    }
-    st.exact = fast_;
-    intervals_.resize(n);
-    collect_intervals(row, n, kAxisX, intervals_.data());
-    for (const Interval& iv : intervals_) {
-      if (!(iv.start <= iv.end)) st.exact = false;  // NaN or reversed
-    }
-    if (!st.exact) {
-      axis_gaps(row, n, kAxisX, min_gap_, intervals_.data(), scratch_, gaps_);
-      st.has_columns = !gaps_.empty();
-      return;
-    }
-    sort_intervals(intervals_.data(), n, scratch_);
-    for (const Interval& iv : intervals_) add_to_pieces(st.pieces, iv);
-    st.has_columns = pieces_have_columns(st.pieces, min_gap_);
-  }
-
-  // Whether band + row has columns; on success `band` becomes the union's state.
-  // `band_items` are the band's items followed by the row's.
-  bool merge_has_columns(ColumnState& band, const ColumnState& row, const OrderItem* band_items,
-                         std::size_t n) {
-    if (!band.exact || !row.exact) {
-      intervals_.resize(n);
-      axis_gaps(band_items, n, kAxisX, min_gap_, intervals_.data(), scratch_, gaps_);
-      if (gaps_.empty()) return false;
-      band.exact = false;
-      band.pieces.clear();
-      return true;
-    }
-    merged_.clear();
-    std::size_t i = 0, j = 0;
-    while (i < band.pieces.size() || j < row.pieces.size()) {
-      const bool take_band =
-          j == row.pieces.size() ||
-          (i < band.pieces.size() && !(row.pieces[j].start < band.pieces[i].start));
-      add_to_pieces(merged_, take_band ? band.pieces[i++] : row.pieces[j++]);
-    }
-    if (!pieces_have_columns(merged_, min_gap_)) return false;
-    band.pieces.swap(merged_);
-    return true;
-  }
-
- private:
-  double min_gap_;
-  bool fast_;
-  std::vector<Interval> intervals_;
-  std::vector<Interval> scratch_;
-  std::vector<Interval> merged_;
-  std::vector<Gap> gaps_;
+  Pieces pieces;           // ascending, separated by strict holes
 };
 
 // The XY-cut, done in place on one array of items: a level partitions its
 // range into the ranges of its columns or bands and cuts each of them in turn,
 // so the pieces come out concatenated where the range was. Every temporary is
 // scratch shared by all levels (a level is done with it before it recurses),
-// so a whole cut allocates a handful of arrays, not several per level.
+// laid out in a few arrays sized once for the whole cut.
 class Cutter {
  public:
   Cutter(double gap_first, double gap_second)
-      : gap_first_(gap_first), gap_second_(gap_second), merger_(gap_first) {}
+      : gap_first_(gap_first), gap_second_(gap_second), fast_bands_(gap_first > 0) {}
 
   // Reorders `items` as xycut(items, depth, ...) returns them.
   void run(std::vector<OrderItem>& items, std::uint32_t depth) {
     const std::size_t n = items.size();
+    const std::size_t half = n / 2 + 1;
     items_ = items.data();
-    part_.resize(n);
-    slots_.resize(n);
-    intervals_.resize(n);
-    interval_scratch_.resize(n / 2 + 1);
-    item_scratch_.resize(n / 2 + 1);
+    // part_ | sort scratch
+    item_store_.resize(n + half);
+    part_ = item_store_.data();
+    item_scratch_ = part_ + n;
+    // intervals | sort scratch | merged pieces | last band's pieces | row's pieces
+    interval_store_.resize(n + half + 3 * n);
+    intervals_ = interval_store_.data();
+    interval_scratch_ = intervals_ + n;
+    merged_.data = interval_scratch_ + half;
+    last_.pieces.data = merged_.data + n;
+    row_.pieces.data = last_.pieces.data + n;
+    // slots | counts
+    index_store_.resize(2 * n + 1);
+    slots_ = index_store_.data();
+    counts_ = slots_ + n;
     gaps_.reserve(n);
-    counts_.reserve(n + 1);
     ends_.reserve(2 * n);
-    merger_.reserve(n);
-    last_.pieces.reserve(n);
-    row_.pieces.reserve(n);
     cut(0, n, depth);
   }
 
@@ -250,7 +189,7 @@ class Cutter {
     }
     const OrderItem* items = items_ + begin;
 
-    axis_gaps(items, n, kAxisX, gap_first_, intervals_.data(), interval_scratch_, gaps_);
+    axis_gaps(items, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
     const std::size_t base = ends_.size();
     if (!gaps_.empty()) {
       partition(begin, end, kAxisX);
@@ -258,7 +197,7 @@ class Cutter {
       return;
     }
 
-    axis_gaps(items, n, kAxisY, gap_second_, intervals_.data(), interval_scratch_, gaps_);
+    axis_gaps(items, n, kAxisY, gap_second_, intervals_, interval_scratch_, gaps_);
     if (gaps_.empty()) {
       sort_rounded(begin, end);
       return;
@@ -279,7 +218,8 @@ class Cutter {
   // split_by does, into part_ at the same positions; pushes each non-empty
   // group's end onto ends_.
   void partition(std::size_t begin, std::size_t end, int axis) {
-    counts_.assign(gaps_.size() + 1, 0);
+    const std::size_t n_groups = gaps_.size() + 1;
+    std::fill(counts_, counts_ + n_groups, std::size_t{0});
     for (std::size_t i = begin; i < end; ++i) {
       const Rect& b = items_[i].box;
       const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
@@ -293,9 +233,9 @@ class Cutter {
       ++counts_[slot];
     }
     std::size_t at = begin;
-    for (std::size_t& count : counts_) {
-      const std::size_t size = count;
-      count = at;
+    for (std::size_t k = 0; k < n_groups; ++k) {
+      const std::size_t size = counts_[k];
+      counts_[k] = at;
       at += size;
       if (size != 0) ends_.push_back(at);
     }
@@ -312,10 +252,9 @@ class Cutter {
     std::size_t band_begin = begin;
     for (std::size_t k = base; k < rows_end; ++k) {
       const std::size_t row_end = ends_[k];
-      merger_.row_state(part_.data() + row_begin, row_end - row_begin, row_);
+      row_state(part_ + row_begin, row_end - row_begin, row_);
       if (out != base && last_.has_columns && row_.has_columns &&
-          merger_.merge_has_columns(last_, row_, part_.data() + band_begin,
-                                    row_end - band_begin)) {
+          merge_has_columns(last_, row_, part_ + band_begin, row_end - band_begin)) {
         ends_[out - 1] = row_end;
       } else {
         band_begin = row_begin;
@@ -327,9 +266,60 @@ class Cutter {
     ends_.resize(out);
   }
 
+  // Column state of one row (its items only). The row's items are in part_,
+  // so the interval arrays are free to use.
+  void row_state(const OrderItem* row, std::size_t n, ColumnState& st) {
+    st.pieces.clear();
+    if (n == 1) {
+      // One interval has no gap; it is its own piece if it is a proper range.
+      const Interval iv{row[0].box.x0, row[0].box.x1};
+      st.exact = fast_bands_ && iv.start <= iv.end;
+      if (st.exact) st.pieces.add(iv);
+      st.has_columns = false;
+      return;
+    }
+    st.exact = fast_bands_;
+    collect_intervals(row, n, kAxisX, intervals_);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!(intervals_[i].start <= intervals_[i].end)) st.exact = false;  // NaN or reversed
+    }
+    if (!st.exact) {
+      axis_gaps(row, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+      st.has_columns = !gaps_.empty();
+      return;
+    }
+    sort_intervals(intervals_, n, interval_scratch_);
+    for (std::size_t i = 0; i < n; ++i) st.pieces.add(intervals_[i]);
+    st.has_columns = st.pieces.have_columns(gap_first_);
+  }
+
+  // Whether band + row has columns; on success `band` becomes the union's state.
+  // `band_items` are the band's items followed by the row's.
+  bool merge_has_columns(ColumnState& band, const ColumnState& row, const OrderItem* band_items,
+                         std::size_t n) {
+    if (!band.exact || !row.exact) {
+      axis_gaps(band_items, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+      if (gaps_.empty()) return false;
+      band.exact = false;
+      band.pieces.clear();
+      return true;
+    }
+    merged_.clear();
+    std::size_t i = 0, j = 0;
+    const Pieces& a = band.pieces;
+    const Pieces& b = row.pieces;
+    while (i < a.size || j < b.size) {
+      const bool take_band = j == b.size || (i < a.size && !(b.data[j].start < a.data[i].start));
+      merged_.add(take_band ? a.data[i++] : b.data[j++]);
+    }
+    if (!merged_.have_columns(gap_first_)) return false;
+    std::swap(band.pieces, merged_);
+    return true;
+  }
+
   // Takes the partition back into the range and cuts each part one level down.
   void cut_parts(std::size_t begin, std::size_t end, std::size_t base, std::uint32_t depth) {
-    for (std::size_t i = begin; i < end; ++i) items_[i] = part_[i];
+    std::copy(part_ + begin, part_ + end, items_ + begin);
     const std::size_t top = ends_.size();
     std::size_t from = begin;
     for (std::size_t k = base; k < top; ++k) {
@@ -344,39 +334,38 @@ class Cutter {
     OrderItem* items = items_ + begin;
     const std::size_t n = end - begin;
     if (n < 2) return;
-    OrderItem* scratch = scratch_for(item_scratch_, n);
     for (std::size_t i = 0; i < n; ++i) {
       if (std::isnan(items[i].box.y0) || std::isnan(items[i].box.x0)) {
-        merge_sort(items, n, scratch, top_left_less);
+        merge_sort(items, n, item_scratch_, top_left_less);
         return;
       }
     }
-    sort_ordered(items, n, scratch, top_left_less);
+    sort_ordered(items, n, item_scratch_, top_left_less);
   }
 
   // Regions with no gap on either axis: by top edge rounded to whole points
   // (ties to even), then left edge, so boxes of one visual row read left to right.
   void sort_rounded(std::size_t begin, std::size_t end) {
     const std::size_t n = end - begin;
-    keyed_.resize(n);
+    keyed_.resize(n + n / 2 + 1);
+    Keyed* keyed = keyed_.data();
     bool ordered = true;
     for (std::size_t i = 0; i < n; ++i) {
       const OrderItem& it = items_[begin + i];
-      keyed_[i] = {std::nearbyint(it.box.y0), it};
-      ordered = ordered && !std::isnan(keyed_[i].top) && !std::isnan(it.box.x0);
+      keyed[i] = {std::nearbyint(it.box.y0), it};
+      ordered = ordered && !std::isnan(keyed[i].top) && !std::isnan(it.box.x0);
     }
     auto less = [](const Keyed& a, const Keyed& b) {
       return key_less(a.top, a.item.box.x0, b.top, b.item.box.x0);
     };
     if (n >= 2) {
-      Keyed* scratch = scratch_for(keyed_scratch_, n);
       if (ordered) {
-        sort_ordered(keyed_.data(), n, scratch, less);
+        sort_ordered(keyed, n, keyed + n, less);
       } else {
-        merge_sort(keyed_.data(), n, scratch, less);
+        merge_sort(keyed, n, keyed + n, less);
       }
     }
-    for (std::size_t i = 0; i < n; ++i) items_[begin + i] = keyed_[i].item;
+    for (std::size_t i = 0; i < n; ++i) items_[begin + i] = keyed[i].item;
   }
 
   struct Keyed {
@@ -386,18 +375,21 @@ class Cutter {
 
   double gap_first_;
   double gap_second_;
-  OrderItem* items_ = nullptr;
-  std::vector<OrderItem> part_;          // partitions, parallel to items_
-  std::vector<std::size_t> slots_;       // each item's group, parallel to items_
-  std::vector<std::size_t> counts_;      // per group: size, then next write position
-  std::vector<std::size_t> ends_;        // group ends, a stack of the open levels' lists
-  std::vector<Interval> intervals_;
-  std::vector<Interval> interval_scratch_;
+  bool fast_bands_;                 // pieces can summarise bands (gap_first > 0)
+  OrderItem* items_ = nullptr;      // what is being ordered
+  std::vector<OrderItem> item_store_;
+  OrderItem* part_ = nullptr;       // partitions, parallel to items_
+  OrderItem* item_scratch_ = nullptr;
+  std::vector<Interval> interval_store_;
+  Interval* intervals_ = nullptr;
+  Interval* interval_scratch_ = nullptr;
+  std::vector<std::size_t> index_store_;
+  std::size_t* slots_ = nullptr;    // each item's group, parallel to items_
+  std::size_t* counts_ = nullptr;   // per group: size, then next write position
+  std::vector<std::size_t> ends_;   // group ends, a stack of the open levels' lists
   std::vector<Gap> gaps_;
-  std::vector<OrderItem> item_scratch_;
-  std::vector<Keyed> keyed_;
-  std::vector<Keyed> keyed_scratch_;
-  BandMerger merger_;
+  std::vector<Keyed> keyed_;        // keys | sort scratch
+  Pieces merged_;
   ColumnState last_;
   ColumnState row_;
 };
@@ -424,8 +416,8 @@ std::vector<OrderItem> sorted_yx(const std::vector<OrderItem>& items) {
 }
 
 std::vector<Gap> gaps(std::vector<Interval>& intervals, double lo, double min_gap) {
-  std::vector<Interval> scratch;
-  sort_intervals(intervals.data(), intervals.size(), scratch);
+  std::vector<Interval> scratch(intervals.size() / 2 + 1);
+  sort_intervals(intervals.data(), intervals.size(), scratch.data());
   std::vector<Gap> out;
   double cur = lo;
   for (const Interval& iv : intervals) {
