@@ -232,7 +232,11 @@ class FinishingSink {
   // Room for the longest possible line (a synthetic space before every
   // glyph). Only as much of it as the longest line is ever touched.
   explicit FinishingSink(std::size_t n_glyphs)
-      : chars_(std::make_unique_for_overwrite<Char[]>(2 * n_glyphs)) {}
+      : chars_(std::make_unique_for_overwrite<Char[]>(2 * n_glyphs)) {
+    // Enough for most pages at once; more grow as usual.
+    blocks_.reserve(n_glyphs < 64 ? n_glyphs : 64);
+    block_lines_.reserve(16);
+  }
 
   Char* buffer() { return chars_.get(); }
 
