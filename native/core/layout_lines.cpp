@@ -108,6 +108,19 @@ struct PassState {
   bool line_has_rtl = false;
 };
 
+// Whether a glyph this far from the previous one's origin (dx, dy) is that
+// glyph painted again: hypot(dx, dy) / em < dup_tol. The hypotenuse is never
+// shorter than either leg, so a leg that alone reaches dup_tol settles it
+// without the call, which is kept off the hot path.
+[[gnu::noinline]] bool near_origin(double dx, double dy, double em, double dup_tol) {
+  return std::hypot(dx, dy) / em < dup_tol;
+}
+
+inline bool duplicate(double dx, double dy, double em, const LayoutParams& p) {
+  if (std::fabs(dx) / em >= p.dup_tol || std::fabs(dy) / em >= p.dup_tol) return false;
+  return near_origin(dx, dy, em, p.dup_tol);
+}
+
 // Where a glyph on the main path goes, judged against the previous glyph.
 // Inlined: it runs for nearly every glyph, and a call would spill the pass's
 // state to memory.
@@ -118,8 +131,7 @@ struct PassState {
   // A NaN product is no change of direction.
   if (dx * line.dir_x + dy * line.dir_y < 0.999) return Place::new_block;
 
-  if (g.ch == st.prev_ch &&
-      std::hypot(g.origin_x - st.prev_x, g.origin_y - st.prev_y) / em < p.dup_tol) {
+  if (g.ch == st.prev_ch && duplicate(g.origin_x - st.prev_x, g.origin_y - st.prev_y, em, p)) {
     return Place::drop;  // the same character painted again (fake bold, shadow)
   }
 
