@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "sort.hpp"
@@ -67,6 +68,9 @@ void sort_intervals(Interval* intervals, std::size_t n, Interval* scratch) {
 // without NaN take the quicker sort.
 void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
                Interval* intervals, Interval* scratch, std::vector<Gap>& out) {
+  // Plain comparisons find min_num's and max_num's numbers here; which zero
+  // they keep cannot matter, as `lo` and the running end are only compared
+  // and subtracted.
   double lo = kInf;
   double hi = -kInf;
   bool proper = true;
@@ -75,7 +79,7 @@ void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
     const Rect& b = items[i].box;
     const Interval iv = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
     intervals[i] = iv;
-    lo = min_num(lo, iv.start);
+    lo = iv.start < lo ? iv.start : lo;
     hi = iv.end > hi ? iv.end : hi;
     proper = proper & (iv.start <= iv.end);
     nan = nan | std::isnan(iv.start) | std::isnan(iv.end);
@@ -97,7 +101,7 @@ void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
   for (std::size_t i = 0; i < n; ++i) {
     const Interval& iv = intervals[i];
     if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
-    cur = max_num(cur, iv.end);
+    cur = iv.end > cur ? iv.end : cur;
   }
 }
 
@@ -161,19 +165,19 @@ class Cutter {
     const std::size_t half = n / 2 + 1;
     items_ = items.data();
     // part_ | sort scratch
-    item_store_.resize(n + half);
-    part_ = item_store_.data();
+    item_store_ = std::make_unique_for_overwrite<OrderItem[]>(n + half);
+    part_ = item_store_.get();
     item_scratch_ = part_ + n;
     // intervals | sort scratch | merged pieces | last band's pieces | row's pieces
-    interval_store_.resize(n + half + 3 * n);
-    intervals_ = interval_store_.data();
+    interval_store_ = std::make_unique_for_overwrite<Interval[]>(n + half + 3 * n);
+    intervals_ = interval_store_.get();
     interval_scratch_ = intervals_ + n;
     merged_.data = interval_scratch_ + half;
     last_.pieces.data = merged_.data + n;
     row_.pieces.data = last_.pieces.data + n;
     // slots | counts
-    index_store_.resize(2 * n + 1);
-    slots_ = index_store_.data();
+    index_store_ = std::make_unique_for_overwrite<std::size_t[]>(2 * n + 1);
+    slots_ = index_store_.get();
     counts_ = slots_ + n;
     gaps_.reserve(n);
     ends_.reserve(2 * n);
@@ -377,13 +381,13 @@ class Cutter {
   double gap_second_;
   bool fast_bands_;                 // pieces can summarise bands (gap_first > 0)
   OrderItem* items_ = nullptr;      // what is being ordered
-  std::vector<OrderItem> item_store_;
+  std::unique_ptr<OrderItem[]> item_store_;
   OrderItem* part_ = nullptr;       // partitions, parallel to items_
   OrderItem* item_scratch_ = nullptr;
-  std::vector<Interval> interval_store_;
+  std::unique_ptr<Interval[]> interval_store_;
   Interval* intervals_ = nullptr;
   Interval* interval_scratch_ = nullptr;
-  std::vector<std::size_t> index_store_;
+  std::unique_ptr<std::size_t[]> index_store_;
   std::size_t* slots_ = nullptr;    // each item's group, parallel to items_
   std::size_t* counts_ = nullptr;   // per group: size, then next write position
   std::vector<std::size_t> ends_;   // group ends, a stack of the open levels' lists
