@@ -98,10 +98,8 @@ struct PassState {
   bool line_open = false;
   bool has_prev = false;
   std::uint32_t prev_ch = 0;   // last filed char, also set by repeats and marks
-  double prev_x = 0;           // origin of the last glyph filed on the main path
-  double prev_y = 0;
-  double end_x = 0;            // its pen end
-  double end_y = 0;
+  const Glyph* last = nullptr;  // the last glyph filed on the main path: its origin
+                                // and pen end; set whenever a line is open
   bool prev_rtl = false;
   double line_start_x = 0;
   bool line_marker = false;    // the current line opens with a list marker
@@ -131,12 +129,12 @@ inline bool duplicate(double dx, double dy, double em, const LayoutParams& p) {
   // A NaN product is no change of direction.
   if (dx * line.dir_x + dy * line.dir_y < 0.999) return Place::new_block;
 
-  if (g.ch == st.prev_ch && duplicate(g.origin_x - st.prev_x, g.origin_y - st.prev_y, em, p)) {
+  if (g.ch == st.prev_ch && duplicate(g.origin_x - st.last->origin_x, g.origin_y - st.last->origin_y, em, p)) {
     return Place::drop;  // the same character painted again (fake bold, shadow)
   }
 
-  const double rx = g.origin_x - st.end_x;
-  const double ry = g.origin_y - st.end_y;
+  const double rx = g.origin_x - st.last->end_x;
+  const double ry = g.origin_y - st.last->end_y;
   const double across = std::fabs((ry * dx - rx * dy) / em);
   if (!(across < p.baseline_tol)) {
     if (!(across <= p.line_gap_max)) return Place::new_block;
@@ -165,7 +163,7 @@ inline bool duplicate(double dx, double dy, double em, const LayoutParams& p) {
   // Right-to-left progression: this glyph should end where the previous one began.
   const double adv = std::hypot(g.end_x - g.origin_x, g.end_y - g.origin_y) / em;
   const double back =
-      ((g.origin_x - st.prev_x) * dx + (g.origin_y - st.prev_y) * dy) / em + adv;
+      ((g.origin_x - st.last->origin_x) * dx + (g.origin_y - st.last->origin_y) * dy) / em + adv;
   if (std::fabs(back) < p.space_tol) return Place::append;
   if (std::fabs(gap) < p.space_tol) {
     line.rtl_visual = true;  // drawn left to right
@@ -342,8 +340,9 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     if (st.line_open) {
       if (g.repeat) {
         // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
-        const Rect at_pen = box_to(st.end_x, st.end_y, st.end_x, st.end_y);
-        file(g, at_pen, st.end_x, st.end_y, rtl);
+        const double ex = st.last->end_x;
+        const double ey = st.last->end_y;
+        file(g, box_to(ex, ey, ex, ey), ex, ey, rtl);
         st.prev_ch = g.ch;
         continue;
       }
@@ -366,8 +365,9 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       st.line_marker = is_list_marker(g.ch);
       st.line_has_rtl = false;
     } else if (place == Place::append_spaced && space_fits(g.ch, st.has_prev, st.prev_ch)) {
-      const Rect gap_box = box_to(st.end_x, st.end_y, g.origin_x, g.origin_y);
-      Char& space = file(g, gap_box, st.end_x, st.end_y, rtl);
+      const double ex = st.last->end_x;
+      const double ey = st.last->end_y;
+      Char& space = file(g, box_to(ex, ey, g.origin_x, g.origin_y), ex, ey, rtl);
       space.idx = kSyntheticIdx;
       space.ch = kSpace;
       space.synthetic = true;
@@ -377,10 +377,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     st.line_open = true;
     st.has_prev = true;
     st.prev_ch = g.ch;
-    st.prev_x = g.origin_x;
-    st.prev_y = g.origin_y;
-    st.end_x = g.end_x;
-    st.end_y = g.end_y;
+    st.last = &g;
     st.prev_rtl = rtl;
     st.line_has_rtl = st.line_has_rtl || rtl;
   }
