@@ -62,10 +62,12 @@ void sort_intervals(Interval* intervals, std::size_t n, Interval* scratch) {
 // gaps() of the items' intervals on `axis` (written to `intervals`, sorted
 // with `scratch` of n / 2 + 1), with `lo` their smallest start, into `out`;
 // in one pass it also learns what spares work. When every interval is a
-// proper number range (start <= end) and min_gap > 0, one interval reaching
-// from `lo` past every end means no gap whatever the order: the running end
-// of gaps() never trails a start again, so the sort is skipped. Keys
-// without NaN take the quicker sort.
+// proper number range (start <= end) and min_gap > 0, an interval I that
+// reaches the largest end and starts less than min_gap past `lo` means no
+// gap, whatever the order: past I the running end of gaps() is beyond every
+// start, and up to I every start minus the running end (which never falls
+// below `lo`) rounds to at most I's start minus `lo`. The sort is skipped
+// then. Keys without NaN take the quicker sort.
 void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
                Interval* intervals, Interval* scratch, std::vector<Gap>& out) {
   // Plain comparisons find min_num's and max_num's numbers here; which zero
@@ -87,7 +89,7 @@ void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
   out.clear();
   if (proper && min_gap > 0) {
     for (std::size_t i = 0; i < n; ++i) {
-      if (intervals[i].start == lo && intervals[i].end == hi) return;
+      if (intervals[i].end == hi && intervals[i].start - lo < min_gap) return;
     }
   }
   if (n >= 2) {
