@@ -330,7 +330,7 @@ class Cutter {
     std::size_t from = begin;
     for (std::size_t k = base; k < top; ++k) {
       const std::size_t to = ends_[k];  // read before the levels below push theirs
-      cut(from, to, depth + 1);
+      if (to - from >= 2) cut(from, to, depth + 1);  // one item stays as it is
       from = to;
     }
     ends_.resize(base);
