@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -294,11 +295,16 @@ class FinishingSink {
 template <class Sink>
 bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
               const LayoutParams& params, Sink& sink) {
-  // Runs of glyphs share a font: look its metrics up once per run. No font
-  // has index kSyntheticIdx (a page holds fewer fonts than glyphs).
+  // Runs of glyphs share a font and a size: look the font's metrics up and
+  // work out the size's magnitude and em once per run. No font has index
+  // kSyntheticIdx (a page holds fewer fonts than glyphs); a NaN size is
+  // never the size at hand, so it is worked out every time.
   std::uint32_t font_index = kSyntheticIdx;
   double a = 0;
   double d = 0;
+  double size = std::numeric_limits<double>::quiet_NaN();
+  double s = 0;   // |size|
+  double em = 1;  // em_of(size)
 
   // The open line: its chars are [line_begin, end) of the sink's buffer,
   // which has room for two chars per glyph.
@@ -324,7 +330,11 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       a = page.fonts[g.font].ascender;
       d = page.fonts[g.font].descender;
     }
-    const double s = std::fabs(g.size);
+    if (!(g.size == size)) {
+      size = g.size;
+      s = std::fabs(size);
+      em = em_of(size);
+    }
     // Boxes on this glyph's baseline: its own, and those of a repeat or an
     // inserted space. Each is made only where it is filed, so that no box is
     // held across the judging of the glyph.
@@ -352,7 +362,6 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
         st.prev_ch = g.ch;
         continue;
       }
-      const double em = s == 0 ? 1.0 : s;  // em_of(g.size)
       place = decide(g, rtl, em, st, line, params);
       if (place == Place::drop) continue;
     }
