@@ -320,7 +320,9 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   };
 
   PassState st;
-  for (const Glyph& g : page.glyphs) {
+  // Any glyph, by the rules as they stand. False at a CJK glyph (for a sink
+  // that stops there).
+  auto take = [&](const Glyph& g) -> bool {
     if constexpr (Sink::kStopsAtCjk) {
       if (g.ch >= 0x2E80 && is_cjk(g.ch)) return false;
     }
@@ -343,7 +345,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
                  ? Rect{x, y - s * a, end_x, y - s * d}
                  : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s, a, d);
     };
-    if (clip && outside(box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), *clip)) continue;
+    if (clip && outside(box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), *clip)) return true;
     const bool rtl = is_rtl(g.ch);
 
     Place place = Place::new_block;
@@ -354,16 +356,16 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
         const double ey = st.last->end_y;
         file(g, box_to(ex, ey, ex, ey), ex, ey, rtl);
         st.prev_ch = g.ch;
-        continue;
+        return true;
       }
       if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
         // A combining mark sits on its base wherever it was drawn.
         file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, rtl);
         st.prev_ch = g.ch;
-        continue;
+        return true;
       }
       place = decide(g, rtl, em, st, line, params);
-      if (place == Place::drop) continue;
+      if (place == Place::drop) return true;
     }
 
     if (place == Place::new_line || place == Place::new_block) {
@@ -389,6 +391,44 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     st.last = &g;
     st.prev_rtl = rtl;
     st.line_has_rtl = st.line_has_rtl || rtl;
+    return true;
+  };
+
+  const Glyph* g = page.glyphs.data();
+  const Glyph* const glyphs_end = g + page.glyphs.size();
+  while (g != glyphs_end) {
+    // The fast lane: most glyphs continue an open left-to-right line in the
+    // font and size of the glyph before, on a plain horizontal baseline.
+    // For them the rules above come down to the judging along the line and
+    // filing; none of the lookups, calls and cases they skip can apply (a
+    // code point below U+0300 is no mark, no right-to-left char and no CJK;
+    // a char unlike the previous one is no duplicate). Whatever else, the
+    // glyph goes to take() untouched: a line break, a new font, anything.
+    if (!clip && st.line_open && !st.prev_rtl && !st.line_has_rtl) {
+      for (; g != glyphs_end; ++g) {
+        if (g->repeat || g->ch >= 0x300 || g->ch == st.prev_ch || g->font != font_index ||
+            !(g->size == size) || !(g->dir_x > 0 && g->dir_y == 0)) {
+          break;
+        }
+        const Place place = decide(*g, false, em, st, line, params);
+        if (place != Place::append && place != Place::append_spaced) break;
+        if (place == Place::append_spaced && space_fits(g->ch, true, st.prev_ch)) {
+          const double ex = st.last->end_x;
+          const double ey = st.last->end_y;
+          Char& space = file(*g, Rect{ex, ey - s * a, g->origin_x, ey - s * d}, ex, ey, false);
+          space.idx = kSyntheticIdx;
+          space.ch = kSpace;
+          space.synthetic = true;
+        }
+        file(*g, Rect{g->origin_x, g->origin_y - s * a, g->end_x, g->origin_y - s * d},
+             g->origin_x, g->origin_y, false);
+        st.prev_ch = g->ch;
+        st.last = g;
+      }
+      if (g == glyphs_end) break;
+    }
+    if (!take(*g)) return false;
+    ++g;
   }
   if (st.line_open) sink.close_line(line_begin, end, line);
   return true;
