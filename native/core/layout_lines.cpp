@@ -115,9 +115,13 @@ struct PassState {
   return std::hypot(dx, dy) / em < dup_tol;
 }
 
+// A leg that alone reaches dup_tol: certainly no duplicate.
+inline bool far_from(double dx, double dy, double em, const LayoutParams& p) {
+  return std::fabs(dx) / em >= p.dup_tol || std::fabs(dy) / em >= p.dup_tol;
+}
+
 inline bool duplicate(double dx, double dy, double em, const LayoutParams& p) {
-  if (std::fabs(dx) / em >= p.dup_tol || std::fabs(dy) / em >= p.dup_tol) return false;
-  return near_origin(dx, dy, em, p.dup_tol);
+  return !far_from(dx, dy, em, p) && near_origin(dx, dy, em, p.dup_tol);
 }
 
 // Where a glyph on the main path goes, judged against the previous glyph.
@@ -397,17 +401,29 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   const Glyph* g = page.glyphs.data();
   const Glyph* const glyphs_end = g + page.glyphs.size();
   while (g != glyphs_end) {
-    // The fast lane: most glyphs continue an open left-to-right line in the
-    // font and size of the glyph before, on a plain horizontal baseline.
-    // For them the rules above come down to the judging along the line and
-    // filing; none of the lookups, calls and cases they skip can apply (a
-    // code point below U+0300 is no mark, no right-to-left char and no CJK;
-    // a char unlike the previous one is no duplicate). Whatever else, the
-    // glyph goes to take() untouched: a line break, a new font, anything.
+    // The fast lane: most glyphs continue an open left-to-right line on a
+    // plain horizontal baseline. For them the rules above come down to the
+    // judging along the line and filing; none of the lookups, calls and
+    // cases they skip can apply (a code point below U+0300 is no mark, no
+    // right-to-left char and no CJK; a char that is not the previous one
+    // again, or is but stands a leg's length away, is no duplicate). Any
+    // other glyph goes to take() untouched: a line break, a mark, anything.
     if (!clip && st.line_open && !st.prev_rtl && !st.line_has_rtl) {
       for (; g != glyphs_end; ++g) {
-        if (g->repeat || g->ch >= 0x300 || g->ch == st.prev_ch || g->font != font_index ||
-            !(g->size == size) || !(g->dir_x > 0 && g->dir_y == 0)) {
+        if (g->repeat || g->ch >= 0x300 || !(g->dir_x > 0 && g->dir_y == 0)) break;
+        if (g->font != font_index) {
+          if (g->font >= page.fonts.size()) std::abort();
+          font_index = g->font;
+          a = page.fonts[g->font].ascender;
+          d = page.fonts[g->font].descender;
+        }
+        if (!(g->size == size)) {
+          size = g->size;
+          s = std::fabs(size);
+          em = em_of(size);
+        }
+        if (g->ch == st.prev_ch && !far_from(g->origin_x - st.last->origin_x,
+                                             g->origin_y - st.last->origin_y, em, params)) {
           break;
         }
         const Place place = decide(*g, false, em, st, line, params);
