@@ -39,6 +39,7 @@ struct LineState {
   double dir_x;              // direction of the glyph that opened the line
   double dir_y;
   bool rtl_visual = false;   // RTL chars met in left-to-right progression
+  bool any_rtl = false;      // some char has rtl set
   Rect box = kEmptyRect;     // union of the chars' boxes
   std::size_t n_rtl = 0;     // chars with rtl set
   double first_rtl_x = 0;    // origin x of the first of them
@@ -122,18 +123,21 @@ inline Rect settled_box(const Rect& folded, const Char* begin, const Char* end) 
 // pass over them while they are still in cache.
 inline void summarize(LineState& line, const Char* begin, const Char* end) {
   Rect box = kEmptyRect;
+  for (const Char* c = begin; c != end; ++c) {
+    fold_box(box, c->bbox.x0, c->bbox.y0, c->bbox.x1, c->bbox.y1);
+  }
+  line.box = settled_box(box, begin, end);
   std::size_t n_rtl = 0;
   double first_rtl_x = 0;
   double last_rtl_x = 0;
-  for (const Char* c = begin; c != end; ++c) {
-    fold_box(box, c->bbox.x0, c->bbox.y0, c->bbox.x1, c->bbox.y1);
-    if (c->rtl) {
+  if (line.any_rtl) {
+    for (const Char* c = begin; c != end; ++c) {
+      if (!c->rtl) continue;
       if (n_rtl == 0) first_rtl_x = c->origin_x;
       last_rtl_x = c->origin_x;
       ++n_rtl;
     }
   }
-  line.box = settled_box(box, begin, end);
   line.n_rtl = n_rtl;
   line.first_rtl_x = first_rtl_x;
   line.last_rtl_x = last_rtl_x;

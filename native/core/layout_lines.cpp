@@ -320,6 +320,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   auto file = [&](const Glyph& g, const Rect& box, double x, double y, bool rtl) -> Char& {
     Char& c = *end++;
     fill(c, g, box, x, y, rtl);
+    line.any_rtl = line.any_rtl || rtl;
     return c;
   };
 
