@@ -175,8 +175,8 @@ class Cutter {
     intervals_ = interval_store_.get();
     interval_scratch_ = intervals_ + n;
     merged_.data = interval_scratch_ + half;
-    last_.pieces.data = merged_.data + n;
-    row_.pieces.data = last_.pieces.data + n;
+    last_->pieces.data = merged_.data + n;
+    row_->pieces.data = last_->pieces.data + n;
     // slots | counts
     index_store_ = std::make_unique_for_overwrite<std::size_t[]>(2 * n + 1);
     slots_ = index_store_.get();
@@ -258,14 +258,14 @@ class Cutter {
     std::size_t band_begin = begin;
     for (std::size_t k = base; k < rows_end; ++k) {
       const std::size_t row_end = ends_[k];
-      row_state(part_ + row_begin, row_end - row_begin, row_);
-      if (out != base && last_.has_columns && row_.has_columns &&
-          merge_has_columns(last_, row_, part_ + band_begin, row_end - band_begin)) {
+      row_state(part_ + row_begin, row_end - row_begin, *row_);
+      if (out != base && last_->has_columns && row_->has_columns &&
+          merge_has_columns(*last_, *row_, part_ + band_begin, row_end - band_begin)) {
         ends_[out - 1] = row_end;
       } else {
         band_begin = row_begin;
         ends_[out++] = row_end;
-        std::swap(last_, row_);
+        std::swap(last_, row_);  // the states stay put; only which is which changes
       }
       row_begin = row_end;
     }
@@ -319,7 +319,10 @@ class Cutter {
       merged_.add(take_band ? a.data[i++] : b.data[j++]);
     }
     if (!merged_.have_columns(gap_first_)) return false;
-    std::swap(band.pieces, merged_);
+    // Field by field: a record-wide copy would read back the size just
+    // written in pieces of another width, which stalls the pipeline.
+    std::swap(band.pieces.data, merged_.data);
+    std::swap(band.pieces.size, merged_.size);
     return true;
   }
 
@@ -396,8 +399,9 @@ class Cutter {
   std::vector<Gap> gaps_;
   std::vector<Keyed> keyed_;        // keys | sort scratch
   Pieces merged_;
-  ColumnState last_;
-  ColumnState row_;
+  ColumnState states_[2];
+  ColumnState* last_ = &states_[0];  // the last band's
+  ColumnState* row_ = &states_[1];   // the row's at hand
 };
 
 }  // namespace
