@@ -25,6 +25,7 @@
 
 #include "layout_internal.hpp"
 #include "unicode.hpp"
+#include "unicode_tables.hpp"
 
 namespace textloom::detail {
 
@@ -82,6 +83,17 @@ bool outside(const Rect& box, const Rect& clip) {
 bool space_fits(std::uint32_t ch, bool has_prev, std::uint32_t prev) {
   return ch != kSpace && has_prev && prev != kSpace &&
          (prev < 0x700 || (prev >= 0x2000 && prev <= 0x20CF));
+}
+
+// For a code point from U+0300 up to the CJK ranges: neither a combining
+// mark nor right-to-left (is_nonspacing_mark and is_rtl, read from the same
+// property table without a call, for the fast lane of the pass).
+inline bool plain_ltr(std::uint32_t cp) {
+  const std::uint8_t props = unicode_tables::properties(cp);
+  if ((props & unicode_tables::kNonspacingMark) != 0) return false;
+  if (cp < 0x590) return true;
+  const auto bidi = static_cast<BidiClass>(props & unicode_tables::kBidiMask);
+  return bidi != BidiClass::R && bidi != BidiClass::AL;
 }
 
 // Where a glyph goes. One small value rather than a record, so that it
@@ -404,14 +416,16 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   while (g != glyphs_end) {
     // The fast lane: most glyphs continue an open left-to-right line on a
     // plain horizontal baseline. For them the rules above come down to the
-    // judging along the line and filing; none of the lookups, calls and
-    // cases they skip can apply (a code point below U+0300 is no mark, no
-    // right-to-left char and no CJK; a char that is not the previous one
-    // again, or is but stands a leg's length away, is no duplicate). Any
-    // other glyph goes to take() untouched: a line break, a mark, anything.
+    // judging along the line and filing; none of the calls and cases they
+    // skip can apply (a code point below U+0300, or below the CJK ranges and
+    // neither a mark nor right-to-left by the property table, is a plain
+    // left-to-right char; a char that is not the previous one again, or is
+    // but stands a leg's length away, is no duplicate). Any other glyph goes
+    // to take() untouched: a line break, a mark, anything.
     if (!clip && st.line_open && !st.prev_rtl && !st.line_has_rtl) {
       for (; g != glyphs_end; ++g) {
-        if (g->repeat || g->ch >= 0x300 || !(g->dir_x > 0 && g->dir_y == 0)) break;
+        if (g->repeat || !(g->dir_x > 0 && g->dir_y == 0)) break;
+        if (g->ch >= 0x300 && (g->ch >= 0x2E80 || !plain_ltr(g->ch))) break;
         if (g->font != font_index) {
           if (g->font >= page.fonts.size()) std::abort();
           font_index = g->font;
