@@ -1,7 +1,8 @@
 // What the two halves of layout_page share and nobody else needs. The glyph
 // pass (layout_lines.cpp) runs in one of two ways:
-// - On a page with CJK characters, where stacked characters may be joined
-//   into vertical lines, it stages its chars, lines and blocks in flat
+// - On a page where some line opens with a CJK character, and only there,
+//   stacked characters may be joined into vertical lines: the pass stages
+//   its chars, lines and blocks in flat
 //   arrays, and block building (layout_blocks.cpp) joins vertical lines on
 //   them before it copies each final line into exactly-sized storage. Staging
 //   keeps the pass free of allocations per glyph: a page of stacked CJK
@@ -76,8 +77,8 @@ StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
 
 // The same pass straight into finished blocks (right-to-left lines in
 // logical order, line and block boxes set, numbers not yet), for a page
-// without CJK characters, where no line can be joined into a vertical one;
-// nullopt for a page with some.
+// where no line opens with a CJK character, so that no line can be joined
+// into a vertical one; nullopt for a page where one does.
 std::optional<std::vector<Block>> glyph_pass_finished(const PageGlyphs& page,
                                                       const std::optional<Rect>& clip,
                                                       const LayoutParams& params);

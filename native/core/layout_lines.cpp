@@ -85,9 +85,9 @@ bool space_fits(std::uint32_t ch, bool has_prev, std::uint32_t prev) {
          (prev < 0x700 || (prev >= 0x2000 && prev <= 0x20CF));
 }
 
-// For a code point from U+0300 up to the CJK ranges: neither a combining
-// mark nor right-to-left (is_nonspacing_mark and is_rtl, read from the same
-// property table without a call, for the fast lane of the pass).
+// For a code point from U+0300 up: neither a combining mark nor
+// right-to-left (is_nonspacing_mark and is_rtl, read from the same property
+// table without a call, for the fast lane of the pass).
 inline bool plain_ltr(std::uint32_t cp) {
   const std::uint8_t props = unicode_tables::properties(cp);
   if ((props & unicode_tables::kNonspacingMark) != 0) return false;
@@ -252,8 +252,9 @@ class StagingSink {
 // from a buffer that stays in cache.
 class FinishingSink {
  public:
-  // A page with CJK may join lines once they are built: the pass stops at
-  // the first CJK glyph and the page is staged instead.
+  // Vertical joining runs only on pages where some line opens with CJK, and
+  // may then join lines once they are built: the pass stops at the first
+  // line that opens with CJK and the page is staged instead.
   static constexpr bool kStopsAtCjk = true;
 
   // Room for the longest possible line (a synthetic space before every
@@ -337,12 +338,9 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   };
 
   PassState st;
-  // Any glyph, by the rules as they stand. False at a CJK glyph (for a sink
-  // that stops there).
+  // Any glyph, by the rules as they stand. False at a line that opens with
+  // CJK (for a sink that stops there).
   auto take = [&](const Glyph& g) -> bool {
-    if constexpr (Sink::kStopsAtCjk) {
-      if (g.ch >= 0x2E80 && is_cjk(g.ch)) return false;
-    }
     if (g.font != font_index) {
       if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
       font_index = g.font;
@@ -386,6 +384,9 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     }
 
     if (place == Place::new_line || place == Place::new_block) {
+      if constexpr (Sink::kStopsAtCjk) {
+        if (g.ch >= 0x2E80 && is_cjk(g.ch)) return false;
+      }
       if (st.line_open) line_begin = end = sink.close_line(line_begin, end, line);
       if (place == Place::new_block) sink.open_block();
       line = LineState{g.dir_x, g.dir_y};
@@ -417,15 +418,16 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     // The fast lane: most glyphs continue an open left-to-right line on a
     // plain horizontal baseline. For them the rules above come down to the
     // judging along the line and filing; none of the calls and cases they
-    // skip can apply (a code point below U+0300, or below the CJK ranges and
-    // neither a mark nor right-to-left by the property table, is a plain
-    // left-to-right char; a char that is not the previous one again, or is
-    // but stands a leg's length away, is no duplicate). Any other glyph goes
-    // to take() untouched: a line break, a mark, anything.
+    // skip can apply (a code point below U+0300, or above it and neither a
+    // mark nor right-to-left by the property table, is a plain left-to-right
+    // char; a char that is not the previous one again, or is but stands a
+    // leg's length away, is no duplicate; CJK only matters where it opens a
+    // line). Any other glyph goes to take() untouched: a line break, a mark,
+    // anything.
     if (!clip && st.line_open && !st.prev_rtl && !st.line_has_rtl) {
       for (; g != glyphs_end; ++g) {
         if (g->repeat || !(g->dir_x > 0 && g->dir_y == 0)) break;
-        if (g->ch >= 0x300 && (g->ch >= 0x2E80 || !plain_ltr(g->ch))) break;
+        if (g->ch >= 0x300 && !plain_ltr(g->ch)) break;
         if (g->font != font_index) {
           if (g->font >= page.fonts.size()) std::abort();
           font_index = g->font;
