@@ -385,7 +385,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
 
     if (place == Place::new_line || place == Place::new_block) {
       if constexpr (Sink::kStopsAtCjk) {
-        if (g.ch >= 0x2E80 && is_cjk(g.ch)) return false;
+        if (is_cjk(g.ch)) return false;
       }
       if (st.line_open) line_begin = end = sink.close_line(line_begin, end, line);
       if (place == Place::new_block) sink.open_block();
