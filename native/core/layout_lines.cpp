@@ -338,9 +338,26 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   };
 
   PassState st;
+  // Closes the open line, if any, and opens one (in a new block if asked)
+  // for `g`. False at a line that would open with CJK, for a sink that
+  // stops there.
+  auto open_line = [&](const Glyph& g, Place place) -> bool {
+    if constexpr (Sink::kStopsAtCjk) {
+      if (is_cjk(g.ch)) return false;
+    }
+    if (st.line_open) line_begin = end = sink.close_line(line_begin, end, line);
+    if (place == Place::new_block) sink.open_block();
+    line = LineState{g.dir_x, g.dir_y};
+    st.line_start_x = g.origin_x;
+    st.line_marker = is_list_marker(g.ch);
+    st.line_has_rtl = false;
+    return true;
+  };
+
   // Any glyph, by the rules as they stand. False at a line that opens with
-  // CJK (for a sink that stops there).
-  auto take = [&](const Glyph& g) -> bool {
+  // CJK (for a sink that stops there). A glyph the fast lane has judged to
+  // open a line comes with that judgement (`judged`), which is not made again.
+  auto take = [&](const Glyph& g, Place judged) -> bool {
     if (g.font != font_index) {
       if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
       font_index = g.font;
@@ -360,6 +377,14 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
                  ? Rect{x, y - s * a, end_x, y - s * d}
                  : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s, a, d);
     };
+    if (judged != Place::drop) {
+      // A plain left-to-right glyph, on a page without clip: see the fast lane.
+      if (!open_line(g, judged)) return false;
+      file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, false);
+      st.prev_ch = g.ch;
+      st.last = &g;
+      return true;
+    }
     if (clip && outside(box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), *clip)) return true;
     const bool rtl = is_rtl(g.ch);
 
@@ -384,15 +409,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     }
 
     if (place == Place::new_line || place == Place::new_block) {
-      if constexpr (Sink::kStopsAtCjk) {
-        if (is_cjk(g.ch)) return false;
-      }
-      if (st.line_open) line_begin = end = sink.close_line(line_begin, end, line);
-      if (place == Place::new_block) sink.open_block();
-      line = LineState{g.dir_x, g.dir_y};
-      st.line_start_x = g.origin_x;
-      st.line_marker = is_list_marker(g.ch);
-      st.line_has_rtl = false;
+      if (!open_line(g, place)) return false;
     } else if (place == Place::append_spaced && space_fits(g.ch, st.has_prev, st.prev_ch)) {
       const double ex = st.last->end_x;
       const double ey = st.last->end_y;
@@ -415,6 +432,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
   const Glyph* g = page.glyphs.data();
   const Glyph* const glyphs_end = g + page.glyphs.size();
   while (g != glyphs_end) {
+    Place judged = Place::drop;  // none yet
     // The fast lane: most glyphs continue an open left-to-right line on a
     // plain horizontal baseline. For them the rules above come down to the
     // judging along the line and filing; none of the calls and cases they
@@ -444,7 +462,10 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
           break;
         }
         const Place place = decide(*g, false, em, st, line, params);
-        if (place != Place::append && place != Place::append_spaced) break;
+        if (place != Place::append && place != Place::append_spaced) {
+          judged = place;  // a new line or block: a duplicate was ruled out above
+          break;
+        }
         if (place == Place::append_spaced && space_fits(g->ch, true, st.prev_ch)) {
           const double ex = st.last->end_x;
           const double ey = st.last->end_y;
@@ -460,7 +481,7 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
       }
       if (g == glyphs_end) break;
     }
-    if (!take(*g)) return false;
+    if (!take(*g, judged)) return false;
     ++g;
   }
   if (st.line_open) sink.close_line(line_begin, end, line);
