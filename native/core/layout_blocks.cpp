@@ -81,7 +81,8 @@ bool join_stacked(detail::StagedPage& page) {
     if (kept != detail::kNoLine) {
       detail::StagedLine& head = page.lines[kept];
       if (kept_real.count != 0 && cur.count == 1 && (kept_real.count == 1 || head.wmode == 1) &&
-          !(head.state.dir_x < 0.999) && !(line.state.dir_x < 0.999) && is_cjk(chars[kept_real.last].ch) &&
+          !(head.state.dir_x < 0.999) && !(line.state.dir_x < 0.999) &&
+          is_cjk(chars[kept_real.last].ch) &&
           is_cjk(chars[cur.first].ch) && stacked(chars[kept_real.last], chars[cur.first])) {
         page.lines[tail].next = l;
         tail = l;
@@ -233,7 +234,8 @@ void number_blocks(std::vector<Block>& blocks) {
 std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params) {
   std::vector<Block> blocks;
-  if (std::optional<std::vector<Block>> finished = detail::glyph_pass_finished(page, clip, params)) {
+  std::optional<std::vector<Block>> finished = detail::glyph_pass_finished(page, clip, params);
+  if (finished) {
     blocks = std::move(*finished);
   } else {
     detail::StagedPage staged = detail::glyph_pass(page, clip, params);

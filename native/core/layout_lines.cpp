@@ -9,8 +9,9 @@
 // files them into one flat buffer reserved for the worst case (a synthetic
 // space before every glyph), lines and blocks into index arrays reserved
 // likewise, so it allocates nothing per glyph. The finishing sink, for pages
-// without CJK, fills one line at a time in a reused buffer and moves each
-// line, finished, into its block as soon as the next one opens.
+// where no line opens with CJK, fills one line at a time in a reused buffer
+// and copies each line, finished, out into its block as soon as the next one
+// opens. Most glyphs take a fast lane through the rules (see run_pass).
 
 #include <algorithm>
 #include <cmath>
@@ -111,8 +112,7 @@ struct PassState {
   bool line_open = false;
   bool has_prev = false;
   std::uint32_t prev_ch = 0;   // last filed char, also set by repeats and marks
-  const Glyph* last = nullptr;  // the last glyph filed on the main path: its origin
-                                // and pen end; set whenever a line is open
+  const Glyph* last = nullptr;  // last glyph filed on the main path (origin, pen end)
   bool prev_rtl = false;
   double line_start_x = 0;
   bool line_marker = false;    // the current line opens with a list marker
@@ -139,14 +139,16 @@ inline bool duplicate(double dx, double dy, double em, const LayoutParams& p) {
 // Where a glyph on the main path goes, judged against the previous glyph.
 // Inlined: it runs for nearly every glyph, and a call would spill the pass's
 // state to memory.
-[[gnu::always_inline]] inline Place decide(const Glyph& g, bool rtl, double em, const PassState& st,
-                               LineState& line, const LayoutParams& p) {
+[[gnu::always_inline]] inline Place decide(const Glyph& g, bool rtl, double em,
+                                           const PassState& st, LineState& line,
+                                           const LayoutParams& p) {
   const double dx = g.dir_x;
   const double dy = g.dir_y;
   // A NaN product is no change of direction.
   if (dx * line.dir_x + dy * line.dir_y < 0.999) return Place::new_block;
 
-  if (g.ch == st.prev_ch && duplicate(g.origin_x - st.last->origin_x, g.origin_y - st.last->origin_y, em, p)) {
+  if (g.ch == st.prev_ch &&
+      duplicate(g.origin_x - st.last->origin_x, g.origin_y - st.last->origin_y, em, p)) {
     return Place::drop;  // the same character painted again (fake bold, shadow)
   }
 
@@ -308,7 +310,8 @@ class FinishingSink {
   Rect block_box_ = kEmptyRect;
 };
 
-// Returns false when it stopped at a CJK glyph (only for a sink that asks).
+// Returns false when it stopped at a line that opens with CJK (only for a
+// sink that asks).
 template <class Sink>
 bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
               const LayoutParams& params, Sink& sink) {

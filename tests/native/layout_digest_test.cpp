@@ -289,7 +289,9 @@ class PageMaker {
     double y = top;
     if (r_.chance(0.3)) {
       double x = 60;
-      for (std::size_t k = 0; k < 30; ++k) x = emit(letter(r_, Script::latin), x, y, 6, 1, 0, s, 0).end_x;
+      for (std::size_t k = 0; k < 30; ++k) {
+        x = emit(letter(r_, Script::latin), x, y, 6, 1, 0, s, 0).end_x;
+      }
       y += r_.one_of({14.0, 16.0, 30.0});
     }
     for (std::size_t row = 0; row < rows; ++row) {
@@ -348,8 +350,11 @@ class PageMaker {
       for (std::size_t k = 0; k < n; ++k) {
         static constexpr double kStacks[] = {1.0, 1.1, 1.2, 0.5, 0.5000001, 1.8, 1.7999999, 2.0};
         const double roll = r_.unit();
-        const double dx = roll < 0.5 ? 0 : roll < 0.85 ? q(r_.uniform(-0.1, 0.1)) : r_.one_of({0.3, -0.2999999});
-        const std::uint32_t ch = r_.chance(0.95) ? letter(r_, Script::cjk) : letter(r_, Script::latin);
+        const double dx = roll < 0.5    ? 0
+                          : roll < 0.85 ? q(r_.uniform(-0.1, 0.1))
+                                        : r_.one_of({0.3, -0.2999999});
+        const std::uint32_t ch =
+            r_.chance(0.95) ? letter(r_, Script::cjk) : letter(r_, Script::latin);
         emit(ch, x + dx * e, y, e, 1, 0, s, 0);
         if (r_.chance(0.1)) emit(' ', x + e, y, e * 0.3, 1, 0, s, 0);
         extras(Script::cjk);
@@ -485,7 +490,8 @@ PageGlyphs random_page(std::uint64_t seed) {
 std::optional<Rect> random_clip(std::uint64_t seed) {
   Rng r(seed ^ 0xC11Full);
   switch (r.pick(4)) {
-    case 0: return Rect{r.uniform(0, 300), r.uniform(0, 400), r.uniform(300, 600), r.uniform(400, 800)};
+    case 0:  // braces evaluate left to right
+      return Rect{r.uniform(0, 300), r.uniform(0, 400), r.uniform(300, 600), r.uniform(400, 800)};
     case 1: return Rect{kNaN, 100, 400, kNaN};
     case 2: return Rect{400, 600, 100, 200};  // inverted: keeps nothing but what spans it
     default: return Rect{-kInf, 300, kInf, 300};
@@ -620,8 +626,10 @@ std::vector<OrderItem> random_items(std::uint64_t seed) {
   double y = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t col = r.pick(cols);
-    const double x0 = static_cast<double>(col) * (width + gutter) + (r.chance(0.2) ? static_cast<double>(r.pick(5)) : 0.0);
-    double w = r.chance(0.1) ? static_cast<double>(cols) * width : width - static_cast<double>(r.pick(10));
+    const double x0 = static_cast<double>(col) * (width + gutter) +
+                      (r.chance(0.2) ? static_cast<double>(r.pick(5)) : 0.0);
+    double w = r.chance(0.1) ? static_cast<double>(cols) * width
+                             : width - static_cast<double>(r.pick(10));
     const double h = 8 + static_cast<double>(r.pick(20));
     if (r.chance(0.3)) y += h + r.one_of(kLeads);
     Rect box{x0, y, x0 + w, y + h};
@@ -738,7 +746,8 @@ TEST(LayoutDigest, PagesReachTheCasesTheyAreMeantToCover) {
   std::size_t multi_block_pages = 0;
   for (std::uint64_t seed = 1; seed <= std::size(kDigests); ++seed) {
     const PageGlyphs page = random_page(seed);
-    const std::vector<Block> blocks = layout_page(page, SortMode::xycut, std::nullopt, LayoutParams{});
+    const std::vector<Block> blocks =
+        layout_page(page, SortMode::xycut, std::nullopt, LayoutParams{});
     empty_pages += blocks.empty();
     multi_block_pages += blocks.size() > 20;
     for (const Block& b : blocks) {

@@ -97,7 +97,8 @@ TEST(MergeSort, WithLentScratchSortsTheSameWayNanIncluded) {
     const std::size_t n = rng() % 40;
     std::vector<Item> items;
     for (std::size_t i = 0; i < n; ++i) {
-      items.push_back({rng() % 4 == 0 ? kNaN : static_cast<double>(rng() % 5), static_cast<int>(i)});
+      const double key = rng() % 4 == 0 ? kNaN : static_cast<double>(rng() % 5);
+      items.push_back({key, static_cast<int>(i)});
     }
     std::vector<Item> expected = items;
     sort_by_key(expected);
