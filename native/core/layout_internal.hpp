@@ -120,8 +120,8 @@ inline Rect settled_box(const Rect& folded, const Char* begin, const Char* end) 
   return box;
 }
 
-// Fills in a closed line's box and right-to-left span from its chars, in one
-// pass over them while they are still in cache.
+// Fills in a closed line's box and right-to-left span from its chars, while
+// they are still in cache; the span only on a line that has such chars.
 inline void summarize(LineState& line, const Char* begin, const Char* end) {
   Rect box = kEmptyRect;
   for (const Char* c = begin; c != end; ++c) {
