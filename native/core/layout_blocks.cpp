@@ -2,7 +2,9 @@
 // stacked one below the other into vertical lines and neighbouring columns
 // into blocks read right to left; drop empty lines and blocks; put
 // right-to-left lines into logical order; measure lines and blocks; then apply
-// the caller's reading order (order.cpp) and number the blocks.
+// the caller's reading order (order.cpp) and number the blocks. On a page
+// where no line opens with CJK nothing is joined, and the glyph pass hands
+// over its blocks already finished (layout_internal.hpp).
 
 #include <cmath>
 #include <cstddef>
