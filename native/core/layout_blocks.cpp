@@ -135,7 +135,7 @@ std::vector<Block> build_blocks(const detail::StagedPage& page, bool finish) {
       for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
         const detail::LineState& part = lines[k].state;
         total += lines[k].end - lines[k].begin;
-        detail::widen(chain.box, part.box);
+        detail::fold_box(chain.box, part.box.x0, part.box.y0, part.box.x1, part.box.y1);
         if (part.n_rtl != 0) {
           if (chain.n_rtl == 0) chain.first_rtl_x = part.first_rtl_x;
           chain.last_rtl_x = part.last_rtl_x;
@@ -148,6 +148,8 @@ std::vector<Block> build_blocks(const detail::StagedPage& page, bool finish) {
         line.chars.insert(line.chars.end(), page.chars.get() + lines[k].begin,
                           page.chars.get() + lines[k].end);
       }
+      chain.box = detail::settled_box(chain.box, line.chars.data(),
+                                      line.chars.data() + line.chars.size());
       line.dir_x = chain.dir_x;
       line.dir_y = chain.dir_y;
       line.wmode = lines[l].wmode;
@@ -215,12 +217,13 @@ bool needs_reorder(const Line& line) {
 }
 
 // After vertical joining: reorders right-to-left lines and sets block boxes
-// (line boxes are set already; joining moves lines, never chars).
-void finish_blocks(std::vector<Block>& blocks) {
+// (line boxes are set already; joining moves lines, never chars). Without a
+// right-to-left char on the page no line needs reordering.
+void finish_blocks(std::vector<Block>& blocks, bool any_rtl) {
   for (Block& block : blocks) {
     Rect box = kEmptyRect;
     for (Line& line : block.lines) {
-      if (needs_reorder(line)) visual_to_logical(line);
+      if (any_rtl && needs_reorder(line)) visual_to_logical(line);
       detail::widen(box, line.bbox);
     }
     block.bbox = box;
@@ -246,7 +249,7 @@ std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
     blocks = build_blocks(staged, !joined);
     if (joined) {
       blocks = merge_vertical(blocks);
-      finish_blocks(blocks);
+      finish_blocks(blocks, staged.any_rtl);
     }
   }
   number_blocks(blocks);

@@ -63,6 +63,7 @@ struct StagedPage {
   std::unique_ptr<Char[]> chars;  // filled up to the last line's end
   std::vector<StagedLine> lines;
   std::vector<std::size_t> block_starts;
+  bool any_rtl = false;           // some char has rtl set
 };
 
 // The CJK test of vertical joining.

@@ -239,6 +239,7 @@ class StagingSink {
     page_.lines.push_back(StagedLine{static_cast<std::size_t>(begin - base),
                                      static_cast<std::size_t>(end - base), line});
     summarize(page_.lines.back().state, begin, end);
+    page_.any_rtl = page_.any_rtl || line.any_rtl;
     return end;
   }
 
