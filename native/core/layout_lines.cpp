@@ -34,6 +34,13 @@ namespace {
 
 constexpr std::uint32_t kSpace = 0x20;
 
+// An array of n trivially constructible T, left uninitialised (new T[n]
+// default-initialises): every element is written before it is read.
+template <class T>
+std::unique_ptr<T[]> uninitialised(std::size_t n) {
+  return std::unique_ptr<T[]>(new T[n]);
+}
+
 // Bullets and dashes that may open an indented list item without starting a
 // new block.
 bool is_list_marker(std::uint32_t cp) {
@@ -222,7 +229,7 @@ inline void fill(Char& c, const Glyph& g, const Rect& box, double x, double y, b
 class StagingSink {
  public:
   explicit StagingSink(std::size_t n_glyphs) {
-    page_.chars = std::make_unique_for_overwrite<Char[]>(2 * n_glyphs);
+    page_.chars = uninitialised<Char>(2 * n_glyphs);
     page_.lines.reserve(n_glyphs);
     page_.block_starts.reserve(n_glyphs);
   }
@@ -263,7 +270,7 @@ class FinishingSink {
   // Room for the longest possible line (a synthetic space before every
   // glyph). Only as much of it as the longest line is ever touched.
   explicit FinishingSink(std::size_t n_glyphs)
-      : chars_(std::make_unique_for_overwrite<Char[]>(2 * n_glyphs)) {
+      : chars_(uninitialised<Char>(2 * n_glyphs)) {
     // Enough for most pages at once; more grow as usual.
     blocks_.reserve(n_glyphs < 64 ? n_glyphs : 64);
     block_lines_.reserve(16);

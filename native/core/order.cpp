@@ -19,6 +19,13 @@ namespace textloom {
 
 namespace {
 
+// An array of n trivially constructible T, left uninitialised (new T[n]
+// default-initialises): every element is written before it is read.
+template <class T>
+std::unique_ptr<T[]> uninitialised(std::size_t n) {
+  return std::unique_ptr<T[]>(new T[n]);
+}
+
 // Recursion depth at which the cut stops cutting.
 constexpr std::uint32_t kMaxDepth = 51;
 
@@ -167,18 +174,18 @@ class Cutter {
     const std::size_t half = n / 2 + 1;
     items_ = items.data();
     // part_ | sort scratch
-    item_store_ = std::make_unique_for_overwrite<OrderItem[]>(n + half);
+    item_store_ = uninitialised<OrderItem>(n + half);
     part_ = item_store_.get();
     item_scratch_ = part_ + n;
     // intervals | sort scratch | merged pieces | last band's pieces | row's pieces
-    interval_store_ = std::make_unique_for_overwrite<Interval[]>(n + half + 3 * n);
+    interval_store_ = uninitialised<Interval>(n + half + 3 * n);
     intervals_ = interval_store_.get();
     interval_scratch_ = intervals_ + n;
     merged_.data = interval_scratch_ + half;
     last_->pieces.data = merged_.data + n;
     row_->pieces.data = last_->pieces.data + n;
     // slots | counts
-    index_store_ = std::make_unique_for_overwrite<std::size_t[]>(2 * n + 1);
+    index_store_ = uninitialised<std::size_t>(2 * n + 1);
     slots_ = index_store_.get();
     counts_ = slots_ + n;
     gaps_.reserve(n);
