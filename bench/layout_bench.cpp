@@ -6,7 +6,9 @@
 // columns (2,000 and 20,000 glyphs). Each timing is the best of REPEATS runs
 // (default 15). Prints, per mode, nanoseconds per glyph and, for the PDF, the
 // ratio of layout (xycut) to the page's extraction time (t_load_text +
-// t_chars): median and worst page.
+// t_chars): median and worst page. Also prints, per mode, a digest of every
+// layout result (tools/layout_digest.hpp), so that a change meant to leave
+// results untouched can show it did on real pages.
 
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "clock.hpp"
 #include "extract.hpp"
 #include "layout.hpp"
+#include "layout_digest.hpp"
 #include "pdfium_host.hpp"
 #include "sort.hpp"
 
@@ -30,8 +33,10 @@ using textloom::SortMode;
 constexpr SortMode kModes[] = {SortMode::none, SortMode::simple, SortMode::xycut};
 constexpr const char* kModeNames[] = {"none", "simple", "xycut"};
 
-// Best wall time of `repeats` layouts of `page`, in nanoseconds.
-std::uint64_t time_layout(const PageGlyphs& page, SortMode mode, int repeats) {
+// Best wall time of `repeats` layouts of `page`, in nanoseconds; the result
+// of the last run goes into `digest` when one is given.
+std::uint64_t time_layout(const PageGlyphs& page, SortMode mode, int repeats,
+                          textloom::tools::LayoutDigest* digest = nullptr) {
   const textloom::LayoutParams params;
   std::uint64_t best = UINT64_MAX;
   std::size_t sink = 0;
@@ -40,6 +45,7 @@ std::uint64_t time_layout(const PageGlyphs& page, SortMode mode, int repeats) {
     const std::vector<Block> blocks = textloom::layout_page(page, mode, std::nullopt, params);
     const std::uint64_t t1 = textloom::now_ns();
     sink += blocks.size();
+    if (digest != nullptr && r + 1 == repeats) digest->add(blocks);
     const std::uint64_t t = textloom::elapsed_ns(t0, t1);
     if (t < best) best = t;
   }
@@ -110,12 +116,13 @@ PageGlyphs vertical_cjk(int glyphs) {
 
 void report_synthetic(const char* name, const PageGlyphs& page, int repeats) {
   std::printf("%-22s %8zu glyphs", name, page.glyphs.size());
+  textloom::tools::LayoutDigest digest;
   for (std::size_t m = 0; m < 3; ++m) {
-    const double ns = static_cast<double>(time_layout(page, kModes[m], repeats));
+    const double ns = static_cast<double>(time_layout(page, kModes[m], repeats, &digest));
     std::printf("  %s %7.1f ns/glyph", kModeNames[m],
                 ns / static_cast<double>(page.glyphs.size()));
   }
-  std::printf("\n");
+  std::printf("  digest %016llx\n", static_cast<unsigned long long>(digest.value()));
 }
 
 }  // namespace
@@ -136,6 +143,9 @@ int main(int argc, char** argv) {
   const int n_pages = host.table.FPDF_GetPageCount(doc);
   std::vector<double> per_glyph[3];
   std::vector<double> ratio;
+  int worst_page = -1;
+  double worst_ratio = 0;
+  textloom::tools::LayoutDigest digests[3];
   double total_ns[3] = {0, 0, 0};
   double total_glyphs = 0;
   for (int i = 0; i < n_pages; ++i) {
@@ -149,12 +159,18 @@ int main(int argc, char** argv) {
     const double n = static_cast<double>(page.glyphs.size());
     total_glyphs += n;
     for (std::size_t m = 0; m < 3; ++m) {
-      const double ns = static_cast<double>(time_layout(page, kModes[m], repeats));
+      const double ns = static_cast<double>(time_layout(page, kModes[m], repeats, &digests[m]));
       total_ns[m] += ns;
       per_glyph[m].push_back(ns / n);
       if (kModes[m] == SortMode::xycut) {
         const double extract_ns = static_cast<double>(page.t_load_text + page.t_chars);
-        if (extract_ns > 0) ratio.push_back(ns / extract_ns);
+        if (extract_ns > 0) {
+          ratio.push_back(ns / extract_ns);
+          if (ratio.back() > worst_ratio) {
+            worst_ratio = ratio.back();
+            worst_page = i;
+          }
+        }
       }
     }
   }
@@ -164,13 +180,13 @@ int main(int argc, char** argv) {
   for (std::size_t m = 0; m < 3; ++m) {
     double worst = 0;
     for (double v : per_glyph[m]) worst = v > worst ? v : worst;
-    std::printf("  %-6s %7.1f ns/glyph overall, page median %7.1f, worst %7.1f\n", kModeNames[m],
-                total_glyphs > 0 ? total_ns[m] / total_glyphs : 0, median(per_glyph[m]), worst);
+    std::printf("  %-6s %7.1f ns/glyph overall, page median %7.1f, worst %7.1f, digest %016llx\n",
+                kModeNames[m], total_glyphs > 0 ? total_ns[m] / total_glyphs : 0,
+                median(per_glyph[m]), worst,
+                static_cast<unsigned long long>(digests[m].value()));
   }
-  double worst_ratio = 0;
-  for (double v : ratio) worst_ratio = v > worst_ratio ? v : worst_ratio;
-  std::printf("  layout(xycut) / (t_load_text + t_chars): median %.3f, worst page %.3f\n",
-              median(ratio), worst_ratio);
+  std::printf("  layout(xycut) / (t_load_text + t_chars): median %.3f, worst %.3f (page %d)\n",
+              median(ratio), worst_ratio, worst_page);
 
   std::printf("synthetic pages:\n");
   report_synthetic("two columns, 100 lines", prose(100), repeats);

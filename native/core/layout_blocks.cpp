@@ -2,7 +2,9 @@
 // stacked one below the other into vertical lines and neighbouring columns
 // into blocks read right to left; drop empty lines and blocks; put
 // right-to-left lines into logical order; measure lines and blocks; then apply
-// the caller's reading order (order.cpp) and number the blocks.
+// the caller's reading order (order.cpp) and number the blocks. On a page
+// where no line opens with CJK nothing is joined, and the glyph pass hands
+// over its blocks already finished (layout_internal.hpp).
 
 #include <cmath>
 #include <cstddef>
@@ -21,11 +23,7 @@ namespace textloom {
 
 namespace {
 
-bool is_cjk(std::uint32_t cp) {
-  return (cp >= 0x2E80 && cp < 0xA000) || (cp >= 0xAC00 && cp < 0xD7B0) ||
-         (cp >= 0xF900 && cp < 0xFB00) || (cp >= 0xFE30 && cp < 0xFE50) ||
-         (cp >= 0xFF00 && cp < 0xFFF0) || (cp >= 0x20000 && cp < 0x40000);
-}
+using detail::is_cjk;
 
 // A char that stands for ink: neither inserted by layout nor a space.
 bool is_real(const Char& c) { return !c.synthetic && c.ch != 0x20; }
@@ -49,7 +47,7 @@ struct RealChars {
   std::size_t last = 0;
 };
 
-RealChars real_chars(const std::vector<Char>& chars, std::size_t begin, std::size_t end) {
+RealChars real_chars(const Char* chars, std::size_t begin, std::size_t end) {
   RealChars r;
   for (std::size_t i = begin; i < end; ++i) {
     if (!is_real(chars[i])) continue;
@@ -73,7 +71,7 @@ bool stacked(const Char& above, const Char& below) {
 // into chains; their chars move once, when the lines are built. Returns
 // whether anything joined.
 bool join_stacked(detail::StagedPage& page) {
-  const std::vector<Char>& chars = page.chars;
+  const Char* chars = page.chars.get();
   std::size_t kept = detail::kNoLine;
   std::size_t tail = detail::kNoLine;  // last line of the kept line's chain
   RealChars kept_real;                 // over the whole chain
@@ -85,7 +83,8 @@ bool join_stacked(detail::StagedPage& page) {
     if (kept != detail::kNoLine) {
       detail::StagedLine& head = page.lines[kept];
       if (kept_real.count != 0 && cur.count == 1 && (kept_real.count == 1 || head.wmode == 1) &&
-          !(head.dir_x < 0.999) && !(line.dir_x < 0.999) && is_cjk(chars[kept_real.last].ch) &&
+          !(head.state.dir_x < 0.999) && !(line.state.dir_x < 0.999) &&
+          is_cjk(chars[kept_real.last].ch) &&
           is_cjk(chars[cur.first].ch) && stacked(chars[kept_real.last], chars[cur.first])) {
         page.lines[tail].next = l;
         tail = l;
@@ -105,8 +104,11 @@ bool join_stacked(detail::StagedPage& page) {
 }
 
 // Copies the staged lines that are still standing, each with the chains
-// joined onto it, into blocks; blocks left without lines are skipped.
-std::vector<Block> build_blocks(const detail::StagedPage& page) {
+// joined onto it, into blocks; blocks left without lines are skipped. Line
+// boxes come from the pass. With `finish` (no vertical joining to come, so
+// nothing will look at a line's first char any more) right-to-left lines are
+// put into logical order and block boxes set here too.
+std::vector<Block> build_blocks(const detail::StagedPage& page, bool finish) {
   const std::vector<detail::StagedLine>& lines = page.lines;
   const std::vector<std::size_t>& starts = page.block_starts;
   auto standing = [&](const detail::StagedLine& line) {
@@ -122,24 +124,41 @@ std::vector<Block> build_blocks(const detail::StagedPage& page) {
     if (count == 0) continue;
     Block& block = blocks.emplace_back();
     block.lines.reserve(count);
+    Rect block_box = kEmptyRect;
     for (std::size_t l = first; l < last; ++l) {
       if (!standing(lines[l])) continue;
+      // The chain as one line: its chars, box and right-to-left span.
       std::size_t total = 0;
+      detail::LineState chain = lines[l].state;
+      chain.box = kEmptyRect;
+      chain.n_rtl = 0;
       for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
+        const detail::LineState& part = lines[k].state;
         total += lines[k].end - lines[k].begin;
+        detail::fold_box(chain.box, part.box.x0, part.box.y0, part.box.x1, part.box.y1);
+        if (part.n_rtl != 0) {
+          if (chain.n_rtl == 0) chain.first_rtl_x = part.first_rtl_x;
+          chain.last_rtl_x = part.last_rtl_x;
+          chain.n_rtl += part.n_rtl;
+        }
       }
       Line& line = block.lines.emplace_back();
       line.chars.reserve(total);
       for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
-        line.chars.insert(line.chars.end(),
-                          page.chars.begin() + static_cast<std::ptrdiff_t>(lines[k].begin),
-                          page.chars.begin() + static_cast<std::ptrdiff_t>(lines[k].end));
+        line.chars.insert(line.chars.end(), page.chars.get() + lines[k].begin,
+                          page.chars.get() + lines[k].end);
       }
-      line.dir_x = lines[l].dir_x;
-      line.dir_y = lines[l].dir_y;
+      chain.box = detail::settled_box(chain.box, line.chars.data(),
+                                      line.chars.data() + line.chars.size());
+      line.dir_x = chain.dir_x;
+      line.dir_y = chain.dir_y;
       line.wmode = lines[l].wmode;
-      line.rtl_visual = lines[l].rtl_visual;
+      line.rtl_visual = chain.rtl_visual;
+      line.bbox = chain.box;
+      detail::widen(block_box, chain.box);
+      if (finish && detail::needs_reorder(chain)) visual_to_logical(line);
     }
+    block.bbox = block_box;
   }
   return blocks;
 }
@@ -183,8 +202,8 @@ std::vector<Block> merge_vertical(std::vector<Block>& blocks) {
   return merged;
 }
 
-// Right-to-left chars drawn left to right: either the glyph pass saw it, or
-// the first right-to-left char stands left of the last one.
+// detail::needs_reorder, read from a line's chars (vertical joining has
+// regrouped the lines since the pass).
 bool needs_reorder(const Line& line) {
   if (line.rtl_visual) return true;
   const Char* first = nullptr;
@@ -197,30 +216,18 @@ bool needs_reorder(const Line& line) {
   return first != last && first->origin_x < last->origin_x;
 }
 
-// Drops empty lines and blocks, reorders right-to-left lines and sets boxes.
-void finish_blocks(std::vector<Block>& blocks) {
-  std::size_t kept_blocks = 0;
-  for (std::size_t b = 0; b < blocks.size(); ++b) {
-    Block& block = blocks[b];
-    std::size_t kept_lines = 0;
-    for (std::size_t l = 0; l < block.lines.size(); ++l) {
-      if (block.lines[l].chars.empty()) continue;
-      if (kept_lines != l) block.lines[kept_lines] = std::move(block.lines[l]);
-      Line& line = block.lines[kept_lines++];
-      if (needs_reorder(line)) visual_to_logical(line);
-      Rect box = kEmptyRect;
-      for (const Char& c : line.chars) box = rect_union(box, c.bbox);
-      line.bbox = box;
+// After vertical joining: reorders right-to-left lines and sets block boxes
+// (line boxes are set already; joining moves lines, never chars). Without a
+// right-to-left char on the page no line needs reordering.
+void finish_blocks(std::vector<Block>& blocks, bool any_rtl) {
+  for (Block& block : blocks) {
+    Rect box = kEmptyRect;
+    for (Line& line : block.lines) {
+      if (any_rtl && needs_reorder(line)) visual_to_logical(line);
+      detail::widen(box, line.bbox);
     }
-    block.lines.resize(kept_lines);
-    if (kept_lines == 0) continue;
-    Rect box = block.lines.front().bbox;
-    for (std::size_t l = 1; l < kept_lines; ++l) box = rect_union(box, block.lines[l].bbox);
     block.bbox = box;
-    if (kept_blocks != b) blocks[kept_blocks] = std::move(block);
-    ++kept_blocks;
   }
-  blocks.resize(kept_blocks);
 }
 
 void number_blocks(std::vector<Block>& blocks) {
@@ -231,12 +238,20 @@ void number_blocks(std::vector<Block>& blocks) {
 
 std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params) {
-  detail::StagedPage staged = detail::glyph_pass(page, clip, params);
-  // Vertical CJK only matters on pages where some line opens with CJK.
-  const bool joined = has_cjk_line_start(staged) && join_stacked(staged);
-  std::vector<Block> blocks = build_blocks(staged);
-  if (joined) blocks = merge_vertical(blocks);
-  finish_blocks(blocks);
+  std::vector<Block> blocks;
+  std::optional<std::vector<Block>> finished = detail::glyph_pass_finished(page, clip, params);
+  if (finished) {
+    blocks = std::move(*finished);
+  } else {
+    detail::StagedPage staged = detail::glyph_pass(page, clip, params);
+    // Vertical CJK only matters on pages where some line opens with CJK.
+    const bool joined = has_cjk_line_start(staged) && join_stacked(staged);
+    blocks = build_blocks(staged, !joined);
+    if (joined) {
+      blocks = merge_vertical(blocks);
+      finish_blocks(blocks, staged.any_rtl);
+    }
+  }
   number_blocks(blocks);
   switch (sort) {
     case SortMode::none:

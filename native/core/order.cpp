@@ -7,8 +7,10 @@
 
 #include "order.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "sort.hpp"
@@ -16,6 +18,13 @@
 namespace textloom {
 
 namespace {
+
+// An array of n trivially constructible T, left uninitialised (new T[n]
+// default-initialises): every element is written before it is read.
+template <class T>
+std::unique_ptr<T[]> uninitialised(std::size_t n) {
+  return std::unique_ptr<T[]>(new T[n]);
+}
 
 // Recursion depth at which the cut stops cutting.
 constexpr std::uint32_t kMaxDepth = 51;
@@ -27,34 +36,111 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 bool bottom_left_less(const Rect& a, const Rect& b) { return key_less(a.y1, a.x0, b.y1, b.x0); }
 
-// Smallest x0 (axis x) or y0 (axis y) of the items, ignoring NaN; +inf when
-// there is none.
-double min_start(const std::vector<OrderItem>& items, int axis) {
-  double lo = kInf;
-  for (const OrderItem& it : items) lo = min_num(lo, axis == kAxisX ? it.box.x0 : it.box.y0);
-  return lo;
-}
-
-void collect_intervals(const std::vector<OrderItem>& items, int axis, std::vector<Interval>& out) {
-  out.clear();
-  out.reserve(items.size());
-  for (const OrderItem& it : items) {
-    out.push_back(axis == kAxisX ? Interval{it.box.x0, it.box.x1} : Interval{it.box.y0, it.box.y1});
+void collect_intervals(const OrderItem* items, std::size_t n, int axis, Interval* out) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const Rect& b = items[i].box;
+    out[i] = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
   }
 }
 
-void sort_intervals(std::vector<Interval>& intervals) {
-  merge_sort(intervals, [](const Interval& a, const Interval& b) {
-    return key_less(a.start, a.end, b.start, b.end);
-  });
+// Comparators as lambdas, so each sort is instantiated for, and inlines, its own.
+constexpr auto interval_less = [](const Interval& a, const Interval& b) {
+  return key_less(a.start, a.end, b.start, b.end);
+};
+
+constexpr auto top_left_less = [](const OrderItem& a, const OrderItem& b) {
+  return key_less(a.box.y0, a.box.x0, b.box.y0, b.box.x0);
+};
+
+// Stable sort by (start, end), with scratch for at least n / 2 + 1
+// intervals. Without NaN the keys are totally ordered and the quicker sort
+// gives the same order; with NaN only merge_sort's does.
+void sort_intervals(Interval* intervals, std::size_t n, Interval* scratch) {
+  if (n < 2) return;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::isnan(intervals[i].start) || std::isnan(intervals[i].end)) {
+      merge_sort(intervals, n, scratch, interval_less);
+      return;
+    }
+  }
+  sort_ordered(intervals, n, scratch, interval_less);
 }
 
-// Whether the items' x-intervals hold a column gap, computed from scratch.
-bool has_columns_direct(const std::vector<OrderItem>& items, double min_gap,
-                        std::vector<Interval>& scratch) {
-  collect_intervals(items, kAxisX, scratch);
-  return !gaps(scratch, min_start(items, kAxisX), min_gap).empty();
+// gaps() of the items' intervals on `axis` (written to `intervals`, sorted
+// with `scratch` of n / 2 + 1), with `lo` their smallest start, into `out`;
+// in one pass it also learns what spares work. When every interval is a
+// proper number range (start <= end) and min_gap > 0, an interval I that
+// reaches the largest end and starts less than min_gap past `lo` means no
+// gap, whatever the order: past I the running end of gaps() is beyond every
+// start, and up to I every start minus the running end (which never falls
+// below `lo`) rounds to at most I's start minus `lo`. The sort is skipped
+// then. Keys without NaN take the quicker sort.
+void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
+               Interval* intervals, Interval* scratch, std::vector<Gap>& out) {
+  // Plain comparisons find min_num's and max_num's numbers here; which zero
+  // they keep cannot matter, as `lo` and the running end are only compared
+  // and subtracted.
+  double lo = kInf;
+  double hi = -kInf;
+  bool proper = true;
+  bool nan = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Rect& b = items[i].box;
+    const Interval iv = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
+    intervals[i] = iv;
+    lo = iv.start < lo ? iv.start : lo;
+    hi = iv.end > hi ? iv.end : hi;
+    proper = proper & (iv.start <= iv.end);
+    nan = nan | std::isnan(iv.start) | std::isnan(iv.end);
+  }
+  out.clear();
+  if (proper && min_gap > 0) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (intervals[i].end == hi && intervals[i].start - lo < min_gap) return;
+    }
+  }
+  if (n >= 2) {
+    if (nan) {
+      merge_sort(intervals, n, scratch, interval_less);
+    } else {
+      sort_ordered(intervals, n, scratch, interval_less);
+    }
+  }
+  double cur = lo;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Interval& iv = intervals[i];
+    if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
+    cur = iv.end > cur ? iv.end : cur;
+  }
 }
+
+// A list of intervals in storage lent by the cut, with room for every item.
+struct Pieces {
+  Interval* data = nullptr;
+  std::size_t size = 0;
+
+  bool empty() const { return size == 0; }
+  Interval& back() { return data[size - 1]; }
+  void clear() { size = 0; }
+
+  // Appends an interval; they must come in ascending start order.
+  void add(const Interval& iv) {
+    if (size == 0 || iv.start > back().end) {
+      data[size++] = iv;
+    } else if (iv.end > back().end) {
+      back().end = iv.end;
+    }
+  }
+
+  bool have_columns(double min_gap) const {
+    if (size == 0) return false;
+    const double lo = data[0].start;
+    for (std::size_t k = 1; k < size; ++k) {
+      if (data[k - 1].end > lo && data[k].start - data[k - 1].end >= min_gap) return true;
+    }
+    return false;
+  }
+};
 
 // The band merge asks, row after row, whether the last band, the new row and
 // their union have columns. When every x-interval is a proper number range
@@ -67,133 +153,263 @@ bool has_columns_direct(const std::vector<OrderItem>& items, double min_gap,
 // (NaN, reversed boxes, threshold <= 0), whose outcome depends on the order
 // the sort leaves such intervals in, takes the direct computation.
 struct ColumnState {
-  bool exact = true;             // pieces are valid
+  bool exact = true;       // pieces are valid
   bool has_columns = false;
-  std::vector<Interval> pieces;  // ascending, separated by strict holes
+  Pieces pieces;           // ascending, separated by strict holes
 };
 
-// Appends an interval to the pieces, which must be fed in ascending start order.
-void add_to_pieces(std::vector<Interval>& pieces, const Interval& iv) {
-  if (pieces.empty() || iv.start > pieces.back().end) {
-    pieces.push_back(iv);
-  } else if (iv.end > pieces.back().end) {
-    pieces.back().end = iv.end;
-  }
-}
-
-bool pieces_have_columns(const std::vector<Interval>& pieces, double min_gap) {
-  if (pieces.empty()) return false;
-  const double lo = pieces.front().start;
-  for (std::size_t k = 1; k < pieces.size(); ++k) {
-    if (pieces[k - 1].end > lo && pieces[k].start - pieces[k - 1].end >= min_gap) return true;
-  }
-  return false;
-}
-
-class BandMerger {
+// The XY-cut, done in place on one array of items: a level partitions its
+// range into the ranges of its columns or bands and cuts each of them in turn,
+// so the pieces come out concatenated where the range was. Every temporary is
+// scratch shared by all levels (a level is done with it before it recurses),
+// laid out in a few arrays sized once for the whole cut.
+class Cutter {
  public:
-  explicit BandMerger(double min_gap) : min_gap_(min_gap), fast_(min_gap > 0) {}
+  Cutter(double gap_first, double gap_second)
+      : gap_first_(gap_first), gap_second_(gap_second), fast_bands_(gap_first > 0) {}
 
-  // Column state of one row (its items only).
-  void row_state(const std::vector<OrderItem>& row, ColumnState& st) {
-    st.exact = fast_;
-    collect_intervals(row, kAxisX, scratch_);
-    for (const Interval& iv : scratch_) {
-      if (!(iv.start <= iv.end)) st.exact = false;  // NaN or reversed
-    }
-    st.pieces.clear();
-    if (!st.exact) {
-      st.has_columns = !gaps(scratch_, min_start(row, kAxisX), min_gap_).empty();
+  // Reorders `items` as xycut(items, depth, ...) returns them.
+  void run(std::vector<OrderItem>& items, std::uint32_t depth) {
+    const std::size_t n = items.size();
+    const std::size_t half = n / 2 + 1;
+    items_ = items.data();
+    // part_ | sort scratch
+    item_store_ = uninitialised<OrderItem>(n + half);
+    part_ = item_store_.get();
+    item_scratch_ = part_ + n;
+    // intervals | sort scratch | merged pieces | last band's pieces | row's pieces
+    interval_store_ = uninitialised<Interval>(n + half + 3 * n);
+    intervals_ = interval_store_.get();
+    interval_scratch_ = intervals_ + n;
+    merged_.data = interval_scratch_ + half;
+    last_->pieces.data = merged_.data + n;
+    row_->pieces.data = last_->pieces.data + n;
+    // slots | counts
+    index_store_ = uninitialised<std::size_t>(2 * n + 1);
+    slots_ = index_store_.get();
+    counts_ = slots_ + n;
+    gaps_.reserve(n);
+    ends_.reserve(2 * n);
+    cut(0, n, depth);
+  }
+
+ private:
+  void cut(std::size_t begin, std::size_t end, std::uint32_t depth) {
+    const std::size_t n = end - begin;
+    if (n < 2 || depth >= kMaxDepth) {
+      sort_top_left(begin, end);
       return;
     }
-    sort_intervals(scratch_);
-    for (const Interval& iv : scratch_) add_to_pieces(st.pieces, iv);
-    st.has_columns = pieces_have_columns(st.pieces, min_gap_);
+    const OrderItem* items = items_ + begin;
+
+    axis_gaps(items, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+    const std::size_t base = ends_.size();
+    if (!gaps_.empty()) {
+      partition(begin, end, kAxisX);
+      cut_parts(begin, end, base, depth);
+      return;
+    }
+
+    axis_gaps(items, n, kAxisY, gap_second_, intervals_, interval_scratch_, gaps_);
+    if (gaps_.empty()) {
+      sort_rounded(begin, end);
+      return;
+    }
+    partition(begin, end, kAxisY);
+    merge_bands(begin, base);
+    // A single band would hand the same items to the next level unchanged.
+    // The range itself still holds them in their incoming order.
+    if (ends_.size() - base == 1) {
+      ends_.resize(base);
+      sort_top_left(begin, end);
+      return;
+    }
+    cut_parts(begin, end, base, depth);
+  }
+
+  // Groups the range by which gaps its box midpoints on `axis` lie past, as
+  // split_by does, into part_ at the same positions; pushes each non-empty
+  // group's end onto ends_.
+  void partition(std::size_t begin, std::size_t end, int axis) {
+    const std::size_t n_groups = gaps_.size() + 1;
+    std::fill(counts_, counts_ + n_groups, std::size_t{0});
+    for (std::size_t i = begin; i < end; ++i) {
+      const Rect& b = items_[i].box;
+      const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
+      // The gaps that start below the midpoint: `from` never decreases, so
+      // they are a prefix (none for a NaN midpoint).
+      const std::size_t slot = static_cast<std::size_t>(
+          std::partition_point(gaps_.begin(), gaps_.end(),
+                               [mid](const Gap& g) { return g.from < mid; }) -
+          gaps_.begin());
+      slots_[i] = slot;
+      ++counts_[slot];
+    }
+    std::size_t at = begin;
+    for (std::size_t k = 0; k < n_groups; ++k) {
+      const std::size_t size = counts_[k];
+      counts_[k] = at;
+      at += size;
+      if (size != 0) ends_.push_back(at);
+    }
+    for (std::size_t i = begin; i < end; ++i) part_[counts_[slots_[i]]++] = items_[i];
+  }
+
+  // Rows (the groups on ends_ from `base`) become bands: consecutive rows
+  // that each have columns, and still have them together, share a band.
+  // Band ends replace the row ends on ends_.
+  void merge_bands(std::size_t begin, std::size_t base) {
+    const std::size_t rows_end = ends_.size();
+    std::size_t out = base;
+    std::size_t row_begin = begin;
+    std::size_t band_begin = begin;
+    for (std::size_t k = base; k < rows_end; ++k) {
+      const std::size_t row_end = ends_[k];
+      row_state(part_ + row_begin, row_end - row_begin, *row_);
+      if (out != base && last_->has_columns && row_->has_columns &&
+          merge_has_columns(*last_, *row_, part_ + band_begin, row_end - band_begin)) {
+        ends_[out - 1] = row_end;
+      } else {
+        band_begin = row_begin;
+        ends_[out++] = row_end;
+        std::swap(last_, row_);  // the states stay put; only which is which changes
+      }
+      row_begin = row_end;
+    }
+    ends_.resize(out);
+  }
+
+  // Column state of one row (its items only). The row's items are in part_,
+  // so the interval arrays are free to use.
+  void row_state(const OrderItem* row, std::size_t n, ColumnState& st) {
+    st.pieces.clear();
+    if (n == 1) {
+      // One interval has no gap; it is its own piece if it is a proper range.
+      const Interval iv{row[0].box.x0, row[0].box.x1};
+      st.exact = fast_bands_ && iv.start <= iv.end;
+      if (st.exact) st.pieces.add(iv);
+      st.has_columns = false;
+      return;
+    }
+    st.exact = fast_bands_;
+    collect_intervals(row, n, kAxisX, intervals_);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!(intervals_[i].start <= intervals_[i].end)) st.exact = false;  // NaN or reversed
+    }
+    if (!st.exact) {
+      axis_gaps(row, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+      st.has_columns = !gaps_.empty();
+      return;
+    }
+    sort_intervals(intervals_, n, interval_scratch_);
+    for (std::size_t i = 0; i < n; ++i) st.pieces.add(intervals_[i]);
+    st.has_columns = st.pieces.have_columns(gap_first_);
   }
 
   // Whether band + row has columns; on success `band` becomes the union's state.
   // `band_items` are the band's items followed by the row's.
-  bool merge_has_columns(ColumnState& band, const ColumnState& row,
-                         const std::vector<OrderItem>& band_items) {
+  bool merge_has_columns(ColumnState& band, const ColumnState& row, const OrderItem* band_items,
+                         std::size_t n) {
     if (!band.exact || !row.exact) {
-      if (!has_columns_direct(band_items, min_gap_, scratch_)) return false;
+      axis_gaps(band_items, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+      if (gaps_.empty()) return false;
       band.exact = false;
       band.pieces.clear();
       return true;
     }
     merged_.clear();
     std::size_t i = 0, j = 0;
-    while (i < band.pieces.size() || j < row.pieces.size()) {
-      const bool take_band =
-          j == row.pieces.size() ||
-          (i < band.pieces.size() && !(row.pieces[j].start < band.pieces[i].start));
-      add_to_pieces(merged_, take_band ? band.pieces[i++] : row.pieces[j++]);
+    const Pieces& a = band.pieces;
+    const Pieces& b = row.pieces;
+    while (i < a.size || j < b.size) {
+      const bool take_band = j == b.size || (i < a.size && !(b.data[j].start < a.data[i].start));
+      merged_.add(take_band ? a.data[i++] : b.data[j++]);
     }
-    if (!pieces_have_columns(merged_, min_gap_)) return false;
-    band.pieces.swap(merged_);
+    if (!merged_.have_columns(gap_first_)) return false;
+    // Field by field: a record-wide copy would read back the size just
+    // written in pieces of another width, which stalls the pipeline.
+    std::swap(band.pieces.data, merged_.data);
+    std::swap(band.pieces.size, merged_.size);
     return true;
   }
 
- private:
-  double min_gap_;
-  bool fast_;
-  std::vector<Interval> scratch_;
-  std::vector<Interval> merged_;
-};
-
-// Rows become bands: consecutive rows that each have columns, and still have
-// them together, share a band.
-std::vector<std::vector<OrderItem>> merge_bands(std::vector<std::vector<OrderItem>>& rows,
-                                                double gap_first) {
-  std::vector<std::vector<OrderItem>> bands;
-  bands.reserve(rows.size());
-  BandMerger merger(gap_first);
-  ColumnState last, row;
-  for (std::vector<OrderItem>& r : rows) {
-    merger.row_state(r, row);
-    if (!bands.empty() && last.has_columns && row.has_columns) {
-      std::vector<OrderItem>& band = bands.back();
-      const std::size_t keep = band.size();
-      band.insert(band.end(), r.begin(), r.end());
-      if (merger.merge_has_columns(last, row, band)) continue;
-      band.resize(keep);
+  // Takes the partition back into the range and cuts each part one level down.
+  void cut_parts(std::size_t begin, std::size_t end, std::size_t base, std::uint32_t depth) {
+    std::copy(part_ + begin, part_ + end, items_ + begin);
+    const std::size_t top = ends_.size();
+    std::size_t from = begin;
+    for (std::size_t k = base; k < top; ++k) {
+      const std::size_t to = ends_[k];  // read before the levels below push theirs
+      if (to - from >= 2) cut(from, to, depth + 1);  // one item stays as it is
+      from = to;
     }
-    bands.push_back(std::move(r));
-    std::swap(last, row);
+    ends_.resize(base);
   }
-  return bands;
-}
 
-// Regions with no gap on either axis: by top edge rounded to whole points
-// (ties to even), then left edge, so boxes of one visual row read left to right.
-std::vector<OrderItem> sorted_rounded(const std::vector<OrderItem>& items) {
+  void sort_top_left(std::size_t begin, std::size_t end) {
+    OrderItem* items = items_ + begin;
+    const std::size_t n = end - begin;
+    if (n < 2) return;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (std::isnan(items[i].box.y0) || std::isnan(items[i].box.x0)) {
+        merge_sort(items, n, item_scratch_, top_left_less);
+        return;
+      }
+    }
+    sort_ordered(items, n, item_scratch_, top_left_less);
+  }
+
+  // Regions with no gap on either axis: by top edge rounded to whole points
+  // (ties to even), then left edge, so boxes of one visual row read left to right.
+  void sort_rounded(std::size_t begin, std::size_t end) {
+    const std::size_t n = end - begin;
+    keyed_.resize(n + n / 2 + 1);
+    Keyed* keyed = keyed_.data();
+    bool ordered = true;
+    for (std::size_t i = 0; i < n; ++i) {
+      const OrderItem& it = items_[begin + i];
+      keyed[i] = {std::nearbyint(it.box.y0), it};
+      ordered = ordered && !std::isnan(keyed[i].top) && !std::isnan(it.box.x0);
+    }
+    auto less = [](const Keyed& a, const Keyed& b) {
+      return key_less(a.top, a.item.box.x0, b.top, b.item.box.x0);
+    };
+    if (n >= 2) {
+      if (ordered) {
+        sort_ordered(keyed, n, keyed + n, less);
+      } else {
+        merge_sort(keyed, n, keyed + n, less);
+      }
+    }
+    for (std::size_t i = 0; i < n; ++i) items_[begin + i] = keyed[i].item;
+  }
+
   struct Keyed {
     double top;
     OrderItem item;
   };
-  std::vector<Keyed> keyed;
-  keyed.reserve(items.size());
-  for (const OrderItem& it : items) keyed.push_back({std::nearbyint(it.box.y0), it});
-  merge_sort(keyed, [](const Keyed& a, const Keyed& b) {
-    return key_less(a.top, a.item.box.x0, b.top, b.item.box.x0);
-  });
-  std::vector<OrderItem> out;
-  out.reserve(items.size());
-  for (const Keyed& k : keyed) out.push_back(k.item);
-  return out;
-}
 
-std::vector<OrderItem> cut_each(const std::vector<std::vector<OrderItem>>& parts,
-                                std::size_t total, std::uint32_t depth, double gap_first,
-                                double gap_second) {
-  std::vector<OrderItem> out;
-  out.reserve(total);
-  for (const std::vector<OrderItem>& part : parts) {
-    const std::vector<OrderItem> sub = xycut(part, depth + 1, gap_first, gap_second);
-    out.insert(out.end(), sub.begin(), sub.end());
-  }
-  return out;
-}
+  double gap_first_;
+  double gap_second_;
+  bool fast_bands_;                 // pieces can summarise bands (gap_first > 0)
+  OrderItem* items_ = nullptr;      // what is being ordered
+  std::unique_ptr<OrderItem[]> item_store_;
+  OrderItem* part_ = nullptr;       // partitions, parallel to items_
+  OrderItem* item_scratch_ = nullptr;
+  std::unique_ptr<Interval[]> interval_store_;
+  Interval* intervals_ = nullptr;
+  Interval* interval_scratch_ = nullptr;
+  std::unique_ptr<std::size_t[]> index_store_;
+  std::size_t* slots_ = nullptr;    // each item's group, parallel to items_
+  std::size_t* counts_ = nullptr;   // per group: size, then next write position
+  std::vector<std::size_t> ends_;   // group ends, a stack of the open levels' lists
+  std::vector<Gap> gaps_;
+  std::vector<Keyed> keyed_;        // keys | sort scratch
+  Pieces merged_;
+  ColumnState states_[2];
+  ColumnState* last_ = &states_[0];  // the last band's
+  ColumnState* row_ = &states_[1];   // the row's at hand
+};
 
 }  // namespace
 
@@ -217,7 +433,8 @@ std::vector<OrderItem> sorted_yx(const std::vector<OrderItem>& items) {
 }
 
 std::vector<Gap> gaps(std::vector<Interval>& intervals, double lo, double min_gap) {
-  sort_intervals(intervals);
+  std::vector<Interval> scratch(intervals.size() / 2 + 1);
+  sort_intervals(intervals.data(), intervals.size(), scratch.data());
   std::vector<Gap> out;
   double cur = lo;
   for (const Interval& iv : intervals) {
@@ -250,28 +467,14 @@ std::vector<std::vector<OrderItem>> split_by(const std::vector<OrderItem>& items
 
 std::vector<OrderItem> xycut(const std::vector<OrderItem>& items, std::uint32_t depth,
                              double gap_first, double gap_second) {
-  if (items.size() < 2 || depth >= kMaxDepth) return sorted_yx(items);
-
-  std::vector<Interval> intervals;
-  collect_intervals(items, kAxisX, intervals);
-  const std::vector<Gap> cols = gaps(intervals, min_start(items, kAxisX), gap_first);
-  if (!cols.empty()) {
-    return cut_each(split_by(items, cols, kAxisX), items.size(), depth, gap_first, gap_second);
-  }
-
-  collect_intervals(items, kAxisY, intervals);
-  const std::vector<Gap> row_gaps = gaps(intervals, min_start(items, kAxisY), gap_second);
-  if (row_gaps.empty()) return sorted_rounded(items);
-
-  std::vector<std::vector<OrderItem>> rows = split_by(items, row_gaps, kAxisY);
-  const std::vector<std::vector<OrderItem>> bands = merge_bands(rows, gap_first);
-  // A single band would hand the same items to the next level unchanged.
-  if (bands.size() == 1) return sorted_yx(items);
-  return cut_each(bands, items.size(), depth, gap_first, gap_second);
+  std::vector<OrderItem> out = items;
+  Cutter(gap_first, gap_second).run(out, depth);
+  return out;
 }
 
 void sort_xycut(std::vector<Block>& blocks, const LayoutParams& params) {
   std::vector<OrderItem> horizontal;
+  horizontal.reserve(blocks.size());
   std::vector<std::size_t> others;
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     const Block& b = blocks[i];
@@ -287,7 +490,7 @@ void sort_xycut(std::vector<Block>& blocks, const LayoutParams& params) {
     return key_less(ra.x0, ra.y0, rb.x0, rb.y0);
   });
   if (!horizontal.empty()) {
-    horizontal = xycut(horizontal, 0, params.xycut_gap_first, params.xycut_gap_second);
+    Cutter(params.xycut_gap_first, params.xycut_gap_second).run(horizontal, 0);
   }
   std::vector<Block> ordered;
   ordered.reserve(blocks.size());

@@ -34,6 +34,37 @@ void merge_sort_range(T* items, T* scratch, std::size_t n, Less& less) {
   while (left < mid) items[out++] = std::move(scratch[left++]);
 }
 
+template <class T, class Less>
+void sort_ordered_range(T* items, T* scratch, std::size_t n, Less& less) {
+  if (n <= 16) {
+    for (std::size_t i = 1; i < n; ++i) {
+      if (!less(items[i], items[i - 1])) continue;
+      T moving = std::move(items[i]);
+      std::size_t j = i;
+      do {
+        items[j] = std::move(items[j - 1]);
+        --j;
+      } while (j > 0 && less(moving, items[j - 1]));
+      items[j] = std::move(moving);
+    }
+    return;
+  }
+  const std::size_t mid = n / 2;
+  sort_ordered_range(items, scratch, mid, less);
+  sort_ordered_range(items + mid, scratch, n - mid, less);
+  if (!less(items[mid], items[mid - 1])) return;  // the halves are already in order
+  for (std::size_t i = 0; i < mid; ++i) scratch[i] = std::move(items[i]);
+  std::size_t left = 0, right = mid, out = 0;
+  while (left < mid && right < n) {
+    if (less(items[right], scratch[left])) {
+      items[out++] = std::move(items[right++]);
+    } else {
+      items[out++] = std::move(scratch[left++]);
+    }
+  }
+  while (left < mid) items[out++] = std::move(scratch[left++]);
+}
+
 }  // namespace detail
 
 // Sorts `items` stably by `less(a, b)` ("a strictly before b").
@@ -42,6 +73,24 @@ void merge_sort(std::vector<T>& items, Less less) {
   if (items.size() < 2) return;
   std::vector<T> scratch(items.size() / 2 + 1);
   detail::merge_sort_range(items.data(), scratch.data(), items.size(), less);
+}
+
+// merge_sort of items[0, n) with scratch space lent by the caller (at least
+// n / 2 + 1 elements), for callers that sort many short ranges.
+template <class T, class Less>
+void merge_sort(T* items, std::size_t n, T* scratch, Less less) {
+  detail::merge_sort_range(items, scratch, n, less);
+}
+
+// The same order as merge_sort, faster, for a comparator that is a strict weak
+// ordering on these items (number keys known to hold no NaN): a stable sort
+// under such an ordering has only one possible result, whatever its method,
+// so short runs are sorted by insertion and halves already in order skip
+// their merge. On keys that may be NaN use merge_sort: there the method
+// decides the result. `scratch` holds at least n / 2 + 1 elements.
+template <class T, class Less>
+void sort_ordered(T* items, std::size_t n, T* scratch, Less less) {
+  detail::sort_ordered_range(items, scratch, n, less);
 }
 
 }  // namespace textloom

@@ -65,6 +65,50 @@ TEST(MergeSort, AgreesWithInsertionOfAStableOrderOnOrderedKeys) {
   }
 }
 
+// sort_ordered must give merge_sort's order exactly wherever the keys hold
+// no NaN: ties, runs already in order, runs falling, lengths around the
+// insertion cut-off and the merges above it.
+TEST(SortOrdered, GivesMergeSortsOrderOnKeysWithoutNan) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t n = rng() % 70;
+    std::vector<Item> items;
+    const int shape = round % 4;
+    for (std::size_t i = 0; i < n; ++i) {
+      double key = static_cast<double>(rng() % (1 + round % 9));
+      if (shape == 1) key = static_cast<double>(i / 3);                 // ascending, ties
+      if (shape == 2) key = static_cast<double>(n - i) / 2;             // falling, no ties
+      if (shape == 3) key = static_cast<double>((i % 7) == 0 ? 0 : 7 - i % 7);  // saw teeth
+      if (rng() % 10 == 0) key = -0.0;                                  // equal to +0.0
+      items.push_back({key, static_cast<int>(i)});
+    }
+    std::vector<Item> expected = items;
+    sort_by_key(expected);
+    std::vector<Item> scratch(n / 2 + 1);
+    sort_ordered(items.data(), n, scratch.data(),
+                 [](const Item& a, const Item& b) { return a.key < b.key; });
+    ASSERT_EQ(ids(items), ids(expected)) << "round " << round;
+  }
+}
+
+TEST(MergeSort, WithLentScratchSortsTheSameWayNanIncluded) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 100; ++round) {
+    const std::size_t n = rng() % 40;
+    std::vector<Item> items;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double key = rng() % 4 == 0 ? kNaN : static_cast<double>(rng() % 5);
+      items.push_back({key, static_cast<int>(i)});
+    }
+    std::vector<Item> expected = items;
+    sort_by_key(expected);
+    std::vector<Item> scratch(n / 2 + 1);
+    merge_sort(items.data(), n, scratch.data(),
+               [](const Item& a, const Item& b) { return a.key < b.key; });
+    ASSERT_EQ(ids(items), ids(expected)) << "round " << round;
+  }
+}
+
 TEST(MinMaxNum, NanYieldsToANumber) {
   EXPECT_EQ(min_num(kNaN, 2), 2);
   EXPECT_EQ(min_num(2, kNaN), 2);
