@@ -93,12 +93,8 @@ int main(int argc, char** argv) {
   }
   const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
   host::PdfiumHost host;
-  if (!host::open_host(argv[1], host)) return 1;
-  FPDF_DOCUMENT doc = host.load_document(argv[2], nullptr);
-  if (doc == nullptr) {
-    std::fprintf(stderr, "cannot open %s\n", argv[2]);
-    return 1;
-  }
+  FPDF_DOCUMENT doc = host::open_host_document(argv[1], argv[2], host);
+  if (doc == nullptr) return 1;
   const Pdfium& pdf = host.table;
   const int n_pages = pdf.FPDF_GetPageCount(doc);
 

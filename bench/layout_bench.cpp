@@ -134,12 +134,8 @@ int main(int argc, char** argv) {
   }
   const int repeats = argc > 3 ? std::atoi(argv[3]) : 15;
   textloom::host::PdfiumHost host;
-  if (!textloom::host::open_host(argv[1], host)) return 1;
-  textloom::FPDF_DOCUMENT doc = host.load_document(argv[2], nullptr);
-  if (doc == nullptr) {
-    std::fprintf(stderr, "cannot open %s\n", argv[2]);
-    return 1;
-  }
+  textloom::FPDF_DOCUMENT doc = textloom::host::open_host_document(argv[1], argv[2], host);
+  if (doc == nullptr) return 1;
   const int n_pages = host.table.FPDF_GetPageCount(doc);
   std::vector<double> per_glyph[3];
   std::vector<double> ratio;

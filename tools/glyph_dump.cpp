@@ -96,12 +96,8 @@ int main(int argc, char** argv) {
   }
   const bool ligatures = argc > 3 && std::strcmp(argv[3], "--ligatures") == 0;
   textloom::host::PdfiumHost host;
-  if (!textloom::host::open_host(argv[1], host)) return 1;
-  textloom::FPDF_DOCUMENT doc = host.load_document(argv[2], nullptr);
-  if (doc == nullptr) {
-    std::fprintf(stderr, "cannot open %s\n", argv[2]);
-    return 1;
-  }
+  textloom::FPDF_DOCUMENT doc = textloom::host::open_host_document(argv[1], argv[2], host);
+  if (doc == nullptr) return 1;
   const int n_pages = host.table.FPDF_GetPageCount(doc);
   int status = 0;
   for (int i = 0; i < n_pages; ++i) {

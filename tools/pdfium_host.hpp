@@ -40,4 +40,14 @@ inline bool open_host(const char* library_path, PdfiumHost& host) {
   return true;
 }
 
+// Opens PDFium and the document at `pdf_path`; prints the reason and returns
+// null on failure.
+inline FPDF_DOCUMENT open_host_document(const char* library_path, const char* pdf_path,
+                                        PdfiumHost& host) {
+  if (!open_host(library_path, host)) return nullptr;
+  FPDF_DOCUMENT doc = host.load_document(pdf_path, nullptr);
+  if (doc == nullptr) std::fprintf(stderr, "cannot open %s\n", pdf_path);
+  return doc;
+}
+
 }  // namespace textloom::host

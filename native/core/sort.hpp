@@ -14,14 +14,10 @@ namespace textloom {
 
 namespace detail {
 
+// Merges the sorted runs items[0, mid) and items[mid, n), taking from the
+// right run only when right < left.
 template <class T, class Less>
-void merge_sort_range(T* items, T* scratch, std::size_t n, Less& less) {
-  if (n < 2) return;
-  const std::size_t mid = n / 2;
-  merge_sort_range(items, scratch, mid, less);
-  merge_sort_range(items + mid, scratch, n - mid, less);
-  // No "already sorted" shortcut: with NaN keys the comparator is not
-  // transitive, and skipping the merge would change the result.
+void merge_halves(T* items, T* scratch, std::size_t mid, std::size_t n, Less& less) {
   for (std::size_t i = 0; i < mid; ++i) scratch[i] = std::move(items[i]);
   std::size_t left = 0, right = mid, out = 0;
   while (left < mid && right < n) {
@@ -32,6 +28,17 @@ void merge_sort_range(T* items, T* scratch, std::size_t n, Less& less) {
     }
   }
   while (left < mid) items[out++] = std::move(scratch[left++]);
+}
+
+template <class T, class Less>
+void merge_sort_range(T* items, T* scratch, std::size_t n, Less& less) {
+  if (n < 2) return;
+  const std::size_t mid = n / 2;
+  merge_sort_range(items, scratch, mid, less);
+  merge_sort_range(items + mid, scratch, n - mid, less);
+  // No "already sorted" shortcut: with NaN keys the comparator is not
+  // transitive, and skipping the merge would change the result.
+  merge_halves(items, scratch, mid, n, less);
 }
 
 template <class T, class Less>
@@ -53,16 +60,7 @@ void sort_ordered_range(T* items, T* scratch, std::size_t n, Less& less) {
   sort_ordered_range(items, scratch, mid, less);
   sort_ordered_range(items + mid, scratch, n - mid, less);
   if (!less(items[mid], items[mid - 1])) return;  // the halves are already in order
-  for (std::size_t i = 0; i < mid; ++i) scratch[i] = std::move(items[i]);
-  std::size_t left = 0, right = mid, out = 0;
-  while (left < mid && right < n) {
-    if (less(items[right], scratch[left])) {
-      items[out++] = std::move(items[right++]);
-    } else {
-      items[out++] = std::move(scratch[left++]);
-    }
-  }
-  while (left < mid) items[out++] = std::move(scratch[left++]);
+  merge_halves(items, scratch, mid, n, less);
 }
 
 }  // namespace detail
