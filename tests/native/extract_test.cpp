@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "fake_pdfium.hpp"
 
@@ -40,46 +41,30 @@ std::u32string text_of(const PageGlyphs& page) {
   return out;
 }
 
-TEST(ExtractFailures, PageThatCannotLoad) {
+TEST(ExtractFailures, PageOrTextThatCannotLoad) {
   Page page;
   page.load_fails = true;
-  const Pdfium pdf = fake::table(page);
-  Result<PageGlyphs> result = extract_page(pdf, nullptr, 7, false);
+  Result<PageGlyphs> result = extract_page(fake::table(page), nullptr, 7, false);
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error(), "cannot load page 7");
-}
-
-TEST(ExtractFailures, TextThatCannotLoadClosesThePage) {
-  Page page;
+  page.load_fails = false;
   page.text_fails = true;
-  const Pdfium pdf = fake::table(page);
-  Result<PageGlyphs> result = extract_page(pdf, nullptr, -3, false);
+  result = extract_page(fake::table(page), nullptr, -3, false);
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error(), "cannot load text of page -3");
   EXPECT_EQ(page.pages_open, 0);
 }
 
-TEST(ExtractFailures, NegativeCharCountIsAnEmptyPage) {
-  Page page;
-  page.chars = {at('a', 10)};
-  page.count_override = -1;
-  const PageGlyphs g = extract(page);
-  EXPECT_EQ(g.n_chars, 0);
-  EXPECT_TRUE(g.glyphs.empty());
-  EXPECT_TRUE(g.fonts.empty());
-  EXPECT_EQ(g.width, 600);
-}
-
-TEST(ExtractGeometry, EmptyPageStillHasGeometry) {
-  Page page;
-  page.rotation = 1;
-  const PageGlyphs g = extract(page);
-  EXPECT_TRUE(g.glyphs.empty());
-  EXPECT_TRUE(g.fonts.empty());
-  EXPECT_EQ(g.n_chars, 0);
-  EXPECT_EQ(g.width, 600);
-  EXPECT_EQ(g.height, 800);
-  EXPECT_EQ(g.rotation, 90u);
+// An empty page still has its geometry; a negative char count makes one.
+TEST(ExtractGeometry, EmptyPage) {
+  for (int count : {0, -1}) {
+    Page page;
+    if (count < 0) page.chars = {at('a', 10)}, page.count_override = count;
+    page.rotation = 1;
+    const PageGlyphs g = extract(page);
+    EXPECT_TRUE(g.glyphs.empty() && g.fonts.empty());
+    EXPECT_EQ(std::tuple(g.n_chars, g.width, g.height, g.rotation), std::tuple(0, 600.0, 800.0, 90u));
+  }
 }
 
 TEST(ExtractGeometry, RotationUsesTheLowTwoBits) {
@@ -93,24 +78,16 @@ TEST(ExtractGeometry, RotationUsesTheLowTwoBits) {
 TEST(ExtractGeometry, CropBoxFallbacks) {
   Page page;
   page.crop_ok = false;
-  PageGlyphs g = extract(page);
-  EXPECT_EQ(g.crop, (std::array<double, 4>{0, 0, 500, 700}));
+  EXPECT_EQ(extract(page).crop, (std::array<double, 4>{0, 0, 500, 700}));
   page.media_ok = false;
-  g = extract(page);
-  EXPECT_EQ(g.crop, (std::array<double, 4>{1, 2, 401, 700}));  // FS_RECTF read as l, b, r, t
-  EXPECT_EQ(g.width, 400);
-  EXPECT_EQ(g.height, 698);
-  page.bounds_ok = false;
-  g = extract(page);
-  EXPECT_EQ(g.crop, (std::array<double, 4>{0, 0, 612, 792}));
-}
-
-TEST(ExtractGeometry, SizeIsAbsoluteForInvertedBoxes) {
-  Page page;
-  page.crop[0] = 600, page.crop[2] = 0, page.crop[1] = 800, page.crop[3] = 0;
   const PageGlyphs g = extract(page);
-  EXPECT_EQ(g.width, 600);
-  EXPECT_EQ(g.height, 800);
+  EXPECT_EQ(g.crop, (std::array<double, 4>{1, 2, 401, 700}));  // FS_RECTF read as l, b, r, t
+  EXPECT_EQ(std::pair(g.width, g.height), std::pair(400.0, 698.0));
+  page.bounds_ok = false;
+  EXPECT_EQ(extract(page).crop, (std::array<double, 4>{0, 0, 612, 792}));
+  page.crop_ok = true;  // an inverted box still has a positive size
+  page.crop[0] = 600, page.crop[2] = 0, page.crop[1] = 800, page.crop[3] = 0;
+  EXPECT_EQ(std::pair(extract(page).width, extract(page).height), std::pair(600.0, 800.0));
 }
 
 TEST(ExtractGeometry, OriginsAreInPageSpace) {
@@ -119,12 +96,9 @@ TEST(ExtractGeometry, OriginsAreInPageSpace) {
   page.chars = {at('a', 10, 800), at('b', 110, 700)};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.glyphs.size(), 2u);
-  EXPECT_EQ(g.glyphs[0].origin_x, 0);
-  EXPECT_EQ(g.glyphs[0].origin_y, 0);
-  EXPECT_EQ(g.glyphs[1].origin_x, 100);
-  EXPECT_EQ(g.glyphs[1].origin_y, 100);
-  EXPECT_EQ(g.glyphs[1].end_x, 105);  // advance from the loose box
-  EXPECT_EQ(g.glyphs[1].end_y, 100);
+  EXPECT_EQ(std::pair(g.glyphs[0].origin_x, g.glyphs[0].origin_y), std::pair(0.0, 0.0));
+  const Glyph& b = g.glyphs[1];  // advance from the loose box
+  EXPECT_EQ(std::tuple(b.origin_x, b.origin_y, b.end_x, b.end_y), std::tuple(100.0, 100.0, 105.0, 100.0));
 }
 
 TEST(ExtractChars, ClassificationOfCodes) {
@@ -138,10 +112,9 @@ TEST(ExtractChars, ClassificationOfCodes) {
   EXPECT_EQ(text_of(g), U"a-b \uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
   EXPECT_EQ(g.n_chars, 12);
   ASSERT_EQ(g.glyphs.size(), 9u);
-  EXPECT_TRUE(g.glyphs[1].hyphen);
-  EXPECT_FALSE(g.glyphs[0].hyphen);
-  EXPECT_TRUE(g.glyphs[2].space_before);  // 'b' after the generated space
-  EXPECT_FALSE(g.glyphs[3].space_before);  // a real space stays a glyph
+  EXPECT_TRUE(g.glyphs[1].hyphen && !g.glyphs[0].hyphen);
+  // 'b' follows the generated space; a real space stays a glyph.
+  EXPECT_TRUE(g.glyphs[2].space_before && !g.glyphs[3].space_before);
   EXPECT_EQ(g.glyphs[2].index, 5u);
   // The hyphen marker is not asked about; CR, LF and both spaces are.
   EXPECT_EQ(page.calls["IsGenerated"], 4);
@@ -154,8 +127,7 @@ TEST(ExtractChars, GeneratedSpaceFlagIsConsumedOnce) {
   page.chars = {at('a', 0), space, space, at('b', 20), at('c', 30)};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.glyphs.size(), 3u);
-  EXPECT_TRUE(g.glyphs[1].space_before);
-  EXPECT_FALSE(g.glyphs[2].space_before);
+  EXPECT_TRUE(g.glyphs[1].space_before && !g.glyphs[2].space_before);
 }
 
 TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
@@ -166,11 +138,10 @@ TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
   page.chars = {lost, at('a', 20), lost};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.glyphs.size(), 3u);
-  EXPECT_EQ(g.glyphs[0].origin_x, 0);  // zeros before the first success
-  EXPECT_EQ(g.glyphs[0].end_x, 0);
-  EXPECT_EQ(g.glyphs[2].origin_x, 20);
-  EXPECT_EQ(g.glyphs[2].end_x, 25);
-  EXPECT_TRUE(g.glyphs[2].repeat);  // same place and font as 'a'
+  // Zeros before the first success; then a repeat of 'a' (same place and font).
+  EXPECT_EQ(std::tuple(g.glyphs[0].origin_x, g.glyphs[0].end_x, g.glyphs[2].origin_x, g.glyphs[2].end_x),
+            std::tuple(0.0, 0.0, 20.0, 25.0));
+  EXPECT_TRUE(g.glyphs[2].repeat);
 }
 
 TEST(ExtractObjects, StateIsComputedOncePerObject) {
@@ -184,9 +155,7 @@ TEST(ExtractObjects, StateIsComputedOncePerObject) {
   EXPECT_EQ(page.calls["GetMatrix"], 2);
   EXPECT_EQ(page.calls["GetBaseFontName"], 1);  // both objects share font 1
   ASSERT_EQ(g.fonts.size(), 1u);
-  EXPECT_EQ(g.glyphs[2].size, 20);
-  EXPECT_EQ(g.glyphs[2].color, 0x123456u);
-  EXPECT_EQ(g.glyphs[3].size, 10);
+  EXPECT_EQ(std::tuple(g.glyphs[2].size, g.glyphs[2].color, g.glyphs[3].size), std::tuple(20.0, 0x123456u, 10.0));
 }
 
 TEST(ExtractObjects, NullObjectUsesTextPageSizeAndItsOwnFont) {
@@ -199,13 +168,9 @@ TEST(ExtractObjects, NullObjectUsesTextPageSizeAndItsOwnFont) {
   page.chars = {a, b, at('c', 20)};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 2u);
-  EXPECT_EQ(g.fonts[0].name, "");
-  EXPECT_EQ(g.fonts[0].weight, 400);
-  EXPECT_TRUE(g.fonts[0].embedded);
-  EXPECT_EQ(g.fonts[0].style, kStyleSerif);
-  EXPECT_EQ(g.glyphs[0].size, 9);
-  EXPECT_EQ(g.glyphs[1].font, 0u);
-  EXPECT_EQ(g.glyphs[2].font, 1u);
+  const FontInfo& f = g.fonts[0];
+  EXPECT_EQ(std::tuple(f.name, f.weight, f.embedded, f.style), std::tuple("", 400, true, kStyleSerif));
+  EXPECT_EQ(std::tuple(g.glyphs[0].size, g.glyphs[1].font, g.glyphs[2].font), std::tuple(9.0, 0u, 1u));
 }
 
 TEST(ExtractObjects, NullFontHandle) {
@@ -214,22 +179,17 @@ TEST(ExtractObjects, NullFontHandle) {
   page.chars = {at('a', 0)};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 1u);
-  EXPECT_EQ(g.fonts[0].name, "");
-  EXPECT_EQ(g.fonts[0].weight, 0);
-  EXPECT_EQ(g.fonts[0].ascender, 0.8);
-  EXPECT_EQ(g.fonts[0].descender, -0.2);
+  const FontInfo& f = g.fonts[0];
+  EXPECT_EQ(std::tuple(f.name, f.weight, f.ascender, f.descender), std::tuple("", 0, 0.8, -0.2));
 }
 
 TEST(ExtractObjects, FailingObjectSizeIsZeroAndFailingMatrixIsIdentity) {
   Page page;
   page.objects[1].size_ok = false;
-  Char a = at('a', 0);
-  a.matrix_ok = false;
-  page.chars = {a};
-  const PageGlyphs g = extract(page);
-  EXPECT_EQ(g.glyphs[0].size, 0);
-  EXPECT_EQ(g.glyphs[0].dir_x, 1);
-  EXPECT_EQ(g.glyphs[0].dir_y, 0);
+  page.chars = {at('a', 0)};
+  page.chars[0].matrix_ok = false;
+  const Glyph g = extract(page).glyphs.at(0);
+  EXPECT_EQ(std::tuple(g.size, g.dir_x, g.dir_y), std::tuple(0.0, 1.0, 0.0));
 }
 
 TEST(ExtractObjects, EffectiveSizeAndDirectionFromTheMatrix) {
@@ -309,14 +269,9 @@ TEST(ExtractFonts, ReadOncePerHandleWithFallbacks) {
   }
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 4u);
-  const FontInfo& times = g.fonts[0];
-  EXPECT_EQ(times.name, "Times-Bold");
-  EXPECT_EQ(times.flags, 0u);
-  EXPECT_EQ(times.ascent, 0.8);
-  EXPECT_EQ(times.descent, -0.2);
-  EXPECT_EQ(times.italic_angle, 0);
-  EXPECT_TRUE(times.embedded);
-  EXPECT_EQ(times.style, kStyleBold | kStyleSerif);
+  const FontInfo& t = g.fonts[0];
+  EXPECT_EQ(std::tuple(t.name, t.flags, t.ascent, t.descent, t.italic_angle, t.embedded, t.style),
+            std::tuple("Times-Bold", 0u, 0.8, -0.2, 0, true, kStyleBold | kStyleSerif));
   EXPECT_EQ(g.fonts[1].name, "");
   EXPECT_EQ(g.fonts[2].name, std::string(256, 'x'));
   EXPECT_EQ(g.fonts[3].name, "Caf\xC3\xA9\xEF\xBF\xBD");
@@ -330,12 +285,11 @@ TEST(ExtractFonts, TextPageFlagsReplaceTheFontFlags) {
   a.info_result = 7;
   a.info_flags = 32;
   page.chars = {a};
-  PageGlyphs g = extract(page);
+  const PageGlyphs g = extract(page);
   EXPECT_EQ(g.fonts[0].flags, 32u);
   EXPECT_EQ(g.fonts[0].style, kStyleSerif);  // classified from the font's own flags
   page.chars[0].info_result = 0;
-  g = extract(page);
-  EXPECT_EQ(g.fonts[0].flags, kPdfSerif);
+  EXPECT_EQ(extract(page).fonts[0].flags, kPdfSerif);
 }
 
 TEST(ExtractPasses, RepeatNeedsSamePlaceAndFont) {
@@ -346,10 +300,8 @@ TEST(ExtractPasses, RepeatNeedsSamePlaceAndFont) {
   other.object = 2;
   page.chars = {at('a', 0), at('a', 0), other, at('b', 10)};
   const PageGlyphs g = extract(page);
-  EXPECT_FALSE(g.glyphs[0].repeat);
-  EXPECT_TRUE(g.glyphs[1].repeat);
-  EXPECT_FALSE(g.glyphs[2].repeat);
-  EXPECT_FALSE(g.glyphs[3].repeat);
+  EXPECT_EQ(std::tuple(g.glyphs[0].repeat, g.glyphs[1].repeat, g.glyphs[2].repeat, g.glyphs[3].repeat),
+            std::tuple(false, true, false, false));
 }
 
 TEST(ExtractPasses, KerningOverlapIsCutBack) {
@@ -358,30 +310,22 @@ TEST(ExtractPasses, KerningOverlapIsCutBack) {
   generated.generated = 1;
   page.chars = {at('A', 0, 700, 8), at('V', 6, 700, 8), at('x', 20, 701, 8), at('y', 25, 701, 8),
                 generated, at('z', 30, 701, 8)};
+  // Cut back to V's origin; not for a glyph on another baseline or one with space_before.
   const PageGlyphs g = extract(page);
-  EXPECT_EQ(g.glyphs[0].end_x, 6);   // cut back to V's origin
-  EXPECT_EQ(g.glyphs[1].end_x, 14);  // next glyph on another baseline
-  EXPECT_EQ(g.glyphs[2].end_x, 25);
-  EXPECT_EQ(g.glyphs[3].end_x, 33);  // z carries space_before: left alone
+  EXPECT_EQ(std::tuple(g.glyphs[0].end_x, g.glyphs[1].end_x, g.glyphs[2].end_x, g.glyphs[3].end_x),
+            std::tuple(6.0, 14.0, 25.0, 33.0));
 }
 
 TEST(ExtractPasses, Ligatures) {
-  struct Case {
-    std::u32string codes;
-    std::u32string without, with;
-  };
-  const Case cases[] = {
-      {U"fi", U"fi", U"\uFB01"}, {U"ff", U"ff", U"\uFB00"}, {U"fl", U"fl", U"\uFB02"},
-      {U"ffi", U"ffi", U"\uFB03"}, {U"ffl", U"ffl", U"\uFB04"}, {U"st", U"st", U"\uFB06"},
-      {U"xy", U"xy", U"xy"}, {U"ft", U"ft", U"ft"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [codes, with] : {std::pair{U"fi", U"\uFB01"}, {U"ff", U"\uFB00"}, {U"fl", U"\uFB02"},
+                                     {U"ffi", U"\uFB03"}, {U"ffl", U"\uFB04"}, {U"st", U"\uFB06"},
+                                     {U"xy", U"xy"}, {U"ft", U"ft"}}) {
     Page page;
-    for (char32_t code : c.codes) page.chars.push_back(at(code, 10));  // one shared box
+    for (const char32_t* c = codes; *c != 0; ++c) page.chars.push_back(at(*c, 10));  // one shared box
     page.chars.push_back(at('e', 20));
-    EXPECT_EQ(text_of(extract(page, false)), c.without + U"e");
+    EXPECT_EQ(text_of(extract(page, false)), std::u32string(codes) + U"e");
     const PageGlyphs joined = extract(page, true);
-    EXPECT_EQ(text_of(joined), c.with + U"e");
+    EXPECT_EQ(text_of(joined), std::u32string(with) + U"e");
     EXPECT_EQ(joined.glyphs.front().index, 0u);
   }
 }

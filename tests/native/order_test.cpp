@@ -17,6 +17,7 @@
 namespace textloom {
 namespace {
 
+using Indexes = std::vector<std::size_t>;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -26,72 +27,67 @@ std::vector<OrderItem> items_of(const std::vector<Rect>& boxes) {
   return out;
 }
 
-std::vector<std::size_t> indexes(const std::vector<OrderItem>& items) {
-  std::vector<std::size_t> out;
+Indexes indexes(const std::vector<OrderItem>& items) {
+  Indexes out;
   for (const OrderItem& it : items) out.push_back(it.index);
   return out;
 }
 
-std::vector<std::size_t> cut(const std::vector<Rect>& boxes, std::uint32_t depth = 0) {
+Indexes cut(const std::vector<Rect>& boxes, std::uint32_t depth = 0) {
   return indexes(xycut(items_of(boxes), depth, 12.5, 2.0));
 }
 
-// A block with one line per box; the block's box is their union. `dx` is the
-// first line's direction; a block with no boxes has no lines.
+// A block with one line per box (the first in direction dx), boxed by their
+// union; a block with no boxes has no lines.
 Block block(const std::vector<Rect>& line_boxes, double dx = 1, Rect box = kEmptyRect) {
   Block b;
   for (const Rect& r : line_boxes) {
-    Line l;
-    l.dir_x = dx;
-    l.dir_y = dx == 1 ? 0 : 1;
-    l.bbox = r;
-    b.lines.push_back(l);
+    Line& l = b.lines.emplace_back();
+    l.dir_x = dx, l.dir_y = dx == 1 ? 0 : 1, l.bbox = r;
     box = rect_union(box, r);
   }
   b.bbox = box;
   return b;
 }
 
-// Tags each block by its first line's x0 + 1000 * y0 so reordering is visible.
+// Tags each block by its box's x0 + 1000 * y0 so reordering is visible.
 std::vector<double> tags(const std::vector<Block>& blocks) {
   std::vector<double> out;
   for (const Block& b : blocks) out.push_back(b.bbox.x0 + 1000 * b.bbox.y0);
   return out;
 }
 
-struct GapCase {
-  std::vector<Interval> in;
-  double lo;
-  double min_gap;
-  std::vector<std::pair<double, double>> want;
-};
-
-class GapsTest : public ::testing::TestWithParam<GapCase> {};
-
-TEST_P(GapsTest, FindsHolesBetweenPieces) {
-  GapCase c = GetParam();
-  std::vector<std::pair<double, double>> got;
-  for (const Gap& g : gaps(c.in, c.lo, c.min_gap)) got.emplace_back(g.from, g.to);
-  EXPECT_EQ(got, c.want);
+// Intervals, lo = 0 and min_gap, and the gaps found. The rows: sorted first;
+// touching; a gap of exactly min_gap; contained (no step back); nothing
+// before the first; `cur` never left `lo`; a NaN end (cur stays) and a NaN
+// start (the end counts); an infinite one.
+TEST(Gaps, FindsHolesBetweenPieces) {
+  using Pairs = std::vector<std::pair<double, double>>;
+  struct Row {
+    std::vector<Interval> in;
+    double min_gap;
+    Pairs want;
+  };
+  for (auto [in, min_gap, want] : std::vector<Row>{
+           {{{0, 10}, {5, 20}, {40, 50}}, 12.5, {{20, 40}}},
+           {{{0, 10}, {5, 20}, {40, 50}}, 25, {}},
+           {{{40, 50}, {5, 20}, {0, 10}}, 12.5, {{20, 40}}},
+           {{{0, 10}, {10, 20}}, 1e-9, {}},
+           {{}, 12.5, {}},
+           {{{0, 10}, {22.5, 30}}, 12.5, {{10, 22.5}}},
+           {{{0, 10}, {22.4, 30}}, 12.5, {}},
+           {{{0, 30}, {5, 10}, {40, 50}}, 10, {{30, 40}}},
+           {{{0, 10}, {20, 30}, {60, 70}}, 5, {{10, 20}, {30, 60}}},
+           {{{50, 60}, {80, 90}}, 10, {{60, 80}}},
+           {{{0, 0}, {50, 60}}, 10, {}},
+           {{{0, 10}, {5, kNaN}, {30, 40}}, 12.5, {{10, 30}}},
+           {{{0, 10}, {kNaN, 12}, {30, 40}}, 12.5, {{12, 30}}},
+           {{{0, 10}, {kInf, kInf}}, 12.5, {{10, kInf}}}}) {
+    Pairs got;
+    for (const Gap& g : gaps(in, 0, min_gap)) got.emplace_back(g.from, g.to);
+    EXPECT_EQ(got, want) << min_gap;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, GapsTest,
-    ::testing::Values(
-        GapCase{{{0, 10}, {5, 20}, {40, 50}}, 0, 12.5, {{20, 40}}},
-        GapCase{{{0, 10}, {5, 20}, {40, 50}}, 0, 25, {}},
-        GapCase{{{40, 50}, {5, 20}, {0, 10}}, 0, 12.5, {{20, 40}}},  // sorts first
-        GapCase{{{0, 10}, {10, 20}}, 0, 1e-9, {}},                   // touching
-        GapCase{{}, 0, 12.5, {}},
-        GapCase{{{0, 10}, {22.5, 30}}, 0, 12.5, {{10, 22.5}}},       // width exactly min_gap
-        GapCase{{{0, 10}, {22.4, 30}}, 0, 12.5, {}},
-        GapCase{{{0, 30}, {5, 10}, {40, 50}}, 0, 10, {{30, 40}}},    // contained: no step back
-        GapCase{{{0, 10}, {20, 30}, {60, 70}}, 0, 5, {{10, 20}, {30, 60}}},
-        GapCase{{{50, 60}, {80, 90}}, 0, 10, {{60, 80}}},            // nothing before the first
-        GapCase{{{0, 0}, {50, 60}}, 0, 10, {}},                      // `cur` never left `lo`
-        GapCase{{{0, 10}, {5, kNaN}, {30, 40}}, 0, 12.5, {{10, 30}}},  // NaN end: cur stays
-        GapCase{{{0, 10}, {kNaN, 12}, {30, 40}}, 0, 12.5, {{12, 30}}},  // NaN start: end counts
-        GapCase{{{0, 10}, {kInf, kInf}}, 0, 12.5, {{10, kInf}}}));
 
 TEST(SplitBy, MidpointAgainstGapStart) {
   const std::vector<Gap> g{{20, 40}};
@@ -100,8 +96,8 @@ TEST(SplitBy, MidpointAgainstGapStart) {
                                          {kNaN, 0, 90, 1}}),
                                g, kAxisX);
   ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(indexes(groups[0]), (std::vector<std::size_t>{0, 2, 3}));
-  EXPECT_EQ(indexes(groups[1]), (std::vector<std::size_t>{1}));
+  EXPECT_EQ(indexes(groups[0]), (Indexes{0, 2, 3}));
+  EXPECT_EQ(indexes(groups[1]), (Indexes{1}));
 }
 
 TEST(SplitBy, RowsUseYAndDropEmptySlots) {
@@ -110,15 +106,15 @@ TEST(SplitBy, RowsUseYAndDropEmptySlots) {
                                          {100, 65, 200, 75}}),
                                g, kAxisY);
   ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(indexes(groups[0]), (std::vector<std::size_t>{1, 2}));  // NaN midpoint: slot 0
-  EXPECT_EQ(indexes(groups[1]), (std::vector<std::size_t>{0, 3}));  // past all three gaps
+  EXPECT_EQ(indexes(groups[0]), (Indexes{1, 2}));  // NaN midpoint: slot 0
+  EXPECT_EQ(indexes(groups[1]), (Indexes{0, 3}));  // past all three gaps
 }
 
 TEST(SortedYx, TopThenLeftStable) {
   // Bottom edges would give another order; NaN tops fall through to x0.
   const std::vector<Rect> boxes{{5, 10, 9, 11}, {0, 20, 9, 21}, {0, 0, 9, 100},
                                 {5, 10, 9, 50}, {3, 10, 9, 12}, {1, kNaN, 2, 3}};
-  EXPECT_EQ(indexes(sorted_yx(items_of(boxes))), (std::vector<std::size_t>{2, 5, 4, 0, 3, 1}));
+  EXPECT_EQ(indexes(sorted_yx(items_of(boxes))), (Indexes{2, 5, 4, 0, 3, 1}));
   EXPECT_TRUE(sorted_yx({}).empty());
 }
 
@@ -168,7 +164,7 @@ TEST(SortXycut, OnlyVerticalOrSingleBlock) {
 struct CutCase {
   const char* name;
   std::vector<Rect> boxes;
-  std::vector<std::size_t> want;
+  Indexes want;
 };
 
 class XycutTest : public ::testing::TestWithParam<CutCase> {};
@@ -211,20 +207,20 @@ TEST(Xycut, StopsCuttingAtDepth51) {
   // Left column lower than the right one: the cut reads left first, a plain
   // top-down sort right first.
   const std::vector<Rect> boxes{{0, 100, 10, 110}, {50, 0, 60, 10}};
-  EXPECT_EQ(cut(boxes, 50), (std::vector<std::size_t>{0, 1}));
-  EXPECT_EQ(cut(boxes, 51), (std::vector<std::size_t>{1, 0}));
+  EXPECT_EQ(cut(boxes, 50), (Indexes{0, 1}));
+  EXPECT_EQ(cut(boxes, 51), (Indexes{1, 0}));
 }
 
 TEST(Xycut, GapsThatSplitNothingTerminate) {
   // Reversed boxes open gaps on both axes but their midpoints fall in the
   // first slot, so every cut hands the same items on.
   const std::vector<Rect> cols{{0, 0, 10, 10}, {100, 20, -90, 30}};
-  EXPECT_EQ(cut(cols), (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(cut(cols), (Indexes{0, 1}));
   const std::vector<Rect> rows{{0, 50, 10, 60}, {5, 100, 8, 10}};
-  EXPECT_EQ(cut(rows), (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(cut(rows), (Indexes{0, 1}));
 }
 
-// ---- plain re-implementation of the cut, for comparison on random input ----
+// ---- a plain re-implementation of the cut, to compare with on random pages ----
 
 bool ref_has_columns(const std::vector<OrderItem>& items, double gap_first) {
   std::vector<Interval> iv;
@@ -323,9 +319,9 @@ TEST(Xycut, MatchesPlainBandMergeOnRandomPages) {
   for (int iter = 0; iter < 4000; ++iter) {
     const std::vector<OrderItem> items = items_of(random_page(rng, iter % 3 == 0));
     const double gf = thresholds[iter % 6][0], gs = thresholds[iter % 6][1];
-    const std::vector<std::size_t> got = indexes(xycut(items, 0, gf, gs));
+    const Indexes got = indexes(xycut(items, 0, gf, gs));
     ASSERT_EQ(got, indexes(ref_xycut(items, 0, gf, gs))) << "iteration " << iter;
-    std::vector<std::size_t> seen = got;
+    Indexes seen = got;
     merge_sort(seen, [](std::size_t a, std::size_t b) { return a < b; });
     ASSERT_EQ(seen, indexes(items)) << "iteration " << iter;  // items are 0..n-1
     cut_pages += got != indexes(sorted_yx(items));

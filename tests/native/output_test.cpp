@@ -5,297 +5,156 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cmath>
 #include <limits>
-#include <ostream>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <tuple>
+
+#include "glyph_builder.hpp"
 
 namespace textloom {
 namespace {
 
+using fixtures::block_of;
+using fixtures::box;
+using fixtures::Box;
+using fixtures::line_of;
+using Strings = std::vector<std::string>;
+using Numbers = std::array<std::uint64_t, 3>;  // block_no, line_no, word_no
+
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A line of `text` on the baseline at `y`: char k spans x0 + 10k to x0 + 10k + 8,
-// and y - 10 to y.
-Line make_line(std::u32string_view text, double x0 = 0, double y = 10) {
-  Line line;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    const double x = x0 + 10.0 * static_cast<double>(k);
-    Char c{};
-    c.bbox = {x, y - 10, x + 8, y};
-    c.origin_x = x;
-    c.origin_y = y;
-    c.size = 10;
-    c.ch = text[k];
-    line.chars.push_back(c);
-  }
-  return line;
-}
-
-// A block of lines one above the other, 20 apart.
-Block make_block(std::initializer_list<std::u32string_view> texts, std::size_t number = 0) {
-  Block block;
-  block.number = number;
-  double y = 10;
-  for (std::u32string_view t : texts) {
-    block.lines.push_back(make_line(t, 0, y));
-    y += 20;
-  }
-  return block;
-}
-
 const Xf kNoRotation{600, 800, 0, false};
 
-std::vector<std::string> texts(const std::vector<Word>& ws) {
-  std::vector<std::string> out;
+Strings texts(const std::vector<Word>& ws) {
+  Strings out;
   for (const Word& w : ws) out.push_back(w.text);
   return out;
 }
-
-using Strings = std::vector<std::string>;
-using Box = std::array<double, 4>;
-using Numbers = std::array<std::uint64_t, 3>;  // block_no, line_no, word_no
-
-Box box(const Rect& r) { return {r.x0, r.y0, r.x1, r.y1}; }
 Box box(const Word& w) { return {w.x0, w.y0, w.x1, w.y1}; }
 Numbers numbers(const Word& w) { return {w.block_no, w.line_no, w.word_no}; }
 
-// ---- block_text ----
-
-TEST(BlockText, EmptyBlockIsEmpty) {
-  EXPECT_EQ(block_text({}, false), "");
+TEST(BlockText, LinesEndInLineFeedsAndCharsInUtf8) {
   EXPECT_EQ(block_text({}, true), "");
+  EXPECT_EQ(block_text(block_of({U"exam-", U"ple"}).lines, false), "exam-\nple\n");
+  EXPECT_EQ(block_text(block_of({U"\u00e9\u05d0\u4e2d\U0001D11E", U" x"}).lines, false),
+            "\xC3\xA9\xD7\x90\xE4\xB8\xAD\xF0\x9D\x84\x9E\n x\n");
 }
 
-TEST(BlockText, EveryLineEndsInLineFeed) {
-  const Block b = make_block({U"exam-", U"ple"});
-  EXPECT_EQ(block_text(b.lines, false), "exam-\nple\n");
-  EXPECT_EQ(block_text(b.lines, true), "example\n");
+// Block texts of blocks in a row are joined for "text": a block's last line
+// keeps hyphen and line feed, or the cut word would glue to the next block.
+TEST(BlockText, DehyphenatesAllButTheLastLine) {
+  EXPECT_EQ(block_text(block_of({U"see the exam-"}).lines, true), "see the exam-\n");
+  EXPECT_EQ(block_text(block_of({U"ab-", U"cd-"}).lines, true), "abcd-\n");
+  EXPECT_EQ(block_text(block_of({U"ab-", U"cd-", U"ef"}).lines, true), "abcdef\n");
 }
 
-TEST(BlockText, EncodesMultiByteChars) {
-  const Block b = make_block({U"\u00e9\u05d0\u4e2d\U0001D11E", U" x"});
-  EXPECT_EQ(block_text(b.lines, false), "\xC3\xA9\xD7\x90\xE4\xB8\xAD\xF0\x9D\x84\x9E\n x\n");
-}
-
-TEST(BlockText, LastLineKeepsHyphenAndLineFeed) {
-  // Two blocks in a row: "text" output concatenates their block texts, which
-  // must not glue the cut word to the next block's first word.
-  const Block first = make_block({U"see the exam-"});
-  const Block second = make_block({U"Results follow"});
-  EXPECT_EQ(block_text(first.lines, true) + block_text(second.lines, true),
-            "see the exam-\nResults follow\n");
-  const Block two = make_block({U"ab-", U"cd-"});
-  EXPECT_EQ(block_text(two.lines, true), "abcd-\n");
-}
-
-TEST(BlockText, JoinsChainOfHyphenatedLines) {
-  const Block b = make_block({U"ab-", U"cd-", U"ef"});
-  EXPECT_EQ(block_text(b.lines, true), "abcdef\n");
-}
-
-struct JoinCase {
-  std::u32string_view first;
-  std::string_view text;  // block text of {first, "x"} with dehyphenate
-};
-void PrintTo(const JoinCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
-
-class BlockTextJoin : public ::testing::TestWithParam<JoinCase> {};
+// Block text of {first, "x"} with dehyphenate: only a letter and a hyphen join.
+class BlockTextJoin : public ::testing::TestWithParam<std::pair<std::u32string_view, std::string_view>> {};
 
 TEST_P(BlockTextJoin, OnlyLetterHyphen) {
-  const JoinCase& c = GetParam();
-  const Block b = make_block({c.first, U"x"});
-  EXPECT_EQ(block_text(b.lines, true), c.text);
+  EXPECT_EQ(block_text(block_of({GetParam().first, U"x"}).lines, true), GetParam().second);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Hyphens, BlockTextJoin,
-    ::testing::Values(JoinCase{U"a-", "ax\n"}, JoinCase{U"-", "-\nx\n"},
-                      JoinCase{U"3-", "3-\nx\n"}, JoinCase{U"a\u2013", "a\xE2\x80\x93\nx\n"},
-                      JoinCase{U"a\u00ad", "a\xC2\xAD\nx\n"}, JoinCase{U"a -", "a -\nx\n"},
-                      JoinCase{U"a--", "a--\nx\n"}, JoinCase{U"\u00aa-", "\xC2\xAAx\n"},
-                      JoinCase{U"sch\u00f6-", "sch\xC3\xB6x\n"}, JoinCase{U"", "\nx\n"}));
+    ::testing::Values(std::pair{U"a-", "ax\n"}, std::pair{U"-", "-\nx\n"}, std::pair{U"3-", "3-\nx\n"},
+                      std::pair{U"a\u2013", "a\xE2\x80\x93\nx\n"}, std::pair{U"a\u00ad", "a\xC2\xAD\nx\n"},
+                      std::pair{U"a -", "a -\nx\n"}, std::pair{U"a--", "a--\nx\n"},
+                      std::pair{U"\u00aa-", "\xC2\xAAx\n"}, std::pair{U"sch\u00f6-", "sch\xC3\xB6x\n"},
+                      std::pair{U"", "\nx\n"}));
 
-// ---- ends_hyphenated ----
-
-struct HyphenCase {
-  std::string_view text;
-  bool hyphenated;
-};
-void PrintTo(const HyphenCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.text); }
-
-class EndsHyphenated : public ::testing::TestWithParam<HyphenCase> {};
+class EndsHyphenated : public ::testing::TestWithParam<std::pair<std::string_view, bool>> {};
 
 TEST_P(EndsHyphenated, LastTwoChars) {
-  EXPECT_EQ(ends_hyphenated(GetParam().text), GetParam().hyphenated) << GetParam().text;
+  EXPECT_EQ(ends_hyphenated(GetParam().first), GetParam().second) << GetParam().first;
 }
 
+// En dash, U+2010, U+00A9 (just below the first letter tested), U+00AA, o
+// umlaut, multiplication sign, alef, Arabic-Indic zero, CJK, Linear B (4 bytes),
+// a combining acute; malformed bytes and an overlong 'A' are no letter.
 INSTANTIATE_TEST_SUITE_P(
     Texts, EndsHyphenated,
     ::testing::Values(
-        HyphenCase{"a-", true}, HyphenCase{"Z-", true}, HyphenCase{"exam-", true},
-        HyphenCase{"", false}, HyphenCase{"-", false}, HyphenCase{"a", false},
-        HyphenCase{"ab", false}, HyphenCase{"--", false}, HyphenCase{"9-", false},
-        HyphenCase{"a -", false}, HyphenCase{"@-", false}, HyphenCase{"[-", false},
-        HyphenCase{"a\xE2\x80\x93", false},   // en dash
-        HyphenCase{"a\xE2\x80\x90", false},   // U+2010 hyphen
-        HyphenCase{"\xC2\xA9-", false},       // U+00A9, just below the first tested
-        HyphenCase{"\xC2\xAA-", true},        // U+00AA, alphabetic
-        HyphenCase{"\xC3\xB6-", true},        // o with diaeresis
-        HyphenCase{"\xC3\x97-", false},       // multiplication sign
-        HyphenCase{"\xD7\x90-", true},        // Hebrew alef
-        HyphenCase{"\xD9\xA0-", false},       // Arabic-Indic digit zero
-        HyphenCase{"\xE4\xB8\xAD-", true},    // CJK ideograph
-        HyphenCase{"\xF0\x90\x80\x80-", true},  // Linear B syllable, 4 bytes
-        HyphenCase{"a\xCC\x81-", false},      // combining acute is no letter
-        // Malformed bytes before the hyphen are no letter.
-        HyphenCase{"\x80-", false}, HyphenCase{"\xC3-", false}, HyphenCase{"a\xB6-", false},
-        HyphenCase{"\xC1\x81-", false},       // overlong 'A'
-        HyphenCase{"\xF0\xF0\x90\x80\x80-", true}));
+        std::pair{"a-", true}, std::pair{"Z-", true}, std::pair{"exam-", true}, std::pair{"", false},
+        std::pair{"-", false}, std::pair{"a", false}, std::pair{"ab", false}, std::pair{"--", false},
+        std::pair{"9-", false}, std::pair{"a -", false}, std::pair{"@-", false}, std::pair{"[-", false},
+        std::pair{"a\xE2\x80\x93", false}, std::pair{"a\xE2\x80\x90", false},
+        std::pair{"\xC2\xA9-", false}, std::pair{"\xC2\xAA-", true}, std::pair{"\xC3\xB6-", true},
+        std::pair{"\xC3\x97-", false}, std::pair{"\xD7\x90-", true}, std::pair{"\xD9\xA0-", false},
+        std::pair{"\xE4\xB8\xAD-", true}, std::pair{"\xF0\x90\x80\x80-", true},
+        std::pair{"a\xCC\x81-", false}, std::pair{"\x80-", false}, std::pair{"\xC3-", false},
+        std::pair{"a\xB6-", false}, std::pair{"\xC1\x81-", false},
+        std::pair{"\xF0\xF0\x90\x80\x80-", true}));
 
-// ---- Xf ----
-
-struct RcCase {
-  std::uint32_t rotation;
-  bool rotated;
-  Rect in;
-  Rect out;
-};
-void PrintTo(const RcCase& c, std::ostream* os) {
-  *os << "rotation " << c.rotation << (c.rotated ? " rotated" : "") << " (" << c.in.x0 << ", "
-      << c.in.y0 << ", " << c.in.x1 << ", " << c.in.y1 << ")";
-}
-
-class XfRc : public ::testing::TestWithParam<RcCase> {};
+// Boxes on a 600 x 800 page: untouched unless rotated (and then normalised);
+// a NaN corner coordinate yields to the other corner's.
+class XfRc : public ::testing::TestWithParam<std::tuple<std::uint32_t, bool, Rect, Box>> {};
 
 TEST_P(XfRc, MapsAndNormalises) {
-  const RcCase& c = GetParam();
-  const Xf xf{600, 800, c.rotation, c.rotated};
-  EXPECT_EQ(box(xf.rc(c.in)), box(c.out));
+  const auto& [rotation, rotated, in, out] = GetParam();
+  EXPECT_EQ(box(Xf{600, 800, rotation, rotated}.rc(in)), out);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rotations, XfRc,
-    ::testing::Values(
-        RcCase{90, false, {30, 40, 10, 20}, {30, 40, 10, 20}},  // untouched, not normalised
-        RcCase{0, true, {30, 40, 10, 20}, {30, 40, 10, 20}},
-        RcCase{90, true, {10, 20, 30, 40}, {760, 10, 780, 30}},
-        RcCase{180, true, {10, 20, 30, 40}, {570, 760, 590, 780}},
-        RcCase{270, true, {10, 20, 30, 40}, {20, 570, 40, 590}},
-        RcCase{90, true, {30, 40, 10, 20}, {760, 10, 780, 30}},  // normalised
-        // A NaN corner coordinate yields to the other corner's.
-        RcCase{90, true, {kNaN, 20, 30, 40}, {760, 30, 780, 30}},
-        RcCase{180, true, {10, kNaN, 30, 40}, {570, 760, 590, 760}}));
+    ::testing::Values(std::tuple{90u, false, Rect{30, 40, 10, 20}, Box{30, 40, 10, 20}},
+                      std::tuple{0u, true, Rect{30, 40, 10, 20}, Box{30, 40, 10, 20}},
+                      std::tuple{90u, true, Rect{10, 20, 30, 40}, Box{760, 10, 780, 30}},
+                      std::tuple{180u, true, Rect{10, 20, 30, 40}, Box{570, 760, 590, 780}},
+                      std::tuple{270u, true, Rect{10, 20, 30, 40}, Box{20, 570, 40, 590}},
+                      std::tuple{90u, true, Rect{30, 40, 10, 20}, Box{760, 10, 780, 30}},
+                      std::tuple{90u, true, Rect{kNaN, 20, 30, 40}, Box{760, 30, 780, 30}},
+                      std::tuple{180u, true, Rect{10, kNaN, 30, 40}, Box{570, 760, 590, 760}}));
 
 TEST(XfRc, AllNaNStaysNaN) {
-  const Xf xf{600, 800, 270, true};
-  const Rect r = xf.rc({kNaN, kNaN, kNaN, kNaN});
+  const Rect r = Xf{600, 800, 270, true}.rc({kNaN, kNaN, kNaN, kNaN});
   EXPECT_TRUE(std::isnan(r.x0) && std::isnan(r.y0) && std::isnan(r.x1) && std::isnan(r.y1));
 }
 
-struct PointCase {
-  std::uint32_t rotation;
-  double x, y;    // the point (10, 20) mapped
-  double dx, dy;  // the direction (1, 2) mapped
-};
-void PrintTo(const PointCase& c, std::ostream* os) { *os << "rotation " << c.rotation; }
-
-class XfPoint : public ::testing::TestWithParam<PointCase> {};
-
-TEST_P(XfPoint, PointsAndVectors) {
-  const PointCase& c = GetParam();
-  const Xf xf{600, 800, c.rotation, true};
-  double x = 10, y = 20, dx = 1, dy = 2;
-  xf.point(x, y);
-  xf.vector(dx, dy);
-  EXPECT_EQ(Box({x, y, dx, dy}), Box({c.x, c.y, c.dx, c.dy}));
-  // A direction maps like the difference of two mapped points.
-  double ax = 10, ay = 20, bx = 11, by = 22;
-  xf.point(ax, ay);
-  xf.point(bx, by);
-  EXPECT_EQ(Box({bx - ax, by - ay, 0, 0}), Box({dx, dy, 0, 0}));
+// The point (10, 20) and the direction (1, 2) mapped; a direction maps like
+// the difference of two mapped points; without the rotated view nothing moves.
+TEST(XfPoint, PointsAndVectors) {
+  for (const auto& [rotation, rotated, want] :
+       {std::tuple{0u, true, Box{10, 20, 1, 2}}, {90u, true, Box{780, 10, -2, 1}},
+        {180u, true, Box{590, 780, -1, -2}}, {270u, true, Box{20, 590, 2, -1}},
+        {90u, false, Box{10, 20, 1, 2}}}) {
+    const Xf xf{600, 800, rotation, rotated};
+    double x = 10, y = 20, dx = 1, dy = 2, bx = 11, by = 22;
+    xf.point(x, y);
+    xf.vector(dx, dy);
+    xf.point(bx, by);
+    EXPECT_EQ(Box({x, y, dx, dy}), want) << rotation;
+    EXPECT_EQ(std::pair(bx - x, by - y), std::pair(dx, dy)) << rotation;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Rotations, XfPoint,
-                         ::testing::Values(PointCase{0, 10, 20, 1, 2},
-                                           PointCase{90, 780, 10, -2, 1},
-                                           PointCase{180, 590, 780, -1, -2},
-                                           PointCase{270, 20, 590, 2, -1}));
-
-TEST(XfPoint, UntouchedWhenNotRotated) {
-  const Xf xf{600, 800, 90, false};
-  double x = 10, y = 20, dx = 1, dy = 2;
-  xf.point(x, y);
-  xf.vector(dx, dy);
-  EXPECT_EQ(Box({x, y, dx, dy}), Box({10, 20, 1, 2}));
-}
-
-// ---- words ----
 
 TEST(Words, EmptyInputs) {
-  EXPECT_TRUE(words({}, kNoRotation, false, "").empty());
   EXPECT_TRUE(words({}, kNoRotation, true, ",").empty());
-  EXPECT_TRUE(words({make_block({U"", U"   "})}, kNoRotation, true, "").empty());
+  EXPECT_TRUE(words({block_of({U"", U"   "})}, kNoRotation, true, "").empty());
 }
 
-TEST(Words, NumbersBoxesAndSpaces) {
-  const std::vector<Block> blocks = {make_block({U"  ab  cd ", U"e"}, 7)};
-  const std::vector<Word> ws = words(blocks, kNoRotation, false, "");
-  ASSERT_EQ(texts(ws), (Strings{"ab", "cd", "e"}));
-  // "ab" covers chars 2 and 3; "cd" chars 6 and 7; "e" is on the second line.
+TEST(Words, NumbersAndBoxes) {
+  // "ab" covers chars 2 and 3; "cd" chars 6 and 7; separator-only lines keep their number.
+  const std::vector<Word> ws = words({block_of({U"  ab  cd ", U"e", U" \u00a0\t", U"", U"f g"}, 7),
+                                      block_of({U"h"}, 8)},
+                                     kNoRotation, false, "");
+  ASSERT_EQ(texts(ws), (Strings{"ab", "cd", "e", "f", "g", "h"}));
   EXPECT_EQ(box(ws[0]), Box({20, 0, 38, 10}));
   EXPECT_EQ(box(ws[1]), Box({60, 0, 78, 10}));
   EXPECT_EQ(box(ws[2]), Box({0, 20, 8, 30}));
-  EXPECT_EQ(numbers(ws[0]), Numbers({7, 0, 0}));
-  EXPECT_EQ(numbers(ws[1]), Numbers({7, 0, 1}));
-  EXPECT_EQ(numbers(ws[2]), Numbers({7, 1, 0}));
+  const std::vector<Numbers> want = {{7, 0, 0}, {7, 0, 1}, {7, 1, 0}, {7, 4, 0}, {7, 4, 1}, {8, 0, 0}};
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(numbers(ws[i]), want[i]) << i;
 }
 
-TEST(Words, SeparatorOnlyLinesKeepTheirNumber) {
-  const std::vector<Block> blocks = {make_block({U"a", U" \u00a0\t", U"", U"b c"}, 2),
-                                     make_block({U"d"}, 3)};
-  const std::vector<Word> ws = words(blocks, kNoRotation, false, "");
-  ASSERT_EQ(texts(ws), (Strings{"a", "b", "c", "d"}));
-  EXPECT_EQ(numbers(ws[1]), Numbers({2, 3, 0}));
-  EXPECT_EQ(numbers(ws[2]), Numbers({2, 3, 1}));
-  EXPECT_EQ(numbers(ws[3]), Numbers({3, 0, 0}));
+TEST(Words, FixedSetOfSeparators) {
+  for (char32_t ch : {0x09, 0x0A, 0x0D, 0x20, 0xA0, 0x2000, 0x2005, 0x200A, 0x202F, 0x205F, 0x3000}) {
+    EXPECT_EQ(words({block_of({std::u32string{U'x', ch, U'y'}})}, kNoRotation, false, "").size(), 2u) << unsigned{ch};
+  }
+  for (char32_t ch : {0x0B, 0x0C, 0x1F, 0x85, 0x1680, 0x200B, 0x2028, 0x2029, 0x3001}) {
+    EXPECT_EQ(words({block_of({std::u32string{U'x', ch, U'y'}})}, kNoRotation, false, "").size(), 1u) << unsigned{ch};
+  }
 }
-
-struct SeparatorCase {
-  char32_t ch;
-  bool separates;
-};
-void PrintTo(const SeparatorCase& c, std::ostream* os) {
-  *os << "U+" << std::hex << static_cast<unsigned>(c.ch);
-}
-
-class Separators : public ::testing::TestWithParam<SeparatorCase> {};
-
-TEST_P(Separators, FixedSet) {
-  const std::u32string text = {U'x', GetParam().ch, U'y'};
-  const std::vector<Word> ws = words({make_block({text})}, kNoRotation, false, "");
-  EXPECT_EQ(ws.size(), GetParam().separates ? 2u : 1u) << std::hex
-                                                       << static_cast<unsigned>(GetParam().ch);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Chars, Separators,
-    ::testing::Values(SeparatorCase{0x09, true}, SeparatorCase{0x0A, true},
-                      SeparatorCase{0x0D, true}, SeparatorCase{0x20, true},
-                      SeparatorCase{0xA0, true}, SeparatorCase{0x2000, true},
-                      SeparatorCase{0x2005, true}, SeparatorCase{0x200A, true},
-                      SeparatorCase{0x202F, true}, SeparatorCase{0x205F, true},
-                      SeparatorCase{0x3000, true}, SeparatorCase{0x0B, false},
-                      SeparatorCase{0x0C, false}, SeparatorCase{0x1F, false},
-                      SeparatorCase{0x85, false}, SeparatorCase{0x1680, false},
-                      SeparatorCase{0x200B, false}, SeparatorCase{0x2028, false},
-                      SeparatorCase{0x2029, false}, SeparatorCase{0x3001, false}));
 
 TEST(Words, Delimiters) {
-  const std::vector<Block> blocks = {make_block({U"a,b,,c"})};
+  const std::vector<Block> blocks = {block_of({U"a,b,,c"})};
   EXPECT_EQ(texts(words(blocks, kNoRotation, false, "")), (Strings{"a,b,,c"}));
   const std::vector<Word> ws = words(blocks, kNoRotation, false, ",");
   ASSERT_EQ(texts(ws), (Strings{"a", "b", "c"}));
@@ -304,73 +163,58 @@ TEST(Words, Delimiters) {
 }
 
 TEST(Words, MultiByteDelimiterMatchesOnlyItself) {
-  // U+00E9 is C3 A9 in UTF-8; U+00C3 and U+00A9 are the chars its bytes
-  // would name one by one.
-  const std::vector<Block> blocks = {make_block({U"a\u00e9b\u00c3c\u00a9d\u00e8e;f"})};
+  // U+00E9 is C3 A9; U+00C3 and U+00A9 are the chars its bytes name one by one.
+  const std::vector<Block> blocks = {block_of({U"a\u00e9b\u00c3c\u00a9d\u00e8e;f"})};
   EXPECT_EQ(texts(words(blocks, kNoRotation, false, "\xC3\xA9")),
             (Strings{"a", "b\xC3\x83" "c\xC2\xA9" "d\xC3\xA8" "e;f"}));
   EXPECT_EQ(texts(words(blocks, kNoRotation, false, ";\xC3\xA9")),
             (Strings{"a", "b\xC3\x83" "c\xC2\xA9" "d\xC3\xA8" "e", "f"}));
-  const std::vector<Block> emoji = {make_block({U"x\U0001F600y\U0001F601z"})};
-  EXPECT_EQ(texts(words(emoji, kNoRotation, false, "\xF0\x9F\x98\x80")),
+  EXPECT_EQ(texts(words({block_of({U"x\U0001F600y\U0001F601z"})}, kNoRotation, false, "\xF0\x9F\x98\x80")),
             (Strings{"x", "y\xF0\x9F\x98\x81z"}));
 }
 
 TEST(Words, DehyphenateJoinsIntoFirstWord) {
-  const std::vector<Block> blocks = {make_block({U"the exam-", U"ple is", U"done"}, 4)};
-  EXPECT_EQ(texts(words(blocks, kNoRotation, false, "")),
-            (Strings{"the", "exam-", "ple", "is", "done"}));
+  const std::vector<Block> blocks = {block_of({U"the exam-", U"ple is", U"done"}, 4)};
+  EXPECT_EQ(texts(words(blocks, kNoRotation, false, "")), (Strings{"the", "exam-", "ple", "is", "done"}));
   const std::vector<Word> ws = words(blocks, kNoRotation, true, "");
   ASSERT_EQ(texts(ws), (Strings{"the", "example", "is", "done"}));
-  // The joined word keeps the box and numbers of its first part; the second
-  // line's word count still includes the absorbed word.
+  // Box and numbers of the first part; the next line still counts the absorbed word.
   EXPECT_EQ(box(ws[1]), Box({40, 0, 88, 10}));
   EXPECT_EQ(numbers(ws[1]), Numbers({4, 0, 1}));
   EXPECT_EQ(numbers(ws[2]), Numbers({4, 1, 1}));
   EXPECT_EQ(numbers(ws[3]), Numbers({4, 2, 0}));
 }
 
-struct DehyphenCase {
-  const char* name;
-  std::vector<std::vector<std::u32string_view>> blocks;
-  Strings words;
-};
-void PrintTo(const DehyphenCase& c, std::ostream* os) { *os << c.name; }
-
-class WordsDehyphenate : public ::testing::TestWithParam<DehyphenCase> {};
-
-TEST_P(WordsDehyphenate, Joins) {
-  std::vector<Block> blocks;
-  for (const auto& lines : GetParam().blocks) {
-    Block b;
-    b.number = blocks.size();
-    for (std::u32string_view t : lines) b.lines.push_back(make_line(t));
-    blocks.push_back(std::move(b));
+// Blocks of lines, and their words with dehyphenate. Never across blocks (not
+// even where line numbers 0 and 1 would fit), only the next line's first word
+// (also after a join), never over an empty or blank line.
+TEST(Words, DehyphenateCases) {
+  using Blocks = std::vector<std::vector<std::u32string_view>>;
+  for (const auto& [lines, want] : std::vector<std::pair<Blocks, Strings>>{
+           {{{U"ab-", U"cd-", U"ef"}}, {"abcd-", "ef"}},
+           {{{U"exam-"}, {U"ple"}}, {"exam-", "ple"}},
+           {{{U"exam-"}, {U"", U"ple"}}, {"exam-", "ple"}},
+           {{{U"ab-", U"cd- ef"}}, {"abcd-", "ef"}},
+           {{{U"exam-", U"", U"ple"}}, {"exam-", "ple"}},
+           {{{U"exam-", U" \t ", U"ple"}}, {"exam-", "ple"}},
+           {{{U"exam-", U"  ple"}}, {"example"}},
+           {{{U"3-", U"4"}}, {"3-", "4"}},
+           {{{U"a\u2013", U"b"}}, {"a\xE2\x80\x93", "b"}},
+           {{{U"a -", U"b"}}, {"a", "-", "b"}},
+           {{{U"sch\u00f6-", U"n"}}, {"sch\xC3\xB6n"}},
+           {{{U"a-", U"x", U"b"}}, {"ax", "b"}}}) {
+    std::vector<Block> blocks;
+    for (const auto& texts_of_block : lines) {
+      Block& b = blocks.emplace_back();
+      b.number = blocks.size() - 1;
+      for (std::u32string_view t : texts_of_block) b.lines.push_back(line_of(t));
+    }
+    EXPECT_EQ(texts(words(blocks, kNoRotation, true, "")), want) << want[0];
   }
-  EXPECT_EQ(texts(words(blocks, kNoRotation, true, "")), GetParam().words);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WordsDehyphenate,
-    ::testing::Values(
-        DehyphenCase{"Chain", {{U"ab-", U"cd-", U"ef"}}, {"abcd-", "ef"}},
-        DehyphenCase{"NotAcrossBlocks", {{U"exam-"}, {U"ple"}}, {"exam-", "ple"}},
-        // Line numbers 0 and 1 would fit; the block numbers do not.
-        DehyphenCase{"NotAcrossBlocksAtNextLineNo", {{U"exam-"}, {U"", U"ple"}}, {"exam-", "ple"}},
-        // Only the next line's first word joins, also after a join.
-        DehyphenCase{"OnlyFirstWord", {{U"ab-", U"cd- ef"}}, {"abcd-", "ef"}},
-        DehyphenCase{"NotOverEmptyLine", {{U"exam-", U"", U"ple"}}, {"exam-", "ple"}},
-        DehyphenCase{"NotOverBlankLine", {{U"exam-", U" \t ", U"ple"}}, {"exam-", "ple"}},
-        DehyphenCase{"LeadingSpaceNextLine", {{U"exam-", U"  ple"}}, {"example"}},
-        DehyphenCase{"Digit", {{U"3-", U"4"}}, {"3-", "4"}},
-        DehyphenCase{"EnDash", {{U"a\u2013", U"b"}}, {"a\xE2\x80\x93", "b"}},
-        DehyphenCase{"LoneHyphen", {{U"a -", U"b"}}, {"a", "-", "b"}},
-        DehyphenCase{"Umlaut", {{U"sch\u00f6-", U"n"}}, {"sch\xC3\xB6n"}},
-        DehyphenCase{"OnlyNextLine", {{U"a-", U"x", U"b"}}, {"ax", "b"}}),
-    [](const ::testing::TestParamInfo<DehyphenCase>& info) { return info.param.name; });
-
 TEST(Words, NaNInCharBoxYieldsToNumbers) {
-  Block b = make_block({U"abc"});
+  Block b = block_of({U"abc"});
   b.lines[0].chars[0].bbox.x0 = kNaN;  // the box starts from this char
   b.lines[0].chars[1].bbox.y1 = kNaN;
   b.lines[0].chars[2].bbox.x1 = kNaN;
@@ -380,22 +224,19 @@ TEST(Words, NaNInCharBoxYieldsToNumbers) {
 }
 
 TEST(Words, RotatedBoxesAreMappedAndNormalised) {
-  const std::vector<Block> blocks = {make_block({U"ab c"})};
-  // Without the rotated view, or with rotation 0, boxes are the char unions.
-  for (const Xf& xf : {Xf{600, 800, 90, false}, Xf{600, 800, 0, true}}) {
+  const std::vector<Block> blocks = {block_of({U"ab c"})};  // "ab" spans x 0..18, y 0..10
+  // Without the rotated view or at rotation 0 boxes are the char unions; at
+  // 90, (x, y) -> (800 - y, x); at 270, (x, y) -> (y, 600 - x).
+  for (const auto& [xf, first, second] :
+       {std::tuple{Xf{600, 800, 90, false}, Box{0, 0, 18, 10}, Box{30, 0, 38, 10}},
+        std::tuple{Xf{600, 800, 0, true}, Box{0, 0, 18, 10}, Box{30, 0, 38, 10}},
+        std::tuple{Xf{600, 800, 90, true}, Box{790, 0, 800, 18}, Box{790, 30, 800, 38}},
+        std::tuple{Xf{600, 800, 270, true}, Box{0, 582, 10, 600}, Box{0, 562, 10, 570}}}) {
     const std::vector<Word> ws = words(blocks, xf, false, "");
     ASSERT_EQ(ws.size(), 2u);
-    EXPECT_EQ(box(ws[0]), Box({0, 0, 18, 10}));
+    EXPECT_EQ(box(ws[0]), first);
+    EXPECT_EQ(box(ws[1]), second);
   }
-  // Rotation 90 on height 800: (x, y) -> (800 - y, x); "ab" spans x 0..18, y 0..10.
-  std::vector<Word> ws = words(blocks, Xf{600, 800, 90, true}, false, "");
-  ASSERT_EQ(ws.size(), 2u);
-  EXPECT_EQ(box(ws[0]), Box({790, 0, 800, 18}));
-  EXPECT_EQ(box(ws[1]), Box({790, 30, 800, 38}));
-  // Rotation 270 on width 600: (x, y) -> (y, 600 - x).
-  ws = words(blocks, Xf{600, 800, 270, true}, false, "");
-  ASSERT_EQ(ws.size(), 2u);
-  EXPECT_EQ(box(ws[1]), Box({0, 562, 10, 570}));
 }
 
 }  // namespace

@@ -82,36 +82,21 @@ def single_page_glyphs(open_pdf, writer, ligatures=False):
     return glyph_dump(doc.path, ligatures)[0]
 
 
-def test_crop_box_moves_the_origin(open_pdf):
+def test_crop_origin_generated_space_and_hyphen_marker(open_pdf):
     w = pdfgen.PdfWriter()
-    w.page(crop=(10, 0, 600, 800)).text(10, 800, "A")
+    p = w.page(crop=(10, 0, 600, 800))
+    p.text(10, 800, "A")
+    for x, y, text in ((100, 300, "one"), (160, 300, "two"), (100, 250, "a b"), (100, 400, "exam-"),
+                       (100, 386, "ple")):
+        p.text(x, y, text)
     page = single_page_glyphs(open_pdf, w)
-    assert page["glyphs"][0][OX:OY + 1] == [0.0, 0.0]
-    assert page["width"] == 590.0
-
-
-def test_generated_space_becomes_space_before(open_pdf):
-    w = pdfgen.PdfWriter()
-    p = w.page()
-    p.text(100, 300, "one")
-    p.text(160, 300, "two")
-    p.text(100, 250, "a b")
-    glyphs = single_page_glyphs(open_pdf, w)["glyphs"]
-    text = "".join(chr(g[CH]) for g in glyphs)
-    assert text == "onetwoa b"
-    flagged = [chr(g[CH]) for g in glyphs if g[SPACE_BEFORE]]
-    assert flagged == ["t"]  # the content-stream space of "a b" stays a glyph
-
-
-def test_line_end_hyphen_marker(open_pdf):
-    w = pdfgen.PdfWriter()
-    p = w.page()
-    p.text(100, 400, "exam-")
-    p.text(100, 386, "ple")
-    glyphs = single_page_glyphs(open_pdf, w)["glyphs"]
-    hyphens = [g for g in glyphs if g[HYPHEN]]
-    assert len(hyphens) == 1 and hyphens[0][CH] == ord("-")
-    assert "".join(chr(g[CH]) for g in glyphs) == "exam-ple"
+    glyphs = page["glyphs"]
+    assert (glyphs[0][OX:OY + 1], page["width"]) == ([0.0, 0.0], 590.0)
+    assert "".join(chr(g[CH]) for g in glyphs) == "Aonetwoa bexam-ple"
+    # PDFium's generated space before "two" becomes a flag; the content-stream
+    # space of "a b" stays a glyph; one line-end hyphen carries the marker.
+    assert [chr(g[CH]) for g in glyphs if g[SPACE_BEFORE]] == ["t"]
+    assert [chr(g[CH]) for g in glyphs if g[HYPHEN]] == ["-"]
 
 
 def test_ligatures(native, open_pdf):
@@ -127,21 +112,15 @@ def test_ligatures(native, open_pdf):
     assert native.load_page(doc.addr, 0, True).n_glyphs == native.load_page(doc.addr, 0).n_glyphs - 2
 
 
-def test_kerning_overlap_is_cut_back(open_pdf):
-    w = pdfgen.PdfWriter()
-    w.page().text(100, 300, "AV", size=20, kerning=["A", 120, "V"])
-    a, v = single_page_glyphs(open_pdf, w)["glyphs"]
-    assert v[OX] < 100 + 0.667 * 20  # V starts inside A's advance box
-    assert a[EX] == v[OX]
-    assert v[EX] > v[OX]
-
-
-def test_direction_size_and_colour(open_pdf):
+def test_kerning_direction_size_and_colour(open_pdf):
     w = pdfgen.PdfWriter()
     p = w.page()
+    p.text(100, 300, "AV", size=20, kerning=["A", 120, "V"])
     p.text(300, 400, "u", size=10, matrix=(0, 1, -1, 0))
-    p.text(100, 300, "s", size=10, matrix=(2, 0, 0, 2), color=(1, 0.5, 0))
-    up, scaled = single_page_glyphs(open_pdf, w)["glyphs"]
+    p.text(100, 200, "s", size=10, matrix=(2, 0, 0, 2), color=(1, 0.5, 0))
+    a, v, up, scaled = single_page_glyphs(open_pdf, w)["glyphs"]
+    assert v[OX] < 100 + 0.667 * 20  # V starts inside A's advance box: A is cut back
+    assert a[EX] == v[OX] < v[EX]
     assert (up[DX], up[DY]) == pytest.approx((0, -1))
     assert up[EY] < up[OY] and up[EX] == pytest.approx(up[OX])
     assert scaled[SIZE] == pytest.approx(20)

@@ -1,10 +1,8 @@
-"""get_text and words_arrays on every page of the real documents: the "text"
-schema against the block texts, the other schemas against each other,
-rawdict's characters against PDFium's own (read through pypdfium2's raw API),
-words_arrays against the "words" schema, and every schema under every sort
-mode, twice, with equal results. The corpus is small enough (the 117-page book
-included) to check every page. Random generated pages add what the corpus
-lacks: rotated pages, negative and zero font sizes, mirrored text."""
+"""get_text and words_arrays on every page of the real documents (the
+117-page book included): rawdict's characters against PDFium's own (read
+through pypdfium2's raw API), the schemas against each other, words_arrays
+against "words", every schema under every sort mode twice. Random generated
+pages add rotated pages, negative and zero font sizes and mirrored text."""
 
 from __future__ import annotations
 
@@ -72,13 +70,6 @@ def check_chars_against_pdfium(page, doc, index):
     return len(dropped), mirrored
 
 
-@CORPUS
-def test_chars_against_pdfium(native, open_pdf, path):
-    doc = open_pdf(path)
-    for index, page in pages(native, doc):
-        check_chars_against_pdfium(page, doc, index)
-
-
 def test_char_check_sees_dropped_duplicates(native, open_pdf):
     writer = pdfgen.PdfWriter()
     p = writer.page()
@@ -121,36 +112,33 @@ def check_schemas_agree(page, sort):
     assert not lines
 
 
-@CORPUS
-def test_schemas_agree(native, open_pdf, path):
-    doc = open_pdf(path)
-    for _, page in pages(native, doc):
-        for sort in SORTS:
-            check_schemas_agree(page, sort)
-
-
-@CORPUS
-def test_words_arrays_equal_words(native, open_pdf, path):
-    doc = open_pdf(path)
-    for _, page in pages(native, doc):
-        for sort in SORTS:
-            for rotated in (False, True):
-                assert_arrays_equal_words(page.words_arrays(sort, None, rotated),
-                                          page.get_text("words", sort=sort, rotated=rotated))
-
-
-@CORPUS
-def test_every_schema_and_sort_repeats(native, open_pdf, path):
-    doc = open_pdf(path)
-    for _, page in pages(native, doc):
+def check_page(page, rotation=None):
+    """Every schema and sort: the schemas agree, words_arrays is "words", a
+    second call gives the same, the extended keys are only added, and (given
+    the page's rotation) the rotated view is the mapped plain one."""
+    for sort in SORTS:
+        check_schemas_agree(page, sort)
+        for rotated in (False, True):
+            assert_arrays_equal_words(page.words_arrays(sort, None, rotated),
+                                      page.get_text("words", sort=sort, rotated=rotated))
         for option in SCHEMAS:
-            for sort in SORTS:
-                first = page.get_text(option, sort=sort, extended=True)
-                assert page.get_text(option, sort=sort, extended=True) == first
-                if option in ("dict", "rawdict") and sort is None:
-                    check_tree(first, option == "rawdict", extended=True)
-                    assert without_extended(first) == page.get_text(option, sort=sort)
-        assert page.words_arrays("xycut") == page.words_arrays("xycut")
+            first = page.get_text(option, sort=sort, extended=True)
+            assert page.get_text(option, sort=sort, extended=True) == first
+            plain = page.get_text(option, sort=sort)
+            assert without_extended(first) == plain
+            if rotation is not None:
+                assert page.get_text(option, sort=sort, rotated=True) == \
+                    map_result(option, plain, rotation, page.width, page.height), option
+        check_tree(page.get_text("rawdict", sort=sort, extended=True), True, extended=True)
+        check_tree(page.get_text("dict", sort=sort, extended=True), False, extended=True)
+
+
+@CORPUS
+def test_corpus_pages(native, open_pdf, path):
+    doc = open_pdf(path)
+    for index, page in pages(native, doc):
+        check_chars_against_pdfium(page, doc, index)
+        check_page(page)
 
 
 def random_page(rng):
@@ -180,13 +168,4 @@ def test_random_pages(native, open_pdf, seed):
     doc = open_pdf(writer)
     page = native.load_page(doc.addr, 0)
     check_chars_against_pdfium(page, doc, 0)
-    for sort in SORTS:
-        check_schemas_agree(page, sort)
-        for option in SCHEMAS:
-            plain = page.get_text(option, sort=sort)
-            assert page.get_text(option, sort=sort, rotated=True) == \
-                map_result(option, plain, rotation, page.width, page.height), option
-        for rotated in (False, True):
-            assert_arrays_equal_words(page.words_arrays(sort, None, rotated),
-                                      page.get_text("words", sort=sort, rotated=rotated))
-        check_tree(page.get_text("rawdict", sort=sort, extended=True), True, extended=True)
+    check_page(page, rotation)
