@@ -18,8 +18,8 @@ import pytest
 import textloom
 from textloom import _native
 
-sys.path.insert(0, str(Path(__file__).parent))
-import pdfgen  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+import pdfgen  # noqa: E402  (tools/pdfgen.py writes the tests' PDFs)
 
 ROOT = Path(__file__).resolve().parents[2]
 CORPUS = ROOT.parent / "shared" / "corpus"
