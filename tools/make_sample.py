@@ -56,7 +56,7 @@ def main() -> None:
 
     pdf.add_page(orientation="L")
     pdf.set_font("DejaVu", "", 12)
-    pdf.multi_cell(0, 16, "A landscape page. " + PARAGRAPH, align="L")
+    pdf.multi_cell(0, 16, "A landscape page that the viewer shows turned by 90 degrees.", align="L")
 
     # The last page also carries /Rotate 90, so the demo shows a rotated page.
     import pypdfium2 as pdfium
