@@ -1,0 +1,252 @@
+"""The public API: textloom.open on every kind of source and every kind of bad
+input, Document as a sequence and a context manager, use after close, Page's
+text calls against the native module on the same page, words_array, metadata,
+outline, labels, links, optional extras and the import cost."""
+
+from __future__ import annotations
+
+import gc
+import io
+import pickle
+import subprocess
+import sys
+from pathlib import Path
+
+import numpy as np
+import pypdfium2 as pdfium
+import pytest
+from fpdf import FPDF
+
+import textloom
+from textloom import _native
+from textloom._metadata import pdf_date_to_iso
+
+import pdfgen
+from conftest import CORPUS
+
+SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
+BOOK = CORPUS / "latex-book-geotopo.pdf"
+needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="../shared/corpus is not beside the repo")
+
+
+def sample_text() -> str:
+    with pdfium.PdfDocument(str(SAMPLE)) as pdf:
+        return _native.load_page(textloom.document_address(pdf), 0).get_text()
+
+
+def linked_pdf(path: Path, password: str | None = None) -> Path:
+    """Two pages of 400 x 300 pt; page 1 has a URI link and a link to page 2."""
+    pdf = FPDF(unit="pt", format=(400, 300))
+    pdf.set_font("helvetica", size=12)
+    pdf.add_page()
+    pdf.text(50, 50, "first page")
+    pdf.link(40, 60, 100, 20, "https://example.org/a")
+    pdf.link(40, 100, 80, 30, pdf.add_link(page=2))
+    pdf.add_page()
+    pdf.text(50, 50, "second page")
+    if password:
+        pdf.set_encryption(owner_password="owner", user_password=password)
+    pdf.output(str(path))
+    return path
+
+
+@pytest.mark.parametrize("make", [
+    lambda: str(SAMPLE), lambda: SAMPLE, lambda: SAMPLE.read_bytes(),
+    lambda: bytearray(SAMPLE.read_bytes()), lambda: memoryview(SAMPLE.read_bytes()),
+    lambda: io.BytesIO(SAMPLE.read_bytes()), lambda: SAMPLE.open("rb"),
+], ids=["str", "pathlike", "bytes", "bytearray", "memoryview", "bytesio", "file"])
+def test_open_every_kind_of_source(make):
+    source = make()
+    with textloom.open(source) as doc:
+        assert len(doc) == 3
+        assert doc[0].get_text() == sample_text()
+    if hasattr(source, "close"):
+        source.close()
+
+
+def bad_inputs(tmp_path):
+    text_file = tmp_path / "notes.pdf"
+    text_file.write_text("just some text, not a PDF\n")
+    empty = tmp_path / "empty.pdf"
+    empty.write_bytes(b"")
+    truncated = tmp_path / "truncated.pdf"
+    truncated.write_bytes(SAMPLE.read_bytes()[:5000])
+    return {
+        "text file": (text_file, {}, textloom.PdfError, "data format error"),
+        "empty file": (empty, {}, textloom.PdfError, "data format error"),
+        "truncated": (truncated, {}, textloom.PdfError, "data format error"),
+        "missing": (tmp_path / "missing.pdf", {}, FileNotFoundError, "No such file"),
+        "directory": (tmp_path, {}, IsADirectoryError, "Is a directory"),
+        "no password": (linked_pdf(tmp_path / "locked.pdf", "pw"), {}, textloom.PasswordError,
+                        "a password is needed"),
+        "wrong password": (tmp_path / "locked.pdf", {"password": "nope"}, textloom.PasswordError,
+                           "wrong password"),
+        "not a source": (12, {}, TypeError, "cannot open a int"),
+    }
+
+
+@pytest.mark.parametrize("case", ["text file", "empty file", "truncated", "missing", "directory",
+                                  "no password", "wrong password", "not a source"])
+def test_open_failures(tmp_path, case):
+    source, kwargs, exception, reason = bad_inputs(tmp_path)[case]
+    with pytest.raises(exception) as raised:
+        textloom.open(source, **kwargs)
+    assert reason in str(raised.value)
+    if isinstance(raised.value, textloom.PdfError):
+        assert isinstance(raised.value, ValueError)
+        assert str(raised.value).startswith(f"{source}: ")
+        assert raised.value.filename == str(source)
+        # Raised by open() itself, with PDFium's exception suppressed: one frame, no chain.
+        assert len(raised.traceback) == 2 and raised.value.__suppress_context__
+        again = pickle.loads(pickle.dumps(raised.value))
+        assert (type(again), str(again)) == (type(raised.value), str(raised.value))
+
+
+def test_open_with_the_right_password(tmp_path):
+    with textloom.open(linked_pdf(tmp_path / "locked.pdf", "pw"), password="pw") as doc:
+        assert doc[1].get_text() == "second page\n"
+
+
+def test_pages_as_a_sequence():
+    writer = pdfgen.PdfWriter()
+    for number in range(12):
+        writer.page().text(72, 700, f"page {number}")
+    with textloom.open(writer.tobytes()) as doc:
+        assert doc.page_count == len(doc) == 12
+        assert [page.get_text() for page in doc[-2:]] == ["page 10\n", "page 11\n"]
+        assert [page.index for page in doc[3:9:5]] == [3, 8]
+        assert doc[-12].index == 0 and doc[11].index == 11
+        assert [page.index for page in doc] == list(range(12))
+        for index in (12, -13):
+            with pytest.raises(IndexError, match="out of range"):
+                doc[index]
+
+
+def test_use_after_close():
+    doc = textloom.open(SAMPLE)
+    kept = doc[0]
+    kept.get_text()
+    never = doc[1]
+    doc.close()
+    doc.close()  # idempotent
+    closed = [lambda: len(doc), lambda: doc[0], lambda: doc.metadata, lambda: doc.toc,
+              lambda: list(doc), never.get_text, lambda: never.width, kept.links,
+              lambda: kept.label, kept.render]
+    for call in closed:
+        with pytest.raises(ValueError, match=r"^document is closed$"):
+            call()
+    # A page that extracted keeps its glyphs: text calls and its geometry still work.
+    assert kept.get_text("words") and kept.width == pytest.approx(595.28, abs=0.01)
+    assert doc.closed and "closed" in repr(doc)
+
+
+def test_context_manager_and_collector_close_the_pdfium_document():
+    with textloom.open(SAMPLE) as doc:
+        pdf = doc._pdf
+    assert pdf.raw is None and doc.closed
+    doc = textloom.open(SAMPLE)
+    pdf = doc._pdf
+    del doc
+    gc.collect()
+    assert pdf.raw is None
+
+
+@pytest.mark.parametrize("path", [SAMPLE] + [
+    pytest.param(CORPUS / name, marks=needs_corpus)
+    for name in ("latex-book-geotopo.pdf", "arabic-habibi.pdf", "japanese-jo.pdf")],
+    ids=lambda p: p.name)
+def test_page_calls_equal_the_native_calls(path):
+    """Page hands every option through unchanged, on the glyphs it extracted once."""
+    variants = [{}, {"sort": "xycut"}, {"sort": "simple", "rotated": True},
+                {"dehyphenate": True, "delimiters": ",."}, {"extended": True},
+                {"clip": (0.0, 0.0, 300.0, 400.0)}]
+    with pdfium.PdfDocument(str(path)) as pdf, textloom.open(path) as doc:
+        for index in range(min(len(doc), 3)):
+            native = _native.load_page(textloom.document_address(pdf), index)
+            page = doc[index]
+            assert (page.width, page.height, page.rotation, page.crop) == (
+                native.width, native.height, native.rotation, native.crop)
+            for option in ("text", "blocks", "words", "dict", "rawdict"):
+                for kwargs in variants:
+                    args = [kwargs.get(name, default) for name, default in (
+                        ("sort", None), ("clip", None), ("rotated", False), ("dehyphenate", False),
+                        ("delimiters", None), ("extended", False))]
+                    assert page.get_text(option, **kwargs) == native.get_text(option, *args)
+            assert page._glyphs is not None and page._page() is page._glyphs  # extracted once
+
+
+@pytest.mark.parametrize("kwargs", [{}, {"sort": "xycut", "rotated": True},
+                                    {"clip": (0.0, 0.0, 200.0, 200.0)}, {"clip": (0.0, 0.0, 0.0, 0.0)}])
+def test_words_array_equals_words(kwargs):
+    with textloom.open(SAMPLE) as doc:
+        page = doc[2]
+        words = page.get_text("words", **kwargs)
+        array = page.words_array(**kwargs)
+    assert array.dtype.names == ("x0", "y0", "x1", "y1", "block", "line", "word", "text")
+    assert array.shape == (len(words),)
+    assert [tuple(row) for row in array.tolist()] == [
+        (*word[:4], *word[5:], word[4]) for word in words]
+    assert array["x0"].dtype == np.float64 and array["block"].dtype == np.int32
+
+
+@pytest.mark.parametrize("text, iso", [
+    ("D:20161231184323+01'00'", "2016-12-31T18:43:23+01:00"),
+    ("D:20230623063933Z", "2023-06-23T06:39:33+00:00"),
+    ("D:20230623063933Z00'00'", "2023-06-23T06:39:33+00:00"),
+    ("D:19990209153925-08'30", "1999-02-09T15:39:25-08:30"),
+    ("D:2004", "2004-01-01T00:00:00"),
+    ("20040315", "2004-03-15T00:00:00"),
+    ("D:20041315", "D:20041315"),  # month 13
+    ("yesterday", "yesterday"),
+])
+def test_pdf_dates(text, iso):
+    assert pdf_date_to_iso(text) == iso
+
+
+@needs_corpus
+def test_metadata_outline_and_labels():
+    with textloom.open(BOOK) as doc:
+        assert doc.metadata == {
+            "title": "Geometrie und Topologie", "author": "Martin Thoma", "subject": None,
+            "keywords": "Geometrie, Topologie", "creator": "LaTeX with hyperref package",
+            "producer": "3-Heights™ PDF Optimization Shell 6.3.1.5 (http://www.pdf-tools.com)",
+            "creation_date": "2016-12-31T18:43:23+01:00",
+            "modification_date": "2023-06-23T06:39:33+00:00"}
+        toc = doc.toc
+        assert (doc[0].label, doc[10].label) == ("i", "8")
+    with pdfium.PdfDocument(str(BOOK)) as pdf:
+        expected = []
+        for mark in pdf.get_toc():
+            dest = mark.get_dest()
+            expected.append((mark.level + 1, mark.get_title(), dest and dest.get_index()))
+    assert toc == expected and toc[:2] == [(1, "1 Topologische Grundbegriffe", 5),
+                                           (2, "1.1 Topologische Räume", 5)]
+    with textloom.open(SAMPLE) as doc:
+        assert doc.toc == [] and doc[0].label is None
+        assert doc.metadata["creator"] == "textloom tools/make_sample.py"
+        assert doc.metadata["title"] is None
+
+
+def test_links_in_page_space(tmp_path):
+    with textloom.open(linked_pdf(tmp_path / "links.pdf")) as doc:
+        assert doc[0].links() == [
+            textloom.Link((40.0, 60.0, 140.0, 80.0), "https://example.org/a", None),
+            textloom.Link((40.0, 100.0, 120.0, 130.0), None, 1)]
+        assert doc[1].links() == []
+
+
+@pytest.mark.parametrize("module, extra, call", [
+    ("numpy", "numpy", lambda page: page.words_array()),
+    ("PIL.Image", "image", lambda page: textloom.Image(1, 1, 1, b"\0").to_pil()),
+])
+def test_missing_extra_is_named(monkeypatch, module, extra, call):
+    monkeypatch.setitem(sys.modules, module, None)
+    with textloom.open(SAMPLE) as doc, pytest.raises(ImportError, match=rf"textloom\[{extra}\]"):
+        call(doc[0])
+
+
+def test_import_is_light():
+    code = ("import sys, textloom; heavy = {'numpy', 'PIL', 'tqdm', 'pypdfium2'} & "
+            "{name.split('.')[0] for name in sys.modules}; print(sorted(heavy))")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert done.stdout.strip() == "[]"
