@@ -6,16 +6,19 @@ are handed out by file order, so the oldest file finishes first and its
 output streams while later files run. At most a few files per worker are in
 flight, so memory stays flat over any number of inputs.
 
-Every worker runs one piece at a time over its own pipe, so the pool knows
-which file a worker is on: a worker that dies (a PDF that crashes PDFium) or
-that passes the file's time limit is killed and replaced, and that file, and
-only that file, fails.
+Every worker has its own pipe and runs its pieces in the order sent, so the
+pool knows which file a worker is on: a worker that dies (a PDF that crashes
+PDFium) or passes the file's time limit is replaced, and that file, and only
+that file, fails; the pieces queued behind it go to other workers. Each
+worker gets its next piece before it finishes the current one, so it never
+waits for the main process in between.
 """
 
 from __future__ import annotations
 
 import heapq
 import importlib
+import math
 import multiprocessing
 import os
 import signal
@@ -69,7 +72,12 @@ class _Piece:
 class _Worker:
     process: BaseProcess
     conn: Connection
-    piece: _Piece | None = None
+    pieces: deque[_Piece] = field(default_factory=deque)  # the first one is running
+    broken: bool = False  # a send failed: it is dead, its sentinel will tell
+
+    @property
+    def running(self) -> _Piece | None:
+        return self.pieces[0] if self.pieces else None
 
 
 def _serve(conn: Connection, work: Work, options: Any, describe: Describe) -> None:
@@ -133,6 +141,9 @@ def _death(process: BaseProcess) -> str:
     return f"worker process died (exit status {code})"
 
 
+DEPTH = 2  # pieces sent to a worker at once: the running one and the next
+
+
 class _Pool:
     def __init__(self, work: Work, options: Any, describe: Describe, jobs: int,
                  timeout: float) -> None:
@@ -142,7 +153,10 @@ class _Pool:
         self.workers: list[_Worker] = []
         self.ready: list[tuple[int, int, _Piece]] = []  # heap by (file position, piece)
 
-    def start_worker(self) -> _Worker:
+    def push(self, piece: _Piece) -> None:
+        heapq.heappush(self.ready, (piece.file.position, piece.number, piece))
+
+    def _start_worker(self) -> _Worker:
         parent, child = self.context.Pipe()
         process = self.context.Process(
             target=_serve, args=(child, self.work, self.options, self.describe), daemon=True)
@@ -152,81 +166,117 @@ class _Pool:
         self.workers.append(worker)
         return worker
 
-    def retire(self, worker: _Worker, kill: bool) -> None:
-        if kill:
+    def _retire(self, worker: _Worker, reason: str | None) -> None:
+        """Stops a worker; its running piece's file fails with ``reason`` (when the
+        worker died on it), and the pieces queued behind it go back to the heap."""
+        if worker.process.is_alive():
             worker.process.kill()
         worker.process.join(5)
         worker.conn.close()
         self.workers.remove(worker)
+        if worker.pieces and reason is not None:
+            failed = worker.pieces.popleft().file
+            failed.error = failed.error or reason
+        for piece in worker.pieces:
+            self.push(piece)
 
-    def push(self, piece: _Piece) -> None:
-        heapq.heappush(self.ready, (piece.file.position, piece.number, piece))
+    def _begin(self, piece: _Piece) -> None:
+        if piece.file.started is None:
+            piece.file.started = time.monotonic()
 
     def dispatch(self) -> None:
-        idle = [worker for worker in self.workers if worker.piece is None]
+        """Hands out ready pieces: to idle workers first, then as next pieces."""
         while self.ready:
-            if not idle and len(self.workers) < self.jobs:
-                idle.append(self.start_worker())
-            if not idle:
+            usable = [w for w in self.workers if not w.broken and len(w.pieces) < DEPTH]
+            worker = min(usable, key=lambda w: len(w.pieces), default=None)
+            if (worker is None or worker.pieces) and len(self.workers) < self.jobs:
+                worker = self._start_worker()
+            if worker is None:
                 return
             _, _, piece = heapq.heappop(self.ready)
             if piece.file.error is not None:
                 continue
-            worker = idle.pop()
-            worker.piece = piece
-            worker.conn.send((piece.file.path, piece.pages))
-            if piece.file.started is None:
-                piece.file.started = time.monotonic()
+            try:
+                worker.conn.send((piece.file.path, piece.pages))
+            except OSError:  # died while idle: its sentinel reports it
+                worker.broken = True
+                self.push(piece)
+                continue
+            worker.pieces.append(piece)
+            if len(worker.pieces) == 1:
+                self._begin(piece)
 
-    def fail(self, worker: _Worker, message: str, kill: bool) -> None:
-        piece = worker.piece
-        assert piece is not None
-        if piece.file.error is None:
-            piece.file.error = message
-        self.retire(worker, kill)
+    def _deadline(self, worker: _Worker) -> float:
+        running = worker.running
+        started = running.file.started if running is not None else None
+        return math.inf if started is None else started + self.timeout
 
     def collect(self) -> None:
-        """Waits for a worker to answer, die or pass its file's deadline."""
-        busy = [worker for worker in self.workers if worker.piece is not None]
-        if not busy:
+        """Waits until a worker answers, dies or passes its file's time limit."""
+        for worker in [w for w in self.workers if w.broken]:
+            self._retire(worker, _death(worker.process))
+        if not any(worker.pieces for worker in self.workers):
             return
-        deadline = min(worker.piece.file.started or 0.0 for worker in busy if worker.piece)
-        wait_for = max(0.0, deadline + self.timeout - time.monotonic())
-        answered = set(wait([w.conn for w in busy] + [w.process.sentinel for w in busy], wait_for))
+        soonest = min(self._deadline(worker) for worker in self.workers)
+        waiting = None if soonest == math.inf else max(0.0, soonest - time.monotonic())
+        answered = set(wait([w.conn for w in self.workers if w.pieces]
+                            + [w.process.sentinel for w in self.workers], waiting))
         now = time.monotonic()
-        for worker in busy:
-            piece = worker.piece
-            assert piece is not None
+        for worker in list(self.workers):
             if worker.conn in answered or worker.process.sentinel in answered:
                 reply = _receive(worker.conn)
                 if reply is None:
-                    self.fail(worker, _death(worker.process), kill=False)
-                    continue
-                status, value = reply
-                worker.piece = None
-                if piece.file.error is not None:  # the file failed elsewhere meanwhile
-                    continue
-                if status == "error":
-                    piece.file.error = value
-                    continue
-                piece.output, more = value
-                if piece.pages is None:
-                    for pages in more:
-                        extra = _Piece(piece.file, len(piece.file.pieces), pages)
-                        piece.file.pieces.append(extra)
-                        self.push(extra)
-                    piece.file.complete = True
-            elif now >= (piece.file.started or now) + self.timeout:
-                self.fail(worker, f"timed out after {self.timeout:g} s", kill=True)
+                    self._retire(worker, _death(worker.process))
+                else:
+                    self._settle(worker, *reply)
+            elif now >= self._deadline(worker):
+                self._retire(worker, f"timed out after {self.timeout:g} s")
+
+    def _settle(self, worker: _Worker, status: str, value: Any) -> None:
+        piece = worker.pieces.popleft()
+        if worker.pieces:
+            self._begin(worker.pieces[0])
+        file = piece.file
+        if file.error is not None:  # the file failed elsewhere meanwhile
+            return
+        if status == "error":
+            file.error = value
+            return
+        piece.output, more = value
+        if piece.pages is None:
+            for pages in more:
+                extra = _Piece(file, len(file.pieces), pages)
+                file.pieces.append(extra)
+                self.push(extra)
+            file.complete = True
 
     def shutdown(self) -> None:
         for worker in list(self.workers):
-            if worker.piece is None:
+            if not worker.pieces and not worker.broken:
                 try:
                     worker.conn.send(None)
+                    worker.process.join(1)
                 except OSError:
                     pass
-            self.retire(worker, kill=worker.piece is not None)
+            worker.pieces.clear()
+            self._retire(worker, None)
+
+
+def _emit(window: deque[_File]) -> Iterator[Event]:
+    """The finished output at the head of the window, in input order."""
+    while window:
+        head = window[0]
+        while (head.error is None and head.emitted < len(head.pieces)
+               and head.pieces[head.emitted].output is not None):
+            piece = head.pieces[head.emitted]
+            output, piece.output = piece.output or b"", b""
+            head.emitted += 1
+            if output:
+                yield Event(head.path, output, None, False)
+        if head.error is None and not (head.complete and head.emitted == len(head.pieces)):
+            return
+        window.popleft()
+        yield Event(head.path, b"", head.error, True)
 
 
 def run_in_order(paths: Iterable[str], work: Work, options: Any, describe: Describe, *,
@@ -236,34 +286,20 @@ def run_in_order(paths: Iterable[str], work: Work, options: Any, describe: Descr
     pool = _Pool(work, options, describe, jobs, timeout)
     window: deque[_File] = deque()
     inputs = enumerate(paths)
-    exhausted = False
     try:
         while True:
-            while not exhausted and len(window) < 4 * jobs:
+            while len(window) < 4 * jobs:
                 entry = next(inputs, None)
                 if entry is None:
-                    exhausted = True
                     break
                 file = _File(entry[1], entry[0])
                 file.pieces.append(_Piece(file, 0, None))
                 window.append(file)
                 pool.push(file.pieces[0])
-            while window:
-                head = window[0]
-                while (head.error is None and head.emitted < len(head.pieces)
-                       and head.pieces[head.emitted].output is not None):
-                    piece = head.pieces[head.emitted]
-                    output, piece.output = piece.output or b"", b""
-                    head.emitted += 1
-                    if output:
-                        yield Event(head.path, output, None, False)
-                if head.error is None and not (head.complete and head.emitted == len(head.pieces)):
-                    break
-                window.popleft()
-                yield Event(head.path, b"", head.error, True)
-            if not window and exhausted:
+            if not window:
                 return
             pool.dispatch()
             pool.collect()
+            yield from _emit(window)
     finally:
         pool.shutdown()

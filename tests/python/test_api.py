@@ -250,3 +250,107 @@ def test_import_is_light():
             "{name.split('.')[0] for name in sys.modules}; print(sorted(heavy))")
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
     assert done.stdout.strip() == "[]"
+
+
+def form_pdf() -> bytes:
+    """A 200 x 100 pt page with one text field (yellow, "Hello form") and no
+    appearance stream: only a form-fill environment draws it."""
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /NeedAppearances true "
+        b"/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Annots [4 0 R] >>",
+        b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Hello form) /Rect [20 40 180 70] "
+        b"/P 3 0 R /DA (/Helv 14 Tf 0 0 1 rg) /F 4 /MK << /BG [1 1 0] >> >>",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    ]
+    out = bytearray(b"%PDF-1.7\n")
+    offsets = []
+    for number, body in enumerate(objects, start=1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    return bytes(out)
+
+
+@pytest.mark.parametrize("kwargs, native_args", [
+    ({}, (1.0, None, True, False, False, True, True, 0xFFFFFFFF)),
+    ({"dpi": 144, "alpha": True}, (2.0, None, True, True, False, True, True, 0xFFFFFFFF)),
+    ({"scale": 0.5, "rotated": False, "grayscale": True}, (0.5, None, False, False, True, True, True,
+                                                          0xFFFFFFFF)),
+    ({"scale": 1.5, "clip": (100.0, 100.0, 300.0, 150.0), "annots": False, "antialias": False,
+      "background": 0xFF0000FF},
+     (1.5, (100.0, 100.0, 300.0, 150.0), True, False, False, False, False, 0xFF0000FF)),
+])
+def test_render_equals_render_page(kwargs, native_args):
+    with textloom.open(SAMPLE) as doc, pdfium.PdfDocument(str(SAMPLE)) as pdf:
+        for index in range(len(doc)):
+            image = doc[index].render(**kwargs)
+            scale, *rest = native_args
+            width, height, channels, pixels = _native.render_page(
+                textloom.document_address(pdf), index, scale, scale, *rest)
+            assert (image.width, image.height, image.channels, image.data) == (
+                width, height, channels, pixels)
+            assert image.stride == width * channels
+
+
+def test_render_arguments_and_image_files(tmp_path):
+    with textloom.open(SAMPLE) as doc:
+        page = doc[0]
+        with pytest.raises(ValueError, match="scale or dpi"):
+            page.render(2.0, dpi=144)
+        with pytest.raises(ValueError, match="timeout"):
+            page.render(timeout=-1)
+        image = page.render(0.25)
+    array = image.to_numpy()
+    assert array.shape == (image.height, image.width, 3) and array.base is not None
+    assert not array.flags.writeable  # a view of the bytes, not a copy
+    image.save(tmp_path / "page.png")
+    from PIL import Image as PilImage
+
+    with PilImage.open(tmp_path / "page.png") as png:
+        assert (png.format, png.mode, png.size) == ("PNG", "RGB", (image.width, image.height))
+        assert png.tobytes() == image.data
+
+
+@pytest.mark.parametrize("scale, clip", [(1.0, None), (2.0, (10.0, 20.0, 110.0, 60.0))])
+def test_render_draws_form_fields_as_pypdfium2_does(scale, clip):
+    data = form_pdf()
+    crop = (0, 0, 0, 0) if clip is None else (clip[0], 100 - clip[3], 200 - clip[2], clip[1])
+    with textloom.open(data) as doc:
+        plain = doc[0].render(scale, clip=clip)
+        filled = doc[0].render(scale, clip=clip, forms=True)
+    with pdfium.PdfDocument(data) as pdf:
+        pdf.init_forms()
+        page = pdf[0]
+        oracle = bytes(page.render(scale=scale, crop=crop, rev_byteorder=True).buffer)
+        page.close()
+    assert filled.data == oracle != plain.data
+
+
+def test_two_threads_extract_and_render_different_documents():
+    """PDFium is entered under one lock: concurrent threads neither crash nor
+    disturb each other's results."""
+    import threading
+
+    def work(source: object, rounds: int) -> list[object]:
+        results: list[object] = []
+        with textloom.open(source) as doc:
+            for round_ in range(rounds):
+                page = doc[round_ % len(doc)]
+                results.append((page.get_text("words"), page.render(0.2).data, page.links()))
+        return results
+
+    sources = [SAMPLE, form_pdf()]
+    serial = [work(source, 200) for source in sources]
+    threaded: list[list[object]] = [[], []]
+    threads = [threading.Thread(target=lambda i=i: threaded.__setitem__(i, work(sources[i], 200)))
+               for i in range(2)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert threaded == serial
