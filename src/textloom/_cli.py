@@ -61,6 +61,7 @@ def _parser() -> argparse.ArgumentParser:
     jobs.add_argument("--timeout", type=_positive(float), default=300.0, metavar="S",
                       help="seconds one file may take before it counts as failed (default 300)")
     jobs.add_argument("--quiet", "-q", action="store_true", help="no progress bar")
+    jobs.add_argument("--password", metavar="PW", help="password of encrypted PDFs")
     jobs.add_argument("--jsonl", action="store_true",
                       help="one JSON object per page (per file for info); a failed file "
                            "gets an object with its 'error'")
@@ -82,7 +83,6 @@ def _parser() -> argparse.ArgumentParser:
     text.add_argument("--dehyphenate", action="store_true",
                       help="join words split by a hyphen at a line end")
     text.add_argument("--ligatures", action="store_true", help="keep ligatures as one character")
-    text.add_argument("--password", metavar="PW", help="password of encrypted PDFs")
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     render = commands.add_parser("render", help="render a page to PNG")
@@ -188,9 +188,10 @@ def _text(args: argparse.Namespace) -> int:
 
 
 def _info(args: argparse.Namespace) -> int:
-    from textloom._cli_jobs import info_piece
+    from textloom._cli_jobs import InfoOptions, info_piece
 
-    return _run_files(_expand(args.paths), info_piece, args.jsonl, args, sys.stdout.buffer)
+    options = InfoOptions(jsonl=args.jsonl, password=args.password)
+    return _run_files(_expand(args.paths), info_piece, options, args, sys.stdout.buffer)
 
 
 def _render(args: argparse.Namespace) -> int:

@@ -6,6 +6,8 @@ that land on the same worker open it once.
 
 from __future__ import annotations
 
+from dataclasses import dataclass
+
 import pypdfium2  # noqa: F401  (imported before workers start, not by each of them)
 
 from textloom._cli_format import TextOptions, format_page, to_json
@@ -58,12 +60,18 @@ def _page_sizes(document: Document) -> list[tuple[float, float, int]]:
     return [(page.width, page.height, page.rotation) for page in document]
 
 
-def info_piece(path: str, jsonl: bool, pages: list[int] | None) -> tuple[bytes, list[list[int]]]:
+@dataclass(frozen=True)
+class InfoOptions:
+    jsonl: bool = False
+    password: str | None = None
+
+
+def info_piece(path: str, options: InfoOptions, pages: list[int] | None) -> tuple[bytes, list[list[int]]]:
     """``textloom info`` for one file: pages, page sizes and metadata."""
-    with open_document(path) as document:
+    with open_document(path, password=options.password) as document:
         sizes = _page_sizes(document)
         metadata = document.metadata
-    if jsonl:
+    if options.jsonl:
         record = {"file": path, "pages": len(sizes),
                   "page_sizes": [{"width": w, "height": h, "rotation": r} for w, h, r in sizes],
                   "metadata": metadata}

@@ -200,5 +200,12 @@ class Page:
             return draw_forms(formenv.raw, page.raw, pixels, width, height, channels, grid,
                               annots=annots, antialias=antialias)
 
+    def __eq__(self, other: object) -> bool:
+        return (isinstance(other, Page) and other._document is self._document
+                and other.index == self.index)
+
+    def __hash__(self) -> int:
+        return hash((id(self._document), self.index))
+
     def __repr__(self) -> str:
         return f"<textloom.Page {self.index} of {self._document.name!r}>"

@@ -117,6 +117,7 @@ def test_pages_as_a_sequence():
         assert [page.index for page in doc[3:9:5]] == [3, 8]
         assert doc[-12].index == 0 and doc[11].index == 11
         assert [page.index for page in doc] == list(range(12))
+        assert doc[3] == doc[-9] and doc[3] in doc and doc.index(doc[5]) == 5 and doc[3] != doc[4]
         for index in (12, -13):
             with pytest.raises(IndexError, match="out of range"):
                 doc[index]
