@@ -35,7 +35,7 @@ from typing import Any, NamedTuple
 Pages = list[int]
 # work(path, options, pages) -> (output, more pieces); pages is None for a file's
 # first piece, and only the first piece may ask for more.
-Work = Callable[[str, Any, "Pages | None"], "tuple[bytes, list[Pages]]"]
+Work = Callable[[str, Any, Pages | None], tuple[bytes, list[Pages]]]
 Describe = Callable[[BaseException], str]
 
 
@@ -57,15 +57,15 @@ class _File:
     complete: bool = False  # the first piece has answered: no more pieces will come
     emitted: int = 0
     error: str | None = None
-    started: float | None = None
+    started: float | None = None  # monotonic time its first piece began; the limit counts from it
 
 
 @dataclass
 class _Piece:
     file: _File
     number: int
-    pages: Pages | None
-    output: bytes | None = None
+    pages: Pages | None  # None: the file's first piece, which chooses the pages
+    output: bytes | None = None  # set when done; emptied once written
 
 
 @dataclass
