@@ -29,14 +29,17 @@ CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
 BOOK = CORPUS / "latex-book-geotopo.pdf"
 
 
-def median_ns(call, rounds: int) -> float:
-    call()
-    times = []
+def median_ratio(first, second, rounds: int) -> float:
+    """Median time of first() over median time of second(), the calls interleaved
+    so that both see the same machine load."""
+    first(), second()
+    times: tuple[list[int], list[int]] = ([], [])
     for _ in range(rounds):
-        start = time.perf_counter_ns()
-        call()
-        times.append(time.perf_counter_ns() - start)
-    return statistics.median(times)
+        for call, kept in ((first, times[0]), (second, times[1])):
+            start = time.perf_counter_ns()
+            call()
+            kept.append(time.perf_counter_ns() - start)
+    return statistics.median(times[0]) / statistics.median(times[1])
 
 
 def import_time(rounds: int) -> None:
@@ -59,10 +62,8 @@ def get_text_overhead(rounds: int) -> None:
             ratios = []
             for page in doc:
                 native = _native.load_page(address, page.index)
-                page.get_text()  # extract once, as every later call reuses the glyphs
-                api = median_ns(lambda: page.get_text(option, sort="xycut"), rounds)
-                raw = median_ns(lambda: native.get_text(option, "xycut"), rounds)
-                ratios.append(api / raw)
+                ratios.append(median_ratio(lambda: page.get_text(option, sort="xycut"),
+                                           lambda: native.get_text(option, "xycut"), rounds))
             print(f"Page.get_text({option!r}) / native: median {statistics.median(ratios):.4f}, "
                   f"worst page {max(ratios):.4f} ({len(ratios)} pages)")
 

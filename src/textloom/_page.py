@@ -118,8 +118,8 @@ class Page:
         ``delimiters``: extra characters that split words ("words" only).
         ``extended``: font weight and flags on spans, character indices.
         """
-        return self._page().get_text(option, sort, clip, rotated, dehyphenate, delimiters,
-                                     extended)
+        glyphs = self._glyphs or self._page()  # inlined: this wrapper is on the hot path
+        return glyphs.get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
 
     def words_array(self, *, sort: Sort = None, clip: Rect | None = None,
                     rotated: bool = False) -> npt.NDArray[np.void]:
