@@ -22,7 +22,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import pdfgen  # noqa: E402  (tools/pdfgen.py writes the tests' PDFs)
 
 ROOT = Path(__file__).resolve().parents[2]
-CORPUS = ROOT.parent / "shared" / "corpus"
+# ../shared/corpus beside the repository; a worktree one level deeper finds it
+# one level further up.
+CORPUS = next((p / "shared" / "corpus" for p in ROOT.parents if (p / "shared" / "corpus").is_dir()),
+              ROOT.parent / "shared" / "corpus")
 GLYPH_DUMP = ROOT / "build" / "tests" / "glyph_dump"
 
 
