@@ -28,8 +28,7 @@ PyObject* bench_page(PyObject*, PyObject* args, PyObject* kwargs) {
   if (!parse_args(kBenchPageSignature, args, kwargs, a)) return nullptr;
   const Pdfium* pdf = initialised_pdfium();
   if (pdf == nullptr) return nullptr;
-  auto doc = reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(a.doc_addr));
-  Result<PageBench> run = textloom::bench_page(*pdf, doc, a.index);
+  Result<PageBench> run = textloom::bench_page(*pdf, document_at(a.doc_addr), a.index);
   if (!run) return raise(PyExc_RuntimeError, run.error());
   const PageBench& b = run.value();
   return int_dict({{"load_page_ns", b.load_page_ns},

@@ -49,9 +49,7 @@ PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   if (!parse_args(kLoadPageSignature, args, kwargs, a)) return nullptr;
   const Pdfium* pdf = initialised_pdfium();
   if (pdf == nullptr) return nullptr;
-  // The address is the host's FPDF_DOCUMENT; PDFium itself rejects a null one.
-  auto doc = reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(a.doc_addr));
-  Result<PageGlyphs> page = extract_page(*pdf, doc, a.index, a.ligatures);
+  Result<PageGlyphs> page = extract_page(*pdf, document_at(a.doc_addr), a.index, a.ligatures);
   if (!page) return raise(PyExc_RuntimeError, page.error());
   return new_page(std::move(page).value());
 }

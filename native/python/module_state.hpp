@@ -2,6 +2,8 @@
 // imported: the RsPage type and the interned dictionary keys.
 #pragma once
 
+#include <cstdint>
+
 #include "ffi.hpp"
 #include "py.hpp"
 
@@ -39,6 +41,12 @@ ModuleState& module_state();
 
 // Interns the dictionary keys (once); false with an exception set on failure.
 bool intern_keys(Keys& keys);
+
+// The host's FPDF_DOCUMENT handle from its address, unchecked: PDFium itself
+// rejects a null one.
+inline FPDF_DOCUMENT document_at(std::uint64_t address) {
+  return reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(address));
+}
 
 // The PDFium table, or null with RuntimeError "textloom._native.init(libpdfium_path)
 // not called" set before the first successful init.

@@ -73,8 +73,7 @@ PyObject* render_page(PyObject*, PyObject* args, PyObject* kwargs) {
     }
     request.timeout = std::get<Duration>(duration);
   }
-  auto doc = reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(a.doc_addr));
-  auto outcome = textloom::render_page(*pdf, doc, a.index, request);
+  auto outcome = textloom::render_page(*pdf, document_at(a.doc_addr), a.index, request);
   if (auto* error = std::get_if<RenderError>(&outcome)) {
     return raise(exception_of(error->kind), error->text);
   }

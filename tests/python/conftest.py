@@ -92,6 +92,18 @@ def assert_no_growth(step, rounds: int = 500, attempts: int = 3) -> None:
     pytest.fail(f"{growth} blocks more after {rounds} rounds, in each of {attempts} attempts")
 
 
+def assert_raises_text(call, exception, message: str) -> None:
+    """call() raises exactly `exception` with `message`; a message ending in
+    "..." is a prefix that the real text continues."""
+    with pytest.raises(exception) as info:
+        call()
+    assert type(info.value) is exception
+    if message.endswith("..."):
+        assert str(info.value).startswith(message[:-3]) and len(str(info.value)) > len(message)
+    else:
+        assert str(info.value) == message
+
+
 def glyph_dump(path: Path, ligatures: bool = False) -> list[dict]:
     """Runs tools/glyph_dump on a file: one dict per page."""
     if not GLYPH_DUMP.exists():
