@@ -39,9 +39,12 @@ def pdfium_render(pdf, index: int, scale: float) -> bytes:
     page = raw.FPDF_LoadPage(pdf.raw, index)
     try:
         l, b, r, t = (ctypes.c_float() for _ in range(4))
-        if not raw.FPDFPage_GetCropBox(page, l, b, r, t):
-            raw.FPDFPage_GetMediaBox(page, l, b, r, t)
-        w, h = abs(r.value - l.value), abs(t.value - b.value)
+        if raw.FPDFPage_GetCropBox(page, l, b, r, t) or raw.FPDFPage_GetMediaBox(page, l, b, r, t):
+            w, h = abs(r.value - l.value), abs(t.value - b.value)
+        else:  # boxes inherited from the page tree: PDFium's bounding box
+            rect = raw.FS_RECTF()
+            raw.FPDF_GetPageBoundingBox(page, rect)
+            w, h = abs(rect.right - rect.left), abs(rect.top - rect.bottom)
         if raw.FPDFPage_GetRotation(page) & 1:
             w, h = h, w
         width = max(1, math.floor(w * scale + 0.5 + 1e-9))
@@ -71,10 +74,10 @@ def bench_speed(paths: list[Path], pages: int, rounds: int) -> None:
             addr = textloom.document_address(pdf)
             for index in range(min(pages, len(pdf))):
                 ours, theirs = [], []
-                _native.render_page(addr, index, scale, scale)
-                pdfium_render(pdf, index, scale)
                 ours_call = partial(_native.render_page, addr, index, scale, scale)
                 theirs_call = partial(pdfium_render, pdf, index, scale)
+                if ours_call()[3] != theirs_call():  # warm-up, and like for like
+                    raise SystemExit(f"{path.name} page {index}: the renders differ")
                 for _ in range(rounds):
                     ours.append(timed(ours_call))
                     theirs.append(timed(theirs_call))

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <string>
 #include <unordered_map>
@@ -37,6 +38,17 @@ bool put(PyObject* dict, PyObject* key, PyObject* value) {
 // dict[key] = value for a value shared with other dictionaries (borrowed).
 bool put_shared(PyObject* dict, PyObject* key, PyObject* value) {
   return value != nullptr && PyDict_SetItem(dict, key, value) == 0;
+}
+
+// A dict holding `keys` (in order) with None values: copies of it get every
+// key in place at once, so filling them replaces values and never grows a table.
+PyObject* dict_template(std::initializer_list<PyObject*> keys) {
+  Ref dict = Ref::steal(PyDict_New());
+  if (!dict) return nullptr;
+  for (PyObject* key : keys) {
+    if (PyDict_SetItem(dict.get(), key, Py_None) < 0) return nullptr;
+  }
+  return dict.release();
 }
 
 PyObject* box_list(const Rect& r) {
@@ -89,7 +101,19 @@ class PdftextBuilder {
     url_ = Ref::steal(PyUnicode_FromStringAndSize("", 0));
     newline_ = Ref::steal(PyUnicode_FromOrdinal('\n'));
     return_ = Ref::steal(PyUnicode_FromOrdinal('\r'));
-    if (!empty_font_ || !url_ || !newline_ || !return_) return nullptr;
+    const Keys& k = keys_;
+    span_template_ = Ref::steal(
+        keep_chars_ ? dict_template({k.bbox, k.text, k.font, k.rotation, k.char_start_idx,
+                                     k.char_end_idx, k.url, k.superscript, k.subscript, k.chars,
+                                     k._base, k._sup, k._vertical})
+                    : dict_template({k.bbox, k.text, k.font, k.rotation, k.char_start_idx,
+                                     k.char_end_idx, k.url, k.superscript, k.subscript, k._base,
+                                     k._sup, k._vertical}));
+    char_template_ =
+        Ref::steal(dict_template({k.bbox, k.char_key, k.rotation, k.font, k.char_idx}));
+    if (!empty_font_ || !url_ || !newline_ || !return_ || !span_template_ || !char_template_) {
+      return nullptr;
+    }
     std::size_t n_lines = 0;
     for (const Block& b : blocks) n_lines += b.lines.size();
     Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(blocks.size())));
@@ -145,7 +169,7 @@ class PdftextBuilder {
 
   PyObject* char_dict(const Rect& box, PyObject* text, PyObject* rotation, PyObject* font,
                       std::int64_t index) {
-    Ref dict = Ref::steal(PyDict_New());
+    Ref dict = Ref::steal(PyDict_Copy(char_template_.get()));
     const bool ok = dict && put(dict.get(), keys_.bbox, box_list(box)) &&
                     put(dict.get(), keys_.char_key, text) &&
                     put_shared(dict.get(), keys_.rotation, rotation) &&
@@ -159,7 +183,7 @@ class PdftextBuilder {
                       std::int64_t end, PyObject* chars, const SpanShared& shared) {
     Ref owned_box = Ref::steal(box), owned_text = Ref::steal(text), owned_chars = Ref::steal(chars);
     if (!owned_box || !owned_text || (keep_chars_ && !owned_chars)) return nullptr;
-    Ref dict = Ref::steal(PyDict_New());
+    Ref dict = Ref::steal(PyDict_Copy(span_template_.get()));
     if (!dict) return nullptr;
     PyObject* d = dict.get();
     bool ok = put_shared(d, keys_.bbox, owned_box.get()) &&
@@ -317,6 +341,8 @@ class PdftextBuilder {
   Ref url_;
   Ref newline_;
   Ref return_;
+  Ref span_template_;
+  Ref char_template_;
   std::unordered_map<FontKey, Ref, FontKeyHash> fonts_;
   std::string text_;  // reused for every run's text
 };
