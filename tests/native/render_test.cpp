@@ -265,24 +265,32 @@ RenderError error_of(const std::variant<RenderedPage, RenderError>& v) {
                                                 : RenderError{RenderError::Kind::failed, "ok"};
 }
 
-TEST(RenderPage, PlainRenderDrawsTheShiftedPageIntoOurBuffer) {
-  RenderFixture f;  // crop 600 x 800
-  RenderRequest r = scaled(2, 2);
-  r.clip = Rect{10, 20, 30, 25};
-  r.background = 0xFF0000FF;
-  r.annots = false;
-  auto out = f.render(r);
-  ASSERT_TRUE(std::holds_alternative<RenderedPage>(out)) << error_of(out).text;
-  const RenderedPage& img = std::get<RenderedPage>(out);
-  EXPECT_EQ(std::tie(img.width, img.height, img.channels, img.size),
-            std::make_tuple(40, 10, 3, std::size_t{1200}));
-  EXPECT_EQ(img.pixels[0], 7);
-  EXPECT_EQ(std::vector<int>(f.recorder.create_args, f.recorder.create_args + 4),
-            (std::vector<int>{40, 10, 2, 120}));
-  EXPECT_EQ(f.recorder.fill, 0xFFFF0000ul);
-  EXPECT_EQ(std::vector<int>(f.recorder.draw_args, f.recorder.draw_args + 7),
-            (std::vector<int>{-20, -40, 1200, 1600, 0, 0x10, 0}));
-  f.expect_released();
+// Plain, then progressive (one step to be continued, then done): the same
+// bitmap, fill and draw arguments.
+TEST(RenderPage, DrawsTheShiftedPageIntoOurBuffer) {
+  for (const bool progressive : {false, true}) {
+    RenderFixture f;  // crop 600 x 800
+    f.recorder.start_status = 1;
+    f.recorder.continue_status = 2;
+    RenderRequest r = scaled(2, 2);
+    r.clip = Rect{10, 20, 30, 25};
+    r.background = 0xFF0000FF;
+    r.annots = false;
+    if (progressive) r.timeout = Duration{3600, 0};
+    auto out = f.render(r);
+    ASSERT_TRUE(std::holds_alternative<RenderedPage>(out)) << error_of(out).text;
+    const RenderedPage& img = std::get<RenderedPage>(out);
+    EXPECT_EQ(std::tie(img.width, img.height, img.channels, img.size),
+              std::make_tuple(40, 10, 3, std::size_t{1200}));
+    EXPECT_EQ(img.pixels[0], 7);
+    EXPECT_EQ(std::vector<int>(f.recorder.create_args, f.recorder.create_args + 4),
+              (std::vector<int>{40, 10, 2, 120}));
+    EXPECT_EQ(f.recorder.fill, 0xFFFF0000ul);
+    EXPECT_EQ(std::vector<int>(f.recorder.draw_args, f.recorder.draw_args + 7),
+              (std::vector<int>{-20, -40, 1200, 1600, 0, 0x10, progressive}));
+    EXPECT_EQ(f.recorder.continues, progressive ? 1 : 0);
+    f.expect_released();
+  }
 }
 
 TEST(RenderPage, PageBoxFallbacks) {
@@ -299,19 +307,6 @@ TEST(RenderPage, PageBoxFallbacks) {
     EXPECT_EQ(std::get<RenderedPage>(out).width, h);
     EXPECT_EQ(std::get<RenderedPage>(out).height, w);
   }
-}
-
-TEST(RenderPage, ProgressiveRenderRunsToTheEnd) {
-  RenderFixture f;
-  f.recorder.start_status = 1;
-  f.recorder.continue_status = 2;
-  RenderRequest r = scaled(0.1, 0.1);
-  r.timeout = Duration{3600, 0};
-  auto out = f.render(r);
-  ASSERT_TRUE(std::holds_alternative<RenderedPage>(out)) << error_of(out).text;
-  EXPECT_EQ(f.recorder.continues, 1);
-  EXPECT_EQ(f.recorder.draw_args[6], 1);
-  f.expect_released();
 }
 
 TEST(RenderPage, EveryFailureReleasesWhatWasOpened) {
