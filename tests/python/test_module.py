@@ -28,7 +28,7 @@ def run_fresh(code: str) -> subprocess.CompletedProcess:
 
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
-    assert public == ["init", "load_page", "RsPage", "__version__"]
+    assert public == ["init", "load_page", "bench_page", "render_page", "RsPage", "__version__"]
     assert _native.__version__ == "0.5.0"
 
 
@@ -39,7 +39,13 @@ def test_function_docstrings_and_signatures():
     assert _native.load_page.__doc__ == (
         "Extract the glyphs of page `index` from a PDFium FPDF_DOCUMENT handle (address).\n"
         "The GIL is held for the whole call: PDFium is not thread-safe.")
+    assert _native.bench_page.__doc__ == (
+        "Benchmark helper: run extraction + layout + words for one page fully natively and "
+        "return\ntimings in ns (no Python objects): load_page, load_text, chars, close, layout, "
+        "words, n_words.")
+    assert _native.render_page.__doc__.startswith("Render page `index`")
     assert str(inspect.signature(_native.init)) == "(lib_path)"
+    assert str(inspect.signature(_native.bench_page)) == "(doc_addr, index)"
     assert str(inspect.signature(_native.load_page)) == "(doc_addr, index, ligatures=False)"
 
 
