@@ -62,9 +62,10 @@ test-sanitize: setup
 test-python: build test-native
 	$(PY) -m pytest -q
 
-lint: setup
+lint: build
 	$(PY) -m ruff check src tests tools bench examples
 	$(PY) -m mypy src/textloom examples
+	$(PY) -m mypy.stubtest textloom._native
 
 # The wheel users install without a compiler: auditwheel checks that the
 # extension needs nothing beyond the manylinux policy and tags it so.
