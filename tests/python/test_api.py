@@ -306,6 +306,13 @@ def test_render_arguments_and_image_files(tmp_path):
         with pytest.raises(ValueError, match="timeout"):
             page.render(timeout=-1)
         image = page.render(0.25)
+    writer = pdfgen.PdfWriter()
+    busy = writer.page()
+    for number in range(400):  # PDFium's progressive renderer checks its deadline per 100 objects
+        busy.text(20 + number % 20 * 28, 40 + number // 20 * 36, "x", size=30)
+    with textloom.open(writer.tobytes()) as doc, pytest.raises(
+            TimeoutError, match=r"^<bytes>: page 1: rendering took longer than 1µs$"):
+        doc[0].render(2.0, timeout=1e-6)
     array = image.to_numpy()
     assert array.shape == (image.height, image.width, 3) and array.base is not None
     assert not array.flags.writeable  # a view of the bytes, not a copy
