@@ -9,7 +9,6 @@ far more than the rest of the package.
 
 from __future__ import annotations
 
-import ctypes
 import os
 import sys
 from typing import Any
@@ -38,6 +37,8 @@ def document_address(pdf: Any) -> int:
 
     Valid only while ``pdf`` is alive and open.
     """
+    import ctypes
+
     return ctypes.cast(pdf.raw, ctypes.c_void_p).value or 0
 
 

@@ -2,12 +2,13 @@
 
 from __future__ import annotations
 
-import importlib
 from types import ModuleType
 
 
 def import_optional(module: str, extra: str) -> ModuleType:
     """Imports ``module``, or raises ImportError naming the extra that installs it."""
+    import importlib
+
     try:
         return importlib.import_module(module)
     except ImportError as error:
