@@ -185,9 +185,12 @@ class _Pool:
             piece.file.started = time.monotonic()
 
     def dispatch(self) -> None:
-        """Hands out ready pieces: to idle workers first, then as next pieces."""
+        """Hands out ready pieces: to idle workers first, then as next pieces while
+        there are more pieces than workers (near the end, a piece queued behind a
+        slow one would keep a worker that is about to be free waiting)."""
         while self.ready:
-            usable = [w for w in self.workers if not w.broken and len(w.pieces) < DEPTH]
+            depth = DEPTH if len(self.ready) >= len(self.workers) else 1
+            usable = [w for w in self.workers if not w.broken and len(w.pieces) < depth]
             worker = min(usable, key=lambda w: len(w.pieces), default=None)
             if (worker is None or worker.pieces) and len(self.workers) < self.jobs:
                 worker = self._start_worker()
