@@ -29,7 +29,6 @@ using PagePtr = std::unique_ptr<FpdfPage, PageCloser>;
 using TextPagePtr = std::unique_ptr<FpdfTextPage, TextPageCloser>;
 
 constexpr std::uint32_t kHyphenMarker = 2;
-constexpr std::uint32_t kReplacement = 0xFFFD;
 constexpr double kAxisEpsilon = 0.001;  // a direction component below this is zero
 
 // Crop box (left, bottom, right, top), falling back to the media box, the
@@ -248,7 +247,7 @@ void read_chars(Extraction& ex, int n_chars) {
         continue;
       }
     } else if (u == 0 || u >= 0xFFFE || (u >= 0xD800 && u <= 0xDFFF)) {
-      ch = kReplacement;
+      ch = kReplacementChar;
     }
     const ObjState& st = ex.state_of(pdf.FPDFText_GetTextObject(ex.text_page, i), i);
     pdf.FPDFText_GetCharOrigin(ex.text_page, i, &x, &y);

@@ -15,6 +15,7 @@
 #include "quote.hpp"
 #include "sort_mode.hpp"
 #include "text_schemas.hpp"
+#include "utf8.hpp"
 
 namespace textloom::py {
 
