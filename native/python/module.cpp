@@ -2,6 +2,8 @@
 // __version__. Every call holds the interpreter lock from start to end, which
 // is what serialises PDFium.
 
+#include <string>
+
 #include "args.hpp"
 #include "errors.hpp"
 #include "extract.hpp"
@@ -21,7 +23,7 @@ constexpr const char* kNotInitialised = "textloom._native.init(libpdfium_path) n
 struct InitArgs {
   std::string lib_path;
 };
-const Signature<InitArgs, 1> kInitSignature{"init", 1, {{{"lib_path", &InitArgs::lib_path}}}};
+const Signature<InitArgs, 1> kInitSignature{"init", {{{"lib_path", &InitArgs::lib_path}}}};
 
 PyObject* init(PyObject*, PyObject* args, PyObject* kwargs) {
   InitArgs a;
@@ -38,10 +40,9 @@ struct LoadPageArgs {
 };
 const Signature<LoadPageArgs, 3> kLoadPageSignature{
     "load_page",
-    2,
     {{{"doc_addr", &LoadPageArgs::doc_addr},
       {"index", &LoadPageArgs::index},
-      {"ligatures", &LoadPageArgs::ligatures}}}};
+      {"ligatures", &LoadPageArgs::ligatures, "False"}}}};
 
 PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   LoadPageArgs a;
@@ -55,21 +56,27 @@ PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   return new_page(std::move(page).value());
 }
 
-PyMethodDef module_functions[] = {
-    {"init", as_cfunction<init>(),
-     METH_VARARGS | METH_KEYWORDS,
-     "init(lib_path)\n--\n\nLoad the PDFium shared library. Pass the path of the libpdfium "
-     "that pypdfium2 already\nloaded, so both share one PDFium instance (same dlopen handle)."},
-    {"load_page", as_cfunction<load_page>(),
-     METH_VARARGS | METH_KEYWORDS,
-     "load_page(doc_addr, index, ligatures=False)\n--\n\nExtract the glyphs of page `index` "
-     "from a PDFium FPDF_DOCUMENT handle (address).\nThe GIL is held for the whole call: "
-     "PDFium is not thread-safe."},
-    {nullptr, nullptr, 0, nullptr},
-};
+// The module's functions, their docstrings made once from the signatures.
+PyMethodDef* module_functions() {
+  static const std::string init_doc = docstring(
+      kInitSignature,
+      "Load the PDFium shared library. Pass the path of the libpdfium that pypdfium2 already\n"
+      "loaded, so both share one PDFium instance (same dlopen handle).");
+  static const std::string load_page_doc = docstring(
+      kLoadPageSignature,
+      "Extract the glyphs of page `index` from a PDFium FPDF_DOCUMENT handle (address).\n"
+      "The GIL is held for the whole call: PDFium is not thread-safe.");
+  static PyMethodDef functions[] = {
+      {"init", as_cfunction<init>(), METH_VARARGS | METH_KEYWORDS, init_doc.c_str()},
+      {"load_page", as_cfunction<load_page>(), METH_VARARGS | METH_KEYWORDS,
+       load_page_doc.c_str()},
+      {nullptr, nullptr, 0, nullptr},
+  };
+  return functions;
+}
 
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "textloom._native", nullptr, -1, module_functions,
+    PyModuleDef_HEAD_INIT, "textloom._native", nullptr, -1, nullptr,
     nullptr, nullptr, nullptr, nullptr,
 };
 
@@ -92,6 +99,7 @@ bool intern_keys(Keys& keys) {
 
 PyMODINIT_FUNC PyInit__native() {
   using namespace textloom::py;
+  module_def.m_methods = module_functions();
   Ref module = Ref::steal(PyModule_Create(&module_def));
   if (!module) return nullptr;
   if (!intern_keys(state.keys)) return nullptr;

@@ -21,7 +21,10 @@ namespace textloom::py {
 
 namespace {
 
-// The sort argument held as an object: omitted and None both mean none.
+// The sort argument, which the tables below take as any object: it is parsed
+// here, once the whole table has converted, so that a conversion error of any
+// argument, even one after `sort`, comes before a bad sort. Omitted and None
+// both mean none.
 bool sort_mode_of(PyObject* sort, SortMode& mode) {
   mode = SortMode::none;
   return sort == nullptr || sort == Py_None || parse_sort(sort, mode);
@@ -42,14 +45,13 @@ struct GetTextArgs {
 };
 const Signature<GetTextArgs, 7> kGetTextSignature{
     "RsPage.get_text",
-    0,
-    {{{"option", &GetTextArgs::option},
-      {"sort", &GetTextArgs::sort},
-      {"clip", &GetTextArgs::clip},
-      {"rotated", &GetTextArgs::rotated},
-      {"dehyphenate", &GetTextArgs::dehyphenate},
-      {"delimiters", &GetTextArgs::delimiters},
-      {"extended", &GetTextArgs::extended}}}};
+    {{{"option", &GetTextArgs::option, "\"text\""},
+      {"sort", &GetTextArgs::sort, "None"},
+      {"clip", &GetTextArgs::clip, "None"},
+      {"rotated", &GetTextArgs::rotated, "False"},
+      {"dehyphenate", &GetTextArgs::dehyphenate, "False"},
+      {"delimiters", &GetTextArgs::delimiters, "None"},
+      {"extended", &GetTextArgs::extended, "False"}}}};
 
 enum class Schema { text, blocks, words, dict, rawdict, unknown };
 
@@ -98,10 +100,9 @@ struct WordsArraysArgs {
 };
 const Signature<WordsArraysArgs, 3> kWordsArraysSignature{
     "RsPage.words_arrays",
-    0,
-    {{{"sort", &WordsArraysArgs::sort},
-      {"clip", &WordsArraysArgs::clip},
-      {"rotated", &WordsArraysArgs::rotated}}}};
+    {{{"sort", &WordsArraysArgs::sort, "None"},
+      {"clip", &WordsArraysArgs::clip, "None"},
+      {"rotated", &WordsArraysArgs::rotated, "False"}}}};
 
 PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
   WordsArraysArgs a;
@@ -117,15 +118,18 @@ PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
 }  // namespace
 
 PyMethodDef* page_methods() {
+  static const std::string get_text_doc = docstring(
+      kGetTextSignature,
+      "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict.");
+  static const std::string words_arrays_doc = docstring(
+      kWordsArraysSignature,
+      "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
+      "texts list)");
   static PyMethodDef methods[] = {
       {"get_text", as_cfunction<get_text>(), METH_VARARGS | METH_KEYWORDS,
-       "get_text($self, option=\"text\", sort=None, clip=None, rotated=False, "
-       "dehyphenate=False, delimiters=None, extended=False)\n--\n\n"
-       "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."},
+       get_text_doc.c_str()},
       {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
-       "words_arrays($self, sort=None, clip=None, rotated=False)\n--\n\n"
-       "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
-       "texts list)"},
+       words_arrays_doc.c_str()},
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;
