@@ -37,16 +37,6 @@ std::uint32_t decode_utf8(std::string_view bytes, std::size_t& len) {
   return cp;
 }
 
-std::string utf8_lossy(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  std::size_t len = 0;
-  for (std::size_t i = 0; i < bytes.size(); i += len) {
-    append_utf8(out, decode_utf8(bytes.substr(i), len));
-  }
-  return out;
-}
-
 std::u32string code_points(std::string_view bytes) {
   std::u32string out;
   out.reserve(bytes.size());
@@ -54,6 +44,13 @@ std::u32string code_points(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); i += len) {
     out.push_back(static_cast<char32_t>(decode_utf8(bytes.substr(i), len)));
   }
+  return out;
+}
+
+std::string utf8_lossy(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char32_t cp : code_points(bytes)) append_utf8(out, cp);
   return out;
 }
 

@@ -56,7 +56,8 @@ PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   return new_page(std::move(page).value());
 }
 
-// The module's functions, their docstrings made once from the signatures.
+// The module's functions, their docstrings made once from the signatures. The
+// docstring texts are quoted as the module's contract words them.
 PyMethodDef* module_functions() {
   static const std::string init_doc = docstring(
       kInitSignature,

@@ -117,6 +117,7 @@ PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 }  // namespace
 
+// Docstring texts quoted as the module's contract words them.
 PyMethodDef* page_methods() {
   static const std::string get_text_doc = docstring(
       kGetTextSignature,
