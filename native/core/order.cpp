@@ -52,15 +52,27 @@ void split_on(std::span<const OrderItem> items, std::span<const Gap> gaps, Order
   std::size_t* slots = scratch;                  // each item's group
   std::size_t* counts = scratch + items.size();  // per group: size, then write position
   std::fill(counts, counts + n_groups, std::size_t{0});
+  const std::size_t n_gaps = gaps.size();
+  std::size_t slot = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
     const Rect& b = items[i].box;
     const double mid = Axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
-    // The gaps that start below the midpoint: `from` never decreases, so
-    // they are a prefix (none for a NaN midpoint).
-    const auto slot = static_cast<std::size_t>(
-        std::partition_point(gaps.begin(), gaps.end(),
-                             [mid](const Gap& g) { return g.from < mid; }) -
-        gaps.begin());
+    // The slot is the number of gaps that start below the midpoint: `from`
+    // never decreases, so they are a prefix (none for a NaN midpoint). Items
+    // mostly come in order along the axis, so the previous item's slot or
+    // the next one is tried before a search.
+    const auto below = [mid](const Gap& g) { return g.from < mid; };
+    const std::size_t known = slot > 0 && below(gaps[slot - 1]) ? slot : 0;
+    if (known == n_gaps || !below(gaps[known])) {
+      slot = known;
+    } else if (known + 1 == n_gaps || !below(gaps[known + 1])) {
+      slot = known + 1;
+    } else {
+      slot = static_cast<std::size_t>(
+          std::partition_point(gaps.begin() + static_cast<std::ptrdiff_t>(known + 2), gaps.end(),
+                               below) -
+          gaps.begin());
+    }
     slots[i] = slot;
     ++counts[slot];
   }

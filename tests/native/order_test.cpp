@@ -1,6 +1,6 @@
 // Reading order: gap search, grouping, the simple order and the XY-cut, the
-// latter also against a plain re-implementation of its gap shortcut and band
-// merge on random pages (NaN, infinite and reversed boxes included).
+// latter also against a plain re-implementation of its gap shortcut, grouping
+// and band merge on random pages (NaN, infinite and reversed boxes included).
 
 #include "order.hpp"
 
@@ -252,7 +252,7 @@ TEST(Xycut, GapsThatSplitNothingTerminate) {
 }
 
 // ---- a plain re-implementation of the cut, to compare with on random pages:
-// gaps without the shortcut, bands merged from scratch ----
+// gaps without the shortcut, groups by counting, bands merged from scratch ----
 
 // gaps() without its shortcut: sort, then walk.
 std::vector<Gap> ref_gaps(std::vector<Interval> iv, double lo, double min_gap) {
@@ -266,6 +266,21 @@ std::vector<Gap> ref_gaps(std::vector<Interval> iv, double lo, double min_gap) {
     cur = max_num(cur, i.end);
   }
   return out;
+}
+
+// split_by by its definition: count the gaps starting below each midpoint.
+std::vector<std::vector<OrderItem>> ref_split(const std::vector<OrderItem>& items,
+                                              const std::vector<Gap>& gaps, int axis) {
+  std::vector<std::vector<OrderItem>> slots(gaps.size() + 1);
+  for (const OrderItem& it : items) {
+    const Rect& b = it.box;
+    const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
+    std::size_t slot = 0;
+    for (const Gap& g : gaps) slot += g.from < mid;
+    slots[slot].push_back(it);
+  }
+  std::erase_if(slots, [](const std::vector<OrderItem>& s) { return s.empty(); });
+  return slots;
 }
 
 bool ref_has_columns(const std::vector<OrderItem>& items, double gap_first) {
@@ -292,7 +307,7 @@ std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint3
   std::vector<std::vector<OrderItem>> parts;
   const std::vector<Gap> xg = ref_gaps(xs, xlo, gf);
   if (!xg.empty()) {
-    parts = groups_of(items, xg, kAxisX);
+    parts = ref_split(items, xg, kAxisX);
   } else {
     const std::vector<Gap> yg = ref_gaps(ys, ylo, gs);
     if (yg.empty()) {
@@ -302,7 +317,7 @@ std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint3
       });
       return out;
     }
-    for (const std::vector<OrderItem>& row : groups_of(items, yg, kAxisY)) {
+    for (const std::vector<OrderItem>& row : ref_split(items, yg, kAxisY)) {
       if (!parts.empty()) {
         std::vector<OrderItem> m = parts.back();
         m.insert(m.end(), row.begin(), row.end());
