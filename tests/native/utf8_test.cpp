@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LossyCase{"caf\xC3\xA9", "caf\xC3\xA9"},
                       LossyCase{"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
                       LossyCase{"a\xFF" "b", "a" R "b"},
-                      LossyCase{"\xF0\x9F\x98", R},           // cut short at the end: one
+                      LossyCase{"\xF0\x9F\x98", R},              // cut short at the end: one
                       LossyCase{"\xE2\x82" "A", R "A"},          // one subpart, one U+FFFD
                       LossyCase{"\xC0\xAF", R R},                // overlong lead is invalid
                       LossyCase{"\xE0\x80\x80", R R R},          // overlong 3-byte form
