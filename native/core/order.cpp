@@ -48,11 +48,11 @@ constexpr auto top_left_less = [](const OrderItem& a, const OrderItem& b) {
 template <int Axis>
 void split_on(std::span<const OrderItem> items, std::span<const Gap> gaps, OrderItem* out,
               std::size_t* scratch, std::vector<std::size_t>& ends) {
-  const std::size_t n_groups = gaps.size() + 1;
+  const std::size_t n_gaps = gaps.size();
+  const std::size_t n_groups = n_gaps + 1;
   std::size_t* slots = scratch;                  // each item's group
   std::size_t* counts = scratch + items.size();  // per group: size, then write position
   std::fill(counts, counts + n_groups, std::size_t{0});
-  const std::size_t n_gaps = gaps.size();
   std::size_t slot = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {
     const Rect& b = items[i].box;
