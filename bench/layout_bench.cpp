@@ -133,10 +133,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int repeats = argc > 3 ? std::atoi(argv[3]) : 15;
-  textloom::host::PdfiumHost host;
-  textloom::FPDF_DOCUMENT doc = textloom::host::open_host_document(argv[1], argv[2], host);
-  if (doc == nullptr) return 1;
-  const int n_pages = host.table.FPDF_GetPageCount(doc);
+  textloom::Pdfium pdf;
+  const textloom::host::DocumentPtr doc = textloom::host::open_document(argv[1], argv[2], pdf);
+  if (!doc) return 1;
+  const int n_pages = pdf.FPDF_GetPageCount(doc.get());
   std::vector<double> per_glyph[3];
   std::vector<double> ratio;
   int worst_page = -1;
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
   double total_ns[3] = {0, 0, 0};
   double total_glyphs = 0;
   for (int i = 0; i < n_pages; ++i) {
-    textloom::Result<PageGlyphs> extracted = textloom::extract_page(host.table, doc, i, false);
+    textloom::Result<PageGlyphs> extracted = textloom::extract_page(pdf, doc.get(), i, false);
     if (!extracted) {
       std::fprintf(stderr, "page %d: %s\n", i, extracted.error().c_str());
       continue;
@@ -170,7 +170,6 @@ int main(int argc, char** argv) {
       }
     }
   }
-  host.close_document(doc);
 
   std::printf("%s: %d pages, %.0f glyphs, best of %d\n", argv[2], n_pages, total_glyphs, repeats);
   for (std::size_t m = 0; m < 3; ++m) {
