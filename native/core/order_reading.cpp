@@ -110,6 +110,12 @@ struct Item {
   double size;        // font size, finite, >= 0
 };
 
+// A run of rows read as one: where it ends, and whether it has a gutter.
+struct Band {
+  std::size_t end;
+  bool columns;
+};
+
 // Sorted, disjoint pieces of the union of some intervals; a gutter is a hole
 // between two neighbours at least a threshold wide.
 struct Pieces {
@@ -152,17 +158,26 @@ class Reader {
   void cut(std::size_t begin, std::size_t end, std::uint32_t depth) {
     if (end - begin < 2) return;
     if (depth >= kMaxDepth) return stream_order(begin, end);
-    const double gutter = max_num(kGutterMin, kGutterEm * median_size(begin, end));
+    const double size = median_size(begin, end);
+    const double gutter = max_num(kGutterMin, kGutterEm * size);
+    // Rows at any empty strip (touching boxes do not separate), merged into bands.
     std::vector<Gap> gaps;
-    // Bands first, so that a title over one column is not read as that
-    // column's head; any empty strip separates rows, touching boxes do not.
+    std::vector<Band> split;
     holes(begin, end, kAxisY, 0, gaps);
-    if (!gaps.empty()) {
-      std::vector<std::size_t> ends = bands(begin, partition(begin, end, kAxisY, gaps), gutter);
-      if (ends.size() >= 2) return cut_parts(begin, std::move(ends), depth);
-    }
+    if (!gaps.empty()) split = bands(begin, partition(begin, end, kAxisY, gaps), gutter);
+    // Columns first, as they run past rows that only one of them has text
+    // in, unless a band in another type size (a title over one column)
+    // would become that column's head.
     holes(begin, end, kAxisX, gutter, gaps);
-    if (!gaps.empty()) return cut_parts(begin, partition(begin, end, kAxisX, gaps), depth);
+    if (!gaps.empty() && !(split.size() >= 2 && foreign_band(begin, split, size))) {
+      return cut_parts(begin, partition(begin, end, kAxisX, gaps), depth);
+    }
+    if (split.size() >= 2) {
+      std::vector<std::size_t> ends;
+      ends.reserve(split.size());
+      for (const Band& b : split) ends.push_back(b.end);
+      return cut_parts(begin, std::move(ends), depth);
+    }
     stream_order(begin, end);
   }
 
@@ -242,47 +257,31 @@ class Reader {
   }
 
   // Rows (ending at `row_ends`) merged into bands, which the next level cuts
-  // into columns. A row joins the band before it when the band has a gutter
+  // into columns: a row joins the band before it when the band has a gutter
   // and keeps one with the row, so a column running on below its neighbour
   // stays in its column, while a row that spans the gutter (a heading, a
-  // caption, a footnote) starts a band of its own. A band without a gutter
-  // that reads as the head of one column of the band after it (inside that
-  // column, starting at its left edge, in its type size: text above which
-  // the other column starts lower) joins that band too. Returns the band ends.
-  std::vector<std::size_t> bands(std::size_t begin, const std::vector<std::size_t>& row_ends,
-                                 double gutter) {
-    std::vector<std::size_t> ends;
+  // caption, a footnote) starts a band of its own. Returns the bands.
+  std::vector<Band> bands(std::size_t begin, const std::vector<std::size_t>& row_ends,
+                          double gutter) {
+    std::vector<Band> out;
     Pieces band, row, merged;
-    bool band_columns = false;
-    std::size_t band_begin = begin;
     std::size_t row_begin = begin;
     for (std::size_t row_end : row_ends) {
       row_pieces(row_begin, row_end, row);
-      if (band_columns) {
+      if (!out.empty() && out.back().columns) {
         merge(band, row, merged);
         if (merged.has_gutter(gutter)) {
-          ends.back() = row_end;
+          out.back().end = row_end;
           std::swap(band, merged);
           row_begin = row_end;
           continue;
         }
       }
-      const bool row_columns = row.has_gutter(gutter);
-      if (!ends.empty() && !band_columns && row_columns &&
-          heads_column(band, row, gutter, median_size(band_begin, row_begin),
-                       median_size(row_begin, row_end))) {
-        merge(band, row, merged);
-        std::swap(band, merged);
-        ends.back() = row_end;
-      } else {
-        ends.push_back(row_end);
-        std::swap(band, row);
-        band_begin = row_begin;
-      }
-      band_columns = row_columns;
+      out.push_back({row_end, row.has_gutter(gutter)});
+      std::swap(band, row);
       row_begin = row_end;
     }
-    return ends;
+    return out;
   }
 
   static void merge(const Pieces& a, const Pieces& b, Pieces& out) {
@@ -295,14 +294,16 @@ class Reader {
     }
   }
 
-  // Whether a band of one piece, set in `size`, sits over one column of `row`
-  // (set in `row_size`) as its first lines: within it, from its left edge.
-  static bool heads_column(const Pieces& band, const Pieces& row, double gutter, double size,
-                           double row_size) {
-    if (band.list.size() != 1 || std::fabs(size - row_size) > kSameSize * row_size) return false;
-    const Interval& b = band.list.front();
-    for (const Interval& column : row.list) {
-      if (std::fabs(b.start - column.start) <= gutter && b.end <= column.end + gutter) return true;
+  // Whether a band without a gutter is set in another type size than the
+  // region (`size`): a title or a heading rather than a column's own lines.
+  bool foreign_band(std::size_t begin, const std::vector<Band>& bands, double size) {
+    std::size_t from = begin;
+    for (const Band& b : bands) {
+      if (!b.columns) {
+        const double s = median_size(from, b.end);
+        if (std::fabs(s - size) > kSameSize * max_num(s, size)) return true;
+      }
+      from = b.end;
     }
     return false;
   }
