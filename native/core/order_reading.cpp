@@ -147,12 +147,15 @@ class Reader {
  public:
   explicit Reader(std::vector<Item>& items) : items_(items) {
     const std::size_t n = items.size();
-    intervals_.resize(n);
-    scratch_.resize(n / 2 + 1);
-    item_scratch_.resize(n);
-    item_sort_scratch_.resize(n / 2 + 1);
+    // Every buffer sized once; the largest any level needs is the whole page.
+    intervals_.resize(n + n / 2 + 1);  // intervals | sort scratch
+    item_scratch_.resize(n);           // partitions, or sort scratch
     slots_.resize(n);
     sizes_.reserve(n);
+    gaps_.reserve(n);
+    counts_.reserve(n);
+    bands_.reserve(n);
+    ends_.reserve(2 * n);
   }
 
   void cut(std::size_t begin, std::size_t end, std::uint32_t depth) {
@@ -160,30 +163,32 @@ class Reader {
     if (depth >= kMaxDepth) return stream_order(begin, end);
     const double size = median_size(begin, end);
     const double gutter = max_num(kGutterMin, kGutterEm * size);
+    const std::size_t base = ends_.size();
     // Rows at any empty strip (touching boxes do not separate), merged into bands.
-    std::vector<Gap> gaps;
-    std::vector<Band> split;
-    holes(begin, end, kAxisY, 0, gaps);
-    if (!gaps.empty()) split = bands(begin, partition(begin, end, kAxisY, gaps), gutter);
+    bands_.clear();
+    holes(begin, end, kAxisY, 0);
+    if (!gaps_.empty()) {
+      partition(begin, end, kAxisY);
+      merge_bands(begin, base, gutter);
+    }
     // Columns first, as they run past rows that only one of them has text
     // in, unless a band in another type size (a title over one column)
     // would become that column's head.
-    holes(begin, end, kAxisX, gutter, gaps);
-    if (!gaps.empty() && !(split.size() >= 2 && foreign_band(begin, split, size))) {
-      return cut_parts(begin, partition(begin, end, kAxisX, gaps), depth);
+    holes(begin, end, kAxisX, gutter);
+    if (!gaps_.empty() && !(bands_.size() >= 2 && foreign_band(begin, size))) {
+      partition(begin, end, kAxisX);
+      return cut_parts(begin, base, depth);
     }
-    if (split.size() >= 2) {
-      std::vector<std::size_t> ends;
-      ends.reserve(split.size());
-      for (const Band& b : split) ends.push_back(b.end);
-      return cut_parts(begin, std::move(ends), depth);
+    if (bands_.size() >= 2) {
+      for (const Band& b : bands_) ends_.push_back(b.end);
+      return cut_parts(begin, base, depth);
     }
     stream_order(begin, end);
   }
 
   void stream_order(std::size_t begin, std::size_t end) {
     if (end - begin < 2) return;
-    sort_ordered(items_.data() + begin, end - begin, item_sort_scratch_.data(),
+    sort_ordered(items_.data() + begin, end - begin, item_scratch_.data(),
                  [](const Item& a, const Item& b) { return a.index < b.index; });
   }
 
@@ -201,57 +206,54 @@ class Reader {
     return axis == kAxisX ? Interval{it.box.x0, it.box.x1} : Interval{it.box.y0, it.box.y1};
   }
 
-  // The holes between the pieces of the region's intervals on `axis`: at
-  // least `min_width` wide, or of any width when it is 0.
-  void holes(std::size_t begin, std::size_t end, int axis, double min_width,
-             std::vector<Gap>& out) {
-    out.clear();
+  // The holes between the pieces of the region's intervals on `axis`, into
+  // gaps_: at least `min_width` wide, or of any width when it is 0.
+  void holes(std::size_t begin, std::size_t end, int axis, double min_width) {
+    gaps_.clear();
     const std::size_t n = end - begin;
     for (std::size_t i = 0; i < n; ++i) intervals_[i] = interval(items_[begin + i], axis);
-    sort_ordered(intervals_.data(), n, scratch_.data(), start_less);
+    sort_ordered(intervals_.data(), n, intervals_.data() + n, start_less);
     double cur = intervals_[0].end;
     for (std::size_t i = 1; i < n; ++i) {
       const Interval& iv = intervals_[i];
       const double width = iv.start - cur;
-      if (width > 0 && width >= min_width) out.push_back({cur, iv.start});
+      if (width > 0 && width >= min_width) gaps_.push_back({cur, iv.start});
       cur = max_num(cur, iv.end);
     }
   }
 
-  // Regroups the region by the gaps its intervals lie past (each lies wholly
-  // between two gaps), keeping order within a group; returns the group ends.
-  std::vector<std::size_t> partition(std::size_t begin, std::size_t end, int axis,
-                                     const std::vector<Gap>& gaps) {
-    std::vector<std::size_t> counts(gaps.size() + 1, 0);
+  // Regroups the region by the gaps_ its intervals on `axis` lie past (each
+  // lies wholly between two gaps), keeping order within a group; pushes the
+  // group ends onto ends_.
+  void partition(std::size_t begin, std::size_t end, int axis) {
+    counts_.assign(gaps_.size() + 1, 0);
     for (std::size_t i = begin; i < end; ++i) {
       const double start = interval(items_[i], axis).start;
       const std::size_t slot = static_cast<std::size_t>(
-          std::partition_point(gaps.begin(), gaps.end(),
+          std::partition_point(gaps_.begin(), gaps_.end(),
                                [start](const Gap& g) { return g.to <= start; }) -
-          gaps.begin());
+          gaps_.begin());
       slots_[i] = slot;
-      ++counts[slot];
+      ++counts_[slot];
     }
-    std::vector<std::size_t> ends;
     std::size_t at = begin;
-    for (std::size_t& c : counts) {
+    for (std::size_t& c : counts_) {
       const std::size_t size = c;
       c = at;
       at += size;
-      if (size != 0) ends.push_back(at);
+      if (size != 0) ends_.push_back(at);
     }
-    for (std::size_t i = begin; i < end; ++i) item_scratch_[counts[slots_[i]]++] = items_[i];
+    for (std::size_t i = begin; i < end; ++i) item_scratch_[counts_[slots_[i]]++] = items_[i];
     std::copy(item_scratch_.begin() + static_cast<std::ptrdiff_t>(begin),
               item_scratch_.begin() + static_cast<std::ptrdiff_t>(end),
               items_.begin() + static_cast<std::ptrdiff_t>(begin));
-    return ends;
   }
 
   // The x pieces of items [begin, end).
   void row_pieces(std::size_t begin, std::size_t end, Pieces& out) {
     const std::size_t n = end - begin;
     for (std::size_t i = 0; i < n; ++i) intervals_[i] = interval(items_[begin + i], kAxisX);
-    sort_ordered(intervals_.data(), n, scratch_.data(), start_less);
+    sort_ordered(intervals_.data(), n, intervals_.data() + n, start_less);
     out.list.clear();
     for (std::size_t i = 0; i < n; ++i) out.add(intervals_[i]);
   }
@@ -260,28 +262,27 @@ class Reader {
   // into columns: a row joins the band before it when the band has a gutter
   // and keeps one with the row, so a column running on below its neighbour
   // stays in its column, while a row that spans the gutter (a heading, a
-  // caption, a footnote) starts a band of its own. Returns the bands.
-  std::vector<Band> bands(std::size_t begin, const std::vector<std::size_t>& row_ends,
-                          double gutter) {
-    std::vector<Band> out;
-    Pieces band, row, merged;
+  // caption, a footnote) starts a band of its own. The rows are the groups
+  // on ends_ from `base`; they make way for nothing, the bands go to bands_.
+  void merge_bands(std::size_t begin, std::size_t base, double gutter) {
     std::size_t row_begin = begin;
-    for (std::size_t row_end : row_ends) {
-      row_pieces(row_begin, row_end, row);
-      if (!out.empty() && out.back().columns) {
-        merge(band, row, merged);
-        if (merged.has_gutter(gutter)) {
-          out.back().end = row_end;
-          std::swap(band, merged);
+    for (std::size_t k = base; k < ends_.size(); ++k) {
+      const std::size_t row_end = ends_[k];
+      row_pieces(row_begin, row_end, row_);
+      if (!bands_.empty() && bands_.back().columns) {
+        merge(band_, row_, merged_);
+        if (merged_.has_gutter(gutter)) {
+          bands_.back().end = row_end;
+          std::swap(band_, merged_);
           row_begin = row_end;
           continue;
         }
       }
-      out.push_back({row_end, row.has_gutter(gutter)});
-      std::swap(band, row);
+      bands_.push_back({row_end, row_.has_gutter(gutter)});
+      std::swap(band_, row_);
       row_begin = row_end;
     }
-    return out;
+    ends_.resize(base);
   }
 
   static void merge(const Pieces& a, const Pieces& b, Pieces& out) {
@@ -296,9 +297,9 @@ class Reader {
 
   // Whether a band without a gutter is set in another type size than the
   // region (`size`): a title or a heading rather than a column's own lines.
-  bool foreign_band(std::size_t begin, const std::vector<Band>& bands, double size) {
+  bool foreign_band(std::size_t begin, double size) {
     std::size_t from = begin;
-    for (const Band& b : bands) {
+    for (const Band& b : bands_) {
       if (!b.columns) {
         const double s = median_size(from, b.end);
         if (std::fabs(s - size) > kSameSize * max_num(s, size)) return true;
@@ -308,21 +309,28 @@ class Reader {
     return false;
   }
 
-  void cut_parts(std::size_t begin, std::vector<std::size_t> ends, std::uint32_t depth) {
+  // Cuts each group on ends_ from `base` one level down, then drops them.
+  void cut_parts(std::size_t begin, std::size_t base, std::uint32_t depth) {
+    const std::size_t top = ends_.size();
     std::size_t from = begin;
-    for (std::size_t to : ends) {
+    for (std::size_t k = base; k < top; ++k) {
+      const std::size_t to = ends_[k];  // read before the levels below push theirs
       cut(from, to, depth + 1);
       from = to;
     }
+    ends_.resize(base);
   }
 
   std::vector<Item>& items_;
   std::vector<Interval> intervals_;
-  std::vector<Interval> scratch_;
   std::vector<Item> item_scratch_;
-  std::vector<Item> item_sort_scratch_;
   std::vector<std::size_t> slots_;
   std::vector<double> sizes_;
+  std::vector<Gap> gaps_;
+  std::vector<std::size_t> counts_;
+  std::vector<Band> bands_;
+  std::vector<std::size_t> ends_;  // group ends, a stack of the open levels' lists
+  Pieces band_, row_, merged_;
 };
 
 }  // namespace
