@@ -258,12 +258,12 @@ class Reader {
     for (std::size_t i = 0; i < n; ++i) out.add(intervals_[i]);
   }
 
-  // Rows (ending at `row_ends`) merged into bands, which the next level cuts
-  // into columns: a row joins the band before it when the band has a gutter
-  // and keeps one with the row, so a column running on below its neighbour
-  // stays in its column, while a row that spans the gutter (a heading, a
-  // caption, a footnote) starts a band of its own. The rows are the groups
-  // on ends_ from `base`; they make way for nothing, the bands go to bands_.
+  // The rows (the groups on ends_ from `base`, which this pops) merged into
+  // bands_, which the next level cuts into columns: a row joins the band
+  // before it when the band has a gutter and keeps one with the row, so a
+  // column running on below its neighbour stays in its column, while a row
+  // that spans the gutter (a heading, a caption, a footnote) starts a band
+  // of its own.
   void merge_bands(std::size_t begin, std::size_t base, double gutter) {
     std::size_t row_begin = begin;
     for (std::size_t k = base; k < ends_.size(); ++k) {
