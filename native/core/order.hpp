@@ -1,5 +1,6 @@
-// Reading order of a page's blocks: the simple order (by bottom edge) and the
-// recursive XY-cut, with the small operations the cut is built from. Every
+// Reading order of a page's blocks: the simple order (by bottom edge), the
+// recursive XY-cut, with the small operations the cut is built from, and the
+// "reading" order (order_reading.cpp). Every
 // sort is the project's stable merge sort; a NaN compares as equal.
 #pragma once
 
@@ -64,5 +65,12 @@ void sort_xycut(std::vector<Block>& blocks, const LayoutParams& params);
 // The recursive cut: the same items in reading order.
 std::vector<OrderItem> xycut(const std::vector<OrderItem>& items, std::uint32_t depth,
                              double gap_first, double gap_second);
+
+// Replaces `blocks` with the same blocks in the order a reader takes them on
+// the page as a viewer shows it (`rotation`: the page's, 0, 90, 180 or 270):
+// columns at gutters judged by the text's size, spanning blocks as bands of
+// their own, vertical CJK right to left tier by tier, and the blocks' own
+// order where nothing cuts them. Blocks whose box is not finite come last.
+void sort_reading(std::vector<Block>& blocks, std::uint32_t rotation);
 
 }  // namespace textloom

@@ -2,7 +2,7 @@
 
     import textloom
     with textloom.open("paper.pdf") as doc:
-        print(doc[0].get_text(sort="xycut"))
+        print(doc[0].get_text(sort="reading"))
 
 The public API is what this module lists in ``__all__``; modules whose names
 start with an underscore are implementation. Importing textloom stays cheap:

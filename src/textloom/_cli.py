@@ -77,8 +77,8 @@ def _parser() -> argparse.ArgumentParser:
     text.add_argument("--pages", type=_page_ranges, metavar="RANGES",
                       help="1-based pages like 1-3,7,10-N (N: the last page); pages past "
                            "a file's end are skipped")
-    text.add_argument("--sort", choices=("none", "simple", "xycut"), default="xycut",
-                      help="reading order of blocks (default: xycut)")
+    text.add_argument("--sort", choices=("none", "simple", "xycut", "reading"),
+                      default="reading", help="reading order of blocks (default: reading)")
     text.add_argument("--format", choices=FORMATS, default="text", help="what to print per page")
     text.add_argument("--dehyphenate", action="store_true",
                       help="join words split by a hyphen at a line end")

@@ -22,7 +22,7 @@ class TextOptions:
     """What ``textloom text`` asked for, handed to every worker."""
 
     format: str = "text"
-    sort: str = "xycut"
+    sort: str = "reading"
     dehyphenate: bool = False
     ligatures: bool = False
     password: str | None = None

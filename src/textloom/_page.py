@@ -110,7 +110,8 @@ class Page:
         block), "words" (a tuple per word), "dict" (blocks, lines, spans) or
         "rawdict" (down to characters).
 
-        ``sort``: reading order of blocks, None or "none", "simple" or "xycut".
+        ``sort``: reading order of blocks, None or "none", "simple", "xycut" or
+        "reading" (the order a reader takes in the viewer's frame).
         ``clip``: keep only text inside (x0, y0, x1, y1), in unrotated page
         space, whatever ``rotated`` says (unlike ``render``'s clip).
         ``rotated``: boxes in the view the page's rotation gives.

@@ -14,7 +14,7 @@ WordRow = tuple[float, float, float, float, str, int, int, int]
 """x0, y0, x1, y1, text, block number, line number, word number."""
 
 Sort = str | bool | None
-"""Reading order: None or "none", "simple" (True) or "xycut"."""
+"""Reading order: None or "none", "simple" (True), "xycut" or "reading"."""
 
 TextDict = dict[str, Any]
 """The "dict" and "rawdict" schemas: width, height and nested blocks, lines, spans (, chars)."""

@@ -388,7 +388,8 @@ def order_page():
 
 ORDERS = {"none": ["Right", "LeftBottom", "LeftTop"],
           "simple": ["LeftTop", "Right", "LeftBottom"],
-          "xycut": ["LeftTop", "LeftBottom", "Right"]}
+          "xycut": ["LeftTop", "LeftBottom", "Right"],
+          "reading": ["LeftTop", "LeftBottom", "Right"]}
 
 
 @pytest.mark.parametrize("sort, mode", [
@@ -397,6 +398,7 @@ ORDERS = {"none": ["Right", "LeftBottom", "LeftTop"],
     (np.bool_(True), "simple"), (Truth(True), "simple"), ([0], "simple"),
     (StrSub("simple"), "simple"), ("xycut", "xycut"), (StrSub("xycut"), "xycut"),
     (b"xycut", "simple"), (b"", "none"),  # not a str: its truth value decides
+    ("reading", "reading"), (StrSub("reading"), "reading"),
 ])
 def test_sort_values(native, open_pdf, sort, mode):
     page = load(native, open_pdf, order_page())
@@ -417,7 +419,7 @@ def test_sort_values(native, open_pdf, sort, mode):
     ("\u200b", '"\\u{200b}"'), ("\u0085", '"\\u{85}"'), ("\u00a0", '"\\u{a0}"'),
     ("\u2028", '"\\u{2028}"'), ("\ud800", '"\\u{d800}"'), ("\x7f", '"\\u{7f}"'),
     ("\U000e0001", '"\\u{e0001}"'), ("é日x\U0001f600", '"é日x\U0001f600"'),
-    (StrSub("Xycut"), '"Xycut"'),
+    (StrSub("Xycut"), '"Xycut"'), ("Reading", '"Reading"'),
 ])
 @pytest.mark.parametrize("method", ["get_text", "words_arrays"])
 def test_unknown_sort(native, open_pdf, sort, quoted, method):
