@@ -110,6 +110,9 @@ def _parser() -> argparse.ArgumentParser:
                          help="the payload: text, words (list columns) or dict (JSON)")
     extract.add_argument("--sort", choices=SORTS, default="xycut",
                          help="reading order of blocks (default: xycut)")
+    extract.add_argument("--pages-per-task", type=_positive(int), default=64, metavar="N",
+                         help="files of more pages are split into parts of N pages, run "
+                              "apart; small files are grouped into tasks of N pages (default 64)")
     extract.add_argument("--overwrite", action="store_true",
                          help="replace what OUT_DIR holds from earlier runs")
     extract.add_argument("--rows-per-file", type=_positive(int), default=10000, metavar="N",

@@ -21,9 +21,6 @@ from textloom._extract_jobs import ExtractOptions
 from textloom._inputs import list_inputs, stamp
 from textloom._optional import import_optional
 
-PAGES_PER_TASK = 64  # pages of a part; read_pdfs' default, so both engines split alike
-
-
 def manifest_options(options: ExtractOptions) -> dict[str, Any]:
     """What the manifest records of the options: those that change the rows (a
     digest of the password, never the password)."""
@@ -43,7 +40,7 @@ def _local_tables(files: list[str], options: ExtractOptions, args: argparse.Name
 
     run = functools.partial(run_in_order, work=extract_piece, options=options, describe=describe,
                             jobs=args.jobs, timeout=args.timeout)
-    return unit_tables(plan_units(run(files), options, PAGES_PER_TASK), run)
+    return unit_tables(plan_units(run(files), options, args.pages_per_task), run)
 
 
 class _Ray:
@@ -64,7 +61,11 @@ class _Ray:
     def tables(self, files: list[str], options: ExtractOptions, args: argparse.Namespace) -> Iterable[Any]:
         from textloom.ray import pages_dataset
 
-        dataset = pages_dataset(files, options, pages_per_task=PAGES_PER_TASK, timeout=args.timeout)
+        dataset = pages_dataset(files, options, pages_per_task=args.pages_per_task,
+                                timeout=args.timeout)
+        # All of this dataset is ours: no operator needs CPUs held back for it,
+        # which on a few cores would run one task at a time.
+        dataset.context.op_resource_reservation_enabled = False
         return dataset.iter_batches(batch_format="pyarrow", batch_size=None)  # type: ignore[no-any-return]
 
     def close(self) -> None:

@@ -171,7 +171,7 @@ class OutputDir:
     def _write_part(self, table: pa.Table) -> str:
         name = f"part-{self.next_part:06d}.parquet"
         self.next_part += 1
-        temporary = self._path(_TEMPORARY + name)
+        temporary = self._path(_TEMPORARY + name + ".tmp")  # not *.parquet to any reader
         pq.write_table(table, temporary)
         os.replace(temporary, self._path(name))
         return name

@@ -35,7 +35,14 @@ if TYPE_CHECKING:
 
 __all__ = ["read_pdfs"]
 
-PLAN_FILES = 32  # files planned by one task: opening a file costs a fraction of extracting it
+# Files planned by one task. Opening a file costs a small part of extracting
+# it, and every Ray task costs some 20 ms of a worker's CPU on its own: few
+# planning tasks, each soon done.
+PLAN_FILES = 256
+# What a task's PDFium child may hold, told to Ray's scheduler. Being the one
+# difference between the two steps' resources, it also keeps Ray Data from
+# fusing them into one task, which would run a big file's parts one by one.
+TASK_MEMORY = 256 << 20
 
 _pool: tuple[tuple[ExtractOptions, float], Pool] | None = None
 
@@ -68,8 +75,8 @@ def _plan_tasks(files: pa.Table, options: ExtractOptions, pages_per_task: int,
     return pa.table({"units": pa.array(tasks, pa.binary())})
 
 
-def _run_tasks(tasks: pa.Table, options: ExtractOptions, timeout: float) -> pa.Table:
-    """Tasks -> their pages' rows."""
+def _run_tasks(tasks: pa.Table, options: ExtractOptions, timeout: float, file_rows: bool) -> pa.Table:
+    """Tasks -> their pages' rows, with ``_file_rows`` or without."""
     import pyarrow as pa
 
     from textloom._extract_units import unit_tables
@@ -78,7 +85,8 @@ def _run_tasks(tasks: pa.Table, options: ExtractOptions, timeout: float) -> pa.T
     units = [unit for task in tasks.column("units").to_pylist() for unit in pickle.loads(task)]
     tables = list(unit_tables(units, _worker_pool(options, timeout).run))
     empty = schema(options.format).append(pa.field(FILE_ROWS, pa.int32())).empty_table()
-    return pa.concat_tables([empty, *tables])
+    rows = pa.concat_tables([empty, *tables])
+    return rows if file_rows else rows.drop_columns([FILE_ROWS])
 
 
 def check_sort(sort: Sort) -> None:
@@ -86,27 +94,31 @@ def check_sort(sort: Sort) -> None:
         raise ValueError(f"unknown sort {sort!r}")
 
 
-def pages_dataset(files: list[str], options: ExtractOptions, *, pages_per_task: int,
-                  timeout: float) -> ray.data.Dataset:
-    """The rows of ``files``, with the ``_file_rows`` column."""
+def pages_dataset(files: list[str], options: ExtractOptions, *, pages_per_task: int, timeout: float,
+                  file_rows: bool = True) -> ray.data.Dataset:
+    """The rows of ``files``, with the ``_file_rows`` column unless told otherwise."""
     data: Any = import_optional("ray.data", "ray")
     import pyarrow as pa
 
     from textloom._rows import FILE_ROWS, schema
 
     if not files:
-        return data.from_arrow(schema(options.format).append(pa.field(FILE_ROWS, pa.int32()))
-                               .empty_table())
+        columns = schema(options.format)
+        if file_rows:
+            columns = columns.append(pa.field(FILE_ROWS, pa.int32()))
+        return data.from_arrow(columns.empty_table())
     blocks = [pa.table({"path": pa.array(files[start:start + PLAN_FILES], pa.string())})
               for start in range(0, len(files), PLAN_FILES)]
     dataset = data.from_arrow(blocks)
     dataset = dataset.map_batches(
         _plan_tasks, batch_format="pyarrow", batch_size=None,
         fn_kwargs={"options": options, "pages_per_task": pages_per_task, "timeout": timeout})
-    dataset = dataset.repartition(target_num_rows_per_block=1, strict=True)
+    # One task a block, so that the blocks spread over the workers; Ray Data
+    # does this within the planning tasks.
+    dataset = dataset.repartition(target_num_rows_per_block=1)
     return dataset.map_batches(
-        _run_tasks, batch_format="pyarrow", batch_size=None,
-        fn_kwargs={"options": options, "timeout": timeout})
+        _run_tasks, batch_format="pyarrow", batch_size=None, memory=TASK_MEMORY,
+        fn_kwargs={"options": options, "timeout": timeout, "file_rows": file_rows})
 
 
 def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], *,
@@ -132,10 +144,17 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
     cannot be opened is one row with a null "page" and its error; a part whose
     PDFium child crashed or passed ``timeout`` gives each of its pages a row
     with that error. Rows come in no particular order.
+
+    Each Ray task costs some milliseconds of its own, so a task should hold
+    a good fraction of a second of work: on light pages, raise
+    ``pages_per_task``. On a machine of few cores, Ray Data's per-operator
+    reservation (``DataContext.op_resource_reservation_enabled``) may hold
+    the extraction to one task at a time; ``textloom extract`` turns it off
+    for its own dataset.
     """
     from textloom._extract_jobs import ExtractOptions
     from textloom._inputs import list_inputs
-    from textloom._rows import FILE_ROWS, FORMATS
+    from textloom._rows import FORMATS
 
     if format not in FORMATS:
         raise ValueError(f"unknown format {format!r}: expected one of {', '.join(FORMATS)}")
@@ -148,5 +167,5 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
                              pages=parse_page_ranges(pages) if pages is not None else None,
                              password=password, dehyphenate=dehyphenate)
     files = list(dict.fromkeys(list_inputs(paths)))
-    dataset = pages_dataset(files, options, pages_per_task=pages_per_task, timeout=float(timeout))
-    return dataset.drop_columns([FILE_ROWS])
+    return pages_dataset(files, options, pages_per_task=pages_per_task, timeout=float(timeout),
+                         file_rows=False)
