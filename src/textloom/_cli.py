@@ -235,14 +235,13 @@ def _render(args: argparse.Namespace) -> int:
                 raise textloom.PdfError(args.path, f"no page {args.page}: it has {len(document)}")
             image = document[args.page - 1].render(args.scale, dpi=args.dpi)
         image.save(output)
-    except textloom.PdfError as error:
-        print(f"textloom: {error}", file=sys.stderr)
-        return 1
-    except OSError as error:
-        print(f"textloom: {error.filename or args.path}: {error.strerror or error}", file=sys.stderr)
-        return 1
-    except ImportError as error:
-        print(f"textloom: {error}", file=sys.stderr)
+    except (textloom.PdfError, OSError, ImportError) as error:
+        reason = str(error)
+        if isinstance(error, OSError):
+            from textloom._cli_jobs import describe_os_error
+
+            reason = describe_os_error(error, args.path)
+        print(f"textloom: {reason}", file=sys.stderr)
         return 1
     print(f"{output}: {image.width} x {image.height} pixels", file=sys.stderr)
     return 0

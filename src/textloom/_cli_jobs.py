@@ -44,6 +44,11 @@ def describe(error: BaseException) -> str:
     return f"{type(error).__name__}: {error}".replace("\n", " ")
 
 
+def describe_os_error(error: OSError, path: str) -> str:
+    """``path: reason`` for a failed file operation, naming the file it failed on."""
+    return f"{error.filename or path}: {error.strerror or error}"
+
+
 def text_piece(path: str, options: TextOptions, pages: list[int] | None) -> tuple[bytes, list[list[int]]]:
     """The output of ``pages`` of a file; a file's first piece (``pages`` None)
     selects the pages and, when there are more than a chunk, hands them back as

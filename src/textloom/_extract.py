@@ -95,6 +95,8 @@ def extract(args: argparse.Namespace, options: ExtractOptions) -> int:
     """Runs the command; returns its exit status."""
     try:
         import_optional("pyarrow.parquet", "parquet")
+        if args.engine == "ray":
+            import_optional("ray.data", "ray")
     except ImportError as error:
         print(f"textloom: {error}", file=sys.stderr)
         return 1
@@ -110,12 +112,14 @@ def extract(args: argparse.Namespace, options: ExtractOptions) -> int:
     try:
         out = OutputDir(args.output, manifest_options(options), overwrite=args.overwrite,
                         rows_per_file=args.rows_per_file)
-    except OutputError as error:
-        print(f"textloom: {error}", file=sys.stderr)
-        return 2
-    except OSError as error:
-        print(f"textloom: {error.filename or args.output}: {error.strerror or error}", file=sys.stderr)
-        return 1
+    except (OutputError, OSError) as error:
+        from textloom._cli_jobs import describe_os_error
+
+        # A folder it cannot write fails the run; other options or another
+        # tool's files in it are a usage error.
+        reason = describe_os_error(error, args.output) if isinstance(error, OSError) else str(error)
+        print(f"textloom: {reason}", file=sys.stderr)
+        return 1 if isinstance(error, OSError) else 2
     tally = _Tally()
     engine: _Ray | None = None
     try:

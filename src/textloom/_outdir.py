@@ -115,26 +115,28 @@ class OutputDir:
 
     def _read(self, options: dict[str, Any]) -> None:
         path = self._path(MANIFEST)
-        with open(path, "rb+") as journal:
+        with open(path, "rb") as journal:
             data = journal.read()
-            end = data.rfind(b"\n") + 1
-            if end < len(data):  # a line cut short by a kill: it never counted
-                journal.truncate(end)
+        end = data.rfind(b"\n") + 1
         lines = data[:end].splitlines()
         try:
             header = json.loads(lines[0]) if lines else {}
-            records = [json.loads(line) for line in lines[1:]]
-        except ValueError:
-            header = {}
-        if "textloom_manifest" not in header:
-            raise OutputError(f"{path} is not a textloom manifest; --overwrite replaces it")
-        if header["options"] != options:
-            differ = ", ".join(f"{key} {header['options'].get(key)!r} now {value!r}"
-                               for key, value in options.items() if header["options"].get(key) != value)
-            raise OutputError(f"{self.folder} holds a run with other options ({differ}); "
-                              "rerun with those, or --overwrite to start anew")
-        for record in records:
-            self._apply(record)
+            if not isinstance(header, dict) or "textloom_manifest" not in header:
+                raise ValueError("no header")
+            if header.get("options") != options:
+                recorded = header.get("options") or {}
+                differ = ", ".join(f"{key} {recorded.get(key)!r} now {value!r}"
+                                   for key, value in options.items() if recorded.get(key) != value)
+                raise OutputError(f"{self.folder} holds a run with other options ({differ}); "
+                                  "rerun with those, or --overwrite to start anew")
+            for line in lines[1:]:
+                self._apply(json.loads(line))
+        except (ValueError, KeyError, TypeError, AttributeError) as error:
+            raise OutputError(f"{path} is not a textloom manifest, or is damaged ({error}); "
+                              "--overwrite replaces it") from None
+        if end < len(data):  # a line cut short by a kill: it never counted
+            with open(path, "rb+") as journal:
+                journal.truncate(end)
 
     def _apply(self, record: dict[str, Any]) -> None:
         if "replaces" in record:

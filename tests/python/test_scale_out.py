@@ -14,6 +14,7 @@ import signal
 import subprocess
 import sys
 import time
+from array import array
 from pathlib import Path
 
 import pyarrow as pa
@@ -23,9 +24,11 @@ import ray
 
 import textloom
 from textloom._cli import main
-from textloom._extract_jobs import EXIT_ON
+from textloom._cli_jobs import describe
+from textloom._extract_jobs import EXIT_ON, ExtractOptions, extract_piece
 from textloom._inputs import list_inputs
-from textloom._rows import schema
+from textloom._pool import Pool
+from textloom._rows import read_ipc, schema
 from textloom.ray import read_pdfs
 
 import pdfset
@@ -167,6 +170,8 @@ def test_the_output_folder_keeps_its_options_and_follows_changed_inputs(tmp_path
     assert main(["extract", str(folder), "-o", out, "--format", "words"]) == 2  # other options
     assert sorted(pages_of(pq.read_table(out))) == [(str(folder / "a.pdf"), 1), (str(folder / "a.pdf"), 2),
                                                     (uri, 1), (uri, 2), (uri, 3)]
+    with open(Path(out) / "_textloom_manifest.jsonl", "ab") as manifest:
+        manifest.write(b'{"part":"part-000009.parquet","inputs":[["/x"')  # cut short by a kill
     pdfset.write_pages(folder / "a.pdf", 1, 3, "a changed")
     os.utime(folder / "a.pdf", ns=(1, 1))
     pdfset.write_pages(folder / "c.pdf", 1, 3, "c")
@@ -175,8 +180,26 @@ def test_the_output_folder_keeps_its_options_and_follows_changed_inputs(tmp_path
     assert pages_of(table) == [(str(folder / "a.pdf"), 1), (str(folder / "c.pdf"), 1),
                                (uri, 1), (uri, 2), (uri, 3)]
     assert table["text"][0].as_py().startswith("a changed page 1")
+    assert all(json.loads(line) for line in (Path(out) / "_textloom_manifest.jsonl").read_text().splitlines())
     assert main(["extract", str(folder), "-o", out, "--format", "words", "--overwrite"]) == 0
     assert pq.read_table(out).schema == schema("words") and len(pq.read_table(out)) == 5
+
+
+def test_a_kept_pool_serves_run_after_run_and_replaces_a_worker_that_died_idle(corpus):
+    document = str(corpus.folder / "doc-001.pdf")
+    pool = Pool(extract_piece, ExtractOptions(), describe, jobs=1, timeout=60)
+    try:
+        plans = [(event.path, event.error, event.output) for event in pool.run([document, "missing.pdf"])]
+        assert plans == [(document, None, array("i", [0, 1]).tobytes()), (document, None, b""),
+                         ("missing.pdf", "no such file or directory", b"")]
+        worker = pool.workers[0].process
+        worker.kill()
+        worker.join()
+        part = list(pool.run([(document, [1])]))
+        assert part[-1].error is None
+        assert read_ipc(b"".join(event.output for event in part))["page"].to_pylist() == [2]
+    finally:
+        pool.shutdown()
 
 
 @pytest.mark.parametrize("setup, message", [
