@@ -95,8 +95,10 @@ def _parser() -> argparse.ArgumentParser:
         "extract", parents=[workers, pages], help="write the pages of PDFs to Parquet",
         description="Write a row per page to Parquet files in OUT_DIR (columns path, page, "
                     "width, height, rotation, the format's payload, error; a failed file or page "
-                    "is a row with its error). A rerun with the same options skips the inputs "
-                    "already written. Needs pyarrow: pip install 'textloom[parquet]'.")
+                    "is a row with its error; a page named twice in --pages is one row). A rerun "
+                    "with the same options skips the inputs already written. --timeout counts "
+                    "for each part of a split file. Needs pyarrow: pip install "
+                    "'textloom[parquet]'.")
     extract.add_argument("paths", nargs="+", metavar="PATH",
                          help="PDF files, directories, globs or URIs (s3://, gs://, file://)")
     extract.add_argument("-o", "--output", required=True, metavar="OUT_DIR",

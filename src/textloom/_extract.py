@@ -93,6 +93,9 @@ class _Tally:
 
 def extract(args: argparse.Namespace, options: ExtractOptions) -> int:
     """Runs the command; returns its exit status."""
+    if args.address is not None and args.engine != "ray":
+        print("textloom: --address names a Ray cluster: it goes with --engine ray", file=sys.stderr)
+        return 2
     try:
         import_optional("pyarrow.parquet", "parquet")
         if args.engine == "ray":
@@ -125,7 +128,11 @@ def extract(args: argparse.Namespace, options: ExtractOptions) -> int:
     try:
         todo = out.pending(stamps)
         if todo and args.engine == "ray":
-            engine = _Ray(args)
+            try:
+                engine = _Ray(args)
+            except ConnectionError as error:  # no cluster there, or one that refuses us
+                print(f"textloom: {str(error).splitlines()[-1]}", file=sys.stderr)
+                return 1
         began = time.monotonic()
         tables = (engine.tables(todo, options, args) if engine is not None
                   else _local_tables(todo, options, args) if todo else [])

@@ -4,9 +4,10 @@
 A row per page: "path", "page" (1-based), "width", "height", "rotation", the
 payload of the format ("text" a string; for "words" list columns; for "dict" a
 JSON string) and "error" (null on success). A file that fails before its pages
-are known is one row with a null "page". Pages and failures are built in the
-worker processes and travel as Arrow IPC bytes, so the process that gathers
-them only copies buffers.
+are known is one row with a null "page". Pages are built in the worker
+processes and travel as Arrow IPC bytes, so the process that gathers them
+only copies buffers; it makes the rows of failures it learns of (a worker
+that died or timed out) with ``error_rows``.
 """
 
 from __future__ import annotations

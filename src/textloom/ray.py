@@ -131,7 +131,8 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
     list of them; local, or URIs of a filesystem pyarrow reads (``s3://``,
     ``gs://``, ...). A path given twice is read once.
     ``format``: "text", "words" or "dict"; ``sort``: the reading order, as
-    ``Page.get_text`` takes it; ``pages``: 1-based ranges like ``1-3,7,10-N``;
+    ``Page.get_text`` takes it; ``pages``: 1-based ranges like ``1-3,7,10-N``
+    (a page named twice gives one row);
     ``password`` of encrypted files; ``dehyphenate`` joins words split at
     line ends; ``timeout``: seconds a file's part may take in PDFium.
     ``pages_per_task``: files with more pages are split into parts of this
