@@ -61,12 +61,13 @@ def _finish_line(spans: list[Span], page_turn: float, down: float) -> None:
     # Scripts only on lines running left to right on the unrotated page, the
     # lines whose raised spans layout marks.
     scripts = rotation == 0.0
-    base = first["_base"] * down
+    base = first["_base"]
     for span in spans:
         if span.pop("_sup"):
             span["superscript"] = True
-        elif scripts and span["font"]["name"]:
-            span["subscript"] = span["_base"] * down - base > SCRIPT_OFFSET * span["font"]["size"]
+        elif scripts and span["_base"] != base and span["font"]["name"]:
+            lowered = (span["_base"] - base) * down
+            span["subscript"] = lowered > SCRIPT_OFFSET * span["font"]["size"]
         del span["_base"], span["_vertical"]
 
 

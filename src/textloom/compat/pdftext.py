@@ -12,16 +12,20 @@ with pdftext's keys in pdftext's order, and "refs" of :class:`Reference`.
 ``pdf_path`` is a path, bytes or a binary file object. Errors are pdftext's:
 FileNotFoundError for a missing file, :class:`PdfiumError` (pypdfium2's)
 for a file PDFium rejects, :class:`PdfPasswordError` (a PdfiumError) for a
-missing or wrong password, ValueError for a page index out of range.
+missing or wrong password, ValueError for a page index out of range (and
+TypeError for one that is no integer).
 
-The text, its blocks, lines and spans, come from textloom's layout, not from
+The text, its blocks, lines and spans, comes from textloom's layout, not from
 pdftext's rules, so where the two cut blocks, lines and spans and where they
-put spaces differs; the words agree. Other differences:
+put spaces differ. Other differences:
 
 - ``table_output`` (the text of caller-given table cells) is left out.
-- ``sort=True`` gives textloom's reading order, which reads columns one
-  after the other in the page's view; pdftext sorts blocks by bands of y,
-  then by x, which interleaves the lines of side-by-side columns.
+- ``sort=True`` gives textloom's reading order (``sort="reading"``), which
+  reads columns one after the other in the page's view; pdftext sorts
+  blocks by bands of y, then by x, so it takes side-by-side blocks of two
+  columns row by row.
+- Right-to-left text is in reading order; pdftext keeps PDFium's order,
+  usually the visual one.
 - ``hyphens=False`` joins a word split by a hyphen at a line end when the
   line ends in a letter and a hyphen and the next line is of the same block
   (pdftext goes by PDFium's hyphen marks and also joins across blocks); the
@@ -37,6 +41,10 @@ put spaces differs; the words agree. Other differences:
 - "superscript" marks a span raised more than 0.21 of its size above its
   line's first character, "subscript" one lowered as much (left-to-right
   lines of the unrotated page only).
+- A character takes the URL of the link whose box it overlaps most, with
+  link boxes rounded to whole units as pdftext rounds them; a character
+  that overlaps a link's edge a little may go the other way in pdftext.
+  References and their "#page-P-N" URLs are numbered as pdftext numbers them.
 - ``workers`` above 1 always runs pages in that many processes, at most one
   per page (pdftext only when each gets ten pages); results are in the
   order of ``page_range``. A file object is read in this process, as in
@@ -149,7 +157,8 @@ def _worker_start(source: str | bytes, password: str | None, options: Options, t
 def _worker_pages(pages: list[int]) -> list[Any]:
     assert _worker is not None
     document, options, text = _worker
-    return [_extract(document, index, options, text) for index in pages]
+    with _collector_paused():
+        return [_extract(document, index, options, text) for index in pages]
 
 
 def _in_workers(source: str | bytes, password: str | None, options: Options, text: bool,
