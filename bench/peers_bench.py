@@ -192,8 +192,9 @@ def main() -> None:
             pages = len(document)
         times = per_page(groups, pages, args.rounds)
         close()
-        print(f"## {path.name}: {pages} pages\n\nMedian over the pages of each page's time "
-              f"(the median of {args.rounds} calls); an opening of the file costs "
+        print(f"## {path.name}: {pages} page{'s' * (pages != 1)}\n\n"
+              f"Median over the pages of each page's time (the median of {args.rounds} calls); "
+              f"an opening of the file costs "
               f"{opening_cost(path) * 1e3:.2f} ms, inside every pdftext and compat call.\n")
         print("| group | call | ms per page | x the group's first |\n|---|---|---:|---:|")
         for group, calls in groups.items():
