@@ -259,3 +259,16 @@ def test_bad_input(features, source, kwargs, error, message):
         assert not isinstance(info.value, PdfPasswordError)
     assert pdftext.dictionary_output(features, page_range=[]) == []
     assert pdftext.plain_text_output(features, page_range=[]) == ""
+
+
+def test_link_boxes_rounded_in_pdftexts_frame():
+    """pdftext rounds link boxes with y measured from the page height rounded up;
+    a page size or box that is no number drops the link rather than failing."""
+    from textloom._types import Link
+    from textloom.compat._pdftext_links import Geometry, page_links, whole
+
+    link = (Link((10.0, 10.0, 50.0, 20.0), "u", None), None)
+    fractional = Geometry((0.0, 0.0, 600.0, 800.5), 0, 600.0, 800.5)
+    assert [found.box for found in page_links([link], fractional)] == [[10.0, 9.5, 50.0, 19.5]]
+    assert page_links([link], Geometry((0.0, 0.0, 600.0, 800.0), 180, math.inf, 800.0)) == []
+    assert (whole(611.2), whole(math.inf), whole(math.nan)) == (612, 0, 0)

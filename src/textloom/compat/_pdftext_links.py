@@ -36,6 +36,15 @@ class PageLink(NamedTuple):
     target: Target | None
 
 
+def whole(size: float) -> int:
+    """A page size rounded up, as pdftext reports it; 0 for a size that is no number."""
+    return math.ceil(size) if math.isfinite(size) else 0
+
+
+def _growth(size: float) -> float:
+    return whole(size) - size if math.isfinite(size) else 0.0
+
+
 class Geometry(NamedTuple):
     """What the view transform needs of a page."""
 
@@ -58,8 +67,7 @@ class Geometry(NamedTuple):
     def frame_offset(self) -> tuple[float, float]:
         """pdftext's view less ours: pdftext turns y upside down with the page height
         rounded up, we with the height itself."""
-        grow_x = math.ceil(self.width) - self.width
-        grow_y = math.ceil(self.height) - self.height
+        grow_x, grow_y = _growth(self.width), _growth(self.height)
         if self.rotation == 90:
             return 0.0, 0.0
         if self.rotation == 180:
@@ -75,8 +83,10 @@ def _ref_coord(point: tuple[float, float] | None, geometry: Geometry) -> tuple[f
     if point is None:
         return 0.0, 0.0
     left, bottom = geometry.crop[0], geometry.crop[1]
-    width, height = float(math.ceil(geometry.width)), float(math.ceil(geometry.height))
+    width, height = float(whole(geometry.width)), float(whole(geometry.height))
     x, y = geometry.view(point[0] - left, height - (point[1] - bottom), width, height)
+    if not (math.isfinite(x) and math.isfinite(y)):
+        return 0.0, 0.0
     return float(round(x - 1)), float(round(y - 1))
 
 
@@ -89,6 +99,8 @@ def page_links(links: Sequence[tuple[Link, Any]], geometry: Geometry) -> list[Pa
     for link, dest in links:
         x0, y0, x1, y1 = link.bbox
         corners = (geometry.view(x0, y0, width, height), geometry.view(x1, y1, width, height))
+        if not all(math.isfinite(value) for corner in corners for value in corner):
+            continue
         xs = sorted(round(x + dx) - dx for x, _ in corners)
         ys = sorted(round(y + dy) - dy for _, y in corners)
         if xs[0] == xs[1] or ys[0] == ys[1]:

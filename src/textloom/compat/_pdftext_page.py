@@ -13,7 +13,7 @@ import math
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any
 
-from textloom.compat._pdftext_links import Geometry, Target, apply_links, page_links
+from textloom.compat._pdftext_links import Geometry, Target, apply_links, page_links, whole
 
 if TYPE_CHECKING:
     from textloom._document import Document
@@ -118,7 +118,7 @@ def page_dict(document: Document, index: int, options: Options) -> tuple[dict[st
         page.pdftext_blocks(sort=options.sort, keep_chars=options.keep_chars or bool(links)),
         rotation)
     hits = apply_links(blocks, links, options.keep_chars) if links else []
-    width, height = math.ceil(page.width), math.ceil(page.height)
+    width, height = whole(page.width), whole(page.height)
     bbox: tuple[float, ...] | list[float] = crop
     if rotation in (90, 270):  # pdftext turns the box and the size with the page
         width, height = height, width
