@@ -6,7 +6,6 @@ from __future__ import annotations
 
 import ctypes
 import json
-import os
 import subprocess
 import sys
 from pathlib import Path
