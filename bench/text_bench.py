@@ -22,7 +22,9 @@ import pypdfium2 as pdfium
 import textloom
 from textloom import _native
 
-CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
+# ../shared/corpus beside the repository (or beside the folder of worktrees).
+CORPUS = next((p / "shared" / "corpus" for p in Path(__file__).resolve().parents
+               if (p / "shared" / "corpus").is_dir()), Path("../shared/corpus"))
 DEFAULT = [CORPUS / "latex-book-geotopo.pdf", CORPUS / "table-nics.pdf"]
 SCHEMAS = ("text", "blocks", "words", "dict", "rawdict")
 

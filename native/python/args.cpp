@@ -91,6 +91,19 @@ bool convert(PyObject* value, std::int32_t& out) {
   return true;
 }
 
+bool convert(PyObject* value, std::uint32_t& out) {
+  const long long number = PyLong_AsLongLong(value);
+  if (number == -1 && PyErr_Occurred()) {
+    if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
+    PyErr_Clear();
+  } else if (number >= 0 && number <= 0xFFFFFFFFll) {
+    out = static_cast<std::uint32_t>(number);
+    return true;
+  }
+  raise(PyExc_OverflowError, "out of range integral type conversion attempted");
+  return false;
+}
+
 bool convert(PyObject* value, std::uint64_t& out) {
   Ref index = Ref::steal(PyNumber_Index(value));
   if (!index) return false;
@@ -103,6 +116,17 @@ bool convert(PyObject* value, std::uint64_t& out) {
 bool convert(PyObject* value, double& out) {
   const double number = PyFloat_AsDouble(value);
   if (number == -1.0 && PyErr_Occurred()) return false;
+  out = number;
+  return true;
+}
+
+bool convert(PyObject* value, std::optional<double>& out) {
+  if (value == Py_None) {
+    out.reset();
+    return true;
+  }
+  double number = 0;
+  if (!convert(value, number)) return false;
   out = number;
   return true;
 }

@@ -22,16 +22,19 @@ namespace textloom::py {
 // false with an exception set (without the argument prefix) on failure.
 bool convert(PyObject* value, bool& out);                        // bool or NumPy bool
 bool convert(PyObject* value, std::int32_t& out);
+bool convert(PyObject* value, std::uint32_t& out);               // fixed OverflowError text
 bool convert(PyObject* value, std::uint64_t& out);
 bool convert(PyObject* value, double& out);
+bool convert(PyObject* value, std::optional<double>& out);       // None or a number
 bool convert(PyObject* value, std::string& out);                 // str, as UTF-8
 bool convert(PyObject* value, std::optional<std::string>& out);  // None or str
 bool convert(PyObject* value, std::optional<Rect>& out);         // None or 4-tuple
 bool convert(PyObject* value, PyObject*& out);                   // any object, borrowed
 
 template <class Args>
-using Field = std::variant<bool Args::*, std::int32_t Args::*, std::uint64_t Args::*,
-                           double Args::*, std::string Args::*,
+using Field = std::variant<bool Args::*, std::int32_t Args::*, std::uint32_t Args::*,
+                           std::uint64_t Args::*, double Args::*,
+                           std::optional<double> Args::*, std::string Args::*,
                            std::optional<std::string> Args::*, std::optional<Rect> Args::*,
                            PyObject* Args::*>;
 

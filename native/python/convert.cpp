@@ -1,4 +1,4 @@
-// Tuples of floats built without intermediate lists.
+// Tuples of floats built without intermediate lists, and dicts of counts.
 
 #include "convert.hpp"
 
@@ -28,6 +28,16 @@ PyObject* bbox_tuple(double a, double b, double c, double d) {
 PyObject* pair_tuple(double a, double b) {
   const double values[2] = {a, b};
   return float_tuple(values);
+}
+
+PyObject* int_dict(std::initializer_list<std::pair<const char*, std::uint64_t>> entries) {
+  Ref dict = Ref::steal(PyDict_New());
+  if (!dict) return nullptr;
+  for (const auto& [key, number] : entries) {
+    Ref value = Ref::steal(PyLong_FromUnsignedLongLong(number));
+    if (!value || PyDict_SetItemString(dict.get(), key, value.get()) < 0) return nullptr;
+  }
+  return dict.release();
 }
 
 }  // namespace textloom::py

@@ -1,11 +1,12 @@
-// The module textloom._native: init, load_page, the RsPage type and
-// __version__. Every call holds the interpreter lock from start to end, which
-// is what serialises PDFium.
+// The module textloom._native: init, load_page, bench_page, render_page, the
+// RsPage type and __version__. Every call holds the interpreter lock from
+// start to end, which is what serialises PDFium.
 
 #include "args.hpp"
 #include "errors.hpp"
 #include "extract.hpp"
 #include "ffi.hpp"
+#include "module_functions.hpp"
 #include "module_state.hpp"
 #include "page.hpp"
 #include "py.hpp"
@@ -46,11 +47,9 @@ const Signature<LoadPageArgs, 3> kLoadPageSignature{
 PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   LoadPageArgs a;
   if (!parse_args(kLoadPageSignature, args, kwargs, a)) return nullptr;
-  const Pdfium* pdf = loaded_pdfium();
-  if (pdf == nullptr) return raise(PyExc_RuntimeError, kNotInitialised);
-  // The address is the host's FPDF_DOCUMENT; PDFium itself rejects a null one.
-  auto doc = reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(a.doc_addr));
-  Result<PageGlyphs> page = extract_page(*pdf, doc, a.index, a.ligatures);
+  const Pdfium* pdf = initialised_pdfium();
+  if (pdf == nullptr) return nullptr;
+  Result<PageGlyphs> page = extract_page(*pdf, document_at(a.doc_addr), a.index, a.ligatures);
   if (!page) return raise(PyExc_RuntimeError, page.error());
   return new_page(std::move(page).value());
 }
@@ -65,6 +64,17 @@ PyMethodDef module_functions[] = {
      "load_page(doc_addr, index, ligatures=False)\n--\n\nExtract the glyphs of page `index` "
      "from a PDFium FPDF_DOCUMENT handle (address).\nThe GIL is held for the whole call: "
      "PDFium is not thread-safe."},
+    {"bench_page", as_cfunction<bench_page>(), METH_VARARGS | METH_KEYWORDS,
+     "bench_page(doc_addr, index)\n--\n\nBenchmark helper: run extraction + layout + words for "
+     "one page fully natively and return\ntimings in ns (no Python objects): load_page, "
+     "load_text, chars, close, layout, words, n_words."},
+    {"render_page", as_cfunction<render_page>(), METH_VARARGS | METH_KEYWORDS,
+     "render_page(doc_addr, index, scale_x, scale_y, clip=None, rotated=True, alpha=False, "
+     "grayscale=False, annots=True, antialias=True, background=4294967295, timeout=None)\n--\n\n"
+     "Render page `index` of a PDFium FPDF_DOCUMENT handle (address) at scale_x, scale_y pixels\n"
+     "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
+     "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
+     "With a timeout in seconds, renders progressively and gives up after it."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -77,6 +87,12 @@ PyModuleDef module_def = {
 
 ModuleState& module_state() { return state; }
 
+const Pdfium* initialised_pdfium() {
+  const Pdfium* pdf = loaded_pdfium();
+  if (pdf == nullptr) raise(PyExc_RuntimeError, kNotInitialised);
+  return pdf;
+}
+
 bool intern_keys(Keys& keys) {
 #define TEXTLOOM_INTERN(name)                                  \
   if (keys.name == nullptr) {                                  \
@@ -85,6 +101,13 @@ bool intern_keys(Keys& keys) {
   }
   TEXTLOOM_DICT_KEYS(TEXTLOOM_INTERN)
 #undef TEXTLOOM_INTERN
+#define TEXTLOOM_INTERN_SPELLED(field, text)                   \
+  if (keys.field == nullptr) {                                 \
+    keys.field = PyUnicode_InternFromString(text);             \
+    if (keys.field == nullptr) return false;                   \
+  }
+  TEXTLOOM_SPELLED_KEYS(TEXTLOOM_INTERN_SPELLED)
+#undef TEXTLOOM_INTERN_SPELLED
   return true;
 }
 

@@ -59,19 +59,10 @@ PyObject* get_n_glyphs(PyObject* self, void*) {
 
 PyObject* get_timings(PyObject* self, void*) {
   const PageGlyphs& g = as_page(self)->glyphs;
-  Ref dict = Ref::steal(PyDict_New());
-  if (!dict) return nullptr;
-  const std::pair<const char*, std::uint64_t> entries[] = {
-      {"load_page_ns", g.t_load_page},
-      {"load_text_ns", g.t_load_text},
-      {"chars_ns", g.t_chars},
-      {"close_ns", g.t_close},
-  };
-  for (const auto& [key, nanoseconds] : entries) {
-    Ref value = Ref::steal(PyLong_FromUnsignedLongLong(nanoseconds));
-    if (!value || PyDict_SetItemString(dict.get(), key, value.get()) < 0) return nullptr;
-  }
-  return dict.release();
+  return int_dict({{"load_page_ns", g.t_load_page},
+                   {"load_text_ns", g.t_load_text},
+                   {"chars_ns", g.t_chars},
+                   {"close_ns", g.t_close}});
 }
 
 PyGetSetDef page_getset[] = {

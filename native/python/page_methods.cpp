@@ -12,6 +12,7 @@
 #include "layout.hpp"
 #include "output.hpp"
 #include "page.hpp"
+#include "pdftext_schema.hpp"
 #include "quote.hpp"
 #include "sort_mode.hpp"
 #include "text_schemas.hpp"
@@ -113,6 +114,26 @@ PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
   return words_arrays_result(words(blocks, xf_of(page, a.rotated), false, ""));
 }
 
+struct PdftextBlocksArgs {
+  PyObject* sort = nullptr;
+  bool keep_chars = false;
+};
+const Signature<PdftextBlocksArgs, 2> kPdftextBlocksSignature{
+    "RsPage.pdftext_blocks",
+    0,
+    {{{"sort", &PdftextBlocksArgs::sort}, {"keep_chars", &PdftextBlocksArgs::keep_chars}}}};
+
+PyObject* pdftext_blocks(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PdftextBlocksArgs a;
+  SortMode mode;
+  if (!parse_args(kPdftextBlocksSignature, args, kwargs, a) || !sort_mode_of(a.sort, mode)) {
+    return nullptr;
+  }
+  const PageGlyphs& page = page_glyphs(self);
+  return pdftext_result(page, layout_page(page, mode, std::nullopt, LayoutParams{}),
+                        a.keep_chars);
+}
+
 }  // namespace
 
 PyMethodDef* page_methods() {
@@ -121,6 +142,14 @@ PyMethodDef* page_methods() {
        "get_text($self, option=\"text\", sort=None, clip=None, rotated=False, "
        "dehyphenate=False, delimiters=None, extended=False)\n--\n\n"
        "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."},
+      {"pdftext_blocks", as_cfunction<pdftext_blocks>(), METH_VARARGS | METH_KEYWORDS,
+       "pdftext_blocks($self, sort=None, keep_chars=False)\n--\n\n"
+       "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"
+       "font dicts with name, flags, size and weight; char_start_idx and char_end_idx; rotation\n"
+       "in radians; PDFium-generated spaces as their own spans with an empty font; a line-feed\n"
+       "span ending every line but the page's last; and the extra span keys _base (baseline\n"
+       "coordinate across the line), _sup (superscript font flag) and _vertical, which a Python\n"
+       "post-pass reads."},
       {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
        "words_arrays($self, sort=None, clip=None, rotated=False)\n--\n\n"
        "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "

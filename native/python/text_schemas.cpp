@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert.hpp"
+#include "gc_pause.hpp"
 #include "module_state.hpp"
 #include "utf8.hpp"
 
@@ -193,6 +194,7 @@ PyObject* blocks_result(const std::vector<Block>& blocks, const Xf& xf, bool deh
 }
 
 PyObject* words_result(const std::vector<Word>& words) {
+  const GcPause pause;
   return list_of(words.size(), [&](std::size_t i) {
     const Word& w = words[i];
     return tuple_of({PyFloat_FromDouble(w.x0), PyFloat_FromDouble(w.y0),
@@ -206,6 +208,7 @@ PyObject* words_result(const std::vector<Word>& words) {
 PyObject* dict_result(const PageGlyphs& page, const std::vector<Block>& blocks, const Xf& xf,
                       bool raw, bool extended) {
   const bool swap = xf.rotated && (page.rotation == 90 || page.rotation == 270);
+  const GcPause pause;
   Ref dict = Ref::steal(PyDict_New());
   if (!dict) return nullptr;
   DictBuilder builder(page, xf, raw, extended);

@@ -65,6 +65,9 @@ struct Page {
   std::map<int, Object> objects{{1, Object{}}};
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
 
+  // Observations.
+  int pages_open = 0;
+  int text_pages_open = 0;
   std::vector<std::string> log;  // every call made, by name
 };
 
@@ -87,9 +90,10 @@ inline Pdfium table(Page& page) {
   Pdfium t;
   t.FPDF_LoadPage = [](FPDF_DOCUMENT, int) -> FPDF_PAGE {
     if (current->load_fails) return nullptr;
+    ++current->pages_open;
     return handle_of<FPDF_PAGE>(1);
   };
-  t.FPDF_ClosePage = [](FPDF_PAGE) {};
+  t.FPDF_ClosePage = [](FPDF_PAGE) { --current->pages_open; };
   t.FPDFPage_GetRotation = [](FPDF_PAGE) { return current->rotation; };
   t.FPDFPage_GetCropBox = [](FPDF_PAGE, float* l, float* b, float* r, float* top) -> FPDF_BOOL {
     if (!current->crop_ok) return 0;
@@ -108,9 +112,10 @@ inline Pdfium table(Page& page) {
   };
   t.FPDFText_LoadPage = [](FPDF_PAGE) -> FPDF_TEXTPAGE {
     if (current->text_fails) return nullptr;
+    ++current->text_pages_open;
     return handle_of<FPDF_TEXTPAGE>(1);
   };
-  t.FPDFText_ClosePage = [](FPDF_TEXTPAGE) {};
+  t.FPDFText_ClosePage = [](FPDF_TEXTPAGE) { --current->text_pages_open; };
   t.FPDFText_CountChars = [](FPDF_TEXTPAGE) {
     return current->count_override != 0 ? current->count_override
                                          : static_cast<int>(current->chars.size());

@@ -21,7 +21,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import pdfgen  # noqa: E402  (tools/pdfgen.py writes the tests' PDFs)
 
 ROOT = Path(__file__).resolve().parents[2]
-CORPUS = ROOT.parent / "shared" / "corpus"
+# ../shared/corpus beside the repository; a worktree one level deeper finds it
+# one level further up.
+CORPUS = next((p / "shared" / "corpus" for p in ROOT.parents if (p / "shared" / "corpus").is_dir()),
+              ROOT.parent / "shared" / "corpus")
 GLYPH_DUMP = ROOT / "build" / "tests" / "glyph_dump"
 
 
@@ -86,6 +89,18 @@ def assert_no_growth(step, rounds: int = 500, attempts: int = 3) -> None:
         if growth[-1] < rounds // 5:
             return
     pytest.fail(f"{growth} blocks more after {rounds} rounds, in each of {attempts} attempts")
+
+
+def assert_raises_text(call, exception, message: str) -> None:
+    """call() raises exactly `exception` with `message`; a message ending in
+    "..." is a prefix that the real text continues."""
+    with pytest.raises(exception) as info:
+        call()
+    assert type(info.value) is exception
+    if message.endswith("..."):
+        assert str(info.value).startswith(message[:-3]) and len(str(info.value)) > len(message)
+    else:
+        assert str(info.value) == message
 
 
 def glyph_dump(path: Path, ligatures: bool = False) -> list[dict]:

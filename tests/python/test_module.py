@@ -28,7 +28,7 @@ def run_fresh(code: str) -> subprocess.CompletedProcess:
 
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
-    assert public == ["init", "load_page", "RsPage", "__version__"]
+    assert public == ["init", "load_page", "bench_page", "render_page", "RsPage", "__version__"]
     assert _native.__version__ == "0.5.0"
 
 
@@ -39,6 +39,16 @@ DOCSTRINGS = [  # (attribute of the module, text signature or None, docstring)
     ("load_page", "(doc_addr, index, ligatures=False)",
      "Extract the glyphs of page `index` from a PDFium FPDF_DOCUMENT handle (address).\n"
      "The GIL is held for the whole call: PDFium is not thread-safe."),
+    ("bench_page", "(doc_addr, index)",
+     "Benchmark helper: run extraction + layout + words for one page fully natively and return\n"
+     "timings in ns (no Python objects): load_page, load_text, chars, close, layout, words, "
+     "n_words."),
+    ("render_page", "(doc_addr, index, scale_x, scale_y, clip=None, rotated=True, alpha=False, "
+     "grayscale=False, annots=True, antialias=True, background=4294967295, timeout=None)",
+     "Render page `index` of a PDFium FPDF_DOCUMENT handle (address) at scale_x, scale_y pixels\n"
+     "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
+     "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
+     "With a timeout in seconds, renders progressively and gives up after it."),
     ("RsPage", None,
      "Glyphs of one page (extracted natively). Layout/formatting happens per get_text call."),
     ("RsPage.crop", None, "CropBox in PDF user space (l, b, r, t)"),
@@ -46,6 +56,13 @@ DOCSTRINGS = [  # (attribute of the module, text signature or None, docstring)
     ("RsPage.get_text", "(self, /, option='text', sort=None, clip=None, rotated=False, "
      "dehyphenate=False, delimiters=None, extended=False)",
      "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."),
+    ("RsPage.pdftext_blocks", "(self, /, sort=None, keep_chars=False)",
+     "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"
+     "font dicts with name, flags, size and weight; char_start_idx and char_end_idx; rotation\n"
+     "in radians; PDFium-generated spaces as their own spans with an empty font; a line-feed\n"
+     "span ending every line but the page's last; and the extra span keys _base (baseline\n"
+     "coordinate across the line), _sup (superscript font flag) and _vertical, which a Python\n"
+     "post-pass reads."),
     ("RsPage.words_arrays", "(self, /, sort=None, clip=None, rotated=False)",
      "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
      "texts list)"),

@@ -1,0 +1,14 @@
+// Module functions defined outside module.cpp, registered by its method table.
+#pragma once
+
+#include "py.hpp"
+
+namespace textloom::py {
+
+// bench_page(doc_addr, index): the native pipeline's timings and counts as a dict.
+PyObject* bench_page(PyObject* module, PyObject* args, PyObject* kwargs);
+
+// render_page(doc_addr, index, scale_x, scale_y, ...): (width, height, channels, pixels).
+PyObject* render_page(PyObject* module, PyObject* args, PyObject* kwargs);
+
+}  // namespace textloom::py

@@ -1,0 +1,88 @@
+// render_page: converts the arguments, runs the core's render_page and turns
+// its buffer into bytes (one copy) or its error into an exception.
+
+#include "render.hpp"
+
+#include <cstdint>
+#include <optional>
+
+#include "args.hpp"
+#include "errors.hpp"
+#include "module_functions.hpp"
+#include "module_state.hpp"
+
+namespace textloom::py {
+
+namespace {
+
+struct RenderArgs {
+  std::uint64_t doc_addr = 0;
+  std::int32_t index = 0;
+  double scale_x = 0;
+  double scale_y = 0;
+  std::optional<Rect> clip;
+  bool rotated = true;
+  bool alpha = false;
+  bool grayscale = false;
+  bool annots = true;
+  bool antialias = true;
+  std::uint32_t background = 0xFFFFFFFF;
+  std::optional<double> timeout;
+};
+const Signature<RenderArgs, 12> kRenderSignature{
+    "render_page",
+    4,
+    {{{"doc_addr", &RenderArgs::doc_addr},
+      {"index", &RenderArgs::index},
+      {"scale_x", &RenderArgs::scale_x},
+      {"scale_y", &RenderArgs::scale_y},
+      {"clip", &RenderArgs::clip},
+      {"rotated", &RenderArgs::rotated},
+      {"alpha", &RenderArgs::alpha},
+      {"grayscale", &RenderArgs::grayscale},
+      {"annots", &RenderArgs::annots},
+      {"antialias", &RenderArgs::antialias},
+      {"background", &RenderArgs::background},
+      {"timeout", &RenderArgs::timeout}}}};
+
+PyObject* exception_of(RenderError::Kind kind) {
+  switch (kind) {
+    case RenderError::Kind::out_of_memory:
+      return PyExc_MemoryError;
+    case RenderError::Kind::overflow:
+      return PyExc_OverflowError;
+    case RenderError::Kind::failed:
+      break;
+  }
+  return PyExc_RuntimeError;
+}
+
+}  // namespace
+
+PyObject* render_page(PyObject*, PyObject* args, PyObject* kwargs) {
+  RenderArgs a;
+  if (!parse_args(kRenderSignature, args, kwargs, a)) return nullptr;
+  const Pdfium* pdf = initialised_pdfium();
+  if (pdf == nullptr) return nullptr;
+  RenderRequest request{a.scale_x, a.scale_y, a.clip,      a.rotated,    a.alpha,
+                        a.grayscale, a.annots, a.antialias, a.background, std::nullopt};
+  if (a.timeout) {
+    auto duration = duration_from_seconds(*a.timeout);
+    if (auto* error = std::get_if<std::string>(&duration)) {
+      return raise(PyExc_ValueError, *error);
+    }
+    request.timeout = std::get<Duration>(duration);
+  }
+  auto outcome = textloom::render_page(*pdf, document_at(a.doc_addr), a.index, request);
+  if (auto* error = std::get_if<RenderError>(&outcome)) {
+    return raise(exception_of(error->kind), error->text);
+  }
+  RenderedPage image = std::get<RenderedPage>(std::move(outcome));
+  Ref pixels = Ref::steal(PyBytes_FromStringAndSize(
+      reinterpret_cast<const char*>(image.pixels.get()), static_cast<Py_ssize_t>(image.size)));
+  if (!pixels) return nullptr;
+  image.pixels.reset();  // the bytes hold the only copy now
+  return Py_BuildValue("(iiiN)", image.width, image.height, image.channels, pixels.release());
+}
+
+}  // namespace textloom::py
