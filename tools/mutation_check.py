@@ -293,7 +293,14 @@ def report(mutants: list[Mutant], outcomes: dict[str, Outcome]) -> str:
     return "\n".join(lines) + "\n"
 
 
+def stop(signum: int, frame: object) -> None:
+    raise KeyboardInterrupt(f"signal {signum}")
+
+
 def main(argv: list[str] | None = None) -> int:
+    # A run started in the background ignores Ctrl-C; a plain kill then still
+    # restores the copy and ends the tests it started.
+    signal.signal(signal.SIGTERM, stop)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("-k", dest="only", action="append", default=[],
                         help="run only behaviours containing this text (repeatable)")
