@@ -3,7 +3,9 @@
 # tools, and the build of the extension.
 #
 #   make demo   the main job on the bundled sample
-#   make test   every test: C++ (plain and sanitized) and pytest
+#   make test   every test: C++ (plain and sanitized), pytest, mypy and ruff,
+#               and the manylinux wheel installed into a fresh environment
+#   make wheel  the abi3 wheel, repaired by auditwheel, in dist/
 
 SHELL := /bin/bash
 PYTHON ?= python3
@@ -15,12 +17,12 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBIAN_PACKAGES := g++ libpcre2-dev libgtest-dev unicode-data fonts-dejavu-core
 export PATH := $(BIN):$(PATH)
 
-.PHONY: demo test setup deps build test-native test-sanitize test-python clean
+.PHONY: demo test setup deps build test-native test-sanitize test-python lint wheel test-wheel clean
 
 demo: build
 	$(PY) -m textloom
 
-test: build test-native test-sanitize test-python
+test: build test-native test-sanitize test-python lint test-wheel
 
 setup: deps $(VENV)/.installed
 
@@ -60,5 +62,21 @@ test-sanitize: setup
 test-python: build test-native
 	$(PY) -m pytest -q
 
+lint: build
+	$(PY) -m ruff check src tests tools bench examples
+	$(PY) -m mypy src/textloom examples
+	$(PY) -m mypy.stubtest textloom._native
+
+# The wheel users install without a compiler: auditwheel checks that the
+# extension needs nothing beyond the manylinux policy and tags it so.
+wheel: build
+	rm -rf dist
+	$(PY) -m pip wheel -q --no-build-isolation --no-deps -w dist/unrepaired .
+	$(PY) -m auditwheel repair -w dist dist/unrepaired/*.whl
+	rm -rf dist/unrepaired
+
+test-wheel: wheel
+	$(PY) -m pytest -q -p no:cacheprovider tests/wheel
+
 clean:
-	rm -rf build $(VENV)
+	rm -rf build dist $(VENV)

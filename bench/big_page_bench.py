@@ -3,8 +3,9 @@
 Generates one page each of about 10k, 100k and 400k characters (lines of
 Helvetica words in columns) with tools/pdfgen.py, then times get_text("dict"),
 get_text("rawdict") and pdftext_blocks() (median CPU time of --rounds calls,
-the result dropped outside the timing) and prints nanoseconds per character. get_text("text") runs the same layout and builds one
-string, so "dict - text" is what building the Python objects costs.
+the result dropped outside the timing) and prints nanoseconds per character.
+get_text("text") runs the same layout and builds one string, so "dict - text"
+is what building the Python objects costs.
 
 Run: .venv/bin/python bench/big_page_bench.py [--rounds N] [--no-gc]
 """

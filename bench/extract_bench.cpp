@@ -31,8 +31,11 @@ std::uint64_t median(std::vector<std::uint64_t> values) {
 
 // The PDFium calls of the character loop without what we do with them.
 std::uint64_t bare_chars_ns(const Pdfium& pdf, FPDF_DOCUMENT doc, int index, double& sink) {
-  FPDF_PAGE page = pdf.FPDF_LoadPage(doc, index);
-  FPDF_TEXTPAGE text = pdf.FPDFText_LoadPage(page);
+  const PagePtr page(pdf.FPDF_LoadPage(doc, index), PageCloser{&pdf});
+  if (!page) return 0;
+  const TextPagePtr text_page(pdf.FPDFText_LoadPage(page.get()), TextPageCloser{&pdf});
+  if (!text_page) return 0;
+  FPDF_TEXTPAGE text = text_page.get();
   pdf.FPDFText_CountChars(text);
   const std::uint64_t start = now_ns();
   const int n = pdf.FPDFText_CountChars(text);
@@ -78,10 +81,7 @@ std::uint64_t bare_chars_ns(const Pdfium& pdf, FPDF_DOCUMENT doc, int index, dou
     pdf.FPDFText_GetLooseCharBox(text, i, &box);
     sink += x + y + double{box.left} + double{box.right} + u;
   }
-  const std::uint64_t elapsed = elapsed_ns(start, now_ns());
-  pdf.FPDFText_ClosePage(text);
-  pdf.FPDF_ClosePage(page);
-  return elapsed;
+  return elapsed_ns(start, now_ns());
 }
 
 }  // namespace
@@ -92,10 +92,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
-  host::PdfiumHost host;
-  FPDF_DOCUMENT doc = host::open_host_document(argv[1], argv[2], host);
-  if (doc == nullptr) return 1;
-  const Pdfium& pdf = host.table;
+  Pdfium pdf;
+  const host::DocumentPtr owned_doc = host::open_document(argv[1], argv[2], pdf);
+  if (!owned_doc) return 1;
+  FPDF_DOCUMENT doc = owned_doc.get();
   const int n_pages = pdf.FPDF_GetPageCount(doc);
 
   std::vector<std::uint64_t> load_page, load_text, chars, close, glyphs, per_glyph;
@@ -132,7 +132,6 @@ int main(int argc, char** argv) {
     total_bare += median(t_bare);
     total_glyphs += n_glyphs;
   }
-  host.close_document(doc);
 
   std::printf("pages %d, rounds %d, sizeof(Glyph) %zu bytes\n", n_pages, rounds, sizeof(Glyph));
   std::printf("%-14s %12s %14s\n", "phase", "median ns", "total ms");

@@ -1,6 +1,6 @@
 // layout_bench LIBPDFIUM PDF [REPEATS]
 //
-// Times layout_page alone, in each sort mode, on every page of PDF (glyphs
+// Times layout_page alone, in each sort mode ("reading" against "xycut" per page too), on every page of PDF (glyphs
 // extracted once per page beforehand) and on two synthetic pages built at
 // two scales: two-column prose (10,000 and 100,000 glyphs) and vertical CJK
 // columns (2,000 and 20,000 glyphs). Each timing is the best of REPEATS runs
@@ -30,8 +30,10 @@ using textloom::Glyph;
 using textloom::PageGlyphs;
 using textloom::SortMode;
 
-constexpr SortMode kModes[] = {SortMode::none, SortMode::simple, SortMode::xycut};
-constexpr const char* kModeNames[] = {"none", "simple", "xycut"};
+constexpr SortMode kModes[] = {SortMode::none, SortMode::simple, SortMode::xycut,
+                               SortMode::reading};
+constexpr const char* kModeNames[] = {"none", "simple", "xycut", "reading"};
+constexpr std::size_t kNumModes = sizeof(kModes) / sizeof(kModes[0]);
 
 // Best wall time of `repeats` layouts of `page`, in nanoseconds; the result
 // of the last run goes into `digest` when one is given.
@@ -117,7 +119,7 @@ PageGlyphs vertical_cjk(int glyphs) {
 void report_synthetic(const char* name, const PageGlyphs& page, int repeats) {
   std::printf("%-22s %8zu glyphs", name, page.glyphs.size());
   textloom::tools::LayoutDigest digest;
-  for (std::size_t m = 0; m < 3; ++m) {
+  for (std::size_t m = 0; m < kNumModes; ++m) {
     const double ns = static_cast<double>(time_layout(page, kModes[m], repeats, &digest));
     std::printf("  %s %7.1f ns/glyph", kModeNames[m],
                 ns / static_cast<double>(page.glyphs.size()));
@@ -133,19 +135,20 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int repeats = argc > 3 ? std::atoi(argv[3]) : 15;
-  textloom::host::PdfiumHost host;
-  textloom::FPDF_DOCUMENT doc = textloom::host::open_host_document(argv[1], argv[2], host);
-  if (doc == nullptr) return 1;
-  const int n_pages = host.table.FPDF_GetPageCount(doc);
-  std::vector<double> per_glyph[3];
+  textloom::Pdfium pdf;
+  const textloom::host::DocumentPtr doc = textloom::host::open_document(argv[1], argv[2], pdf);
+  if (!doc) return 1;
+  const int n_pages = pdf.FPDF_GetPageCount(doc.get());
+  std::vector<double> per_glyph[kNumModes];
   std::vector<double> ratio;
+  std::vector<double> reading_vs_xycut;
   int worst_page = -1;
   double worst_ratio = 0;
-  textloom::tools::LayoutDigest digests[3];
-  double total_ns[3] = {0, 0, 0};
+  textloom::tools::LayoutDigest digests[kNumModes];
+  double total_ns[kNumModes] = {};
   double total_glyphs = 0;
   for (int i = 0; i < n_pages; ++i) {
-    textloom::Result<PageGlyphs> extracted = textloom::extract_page(host.table, doc, i, false);
+    textloom::Result<PageGlyphs> extracted = textloom::extract_page(pdf, doc.get(), i, false);
     if (!extracted) {
       std::fprintf(stderr, "page %d: %s\n", i, extracted.error().c_str());
       continue;
@@ -154,9 +157,11 @@ int main(int argc, char** argv) {
     if (page.glyphs.empty()) continue;
     const double n = static_cast<double>(page.glyphs.size());
     total_glyphs += n;
-    for (std::size_t m = 0; m < 3; ++m) {
+    double page_ns[kNumModes] = {};
+    for (std::size_t m = 0; m < kNumModes; ++m) {
       const double ns = static_cast<double>(time_layout(page, kModes[m], repeats, &digests[m]));
       total_ns[m] += ns;
+      page_ns[m] = ns;
       per_glyph[m].push_back(ns / n);
       if (kModes[m] == SortMode::xycut) {
         const double extract_ns = static_cast<double>(page.t_load_text + page.t_chars);
@@ -169,11 +174,11 @@ int main(int argc, char** argv) {
         }
       }
     }
+    if (page_ns[2] > 0) reading_vs_xycut.push_back(page_ns[3] / page_ns[2]);
   }
-  host.close_document(doc);
 
   std::printf("%s: %d pages, %.0f glyphs, best of %d\n", argv[2], n_pages, total_glyphs, repeats);
-  for (std::size_t m = 0; m < 3; ++m) {
+  for (std::size_t m = 0; m < kNumModes; ++m) {
     double worst = 0;
     for (double v : per_glyph[m]) worst = v > worst ? v : worst;
     std::printf("  %-6s %7.1f ns/glyph overall, page median %7.1f, worst %7.1f, digest %016llx\n",
@@ -183,6 +188,8 @@ int main(int argc, char** argv) {
   }
   std::printf("  layout(xycut) / (t_load_text + t_chars): median %.3f, worst %.3f (page %d)\n",
               median(ratio), worst_ratio, worst_page);
+  std::printf("  reading / xycut per page: median %.3f, overall %.3f\n", median(reading_vs_xycut),
+              total_ns[2] > 0 ? total_ns[3] / total_ns[2] : 0);
 
   std::printf("synthetic pages:\n");
   report_synthetic("two columns, 100 lines", prose(100), repeats);

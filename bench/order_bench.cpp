@@ -1,9 +1,10 @@
 // order_bench [ROUNDS]
 //
-// XY-cut on synthetic pages of many blocks: two columns of 1000 one-line
+// XY-cut and the "reading" order on synthetic pages of many blocks: two columns of 1000 one-line
 // blocks (cut into columns at once), the same under a full-width heading (the
 // rows merge into one band of 2000 blocks before the columns are cut), and a
-// grid of three columns with a full-width rule every 20 rows. (The order test
+// grid of three columns with a full-width rule every 20 rows; and 5,000 and
+// 50,000 boxes strewn over a page, overlapping (growth with n). (The order test
 // checks the incremental band merge against a from-scratch one.)
 
 #include <algorithm>
@@ -52,6 +53,20 @@ std::vector<Page> pages() {
   out.push_back(std::move(two));
   out.push_back(std::move(heading));
   out.push_back(std::move(grid));
+  // Boxes strewn over one page, most overlapping several others.
+  for (std::size_t n : {std::size_t{5000}, std::size_t{50000}}) {
+    Page strewn{n == 5000 ? "5000 overlapping blocks" : "50000 overlapping blocks", {}};
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      return static_cast<double>(state >> 40) / static_cast<double>(1ULL << 24);
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+      const double x = 600 * next(), y = 800 * next();
+      add(strewn.items, x, y, x + 150 * next(), y + 40 * next());
+    }
+    out.push_back(std::move(strewn));
+  }
   return out;
 }
 
@@ -60,21 +75,42 @@ std::uint64_t median(std::vector<std::uint64_t> v) {
   return v[v.size() / 2];
 }
 
+// One block per item, of one line holding one char of size 10.
+std::vector<Block> blocks_of(const std::vector<OrderItem>& items) {
+  std::vector<Block> out(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    Line& line = out[i].lines.emplace_back();
+    Char c{};
+    c.bbox = items[i].box, c.size = 10, c.ch = 'a';
+    line.chars.push_back(c);
+    line.bbox = out[i].bbox = items[i].box;
+    out[i].number = i;
+  }
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 15;
-  std::printf("%-38s %8s %14s\n", "page", "blocks", "xycut us");
+  std::printf("%-38s %8s %14s %14s\n", "page", "blocks", "xycut us", "reading us");
   for (const Page& page : pages()) {
-    std::vector<std::uint64_t> times;
+    std::vector<std::uint64_t> times, reading_times;
+    const std::vector<Block> blocks = blocks_of(page.items);
     for (int r = 0; r < rounds; ++r) {
       const std::uint64_t t0 = now_ns();
       const std::vector<OrderItem> order = xycut(page.items, 0, 12.5, 2.0);
       times.push_back(elapsed_ns(t0, now_ns()));
       if (order.size() != page.items.size()) return 1;
+      std::vector<Block> copy = blocks;  // sort_reading works in place
+      const std::uint64_t t1 = now_ns();
+      sort_reading(copy, 0);
+      reading_times.push_back(elapsed_ns(t1, now_ns()));
+      if (copy.size() != blocks.size()) return 1;
     }
-    std::printf("%-38s %8zu %14.1f\n", page.name, page.items.size(),
-                static_cast<double>(median(times)) / 1e3);
+    std::printf("%-38s %8zu %14.1f %14.1f\n", page.name, page.items.size(),
+                static_cast<double>(median(times)) / 1e3,
+                static_cast<double>(median(reading_times)) / 1e3);
   }
   return 0;
 }

@@ -44,7 +44,7 @@ def main() -> None:
             page = _native.load_page(addr, index)
             glyphs.append(page.n_glyphs)
             times = {name: [] for name in CALLS}
-            for name, call in CALLS.items():
+            for call in CALLS.values():
                 call(page)
             for _ in range(args.rounds):
                 for name, call in CALLS.items():

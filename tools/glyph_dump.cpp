@@ -95,14 +95,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool ligatures = argc > 3 && std::strcmp(argv[3], "--ligatures") == 0;
-  textloom::host::PdfiumHost host;
-  textloom::FPDF_DOCUMENT doc = textloom::host::open_host_document(argv[1], argv[2], host);
-  if (doc == nullptr) return 1;
-  const int n_pages = host.table.FPDF_GetPageCount(doc);
+  textloom::Pdfium pdf;
+  const textloom::host::DocumentPtr doc = textloom::host::open_document(argv[1], argv[2], pdf);
+  if (!doc) return 1;
+  const int n_pages = pdf.FPDF_GetPageCount(doc.get());
   int status = 0;
   for (int i = 0; i < n_pages; ++i) {
     textloom::Result<textloom::PageGlyphs> page =
-        textloom::extract_page(host.table, doc, i, ligatures);
+        textloom::extract_page(pdf, doc.get(), i, ligatures);
     if (!page) {
       std::printf("{\"page\": %d, \"error\": ", i);
       put_string(page.error());
@@ -112,6 +112,5 @@ int main(int argc, char** argv) {
     }
     put_page(i, page.value());
   }
-  host.close_document(doc);
   return status;
 }

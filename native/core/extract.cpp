@@ -5,7 +5,6 @@
 #include "extract.hpp"
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,19 +16,7 @@ namespace textloom {
 
 namespace {
 
-struct PageCloser {
-  const Pdfium* pdf;
-  void operator()(FpdfPage* page) const { pdf->FPDF_ClosePage(page); }
-};
-struct TextPageCloser {
-  const Pdfium* pdf;
-  void operator()(FpdfTextPage* text_page) const { pdf->FPDFText_ClosePage(text_page); }
-};
-using PagePtr = std::unique_ptr<FpdfPage, PageCloser>;
-using TextPagePtr = std::unique_ptr<FpdfTextPage, TextPageCloser>;
-
 constexpr std::uint32_t kHyphenMarker = 2;
-constexpr std::uint32_t kReplacement = 0xFFFD;
 constexpr double kAxisEpsilon = 0.001;  // a direction component below this is zero
 
 // Crop box (left, bottom, right, top), falling back to the media box, the
@@ -240,6 +227,7 @@ void read_chars(Extraction& ex, int n_chars) {
       hyphen = true;
       ch = '-';
     } else if (u == '\n' || u == '\r') {
+      // Asked only because the call order requires it: CR and LF go either way.
       pdf.FPDFText_IsGenerated(ex.text_page, i);
       continue;
     } else if (u == ' ') {
@@ -248,7 +236,7 @@ void read_chars(Extraction& ex, int n_chars) {
         continue;
       }
     } else if (u == 0 || u >= 0xFFFE || (u >= 0xD800 && u <= 0xDFFF)) {
-      ch = kReplacement;
+      ch = kReplacementChar;
     }
     const ObjState& st = ex.state_of(pdf.FPDFText_GetTextObject(ex.text_page, i), i);
     pdf.FPDFText_GetCharOrigin(ex.text_page, i, &x, &y);
@@ -335,6 +323,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
 
   TextPagePtr text_page(pdf.FPDFText_LoadPage(page_handle.get()), TextPageCloser{&pdf});
   if (!text_page) return Error{"cannot load text of page " + std::to_string(index)};
+  // The call order counts once inside the timed text loading; this result is unused.
   pdf.FPDFText_CountChars(text_page.get());
   const std::uint64_t t2 = now_ns();
 
@@ -342,7 +331,8 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
   page.width = std::fabs(page.crop[2] - page.crop[0]);
   page.height = std::fabs(page.crop[3] - page.crop[1]);
   page.rotation = static_cast<std::uint32_t>(pdf.FPDFPage_GetRotation(page_handle.get()) & 3) * 90;
-  // PDFium reports -1 when it cannot count; that is an empty page, not a
+  // Counted again, as the call order has it, for the count kept. PDFium
+  // reports -1 when it cannot count; that is an empty page, not a
   // reservation of 2^64 glyphs.
   const int n_chars = pdf.FPDFText_CountChars(text_page.get());
   page.n_chars = n_chars > 0 ? n_chars : 0;

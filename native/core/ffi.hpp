@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string_view>
 
 #include "result.hpp"
@@ -46,6 +47,7 @@ struct IFSDK_PAUSE {
 
 // Every function we resolve, in resolution order: X(name, return type, parameters).
 // The first four are required of the library but never called by the module.
+// The bitmap and rendering functions at the end serve page rendering.
 #define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
   X(FPDF_InitLibrary, void, ())                                                        \
   X(FPDF_LoadDocument, FPDF_DOCUMENT, (const char* path, const char* password))        \
@@ -111,6 +113,30 @@ struct Pdfium {
 #undef TEXTLOOM_PDFIUM_FIELD
   void* library = nullptr;  // dlopen handle
 };
+
+// Owners of an open page, text page and bitmap, and of a progressive render
+// in progress (which ends it), each released through the table that opened
+// it (which outlives them).
+struct PageCloser {
+  const Pdfium* pdf;
+  void operator()(FpdfPage* page) const { pdf->FPDF_ClosePage(page); }
+};
+struct TextPageCloser {
+  const Pdfium* pdf;
+  void operator()(FpdfTextPage* text_page) const { pdf->FPDFText_ClosePage(text_page); }
+};
+struct BitmapDestroyer {
+  const Pdfium* pdf;
+  void operator()(FpdfBitmap* bitmap) const { pdf->FPDFBitmap_Destroy(bitmap); }
+};
+struct ProgressiveCloser {
+  const Pdfium* pdf;
+  void operator()(FpdfPage* page) const { pdf->FPDF_RenderPage_Close(page); }
+};
+using PagePtr = std::unique_ptr<FpdfPage, PageCloser>;
+using TextPagePtr = std::unique_ptr<FpdfTextPage, TextPageCloser>;
+using BitmapPtr = std::unique_ptr<FpdfBitmap, BitmapDestroyer>;
+using ProgressiveRender = std::unique_ptr<FpdfPage, ProgressiveCloser>;
 
 // Opens the library at `path` and resolves every function, in order.
 // Errors: "cannot load <path>: <reason>", "missing symbol <name>: <reason>";

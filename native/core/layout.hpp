@@ -72,7 +72,7 @@ struct LayoutParams {
   double xycut_gap_second = 2.0;  // points: lowest empty horizontal strip between rows
 };
 
-enum class SortMode : std::uint8_t { none = 0, simple = 1, xycut = 2 };
+enum class SortMode : std::uint8_t { none = 0, simple = 1, xycut = 2, reading = 3 };
 
 // Lays out the page's glyphs into blocks in the chosen reading order, keeping
 // only glyphs whose box meets `clip` (page space). Never fails; numbers the

@@ -262,6 +262,9 @@ std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
     case SortMode::xycut:
       sort_xycut(blocks, params);
       break;
+    case SortMode::reading:
+      sort_reading(blocks, page.rotation);
+      break;
   }
   number_blocks(blocks);
   return blocks;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "layout_internal.hpp"
+#include "uninitialised.hpp"
 #include "unicode.hpp"
 #include "unicode_tables.hpp"
 
@@ -33,13 +34,6 @@ namespace textloom::detail {
 namespace {
 
 constexpr std::uint32_t kSpace = 0x20;
-
-// An array of n trivially constructible T, left uninitialised (new T[n]
-// default-initialises): every element is written before it is read.
-template <class T>
-std::unique_ptr<T[]> uninitialised(std::size_t n) {
-  return std::unique_ptr<T[]>(new T[n]);
-}
 
 // Bullets and dashes that may open an indented list item without starting a
 // new block.

@@ -14,17 +14,11 @@
 #include <utility>
 
 #include "sort.hpp"
+#include "uninitialised.hpp"
 
 namespace textloom {
 
 namespace {
-
-// An array of n trivially constructible T, left uninitialised (new T[n]
-// default-initialises): every element is written before it is read.
-template <class T>
-std::unique_ptr<T[]> uninitialised(std::size_t n) {
-  return std::unique_ptr<T[]>(new T[n]);
-}
 
 // Recursion depth at which the cut stops cutting.
 constexpr std::uint32_t kMaxDepth = 51;
@@ -36,11 +30,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 bool bottom_left_less(const Rect& a, const Rect& b) { return key_less(a.y1, a.x0, b.y1, b.x0); }
 
-void collect_intervals(const OrderItem* items, std::size_t n, int axis, Interval* out) {
-  for (std::size_t i = 0; i < n; ++i) {
-    const Rect& b = items[i].box;
-    out[i] = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
-  }
+Interval interval_of(const Rect& b, int axis) {
+  return axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
 }
 
 // Comparators as lambdas, so each sort is instantiated for, and inlines, its own.
@@ -52,67 +43,120 @@ constexpr auto top_left_less = [](const OrderItem& a, const OrderItem& b) {
   return key_less(a.box.y0, a.box.x0, b.box.y0, b.box.x0);
 };
 
-// Stable sort by (start, end), with scratch for at least n / 2 + 1
-// intervals. Without NaN the keys are totally ordered and the quicker sort
-// gives the same order; with NaN only merge_sort's does.
-void sort_intervals(Interval* intervals, std::size_t n, Interval* scratch) {
-  if (n < 2) return;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (std::isnan(intervals[i].start) || std::isnan(intervals[i].end)) {
-      merge_sort(intervals, n, scratch, interval_less);
-      return;
+// split_by on one axis: the axis is fixed per instance, so the loop over the
+// items does not test it for each one.
+template <int Axis>
+void split_on(std::span<const OrderItem> items, std::span<const Gap> gaps, OrderItem* out,
+              std::size_t* scratch, std::vector<std::size_t>& ends) {
+  const std::size_t n_gaps = gaps.size();
+  const std::size_t n_groups = n_gaps + 1;
+  std::size_t* slots = scratch;                  // each item's group
+  std::size_t* counts = scratch + items.size();  // per group: size, then write position
+  std::fill(counts, counts + n_groups, std::size_t{0});
+  std::size_t slot = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const Rect& b = items[i].box;
+    const double mid = Axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
+    // The slot is the number of gaps that start below the midpoint: `from`
+    // never decreases, so they are a prefix (none for a NaN midpoint). Items
+    // mostly come in order along the axis, so the previous item's slot or
+    // the next one is tried before a search.
+    const auto below = [mid](const Gap& g) { return g.from < mid; };
+    const std::size_t known = slot > 0 && below(gaps[slot - 1]) ? slot : 0;
+    if (known == n_gaps || !below(gaps[known])) {
+      slot = known;
+    } else if (known + 1 == n_gaps || !below(gaps[known + 1])) {
+      slot = known + 1;
+    } else {
+      slot = static_cast<std::size_t>(
+          std::partition_point(gaps.begin() + static_cast<std::ptrdiff_t>(known + 2), gaps.end(),
+                               below) -
+          gaps.begin());
     }
+    slots[i] = slot;
+    ++counts[slot];
   }
-  sort_ordered(intervals, n, scratch, interval_less);
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < n_groups; ++k) {
+    const std::size_t size = counts[k];
+    counts[k] = at;
+    at += size;
+    if (size != 0) ends.push_back(at);
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) out[counts[slots[i]]++] = items[i];
 }
 
-// gaps() of the items' intervals on `axis` (written to `intervals`, sorted
-// with `scratch` of n / 2 + 1), with `lo` their smallest start, into `out`;
-// in one pass it also learns what spares work. When every interval is a
-// proper number range (start <= end) and min_gap > 0, an interval I that
-// reaches the largest end and starts less than min_gap past `lo` means no
-// gap, whatever the order: past I the running end of gaps() is beyond every
-// start, and up to I every start minus the running end (which never falls
-// below `lo`) rounds to at most I's start minus `lo`. The sort is skipped
-// then. Keys without NaN take the quicker sort.
-void axis_gaps(const OrderItem* items, std::size_t n, int axis, double min_gap,
-               Interval* intervals, Interval* scratch, std::vector<Gap>& out) {
-  // Plain comparisons find min_num's and max_num's numbers here; which zero
-  // they keep cannot matter, as `lo` and the running end are only compared
-  // and subtracted.
-  double lo = kInf;
+}  // namespace
+
+void sort_simple(std::vector<Block>& blocks) {
+  for (Block& b : blocks) {
+    if (b.lines.size() >= 2) {
+      merge_sort(b.lines, [](const Line& l, const Line& r) { return bottom_left_less(l.bbox, r.bbox); });
+    }
+  }
+  if (blocks.size() >= 2) {
+    merge_sort(blocks, [](const Block& l, const Block& r) { return bottom_left_less(l.bbox, r.bbox); });
+  }
+}
+
+void sorted_yx(std::span<OrderItem> items, OrderItem* scratch) {
+  bool nan = false;
+  for (const OrderItem& it : items) {
+    if (std::isnan(it.box.y0) || std::isnan(it.box.x0)) {
+      nan = true;
+      break;
+    }
+  }
+  sort_maybe_nan(items.data(), items.size(), scratch, nan, top_left_less);
+}
+
+void gaps(std::span<Interval> intervals, double lo, double min_gap, Interval* scratch,
+          std::vector<Gap>& out) {
+  out.clear();
+  // When every interval is a proper number range (start <= end) and
+  // min_gap > 0, an interval I that reaches the largest end `hi` and starts
+  // less than min_gap past `lo` means no gap, whatever the order: past I the
+  // running end is beyond every start, and up to I every start minus the
+  // running end (which never falls below `lo`) rounds to at most I's start
+  // minus `lo`. The earliest start among the intervals ending at `hi` tells,
+  // and the sort is skipped then.
+  //
+  // Plain comparisons stand in for max_num here and below: a NaN end loses
+  // and leaves the running value, and of two equal zeros they keep the first
+  // where max_num takes +0.0, a difference that only a gap's `from` shows and
+  // that every comparison ignores.
   double hi = -kInf;
+  double hi_start = kInf;
   bool proper = true;
   bool nan = false;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Rect& b = items[i].box;
-    const Interval iv = axis == kAxisX ? Interval{b.x0, b.x1} : Interval{b.y0, b.y1};
-    intervals[i] = iv;
-    lo = iv.start < lo ? iv.start : lo;
-    hi = iv.end > hi ? iv.end : hi;
+  for (const Interval& iv : intervals) {
+    if (iv.end >= hi) {
+      hi_start = iv.end > hi || iv.start < hi_start ? iv.start : hi_start;
+      hi = iv.end;
+    }
     proper = proper & (iv.start <= iv.end);
     nan = nan | std::isnan(iv.start) | std::isnan(iv.end);
   }
-  out.clear();
-  if (proper && min_gap > 0) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (intervals[i].end == hi && intervals[i].start - lo < min_gap) return;
-    }
-  }
-  if (n >= 2) {
-    if (nan) {
-      merge_sort(intervals, n, scratch, interval_less);
-    } else {
-      sort_ordered(intervals, n, scratch, interval_less);
-    }
-  }
+  if (proper && min_gap > 0 && hi_start - lo < min_gap) return;
+  sort_maybe_nan(intervals.data(), intervals.size(), scratch, nan, interval_less);
   double cur = lo;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Interval& iv = intervals[i];
+  for (const Interval& iv : intervals) {
+    // Nothing opens before the first piece: `cur` has to have left `lo`.
     if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
     cur = iv.end > cur ? iv.end : cur;
   }
 }
+
+void split_by(std::span<const OrderItem> items, std::span<const Gap> gaps, int axis,
+              OrderItem* out, std::size_t* scratch, std::vector<std::size_t>& ends) {
+  if (axis == kAxisX) {
+    split_on<kAxisX>(items, gaps, out, scratch, ends);
+  } else {
+    split_on<kAxisY>(items, gaps, out, scratch, ends);
+  }
+}
+
+namespace {
 
 // A list of intervals in storage lent by the cut, with room for every item.
 struct Pieces {
@@ -184,90 +228,73 @@ class Cutter {
     merged_.data = interval_scratch_ + half;
     last_->pieces.data = merged_.data + n;
     row_->pieces.data = last_->pieces.data + n;
-    // slots | counts
-    index_store_ = uninitialised<std::size_t>(2 * n + 1);
-    slots_ = index_store_.get();
-    counts_ = slots_ + n;
+    // split_by's scratch: each item's group, then per group a size and a
+    // write position (a region has fewer gaps than items)
+    split_scratch_ = uninitialised<std::size_t>(2 * n + 1);
     gaps_.reserve(n);
     ends_.reserve(2 * n);
     cut(0, n, depth);
   }
 
  private:
+  // Cuts items_[begin, end). Group ends on ends_ count from `begin`.
   void cut(std::size_t begin, std::size_t end, std::uint32_t depth) {
-    const std::size_t n = end - begin;
-    if (n < 2 || depth >= kMaxDepth) {
-      sort_top_left(begin, end);
+    const std::span<OrderItem> items(items_ + begin, end - begin);
+    if (items.size() < 2 || depth >= kMaxDepth) {
+      sorted_yx(items, item_scratch_);
       return;
     }
-    const OrderItem* items = items_ + begin;
-
-    axis_gaps(items, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
     const std::size_t base = ends_.size();
+    axis_gaps(items, kAxisX, gap_first_);
     if (!gaps_.empty()) {
-      partition(begin, end, kAxisX);
+      split_by(items, gaps_, kAxisX, part_ + begin, split_scratch_.get(), ends_);
       cut_parts(begin, end, base, depth);
       return;
     }
 
-    axis_gaps(items, n, kAxisY, gap_second_, intervals_, interval_scratch_, gaps_);
+    axis_gaps(items, kAxisY, gap_second_);
     if (gaps_.empty()) {
-      sort_rounded(begin, end);
+      sort_rounded(items);
       return;
     }
-    partition(begin, end, kAxisY);
-    merge_bands(begin, base);
+    split_by(items, gaps_, kAxisY, part_ + begin, split_scratch_.get(), ends_);
+    merge_bands(part_ + begin, base);
     // A single band would hand the same items to the next level unchanged.
     // The range itself still holds them in their incoming order.
     if (ends_.size() - base == 1) {
       ends_.resize(base);
-      sort_top_left(begin, end);
+      sorted_yx(items, item_scratch_);
       return;
     }
     cut_parts(begin, end, base, depth);
   }
 
-  // Groups the range by which gaps its box midpoints on `axis` lie past, as
-  // split_by does, into part_ at the same positions; pushes each non-empty
-  // group's end onto ends_.
-  void partition(std::size_t begin, std::size_t end, int axis) {
-    const std::size_t n_groups = gaps_.size() + 1;
-    std::fill(counts_, counts_ + n_groups, std::size_t{0});
-    for (std::size_t i = begin; i < end; ++i) {
-      const Rect& b = items_[i].box;
-      const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
-      // The gaps that start below the midpoint: `from` never decreases, so
-      // they are a prefix (none for a NaN midpoint).
-      const std::size_t slot = static_cast<std::size_t>(
-          std::partition_point(gaps_.begin(), gaps_.end(),
-                               [mid](const Gap& g) { return g.from < mid; }) -
-          gaps_.begin());
-      slots_[i] = slot;
-      ++counts_[slot];
+  // gaps() of the items' intervals on `axis` into gaps_, with `lo` their
+  // smallest start (NaN aside; infinity when all are NaN). A plain comparison
+  // finds min_num's number; which zero it keeps cannot matter, as gaps() only
+  // compares `lo` and subtracts it.
+  void axis_gaps(std::span<const OrderItem> items, int axis, double min_gap) {
+    double lo = kInf;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      intervals_[i] = interval_of(items[i].box, axis);
+      lo = intervals_[i].start < lo ? intervals_[i].start : lo;
     }
-    std::size_t at = begin;
-    for (std::size_t k = 0; k < n_groups; ++k) {
-      const std::size_t size = counts_[k];
-      counts_[k] = at;
-      at += size;
-      if (size != 0) ends_.push_back(at);
-    }
-    for (std::size_t i = begin; i < end; ++i) part_[counts_[slots_[i]]++] = items_[i];
+    gaps({intervals_, items.size()}, lo, min_gap, interval_scratch_, gaps_);
   }
 
-  // Rows (the groups on ends_ from `base`) become bands: consecutive rows
-  // that each have columns, and still have them together, share a band.
-  // Band ends replace the row ends on ends_.
-  void merge_bands(std::size_t begin, std::size_t base) {
+  // Rows (the groups of `rows` ending at ends_ from `base`) become bands:
+  // consecutive rows that each have columns, and still have them together,
+  // share a band. Band ends replace the row ends on ends_.
+  void merge_bands(const OrderItem* rows, std::size_t base) {
     const std::size_t rows_end = ends_.size();
     std::size_t out = base;
-    std::size_t row_begin = begin;
-    std::size_t band_begin = begin;
+    std::size_t row_begin = 0;
+    std::size_t band_begin = 0;
     for (std::size_t k = base; k < rows_end; ++k) {
       const std::size_t row_end = ends_[k];
-      row_state(part_ + row_begin, row_end - row_begin, *row_);
+      row_state(rows + row_begin, row_end - row_begin, *row_);
       if (out != base && last_->has_columns && row_->has_columns &&
-          merge_has_columns(*last_, *row_, part_ + band_begin, row_end - band_begin)) {
+          merge_has_columns(*last_, *row_, rows + band_begin, row_end - band_begin)) {
         ends_[out - 1] = row_end;
       } else {
         band_begin = row_begin;
@@ -285,23 +312,23 @@ class Cutter {
     st.pieces.clear();
     if (n == 1) {
       // One interval has no gap; it is its own piece if it is a proper range.
-      const Interval iv{row[0].box.x0, row[0].box.x1};
+      const Interval iv = interval_of(row[0].box, kAxisX);
       st.exact = fast_bands_ && iv.start <= iv.end;
       if (st.exact) st.pieces.add(iv);
       st.has_columns = false;
       return;
     }
     st.exact = fast_bands_;
-    collect_intervals(row, n, kAxisX, intervals_);
     for (std::size_t i = 0; i < n; ++i) {
+      intervals_[i] = interval_of(row[i].box, kAxisX);
       if (!(intervals_[i].start <= intervals_[i].end)) st.exact = false;  // NaN or reversed
     }
     if (!st.exact) {
-      axis_gaps(row, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+      axis_gaps({row, n}, kAxisX, gap_first_);
       st.has_columns = !gaps_.empty();
       return;
     }
-    sort_intervals(intervals_, n, interval_scratch_);
+    sort_ordered(intervals_, n, interval_scratch_, interval_less);  // proper ranges hold no NaN
     for (std::size_t i = 0; i < n; ++i) st.pieces.add(intervals_[i]);
     st.has_columns = st.pieces.have_columns(gap_first_);
   }
@@ -311,7 +338,7 @@ class Cutter {
   bool merge_has_columns(ColumnState& band, const ColumnState& row, const OrderItem* band_items,
                          std::size_t n) {
     if (!band.exact || !row.exact) {
-      axis_gaps(band_items, n, kAxisX, gap_first_, intervals_, interval_scratch_, gaps_);
+      axis_gaps({band_items, n}, kAxisX, gap_first_);
       if (gaps_.empty()) return false;
       band.exact = false;
       band.pieces.clear();
@@ -333,55 +360,34 @@ class Cutter {
     return true;
   }
 
-  // Takes the partition back into the range and cuts each part one level down.
+  // Takes the groups in part_ back into the range and cuts each one level down.
   void cut_parts(std::size_t begin, std::size_t end, std::size_t base, std::uint32_t depth) {
     std::copy(part_ + begin, part_ + end, items_ + begin);
     const std::size_t top = ends_.size();
     std::size_t from = begin;
     for (std::size_t k = base; k < top; ++k) {
-      const std::size_t to = ends_[k];  // read before the levels below push theirs
+      const std::size_t to = begin + ends_[k];  // read before the levels below push theirs
       if (to - from >= 2) cut(from, to, depth + 1);  // one item stays as it is
       from = to;
     }
     ends_.resize(base);
   }
 
-  void sort_top_left(std::size_t begin, std::size_t end) {
-    OrderItem* items = items_ + begin;
-    const std::size_t n = end - begin;
-    if (n < 2) return;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (std::isnan(items[i].box.y0) || std::isnan(items[i].box.x0)) {
-        merge_sort(items, n, item_scratch_, top_left_less);
-        return;
-      }
-    }
-    sort_ordered(items, n, item_scratch_, top_left_less);
-  }
-
   // Regions with no gap on either axis: by top edge rounded to whole points
   // (ties to even), then left edge, so boxes of one visual row read left to right.
-  void sort_rounded(std::size_t begin, std::size_t end) {
-    const std::size_t n = end - begin;
+  void sort_rounded(std::span<OrderItem> items) {
+    const std::size_t n = items.size();
     keyed_.resize(n + n / 2 + 1);
     Keyed* keyed = keyed_.data();
-    bool ordered = true;
+    bool nan = false;
     for (std::size_t i = 0; i < n; ++i) {
-      const OrderItem& it = items_[begin + i];
-      keyed[i] = {std::nearbyint(it.box.y0), it};
-      ordered = ordered && !std::isnan(keyed[i].top) && !std::isnan(it.box.x0);
+      keyed[i] = {std::nearbyint(items[i].box.y0), items[i]};
+      nan = nan || std::isnan(keyed[i].top) || std::isnan(items[i].box.x0);
     }
-    auto less = [](const Keyed& a, const Keyed& b) {
+    sort_maybe_nan(keyed, n, keyed + n, nan, [](const Keyed& a, const Keyed& b) {
       return key_less(a.top, a.item.box.x0, b.top, b.item.box.x0);
-    };
-    if (n >= 2) {
-      if (ordered) {
-        sort_ordered(keyed, n, keyed + n, less);
-      } else {
-        merge_sort(keyed, n, keyed + n, less);
-      }
-    }
-    for (std::size_t i = 0; i < n; ++i) items_[begin + i] = keyed[i].item;
+    });
+    for (std::size_t i = 0; i < n; ++i) items[i] = keyed[i].item;
   }
 
   struct Keyed {
@@ -394,14 +400,12 @@ class Cutter {
   bool fast_bands_;                 // pieces can summarise bands (gap_first > 0)
   OrderItem* items_ = nullptr;      // what is being ordered
   std::unique_ptr<OrderItem[]> item_store_;
-  OrderItem* part_ = nullptr;       // partitions, parallel to items_
+  OrderItem* part_ = nullptr;       // split_by's groups, parallel to items_
   OrderItem* item_scratch_ = nullptr;
   std::unique_ptr<Interval[]> interval_store_;
   Interval* intervals_ = nullptr;
   Interval* interval_scratch_ = nullptr;
-  std::unique_ptr<std::size_t[]> index_store_;
-  std::size_t* slots_ = nullptr;    // each item's group, parallel to items_
-  std::size_t* counts_ = nullptr;   // per group: size, then next write position
+  std::unique_ptr<std::size_t[]> split_scratch_;
   std::vector<std::size_t> ends_;   // group ends, a stack of the open levels' lists
   std::vector<Gap> gaps_;
   std::vector<Keyed> keyed_;        // keys | sort scratch
@@ -412,58 +416,6 @@ class Cutter {
 };
 
 }  // namespace
-
-void sort_simple(std::vector<Block>& blocks) {
-  for (Block& b : blocks) {
-    if (b.lines.size() >= 2) {
-      merge_sort(b.lines, [](const Line& l, const Line& r) { return bottom_left_less(l.bbox, r.bbox); });
-    }
-  }
-  if (blocks.size() >= 2) {
-    merge_sort(blocks, [](const Block& l, const Block& r) { return bottom_left_less(l.bbox, r.bbox); });
-  }
-}
-
-std::vector<OrderItem> sorted_yx(const std::vector<OrderItem>& items) {
-  std::vector<OrderItem> out = items;
-  merge_sort(out, [](const OrderItem& a, const OrderItem& b) {
-    return key_less(a.box.y0, a.box.x0, b.box.y0, b.box.x0);
-  });
-  return out;
-}
-
-std::vector<Gap> gaps(std::vector<Interval>& intervals, double lo, double min_gap) {
-  std::vector<Interval> scratch(intervals.size() / 2 + 1);
-  sort_intervals(intervals.data(), intervals.size(), scratch.data());
-  std::vector<Gap> out;
-  double cur = lo;
-  for (const Interval& iv : intervals) {
-    // Nothing opens before the first piece: `cur` has to have left `lo`.
-    if (cur > lo && iv.start - cur >= min_gap) out.push_back({cur, iv.start});
-    cur = max_num(cur, iv.end);
-  }
-  return out;
-}
-
-std::vector<std::vector<OrderItem>> split_by(const std::vector<OrderItem>& items,
-                                             const std::vector<Gap>& gaps, int axis) {
-  std::vector<std::vector<OrderItem>> slots(gaps.size() + 1);
-  for (const OrderItem& it : items) {
-    const double mid =
-        axis == kAxisX ? (it.box.x0 + it.box.x1) * 0.5 : (it.box.y0 + it.box.y1) * 0.5;
-    std::size_t slot = 0;
-    for (const Gap& g : gaps) {
-      if (g.from < mid) ++slot;
-    }
-    slots[slot].push_back(it);
-  }
-  std::vector<std::vector<OrderItem>> out;
-  out.reserve(slots.size());
-  for (std::vector<OrderItem>& s : slots) {
-    if (!s.empty()) out.push_back(std::move(s));
-  }
-  return out;
-}
 
 std::vector<OrderItem> xycut(const std::vector<OrderItem>& items, std::uint32_t depth,
                              double gap_first, double gap_second) {

@@ -14,51 +14,6 @@ namespace textloom {
 
 namespace {
 
-constexpr std::uint32_t kReplacement = 0xFFFD;
-
-// Bytes of append_utf8's encoding of `cp` (U+FFFD for a non-scalar).
-std::size_t utf8_size(std::uint32_t cp) {
-  if (cp < 0x80) return 1;
-  if (cp < 0x800) return 2;
-  if (cp < 0x10000) return 3;
-  return cp <= 0x10FFFF ? 4 : 3;
-}
-
-// Decodes the character at the start of `s` (not empty) and sets `len` to its
-// byte count; a byte that does not start a well-formed sequence decodes as
-// U+FFFD of length 1. Overlong forms, surrogates and values past U+10FFFF are
-// not well-formed.
-std::uint32_t decode_utf8(std::string_view s, std::size_t& len) {
-  const auto lead = static_cast<unsigned char>(s[0]);
-  len = 1;
-  if (lead < 0x80) return lead;
-  std::size_t need = 0;
-  std::uint32_t cp = 0;
-  unsigned char lower = 0x80, upper = 0xBF;  // allowed range of the next byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    need = 1, cp = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    need = 2, cp = lead & 0x0Fu;
-    if (lead == 0xE0) lower = 0xA0;
-    if (lead == 0xED) upper = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    need = 3, cp = lead & 0x07u;
-    if (lead == 0xF0) lower = 0x90;
-    if (lead == 0xF4) upper = 0x8F;
-  } else {
-    return kReplacement;
-  }
-  if (s.size() <= need) return kReplacement;
-  for (std::size_t k = 1; k <= need; ++k) {
-    const auto b = static_cast<unsigned char>(s[k]);
-    if (b < lower || b > upper) return kReplacement;
-    lower = 0x80, upper = 0xBF;
-    cp = (cp << 6) | (b & 0x3Fu);
-  }
-  len = need + 1;
-  return cp;
-}
-
 // A letter that a line-end hyphen may follow in a split word.
 bool is_hyphen_letter(std::uint32_t cp) {
   if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z');
@@ -72,14 +27,6 @@ bool is_separator(std::uint32_t cp) {
   if (cp < 0xA0) return false;
   return cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F ||
          cp == 0x3000;
-}
-
-std::vector<std::uint32_t> decode_all(std::string_view s) {
-  std::vector<std::uint32_t> out;
-  out.reserve(s.size());
-  std::size_t len = 0;
-  for (std::size_t i = 0; i < s.size(); i += len) out.push_back(decode_utf8(s.substr(i), len));
-  return out;
 }
 
 void append_chars(std::string& out, const std::vector<Char>& chars, std::size_t begin,
@@ -166,7 +113,7 @@ void Xf::vector(double& dx, double& dy) const {
 
 std::vector<Word> words(const std::vector<Block>& blocks, const Xf& xf, bool dehyphenate,
                         std::string_view delimiters) {
-  const std::vector<std::uint32_t> extra = decode_all(delimiters);
+  const std::u32string extra = code_points(delimiters);
   const auto separates = [&extra](std::uint32_t cp) {
     return is_separator(cp) ||
            (!extra.empty() && std::find(extra.begin(), extra.end(), cp) != extra.end());

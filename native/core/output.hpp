@@ -28,6 +28,8 @@ struct Xf {
   bool rotated;            // the caller asked for the rotated view
 
   bool active() const { return rotated && rotation != 0; }
+  // The view turns a quarter (90 or 270): width and height trade places.
+  bool swaps_axes() const { return rotated && (rotation == 90 || rotation == 270); }
   // The rectangle mapped and normalised; unchanged when not active.
   Rect rc(const Rect& r) const;
   // A point (x, y) mapped; unchanged when not active.

@@ -36,23 +36,6 @@ std::int32_t saturate(std::int64_t v) {
   return static_cast<std::int32_t>(v);
 }
 
-// The page and bitmap closed, and a progressive render ended, on every path.
-struct PageCloser {
-  const Pdfium* pdf;
-  void operator()(FpdfPage* page) const { pdf->FPDF_ClosePage(page); }
-};
-struct BitmapDestroyer {
-  const Pdfium* pdf;
-  void operator()(FpdfBitmap* bitmap) const { pdf->FPDFBitmap_Destroy(bitmap); }
-};
-struct ProgressiveCloser {
-  const Pdfium* pdf;
-  void operator()(FpdfPage* page) const { pdf->FPDF_RenderPage_Close(page); }
-};
-using PagePtr = std::unique_ptr<FpdfPage, PageCloser>;
-using BitmapPtr = std::unique_ptr<FpdfBitmap, BitmapDestroyer>;
-using ProgressiveRender = std::unique_ptr<FpdfPage, ProgressiveCloser>;
-
 // Width and height of the page box in page units: crop box, media box,
 // bounding box, else US Letter.
 void page_box_size(const Pdfium& pdf, FPDF_PAGE page, double& w, double& h) {

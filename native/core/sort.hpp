@@ -91,4 +91,18 @@ void sort_ordered(T* items, std::size_t n, T* scratch, Less less) {
   detail::sort_ordered_range(items, scratch, n, less);
 }
 
+// Stable sort of keys that may hold NaN: merge_sort's order, which is the
+// only one defined then, taken by the quicker sort_ordered when the caller
+// knows that no key is NaN (`nan_keys` false), since without NaN the keys are
+// totally ordered and every stable sort agrees. `scratch` as for both.
+template <class T, class Less>
+void sort_maybe_nan(T* items, std::size_t n, T* scratch, bool nan_keys, Less less) {
+  if (n < 2) return;
+  if (nan_keys) {
+    merge_sort(items, n, scratch, less);
+  } else {
+    sort_ordered(items, n, scratch, less);
+  }
+}
+
 }  // namespace textloom

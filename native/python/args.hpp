@@ -1,6 +1,7 @@
 // The binding's one argument parser. Each function declares its parameters
-// once, as a table of (name, field of an arguments struct); the field's type
-// picks the converter and the struct's member initialisers are the defaults.
+// once, as a table of (name, field of an arguments struct, default's text);
+// the field's type picks the converter, the struct's member initialisers are
+// the defaults, and their text makes the text signature of the docstring.
 // parse_args binds positional and keyword arguments with CPython's wording of
 // the errors, then converts in table order; a conversion error names the
 // argument: "argument 'NAME': ...".
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "num.hpp"
@@ -42,16 +44,44 @@ template <class Args>
 struct Param {
   const char* name;
   Field<Args> field;
+  const char* default_text = nullptr;  // as the text signature shows it; null: required
 };
 
-// `function` is the name errors start with, such as "load_page" or
-// "RsPage.get_text"; the first `n_required` parameters are required.
+// `function` is the name errors start with: "load_page" for a module
+// function, "RsPage.get_text" for a method. Required parameters come first.
 template <class Args, std::size_t N>
 struct Signature {
   const char* function;
-  std::size_t n_required;
   std::array<Param<Args>, N> params;
+
+  std::size_t n_required() const {
+    std::size_t n = 0;
+    while (n < N && params[n].default_text == nullptr) ++n;
+    return n;
+  }
 };
+
+// A docstring that starts with the text signature CPython reads: the
+// function's own name, its parameters with " =default" text where they have
+// one ("$self" first for a method), "--" and an empty line, then `body`.
+template <class Args, std::size_t N>
+std::string docstring(const Signature<Args, N>& signature, std::string_view body) {
+  const std::string_view function = signature.function;
+  const std::size_t dot = function.rfind('.');
+  std::string out(dot == std::string_view::npos ? function : function.substr(dot + 1));
+  out += dot == std::string_view::npos ? "(" : "($self";
+  for (std::size_t i = 0; i < N; ++i) {
+    if (i != 0 || dot != std::string_view::npos) out += ", ";
+    out += signature.params[i].name;
+    if (signature.params[i].default_text != nullptr) {
+      out += '=';
+      out += signature.params[i].default_text;
+    }
+  }
+  out += ")\n--\n\n";
+  out += body;
+  return out;
+}
 
 // Matches `args` and `kwargs` to `names`, filling `slots` with borrowed values
 // (null where omitted). Raises TypeError for too many positional arguments,
@@ -70,8 +100,8 @@ bool parse_args(const Signature<Args, N>& signature, PyObject* args, PyObject* k
   std::array<const char*, N> names{};
   for (std::size_t i = 0; i < N; ++i) names[i] = signature.params[i].name;
   std::array<PyObject*, N> slots{};
-  if (!bind_arguments(signature.function, names.data(), N, signature.n_required, args, kwargs,
-                      slots.data())) {
+  if (!bind_arguments(signature.function, names.data(), N, signature.n_required(), args,
+                      kwargs, slots.data())) {
     return false;
   }
   for (std::size_t i = 0; i < N; ++i) {

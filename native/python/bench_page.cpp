@@ -2,6 +2,7 @@
 // counts only (no Python object for glyphs, blocks or words).
 
 #include <cstdint>
+#include <string>
 
 #include "args.hpp"
 #include "convert.hpp"
@@ -19,7 +20,7 @@ struct BenchPageArgs {
   std::int32_t index = 0;
 };
 const Signature<BenchPageArgs, 2> kBenchPageSignature{
-    "bench_page", 2, {{{"doc_addr", &BenchPageArgs::doc_addr}, {"index", &BenchPageArgs::index}}}};
+    "bench_page", {{{"doc_addr", &BenchPageArgs::doc_addr}, {"index", &BenchPageArgs::index}}}};
 
 }  // namespace
 
@@ -39,6 +40,15 @@ PyObject* bench_page(PyObject*, PyObject* args, PyObject* kwargs) {
                    {"words_ns", b.words_ns},
                    {"n_words", b.n_words},
                    {"n_glyphs", b.n_glyphs}});
+}
+
+const char* bench_page_doc() {
+  static const std::string doc = docstring(
+      kBenchPageSignature,
+      "Benchmark helper: run extraction + layout + words for one page fully natively and return\n"
+      "timings in ns (no Python objects): load_page, load_text, chars, close, layout, words, "
+      "n_words.");
+  return doc.c_str();
 }
 
 }  // namespace textloom::py

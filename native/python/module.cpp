@@ -2,6 +2,8 @@
 // RsPage type and __version__. Every call holds the interpreter lock from
 // start to end, which is what serialises PDFium.
 
+#include <string>
+
 #include "args.hpp"
 #include "errors.hpp"
 #include "extract.hpp"
@@ -22,7 +24,7 @@ constexpr const char* kNotInitialised = "textloom._native.init(libpdfium_path) n
 struct InitArgs {
   std::string lib_path;
 };
-const Signature<InitArgs, 1> kInitSignature{"init", 1, {{{"lib_path", &InitArgs::lib_path}}}};
+const Signature<InitArgs, 1> kInitSignature{"init", {{{"lib_path", &InitArgs::lib_path}}}};
 
 PyObject* init(PyObject*, PyObject* args, PyObject* kwargs) {
   InitArgs a;
@@ -39,10 +41,9 @@ struct LoadPageArgs {
 };
 const Signature<LoadPageArgs, 3> kLoadPageSignature{
     "load_page",
-    2,
     {{{"doc_addr", &LoadPageArgs::doc_addr},
       {"index", &LoadPageArgs::index},
-      {"ligatures", &LoadPageArgs::ligatures}}}};
+      {"ligatures", &LoadPageArgs::ligatures, "False"}}}};
 
 PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   LoadPageArgs a;
@@ -54,32 +55,32 @@ PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   return new_page(std::move(page).value());
 }
 
-PyMethodDef module_functions[] = {
-    {"init", as_cfunction<init>(),
-     METH_VARARGS | METH_KEYWORDS,
-     "init(lib_path)\n--\n\nLoad the PDFium shared library. Pass the path of the libpdfium "
-     "that pypdfium2 already\nloaded, so both share one PDFium instance (same dlopen handle)."},
-    {"load_page", as_cfunction<load_page>(),
-     METH_VARARGS | METH_KEYWORDS,
-     "load_page(doc_addr, index, ligatures=False)\n--\n\nExtract the glyphs of page `index` "
-     "from a PDFium FPDF_DOCUMENT handle (address).\nThe GIL is held for the whole call: "
-     "PDFium is not thread-safe."},
-    {"bench_page", as_cfunction<bench_page>(), METH_VARARGS | METH_KEYWORDS,
-     "bench_page(doc_addr, index)\n--\n\nBenchmark helper: run extraction + layout + words for "
-     "one page fully natively and return\ntimings in ns (no Python objects): load_page, "
-     "load_text, chars, close, layout, words, n_words."},
-    {"render_page", as_cfunction<render_page>(), METH_VARARGS | METH_KEYWORDS,
-     "render_page(doc_addr, index, scale_x, scale_y, clip=None, rotated=True, alpha=False, "
-     "grayscale=False, annots=True, antialias=True, background=4294967295, timeout=None)\n--\n\n"
-     "Render page `index` of a PDFium FPDF_DOCUMENT handle (address) at scale_x, scale_y pixels\n"
-     "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
-     "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
-     "With a timeout in seconds, renders progressively and gives up after it."},
-    {nullptr, nullptr, 0, nullptr},
-};
+// The module's functions, their docstrings made once from the signatures. The
+// docstring texts are quoted as the module's contract words them.
+PyMethodDef* module_functions() {
+  static const std::string init_doc = docstring(
+      kInitSignature,
+      "Load the PDFium shared library. Pass the path of the libpdfium that pypdfium2 already\n"
+      "loaded, so both share one PDFium instance (same dlopen handle).");
+  static const std::string load_page_doc = docstring(
+      kLoadPageSignature,
+      "Extract the glyphs of page `index` from a PDFium FPDF_DOCUMENT handle (address).\n"
+      "The GIL is held for the whole call: PDFium is not thread-safe.");
+  static PyMethodDef functions[] = {
+      {"init", as_cfunction<init>(), METH_VARARGS | METH_KEYWORDS, init_doc.c_str()},
+      {"load_page", as_cfunction<load_page>(), METH_VARARGS | METH_KEYWORDS,
+       load_page_doc.c_str()},
+      {"bench_page", as_cfunction<bench_page>(), METH_VARARGS | METH_KEYWORDS,
+       bench_page_doc()},
+      {"render_page", as_cfunction<render_page>(), METH_VARARGS | METH_KEYWORDS,
+       render_page_doc()},
+      {nullptr, nullptr, 0, nullptr},
+  };
+  return functions;
+}
 
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "textloom._native", nullptr, -1, module_functions,
+    PyModuleDef_HEAD_INIT, "textloom._native", nullptr, -1, nullptr,
     nullptr, nullptr, nullptr, nullptr,
 };
 
@@ -115,6 +116,7 @@ bool intern_keys(Keys& keys) {
 
 PyMODINIT_FUNC PyInit__native() {
   using namespace textloom::py;
+  module_def.m_methods = module_functions();
   Ref module = Ref::steal(PyModule_Create(&module_def));
   if (!module) return nullptr;
   if (!intern_keys(state.keys)) return nullptr;

@@ -7,8 +7,10 @@ namespace textloom::py {
 
 // bench_page(doc_addr, index): the native pipeline's timings and counts as a dict.
 PyObject* bench_page(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* bench_page_doc();
 
 // render_page(doc_addr, index, scale_x, scale_y, ...): (width, height, channels, pixels).
 PyObject* render_page(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* render_page_doc();
 
 }  // namespace textloom::py

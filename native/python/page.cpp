@@ -80,6 +80,7 @@ PyGetSetDef page_getset[] = {
 
 PyTypeObject* make_page_type() {
   static PyType_Slot slots[] = {
+      // Quoted as the module's contract words it, like the property docstrings.
       {Py_tp_doc, const_cast<char*>("Glyphs of one page (extracted natively). "
                                     "Layout/formatting happens per get_text call.")},
       {Py_tp_new, reinterpret_cast<void*>(page_new)},

@@ -16,12 +16,16 @@
 #include "quote.hpp"
 #include "sort_mode.hpp"
 #include "text_schemas.hpp"
+#include "utf8.hpp"
 
 namespace textloom::py {
 
 namespace {
 
-// The sort argument held as an object: omitted and None both mean none.
+// The sort argument, which the tables below take as any object: it is parsed
+// here, once the whole table has converted, so that a conversion error of any
+// argument, even one after `sort`, comes before a bad sort. Omitted and None
+// both mean none.
 bool sort_mode_of(PyObject* sort, SortMode& mode) {
   mode = SortMode::none;
   return sort == nullptr || sort == Py_None || parse_sort(sort, mode);
@@ -42,14 +46,13 @@ struct GetTextArgs {
 };
 const Signature<GetTextArgs, 7> kGetTextSignature{
     "RsPage.get_text",
-    0,
-    {{{"option", &GetTextArgs::option},
-      {"sort", &GetTextArgs::sort},
-      {"clip", &GetTextArgs::clip},
-      {"rotated", &GetTextArgs::rotated},
-      {"dehyphenate", &GetTextArgs::dehyphenate},
-      {"delimiters", &GetTextArgs::delimiters},
-      {"extended", &GetTextArgs::extended}}}};
+    {{{"option", &GetTextArgs::option, "\"text\""},
+      {"sort", &GetTextArgs::sort, "None"},
+      {"clip", &GetTextArgs::clip, "None"},
+      {"rotated", &GetTextArgs::rotated, "False"},
+      {"dehyphenate", &GetTextArgs::dehyphenate, "False"},
+      {"delimiters", &GetTextArgs::delimiters, "None"},
+      {"extended", &GetTextArgs::extended, "False"}}}};
 
 enum class Schema { text, blocks, words, dict, rawdict, unknown };
 
@@ -98,10 +101,9 @@ struct WordsArraysArgs {
 };
 const Signature<WordsArraysArgs, 3> kWordsArraysSignature{
     "RsPage.words_arrays",
-    0,
-    {{{"sort", &WordsArraysArgs::sort},
-      {"clip", &WordsArraysArgs::clip},
-      {"rotated", &WordsArraysArgs::rotated}}}};
+    {{{"sort", &WordsArraysArgs::sort, "None"},
+      {"clip", &WordsArraysArgs::clip, "None"},
+      {"rotated", &WordsArraysArgs::rotated, "False"}}}};
 
 PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
   WordsArraysArgs a;
@@ -120,8 +122,8 @@ struct PdftextBlocksArgs {
 };
 const Signature<PdftextBlocksArgs, 2> kPdftextBlocksSignature{
     "RsPage.pdftext_blocks",
-    0,
-    {{{"sort", &PdftextBlocksArgs::sort}, {"keep_chars", &PdftextBlocksArgs::keep_chars}}}};
+    {{{"sort", &PdftextBlocksArgs::sort, "None"},
+      {"keep_chars", &PdftextBlocksArgs::keep_chars, "False"}}}};
 
 PyObject* pdftext_blocks(PyObject* self, PyObject* args, PyObject* kwargs) {
   PdftextBlocksArgs a;
@@ -136,24 +138,30 @@ PyObject* pdftext_blocks(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 }  // namespace
 
+// Docstring texts quoted as the module's contract words them.
 PyMethodDef* page_methods() {
+  static const std::string get_text_doc = docstring(
+      kGetTextSignature,
+      "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict.");
+  static const std::string words_arrays_doc = docstring(
+      kWordsArraysSignature,
+      "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
+      "texts list)");
+  static const std::string pdftext_blocks_doc = docstring(
+      kPdftextBlocksSignature,
+      "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"
+      "font dicts with name, flags, size and weight; char_start_idx and char_end_idx; rotation\n"
+      "in radians; PDFium-generated spaces as their own spans with an empty font; a line-feed\n"
+      "span ending every line but the page's last; and the extra span keys _base (baseline\n"
+      "coordinate across the line), _sup (superscript font flag) and _vertical, which a Python\n"
+      "post-pass reads.");
   static PyMethodDef methods[] = {
       {"get_text", as_cfunction<get_text>(), METH_VARARGS | METH_KEYWORDS,
-       "get_text($self, option=\"text\", sort=None, clip=None, rotated=False, "
-       "dehyphenate=False, delimiters=None, extended=False)\n--\n\n"
-       "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."},
+       get_text_doc.c_str()},
       {"pdftext_blocks", as_cfunction<pdftext_blocks>(), METH_VARARGS | METH_KEYWORDS,
-       "pdftext_blocks($self, sort=None, keep_chars=False)\n--\n\n"
-       "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"
-       "font dicts with name, flags, size and weight; char_start_idx and char_end_idx; rotation\n"
-       "in radians; PDFium-generated spaces as their own spans with an empty font; a line-feed\n"
-       "span ending every line but the page's last; and the extra span keys _base (baseline\n"
-       "coordinate across the line), _sup (superscript font flag) and _vertical, which a Python\n"
-       "post-pass reads."},
+       pdftext_blocks_doc.c_str()},
       {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
-       "words_arrays($self, sort=None, clip=None, rotated=False)\n--\n\n"
-       "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
-       "texts list)"},
+       words_arrays_doc.c_str()},
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

@@ -9,7 +9,4 @@ namespace textloom::py {
 
 std::string quoted(std::u32string_view text);
 
-// The code points of valid UTF-8 text.
-std::u32string code_points(std::string_view utf8);
-
 }  // namespace textloom::py

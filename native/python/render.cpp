@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "args.hpp"
 #include "errors.hpp"
@@ -31,19 +32,18 @@ struct RenderArgs {
 };
 const Signature<RenderArgs, 12> kRenderSignature{
     "render_page",
-    4,
     {{{"doc_addr", &RenderArgs::doc_addr},
       {"index", &RenderArgs::index},
       {"scale_x", &RenderArgs::scale_x},
       {"scale_y", &RenderArgs::scale_y},
-      {"clip", &RenderArgs::clip},
-      {"rotated", &RenderArgs::rotated},
-      {"alpha", &RenderArgs::alpha},
-      {"grayscale", &RenderArgs::grayscale},
-      {"annots", &RenderArgs::annots},
-      {"antialias", &RenderArgs::antialias},
-      {"background", &RenderArgs::background},
-      {"timeout", &RenderArgs::timeout}}}};
+      {"clip", &RenderArgs::clip, "None"},
+      {"rotated", &RenderArgs::rotated, "True"},
+      {"alpha", &RenderArgs::alpha, "False"},
+      {"grayscale", &RenderArgs::grayscale, "False"},
+      {"annots", &RenderArgs::annots, "True"},
+      {"antialias", &RenderArgs::antialias, "True"},
+      {"background", &RenderArgs::background, "4294967295"},
+      {"timeout", &RenderArgs::timeout, "None"}}}};
 
 PyObject* exception_of(RenderError::Kind kind) {
   switch (kind) {
@@ -83,6 +83,16 @@ PyObject* render_page(PyObject*, PyObject* args, PyObject* kwargs) {
   if (!pixels) return nullptr;
   image.pixels.reset();  // the bytes hold the only copy now
   return Py_BuildValue("(iiiN)", image.width, image.height, image.channels, pixels.release());
+}
+
+const char* render_page_doc() {
+  static const std::string doc = docstring(
+      kRenderSignature,
+      "Render page `index` of a PDFium FPDF_DOCUMENT handle (address) at scale_x, scale_y pixels\n"
+      "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
+      "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
+      "With a timeout in seconds, renders progressively and gives up after it.");
+  return doc.c_str();
 }
 
 }  // namespace textloom::py

@@ -22,6 +22,8 @@ bool parse_sort(PyObject* value, SortMode& out) {
       out = SortMode::simple;
     } else if (text == U"xycut") {
       out = SortMode::xycut;
+    } else if (text == U"reading") {
+      out = SortMode::reading;
     } else {
       raise(PyExc_ValueError, "unknown sort " + quoted(text));
       return false;

@@ -6,7 +6,7 @@
 
 namespace textloom::py {
 
-// "" and "none" -> none, "simple", "xycut"; any other string raises
+// "" and "none" -> none, "simple", "xycut", "reading"; any other string raises
 // ValueError "unknown sort <quoted>". Any other object: true -> simple,
 // false -> none (an exception from its truth test propagates).
 // Returns false with an exception set on failure.

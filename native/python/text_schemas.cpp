@@ -17,6 +17,17 @@ namespace textloom::py {
 
 namespace {
 
+// The fixed values of the schemas.
+constexpr long kTextBlockType = 0;       // a block's "type": text (there are no image blocks)
+constexpr long kBlockFlags = 0;          // a block's "flags": none are defined
+constexpr long kCharFlagsAllReal = 16;   // a span's "char_flags": no inserted space in it
+constexpr long kCharFlagsSynthetic = 0;  // ... a space that layout inserted among its chars
+constexpr long kOpaqueAlpha = 255;       // a span's "alpha": the fill alpha is not read
+// A char's "idx" is its text-page index read as a signed 32-bit number, so an
+// inserted space (kSyntheticIdx) reads as -1.
+constexpr std::int32_t kSyntheticCharIdx = -1;
+static_assert(static_cast<std::int32_t>(kSyntheticIdx) == kSyntheticCharIdx);
+
 PyObject* str_of(std::string_view utf8) {
   return PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
 }
@@ -79,9 +90,9 @@ class DictBuilder {
     Ref dict = Ref::steal(PyDict_New());
     if (!dict) return nullptr;
     const bool ok =
-        put(dict.get(), keys_.type, PyLong_FromLong(0)) &&
+        put(dict.get(), keys_.type, PyLong_FromLong(kTextBlockType)) &&
         put(dict.get(), keys_.number, PyLong_FromSize_t(block.number)) &&
-        put(dict.get(), keys_.flags, PyLong_FromLong(0)) &&
+        put(dict.get(), keys_.flags, PyLong_FromLong(kBlockFlags)) &&
         put(dict.get(), keys_.bbox, mapped_box(xf_, block.bbox)) &&
         put(dict.get(), keys_.lines,
             list_of(block.lines.size(), [&](std::size_t i) { return line(block.lines[i]); }));
@@ -117,10 +128,10 @@ class DictBuilder {
     bool ok = put(d, keys_.size, PyFloat_FromDouble(span.size)) &&
               put(d, keys_.flags, PyLong_FromUnsignedLong(span.flags)) &&
               put(d, keys_.bidi, PyLong_FromLong(first.rtl ? 1 : 0)) &&
-              put(d, keys_.char_flags, PyLong_FromLong(synthetic ? 0 : 16)) &&
+              put(d, keys_.char_flags, PyLong_FromLong(synthetic ? kCharFlagsSynthetic : kCharFlagsAllReal)) &&
               put(d, keys_.font, font_name(span.font)) &&
               put(d, keys_.color, PyLong_FromUnsignedLong(span.color)) &&
-              put(d, keys_.alpha, PyLong_FromLong(255)) &&
+              put(d, keys_.alpha, PyLong_FromLong(kOpaqueAlpha)) &&
               put(d, keys_.ascender, PyFloat_FromDouble(font.ascent)) &&
               put(d, keys_.descender, PyFloat_FromDouble(font.descent));
     if (ok && extended_) {
@@ -189,7 +200,7 @@ PyObject* blocks_result(const std::vector<Block>& blocks, const Xf& xf, bool deh
     return tuple_of({PyFloat_FromDouble(box.x0), PyFloat_FromDouble(box.y0),
                      PyFloat_FromDouble(box.x1), PyFloat_FromDouble(box.y1),
                      str_of(block_text(block.lines, dehyphenate)),
-                     PyLong_FromSize_t(block.number), PyLong_FromLong(0)});
+                     PyLong_FromSize_t(block.number), PyLong_FromLong(kTextBlockType)});
   });
 }
 
@@ -207,7 +218,7 @@ PyObject* words_result(const std::vector<Word>& words) {
 
 PyObject* dict_result(const PageGlyphs& page, const std::vector<Block>& blocks, const Xf& xf,
                       bool raw, bool extended) {
-  const bool swap = xf.rotated && (page.rotation == 90 || page.rotation == 270);
+  const bool swap = xf.swaps_axes();
   const GcPause pause;
   Ref dict = Ref::steal(PyDict_New());
   if (!dict) return nullptr;

@@ -1,12 +1,36 @@
 """textloom: fast page-level text extraction, layout and rendering on PDFium.
 
-The native work happens in :mod:`textloom._native`; this package hands it the
-PDFium library and documents that pypdfium2 opened.
+    import textloom
+    with textloom.open("paper.pdf") as doc:
+        print(doc[0].get_text(sort="reading"))
+
+The public API is what this module lists in ``__all__``; modules whose names
+start with an underscore are implementation. Importing textloom stays cheap:
+pypdfium2, NumPy, Pillow and tqdm are imported by the calls that need them.
 """
 
 from textloom import _native
+from textloom._document import Document, open
+from textloom._errors import PasswordError, PdfError
 from textloom._host import document_address, pdfium_library_path, use_pdfium
+from textloom._image import Image
+from textloom._lock import pdfium_lock
+from textloom._page import Page
+from textloom._types import Link
 
-__version__ = _native.__version__
+__version__: str = _native.__version__
 
-__all__ = ["document_address", "pdfium_library_path", "use_pdfium", "__version__"]
+__all__ = [
+    "Document",
+    "Image",
+    "Link",
+    "Page",
+    "PasswordError",
+    "PdfError",
+    "__version__",
+    "document_address",
+    "open",
+    "pdfium_library_path",
+    "pdfium_lock",
+    "use_pdfium",
+]

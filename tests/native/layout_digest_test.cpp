@@ -46,7 +46,10 @@ std::uint64_t cut_digest(std::uint64_t seed) {
     intervals.push_back({it.box.x0, it.box.x1});
     lo = min_num(lo, it.box.x0);
   }
-  for (const Gap& g : gaps(intervals, lo, 12.5)) {
+  std::vector<Interval> scratch(intervals.size() / 2 + 1);
+  std::vector<Gap> found;
+  gaps(intervals, lo, 12.5, scratch.data(), found);
+  for (const Gap& g : found) {
     digest.add(g.from);
     digest.add(g.to);
   }

@@ -601,7 +601,7 @@ TEST_P(RandomPages, KeepInvariantsInEveryMode) {
   for (const std::optional<Rect>& clip : {std::optional<Rect>{}, random_clip(GetParam())}) {
     const std::vector<Block> none = lay_out(page, SortMode::none, clip);
     check_invariants(page, none, clip);
-    for (SortMode mode : {SortMode::simple, SortMode::xycut}) {
+    for (SortMode mode : {SortMode::simple, SortMode::xycut, SortMode::reading}) {
       const std::vector<Block> sorted = lay_out(page, mode, clip);
       check_invariants(page, sorted, clip);
       // Sorting moves blocks (and, in simple mode, lines) but never chars.

@@ -1,6 +1,6 @@
 // Reading order: gap search, grouping, the simple order and the XY-cut, the
-// latter also against a plain re-implementation of its band merge on random
-// pages (NaN, infinite and reversed boxes included).
+// latter also against a plain re-implementation of its gap shortcut, grouping
+// and band merge on random pages (NaN, infinite and reversed boxes included).
 
 #include "order.hpp"
 
@@ -31,6 +31,37 @@ Indexes indexes(const std::vector<OrderItem>& items) {
   Indexes out;
   for (const OrderItem& it : items) out.push_back(it.index);
   return out;
+}
+
+// The named operations over vectors, with the scratch they ask for.
+std::vector<OrderItem> sorted(std::vector<OrderItem> items) {
+  std::vector<OrderItem> scratch(items.size() / 2 + 1);
+  sorted_yx(items, scratch.data());
+  return items;
+}
+
+std::vector<Gap> gaps_of(std::vector<Interval> intervals, double lo, double min_gap) {
+  std::vector<Interval> scratch(intervals.size() / 2 + 1);
+  std::vector<Gap> out{{-1, -1}};  // replaced, not appended to
+  gaps(intervals, lo, min_gap, scratch.data(), out);
+  return out;
+}
+
+std::vector<std::vector<OrderItem>> groups_of(const std::vector<OrderItem>& items,
+                                              const std::vector<Gap>& gaps, int axis) {
+  std::vector<OrderItem> out(items.size());
+  std::vector<std::size_t> scratch(items.size() + gaps.size() + 1);
+  std::vector<std::size_t> ends{99};  // appended to
+  split_by(items, gaps, axis, out.data(), scratch.data(), ends);
+  EXPECT_EQ(ends.front(), 99u);
+  std::vector<std::vector<OrderItem>> groups;
+  for (std::size_t k = 1, from = 0; k < ends.size(); from = ends[k++]) {
+    groups.emplace_back(out.begin() + static_cast<long>(from), out.begin() + static_cast<long>(ends[k]));
+  }
+  if (!groups.empty()) {
+    EXPECT_EQ(ends.back(), items.size());
+  }
+  return groups;
 }
 
 Indexes cut(const std::vector<Rect>& boxes, std::uint32_t depth = 0) {
@@ -84,7 +115,7 @@ TEST(Gaps, FindsHolesBetweenPieces) {
            {{{0, 10}, {kNaN, 12}, {30, 40}}, 12.5, {{12, 30}}},
            {{{0, 10}, {kInf, kInf}}, 12.5, {{10, kInf}}}}) {
     Pairs got;
-    for (const Gap& g : gaps(in, 0, min_gap)) got.emplace_back(g.from, g.to);
+    for (const Gap& g : gaps_of(in, 0, min_gap)) got.emplace_back(g.from, g.to);
     EXPECT_EQ(got, want) << min_gap;
   }
 }
@@ -92,7 +123,7 @@ TEST(Gaps, FindsHolesBetweenPieces) {
 TEST(SplitBy, MidpointAgainstGapStart) {
   const std::vector<Gap> g{{20, 40}};
   // Midpoints 20 (not past the gap), 20.5, 5 and NaN; groups keep input order.
-  const auto groups = split_by(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1},
+  const auto groups = groups_of(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1},
                                          {kNaN, 0, 90, 1}}),
                                g, kAxisX);
   ASSERT_EQ(groups.size(), 2u);
@@ -102,7 +133,7 @@ TEST(SplitBy, MidpointAgainstGapStart) {
 
 TEST(SplitBy, RowsUseYAndDropEmptySlots) {
   const std::vector<Gap> g{{10, 20}, {30, 40}, {50, 60}};
-  const auto groups = split_by(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80},
+  const auto groups = groups_of(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80},
                                          {100, 65, 200, 75}}),
                                g, kAxisY);
   ASSERT_EQ(groups.size(), 2u);
@@ -114,8 +145,8 @@ TEST(SortedYx, TopThenLeftStable) {
   // Bottom edges would give another order; NaN tops fall through to x0.
   const std::vector<Rect> boxes{{5, 10, 9, 11}, {0, 20, 9, 21}, {0, 0, 9, 100},
                                 {5, 10, 9, 50}, {3, 10, 9, 12}, {1, kNaN, 2, 3}};
-  EXPECT_EQ(indexes(sorted_yx(items_of(boxes))), (Indexes{2, 5, 4, 0, 3, 1}));
-  EXPECT_TRUE(sorted_yx({}).empty());
+  EXPECT_EQ(indexes(sorted(items_of(boxes))), (Indexes{2, 5, 4, 0, 3, 1}));
+  EXPECT_TRUE(sorted({}).empty());
 }
 
 TEST(SortSimple, BottomThenLeftForLinesAndBlocks) {
@@ -220,7 +251,37 @@ TEST(Xycut, GapsThatSplitNothingTerminate) {
   EXPECT_EQ(cut(rows), (Indexes{0, 1}));
 }
 
-// ---- a plain re-implementation of the cut, to compare with on random pages ----
+// ---- a plain re-implementation of the cut, to compare with on random pages:
+// gaps without the shortcut, groups by counting, bands merged from scratch ----
+
+// gaps() without its shortcut: sort, then walk.
+std::vector<Gap> ref_gaps(std::vector<Interval> iv, double lo, double min_gap) {
+  merge_sort(iv, [](const Interval& a, const Interval& b) {
+    return key_less(a.start, a.end, b.start, b.end);
+  });
+  std::vector<Gap> out;
+  double cur = lo;
+  for (const Interval& i : iv) {
+    if (cur > lo && i.start - cur >= min_gap) out.push_back({cur, i.start});
+    cur = max_num(cur, i.end);
+  }
+  return out;
+}
+
+// split_by by its definition: count the gaps starting below each midpoint.
+std::vector<std::vector<OrderItem>> ref_split(const std::vector<OrderItem>& items,
+                                              const std::vector<Gap>& gaps, int axis) {
+  std::vector<std::vector<OrderItem>> slots(gaps.size() + 1);
+  for (const OrderItem& it : items) {
+    const Rect& b = it.box;
+    const double mid = axis == kAxisX ? (b.x0 + b.x1) * 0.5 : (b.y0 + b.y1) * 0.5;
+    std::size_t slot = 0;
+    for (const Gap& g : gaps) slot += g.from < mid;
+    slots[slot].push_back(it);
+  }
+  std::erase_if(slots, [](const std::vector<OrderItem>& s) { return s.empty(); });
+  return slots;
+}
 
 bool ref_has_columns(const std::vector<OrderItem>& items, double gap_first) {
   std::vector<Interval> iv;
@@ -229,12 +290,12 @@ bool ref_has_columns(const std::vector<OrderItem>& items, double gap_first) {
     iv.push_back({it.box.x0, it.box.x1});
     lo = min_num(lo, it.box.x0);
   }
-  return !gaps(iv, lo, gap_first).empty();
+  return !ref_gaps(iv, lo, gap_first).empty();
 }
 
 std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint32_t depth,
                                  double gf, double gs) {
-  if (items.size() < 2 || depth >= 51) return sorted_yx(items);
+  if (items.size() < 2 || depth >= 51) return sorted(items);
   std::vector<Interval> xs, ys;
   double xlo = kInf, ylo = kInf;
   for (const OrderItem& it : items) {
@@ -244,11 +305,11 @@ std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint3
     ylo = min_num(ylo, it.box.y0);
   }
   std::vector<std::vector<OrderItem>> parts;
-  const std::vector<Gap> xg = gaps(xs, xlo, gf);
+  const std::vector<Gap> xg = ref_gaps(xs, xlo, gf);
   if (!xg.empty()) {
-    parts = split_by(items, xg, kAxisX);
+    parts = ref_split(items, xg, kAxisX);
   } else {
-    const std::vector<Gap> yg = gaps(ys, ylo, gs);
+    const std::vector<Gap> yg = ref_gaps(ys, ylo, gs);
     if (yg.empty()) {
       std::vector<OrderItem> out = items;
       merge_sort(out, [](const OrderItem& a, const OrderItem& b) {
@@ -256,7 +317,7 @@ std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint3
       });
       return out;
     }
-    for (const std::vector<OrderItem>& row : split_by(items, yg, kAxisY)) {
+    for (const std::vector<OrderItem>& row : ref_split(items, yg, kAxisY)) {
       if (!parts.empty()) {
         std::vector<OrderItem> m = parts.back();
         m.insert(m.end(), row.begin(), row.end());
@@ -268,7 +329,7 @@ std::vector<OrderItem> ref_xycut(const std::vector<OrderItem>& items, std::uint3
       }
       parts.push_back(row);
     }
-    if (parts.size() == 1) return sorted_yx(items);
+    if (parts.size() == 1) return sorted(items);
   }
   std::vector<OrderItem> out;
   for (const std::vector<OrderItem>& p : parts) {
@@ -324,7 +385,7 @@ TEST(Xycut, MatchesPlainBandMergeOnRandomPages) {
     Indexes seen = got;
     merge_sort(seen, [](std::size_t a, std::size_t b) { return a < b; });
     ASSERT_EQ(seen, indexes(items)) << "iteration " << iter;  // items are 0..n-1
-    cut_pages += got != indexes(sorted_yx(items));
+    cut_pages += got != indexes(sorted(items));
   }
   EXPECT_GT(cut_pages, 500);  // the pages exercise real cuts, not just the fallbacks
 }

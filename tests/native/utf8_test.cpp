@@ -1,4 +1,4 @@
-// UTF-8 encoding of scalars and lossy decoding of font-name bytes.
+// UTF-8 encoding of scalars and the one decoder of possibly ill-formed bytes.
 
 #include "utf8.hpp"
 
@@ -20,6 +20,24 @@ TEST(AppendUtf8, NonScalarsBecomeReplacement) {
   append_utf8(out, 0xD800);
   append_utf8(out, 0x110000);
   EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// utf8_size reserves what append_utf8 writes, at every length boundary and
+// for the non-scalars it replaces.
+TEST(Utf8Size, MatchesTheEncoding) {
+  for (std::uint32_t cp : {0x0u, 0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xD800u, 0xDFFFu, 0xFFFFu,
+                           0x10000u, 0x10FFFFu, 0x110000u, 0xFFFFFFFFu}) {
+    std::string out;
+    append_utf8(out, cp);
+    EXPECT_EQ(utf8_size(cp), out.size()) << std::hex << cp;
+  }
+}
+
+// code_points shares the decoder: one U+FFFD per maximal ill-formed subpart.
+TEST(CodePoints, DecodeWithTheSameRule) {
+  EXPECT_EQ(code_points("a\xC3\xA9\xE2\x82" "b\xF0\x9F\x98\x80\xFF"),
+            (std::u32string{U'a', 0xE9, 0xFFFD, U'b', 0x1F600, 0xFFFD}));
+  EXPECT_TRUE(code_points("").empty());
 }
 
 struct LossyCase {
@@ -44,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LossyCase{"caf\xC3\xA9", "caf\xC3\xA9"},
                       LossyCase{"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
                       LossyCase{"a\xFF" "b", "a" R "b"},
-                      LossyCase{"\xC3", R},                     // truncated at the end
+                      LossyCase{"\xF0\x9F\x98", R},              // cut short at the end: one
                       LossyCase{"\xE2\x82" "A", R "A"},          // one subpart, one U+FFFD
                       LossyCase{"\xC0\xAF", R R},                // overlong lead is invalid
                       LossyCase{"\xE0\x80\x80", R R R},          // overlong 3-byte form

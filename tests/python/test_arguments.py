@@ -92,11 +92,13 @@ class Truth:
 
 ORDERS = {"none": ["Right", "LeftBottom", "LeftTop"],
           "simple": ["LeftTop", "Right", "LeftBottom"],
-          "xycut": ["LeftTop", "LeftBottom", "Right"]}
+          "xycut": ["LeftTop", "LeftBottom", "Right"],
+          "reading": ["LeftTop", "LeftBottom", "Right"]}
 
 
 @pytest.mark.parametrize("sort, mode", [
     (None, "none"), ("", "none"), ("none", "none"), ("simple", "simple"), ("xycut", "xycut"),
+    ("reading", "reading"),
     (type("StrSub", (str,), {})("xycut"), "xycut"),  # a str subclass is read as a str
     (Truth(True), "simple"), (Truth(False), "none"), (b"xycut", "simple"),  # others by truth
 ])

@@ -1,40 +1,274 @@
-"""The README's main job end to end: `python -m textloom` prints the bundled
-sample, whose contents tools/make_sample.py states."""
+"""The command line end to end, in subprocesses: the sample's text, page ranges
+and usage errors, every format against the API, JSON Lines, several files with
+bad ones in order, --jobs 2 against --jobs 1, a killed worker, the time limit,
+progress only on a terminal, a closed pipe, render and info."""
 
 from __future__ import annotations
 
-import re
+import fcntl
+import json
+import math
+import os
+import pty
+import shutil
+import signal
+import struct
 import subprocess
 import sys
+import termios
+import time
+from pathlib import Path
 
+import pytest
+from PIL import Image as PilImage
+
+import textloom
+from textloom._cli_format import TextOptions, format_page, to_json
+from textloom._cli_pages import parse_page_ranges
+
+import pdfgen
+from conftest import CORPUS
 from make_sample import PARAGRAPH
 
+SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
+# What tools/make_sample.py wrote, page by page: lines that stand alone, then
+# the page's words in reading order.
 BULLETS = ["\u2022 glyphs with boxes and fonts", "\u2022 lines, blocks and words",
            "\u2022 reading order"]
 HYPHENATED = ["A word cut at the end of a line comes back as one: exam-",
               "ple text follows on the next line."]
-PAGES = [  # (header after the page number, lines that stand alone, the page's words in order)
-    ("595.3 x 841.9 pt, rotation 0", ["textloom sample document", *HYPHENATED, *BULLETS],
+SAMPLE_TEXT = [
+    (["textloom sample document", *HYPHENATED, *BULLETS],
      ["textloom sample document", PARAGRAPH * 2, *HYPHENATED, *BULLETS]),
-    ("595.3 x 841.9 pt, rotation 0", ["Two columns under one heading"],
+    (["Two columns under one heading"],
      ["Two columns under one heading", "Left column.", PARAGRAPH * 3, "Right column.",
       PARAGRAPH * 3]),
-    ("841.9 x 595.3 pt, rotation 90",
-     ["A landscape page that the viewer shows turned by 90 degrees."],
+    (["A landscape page that the viewer shows turned by 90 degrees."],
      ["A landscape page that the viewer shows turned by 90 degrees."]),
 ]
+SCRIPT = Path(sys.executable).with_name("textloom")
 
 
-def test_main_job_prints_the_sample():
-    done = subprocess.run([sys.executable, "-m", "textloom"], capture_output=True, text=True,
-                          timeout=120)
-    assert (done.returncode, done.stderr) == (0, "")
-    parts = re.split(r"^=== sample\.pdf page (\d+): (.*), (\d+) glyphs\n", done.stdout, flags=re.M)
-    assert parts[0] == ""
-    pages = [parts[i:i + 4] for i in range(1, len(parts), 4)]
-    assert [int(page[0]) for page in pages] == list(range(1, len(PAGES) + 1))
-    for (_, header, n_glyphs, text), (want_header, lines, words) in zip(pages, PAGES):
-        assert header == want_header
+def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.CompletedProcess[bytes]:
+    return subprocess.run([sys.executable, "-m", "textloom", *map(str, args)],
+                          capture_output=True, timeout=timeout, **kwargs)
+
+
+def pages_text(path: Path, sort: str = "xycut") -> list[str]:
+    with textloom.open(path) as doc:
+        return [page.get_text(sort=sort) for page in doc]
+
+
+def many_pages(path: Path, count: int, lines: int = 3) -> Path:
+    writer = pdfgen.PdfWriter()
+    for number in range(count):
+        page = writer.page()
+        for line in range(lines):
+            page.text(40, 760 - 14 * line, f"page {number + 1} line {line + 1} of some text to read")
+    writer.save(path)
+    return path
+
+
+@pytest.fixture(scope="module")
+def big_pdf(tmp_path_factory) -> Path:
+    """Busy a worker for a second or more, so a test can act while it reads."""
+    return many_pages(tmp_path_factory.mktemp("big") / "big.pdf", 600, lines=50)
+
+
+@pytest.mark.parametrize("command", [[sys.executable, "-m", "textloom"], [SCRIPT, "text"]],
+                         ids=["python -m", "console script"])
+def test_sample_text(command):
+    done = subprocess.run(command, capture_output=True, timeout=300)
+    assert (done.returncode, done.stderr) == (0, b"")
+    assert done.stdout.decode() == "".join(text + "\f" for text in pages_text(SAMPLE))
+    *pages, tail = done.stdout.decode().split("\f")
+    assert tail == "" and len(pages) == len(SAMPLE_TEXT)
+    for text, (lines, words) in zip(pages, SAMPLE_TEXT):
         assert set(lines) <= set(text.splitlines())
         assert text.split() == " ".join(words).split()
-        assert int(n_glyphs) == len(text.replace("\n", ""))  # every glyph printed, none added
+
+
+@pytest.mark.parametrize("ranges, selected", [
+    ("1-3,7,10-N", [0, 1, 2, 6, 9, 10, 11]),
+    ("N", [11]), ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0, 2]),
+    ("10-20", [9, 10, 11]), ("13", []), (" 2 - 3 ".replace(" ", ""), [1, 2]),
+])
+def test_page_ranges_select(ranges, selected):
+    assert parse_page_ranges(ranges).select(12) == selected
+
+
+@pytest.mark.parametrize("args, message", [
+    (["--pages", "0"], "pages count from 1"),
+    (["--pages", "3-1"], "runs backwards"),
+    (["--pages", "1,,2"], "bad page range ''"),
+    (["--pages", "x-3"], "bad page range 'x-3'"),
+    (["--jobs", "0"], "must be above 0"),
+    (["--format", "html"], "invalid choice"),
+    (["--bogus"], "unrecognized arguments"),
+    (["render", str(SAMPLE)], "--page"),
+    (["render", str(SAMPLE), "--page", "1", "--scale", "2", "--dpi", "100"], "not allowed"),
+])
+def test_usage_errors_exit_2(args, message):
+    done = cli(*args)
+    assert done.returncode == 2 and done.stdout == b""
+    assert message in done.stderr.decode()
+
+
+def test_pages_option_selects_pages(tmp_path):
+    path = many_pages(tmp_path / "twelve.pdf", 12)
+    done = cli(path, "--pages", "2-3,N", "--jsonl")
+    assert done.returncode == 0
+    assert [json.loads(line)["page"] for line in done.stdout.splitlines()] == [2, 3, 12]
+
+
+@pytest.mark.parametrize("fmt", ["text", "blocks", "words", "dict", "rawdict", "pdftext"])
+def test_jsonl_parses_back_to_the_api_result(fmt):
+    done = cli("text", SAMPLE, "--jsonl", "--format", fmt, "--dehyphenate")
+    assert (done.returncode, done.stderr) == (0, b"")
+    records = [json.loads(line) for line in done.stdout.decode().splitlines()]
+    with textloom.open(SAMPLE) as doc:
+        for record, page in zip(records, doc, strict=True):
+            result = (page.pdftext_blocks(sort="xycut") if fmt == "pdftext" else
+                      page.get_text(fmt, sort="xycut", dehyphenate=True))
+            assert record == {"file": str(SAMPLE), "page": page.index + 1, "width": page.width,
+                              "height": page.height, "rotation": page.rotation,
+                              fmt: json.loads(json.dumps(result))}
+
+
+def test_json_has_null_for_non_finite_numbers():
+    assert to_json({"bbox": (1.5, math.nan, -math.inf), "t": "é"}) == '{"bbox":[1.5,null,null],"t":"é"}'
+
+
+def test_rows_of_words_and_blocks():
+    words = cli(SAMPLE, "--format", "words", "--pages", "1").stdout.decode().splitlines()
+    blocks = cli(SAMPLE, "--format", "blocks").stdout.decode().splitlines()
+    with textloom.open(SAMPLE) as doc:
+        expected_words = doc[0].get_text("words", sort="xycut")
+        expected_blocks = [(page.index + 1, block) for page in doc
+                           for block in page.get_text("blocks", sort="xycut")]
+    assert [row.split("\t") for row in words] == [
+        ["1", *(f"{v:.2f}" for v in word[:4]), *map(str, word[5:]), word[4]] for word in expected_words]
+    assert [row.split("\t") for row in blocks] == [
+        [str(number), *(f"{v:.2f}" for v in block[:4]), str(block[5]),
+         block[4].replace("\\", "\\\\").replace("\n", "\\n")] for number, block in expected_blocks]
+
+
+def test_several_files_with_bad_ones_keep_their_order(tmp_path):
+    bad = tmp_path / "bad.pdf"
+    bad.write_text("not a PDF")
+    copy = shutil.copy(SAMPLE, tmp_path / "copy.pdf")
+    missing = tmp_path / "missing.pdf"
+    done = cli(SAMPLE, bad, missing, copy, "--jsonl", "--jobs", "2")
+    copy = str(copy)
+    assert done.returncode == 1
+    records = [json.loads(line) for line in done.stdout.splitlines()]
+    assert [(r["file"], r.get("page"), r.get("error")) for r in records] == [
+        (str(SAMPLE), 1, None), (str(SAMPLE), 2, None), (str(SAMPLE), 3, None),
+        (str(bad), None, "not a PDF, or damaged beyond repair (PDFium: data format error)"),
+        (str(missing), None, "no such file or directory"),
+        (copy, 1, None), (copy, 2, None), (copy, 3, None)]
+    assert done.stderr.decode().splitlines() == [
+        f"textloom: {bad}: not a PDF, or damaged beyond repair (PDFium: data format error)",
+        f"textloom: {missing}: no such file or directory"]
+
+
+def test_two_jobs_write_what_one_job_writes(tmp_path):
+    folder = tmp_path / "inputs"
+    folder.mkdir()
+    many_pages(folder / "a-long.pdf", 30)  # more pages than a piece: split over workers
+    shutil.copy(SAMPLE, folder / "b-sample.pdf")
+    inputs = [folder] + sorted(CORPUS.glob("*.pdf"))
+    one, two = (cli(*inputs, "--format", "words", "--jobs", jobs) for jobs in ("1", "2"))
+    assert one.returncode == two.returncode and one.stderr == two.stderr
+    assert one.stdout == two.stdout
+    options = TextOptions(format="words")
+    with textloom.open(folder / "a-long.pdf") as doc:
+        expected = "".join(format_page(page, "", options) for page in doc)
+    assert one.stdout.decode().startswith(expected)
+
+
+def children(pid: int) -> list[int]:
+    found = []
+    for task in Path(f"/proc/{pid}/task").iterdir():
+        found += map(int, (task / "children").read_text().split())
+    return found
+
+
+def test_a_killed_worker_fails_its_file_only(big_pdf):
+    with subprocess.Popen(
+            [sys.executable, "-m", "textloom", SAMPLE, big_pdf, SAMPLE, "--jobs", "1", "--jsonl"],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+        first = process.stdout.readline()  # the sample is out: the only worker is on the big file
+        time.sleep(0.1)
+        for pid in children(process.pid):
+            os.kill(pid, signal.SIGKILL)
+        out, err = process.stdout.read(), process.stderr.read()
+        assert process.wait(timeout=300) == 1
+    records = [json.loads(line) for line in [first, *out.splitlines()]]
+    assert [r["page"] for r in records if r["file"] == str(SAMPLE)] == [1, 2, 3, 1, 2, 3]
+    big = [r.get("page", r.get("error")) for r in records if r["file"] == str(big_pdf)]
+    assert big == [*range(1, len(big)), "worker process died (SIGKILL)"] and len(big) < 600
+    assert err.decode() == f"textloom: {big_pdf}: worker process died (SIGKILL)\n"
+
+
+def test_a_file_over_the_time_limit_fails(big_pdf):
+    done = cli(big_pdf, SAMPLE, "--timeout", "0.3", "--jobs", "2", "--format", "rawdict")
+    assert done.returncode == 1
+    assert done.stderr.decode() == f"textloom: {big_pdf}: timed out after 0.3 s\n"
+    with textloom.open(SAMPLE) as doc:
+        sample = "".join(to_json(page.get_text("rawdict", sort="xycut")) + "\n" for page in doc)
+    assert done.stdout.decode().endswith(sample)
+
+
+@pytest.mark.parametrize("quiet", [False, True])
+def test_progress_bar_only_on_a_terminal(quiet):
+    main, terminal = pty.openpty()
+    fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+    process = subprocess.Popen([sys.executable, "-m", "textloom", SAMPLE, SAMPLE]
+                               + (["--quiet"] if quiet else []),
+                               stdout=subprocess.DEVNULL, stderr=terminal)
+    os.close(terminal)
+    shown = b""
+    try:
+        while chunk := os.read(main, 4096):
+            shown += chunk
+    except OSError:  # the terminal's other side closed
+        pass
+    finally:
+        os.close(main)
+    assert process.wait(timeout=300) == 0
+    assert (b"/2 [" in shown) != quiet, shown
+
+
+def test_closed_pipe_ends_quietly(big_pdf):
+    with subprocess.Popen([sys.executable, "-m", "textloom", big_pdf],
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
+        process.stdout.readline()
+        process.stdout.close()
+        err = process.stderr.read()
+        assert process.wait(timeout=300) == 1 and err == b"", err
+
+
+def test_render_writes_a_png_of_the_page_size(tmp_path):
+    out = tmp_path / "page.png"
+    done = cli("render", SAMPLE, "--page", "3", "--dpi", "144", "-o", out)
+    assert done.returncode == 0, done.stderr
+    with textloom.open(SAMPLE) as doc:
+        expected = doc[2].render(dpi=144)
+    with PilImage.open(out) as image:
+        assert image.size == (expected.width, expected.height) == (1191, 1684)
+        assert image.tobytes() == expected.data
+    done = cli("render", SAMPLE, "--page", "4", "-o", out)
+    assert done.returncode == 1 and done.stderr.decode() == f"textloom: {SAMPLE}: no page 4: it has 3\n"
+
+
+def test_info():
+    done = cli("info", SAMPLE, "--jsonl")
+    assert done.returncode == 0
+    record = json.loads(done.stdout)
+    assert record["pages"] == 3 and record["metadata"]["creator"] == "textloom tools/make_sample.py"
+    assert [(s["width"], s["height"], s["rotation"]) for s in record["page_sizes"]] == [
+        (595.280029296875, 841.8900146484375, 0)] * 2 + [(841.8900146484375, 595.280029296875, 90)]
+    assert cli("info", SAMPLE).stdout.decode().splitlines()[:4] == [
+        str(SAMPLE), "  pages: 3", "  pages 1-2: 595.28 x 841.89 pt",
+        "  page 3: 841.89 x 595.28 pt, rotated 90"]

@@ -1,0 +1,52 @@
+# Stubs of the C++ extension textloom._native (see native/python/).
+from typing import Any, Final, final
+
+from textloom._types import PdftextBlock, Rect, Sort
+
+__version__: Final[str]
+
+def init(lib_path: str) -> None: ...
+def load_page(doc_addr: int, index: int, ligatures: bool = False) -> RsPage: ...
+def bench_page(doc_addr: int, index: int) -> dict[str, int]: ...
+def render_page(
+    doc_addr: int,
+    index: int,
+    scale_x: float,
+    scale_y: float,
+    clip: Rect | None = None,
+    rotated: bool = True,
+    alpha: bool = False,
+    grayscale: bool = False,
+    annots: bool = True,
+    antialias: bool = True,
+    background: int = 4294967295,
+    timeout: float | None = None,
+) -> tuple[int, int, int, bytes]: ...
+@final
+class RsPage:
+    @property
+    def width(self) -> float: ...
+    @property
+    def height(self) -> float: ...
+    @property
+    def rotation(self) -> int: ...
+    @property
+    def crop(self) -> Rect: ...
+    @property
+    def n_glyphs(self) -> int: ...
+    @property
+    def timings(self) -> dict[str, int]: ...
+    def get_text(
+        self,
+        option: str = "text",
+        sort: Sort = None,
+        clip: Rect | None = None,
+        rotated: bool = False,
+        dehyphenate: bool = False,
+        delimiters: str | None = None,
+        extended: bool = False,
+    ) -> Any: ...
+    def pdftext_blocks(self, sort: Sort = None, keep_chars: bool = False) -> list[PdftextBlock]: ...
+    def words_arrays(
+        self, sort: Sort = None, clip: Rect | None = None, rotated: bool = False
+    ) -> tuple[bytes, bytes, list[str]]: ...

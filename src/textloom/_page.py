@@ -1,0 +1,212 @@
+"""``Page``: one page of a ``Document``, its text, words, links and renderings.
+
+A page extracts its glyphs on the first call that needs them and keeps them,
+so every later text call lays out the same glyphs without PDFium; those calls
+keep working after the document closes. Everything else reads the open
+document under the PDFium lock.
+"""
+
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Any, Literal, overload
+
+from textloom import _native
+from textloom._image import Image
+from textloom._lock import pdfium_lock
+from textloom._optional import import_optional
+from textloom._types import BlockRow, Link, PdftextBlock, Rect, Sort, TextDict, WordRow
+
+if TYPE_CHECKING:
+    import numpy as np
+    import numpy.typing as npt
+
+    from textloom._document import Document
+
+WORDS_DTYPE = [("x0", "<f8"), ("y0", "<f8"), ("x1", "<f8"), ("y1", "<f8"),
+               ("block", "<i4"), ("line", "<i4"), ("word", "<i4"), ("text", "O")]
+
+
+class Page:
+    """One page of a :class:`Document`, made by indexing or iterating it.
+
+    ``index`` counts from 0. Coordinates of text results are in page space:
+    PDF units from the top-left corner of the crop box, y down, before the
+    page's own rotation (``rotated=True`` maps results into the rotated view).
+    """
+
+    __slots__ = ("_document", "index", "_glyphs")
+
+    def __init__(self, document: Document, index: int) -> None:
+        self._document = document
+        self.index = index
+        self._glyphs: _native.RsPage | None = None
+
+    def _page(self) -> _native.RsPage:
+        glyphs = self._glyphs
+        if glyphs is None:
+            glyphs = self._glyphs = self._document._load_glyphs(self.index)
+        return glyphs
+
+    # -- geometry (from the extracted glyphs) -------------------------------------------
+
+    @property
+    def width(self) -> float:
+        """Width of the crop box, unrotated."""
+        return self._page().width
+
+    @property
+    def height(self) -> float:
+        """Height of the crop box, unrotated."""
+        return self._page().height
+
+    @property
+    def rotation(self) -> int:
+        """The page's own rotation: 0, 90, 180 or 270 degrees clockwise."""
+        return self._page().rotation
+
+    @property
+    def crop(self) -> Rect:
+        """The crop box in PDF user space: (left, bottom, right, top)."""
+        return self._page().crop
+
+    @property
+    def label(self) -> str | None:
+        """The PDF page label ("iv", "A-3"), or None when the document gives none."""
+        with pdfium_lock:
+            label = str(self._document._open_pdf().get_page_label(self.index))
+        return label or None
+
+    # -- text ---------------------------------------------------------------------------
+
+    @overload
+    def get_text(self, option: Literal["text"] = "text", *, sort: Sort = None,
+                 clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
+                 delimiters: str | None = None, extended: bool = False) -> str: ...
+
+    @overload
+    def get_text(self, option: Literal["blocks"], *, sort: Sort = None, clip: Rect | None = None,
+                 rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
+                 extended: bool = False) -> list[BlockRow]: ...
+
+    @overload
+    def get_text(self, option: Literal["words"], *, sort: Sort = None, clip: Rect | None = None,
+                 rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
+                 extended: bool = False) -> list[WordRow]: ...
+
+    @overload
+    def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = None,
+                 clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
+                 delimiters: str | None = None, extended: bool = False) -> TextDict: ...
+
+    @overload
+    def get_text(self, option: str, *, sort: Sort = None, clip: Rect | None = None,
+                 rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
+                 extended: bool = False) -> Any: ...
+
+    def get_text(self, option: str = "text", *, sort: Sort = None, clip: Rect | None = None,
+                 rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
+                 extended: bool = False) -> Any:
+        """The page's text in one schema: "text" (a string), "blocks" (a tuple per
+        block), "words" (a tuple per word), "dict" (blocks, lines, spans) or
+        "rawdict" (down to characters).
+
+        ``sort``: reading order of blocks, None or "none", "simple", "xycut" or
+        "reading" (the order a reader takes in the viewer's frame).
+        ``clip``: keep only text inside (x0, y0, x1, y1), in unrotated page
+        space, whatever ``rotated`` says (unlike ``render``'s clip).
+        ``rotated``: boxes in the view the page's rotation gives.
+        ``dehyphenate``: join words split by a hyphen at a line end.
+        ``delimiters``: extra characters that split words ("words" only).
+        ``extended``: font weight and flags on spans, character indices.
+        """
+        glyphs = self._glyphs or self._page()  # inlined: this wrapper is on the hot path
+        return glyphs.get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
+
+    def words_array(self, *, sort: Sort = None, clip: Rect | None = None,
+                    rotated: bool = False) -> npt.NDArray[np.void]:
+        """The words of ``get_text("words")`` as a NumPy structured array with the
+        fields x0, y0, x1, y1 (float64), block, line, word (int32) and text
+        (object). Needs ``textloom[numpy]``."""
+        numpy = import_optional("numpy", "numpy")
+        coords, numbers, texts = self._page().words_arrays(sort, clip, rotated)
+        words = numpy.empty(len(texts), dtype=WORDS_DTYPE)
+        boxes = numpy.frombuffer(coords, dtype="<f8").reshape(-1, 4)
+        ids = numpy.frombuffer(numbers, dtype="<i4").reshape(-1, 3)
+        for column, name in enumerate(("x0", "y0", "x1", "y1")):
+            words[name] = boxes[:, column]
+        for column, name in enumerate(("block", "line", "word")):
+            words[name] = ids[:, column]
+        words["text"] = texts
+        result: npt.NDArray[np.void] = words
+        return result
+
+    def pdftext_blocks(self, *, sort: Sort = None, keep_chars: bool = False) -> list[PdftextBlock]:
+        """Blocks in pdftext's schema: lists for boxes, shared font dictionaries,
+        character indices, rotation in radians, with or without per-character entries."""
+        blocks: list[PdftextBlock] = self._page().pdftext_blocks(sort, keep_chars)
+        return blocks
+
+    # -- links and rendering ----------------------------------------------------------
+
+    def links(self) -> list[Link]:
+        """The page's link annotations that lead to a URI or to a page of this document."""
+        from textloom._geometry import read_crop_box
+        from textloom._links import read_links
+
+        with self._document._pdfium_page(self.index) as page:
+            return read_links(self._document._open_pdf().raw, page.raw, read_crop_box(page.raw))
+
+    def render(self, scale: float | None = None, *, dpi: float | None = None,
+               clip: Rect | None = None, rotated: bool = True, alpha: bool = False,
+               grayscale: bool = False, annots: bool = True, antialias: bool = True,
+               forms: bool = False, background: int = 0xFFFFFFFF,
+               timeout: float | None = None) -> Image:
+        """Renders the page to pixels.
+
+        ``scale``: pixels per PDF unit (1.0 when neither it nor ``dpi`` is
+        given); ``dpi`` is scale × 72; giving both is a ValueError.
+        ``clip``: the part to render, (x0, y0, x1, y1) in PDF units of the
+        rendered view (after rotation when ``rotated``), unlike ``get_text``'s
+        clip, which is in unrotated page space.
+        ``alpha``: four channels; ``grayscale``: one. ``annots``: draw
+        annotations; ``forms``: draw interactive form fields too.
+        ``background``: 0xAARRGGBB. ``timeout``: seconds, TimeoutError past it.
+        """
+        if scale is not None and dpi is not None:
+            raise ValueError("give scale or dpi, not both")
+        factor = dpi / 72.0 if dpi is not None else 1.0 if scale is None else scale
+        if timeout is not None and not timeout >= 0:
+            raise ValueError(f"timeout must be a number of seconds, not {timeout!r}")
+        width, height, channels, pixels = self._document._render(
+            self.index, factor, (clip, rotated, alpha, grayscale, annots, antialias, background,
+                                 timeout))
+        if forms:
+            pixels = self._draw_forms(pixels, width, height, channels, factor, clip, rotated,
+                                      annots, antialias)
+        return Image(width, height, channels, pixels)
+
+    def _draw_forms(self, pixels: bytes, width: int, height: int, channels: int, scale: float,
+                    clip: Rect | None, rotated: bool, annots: bool, antialias: bool) -> bytes:
+        from pypdfium2 import raw
+
+        from textloom._forms import draw_forms
+        from textloom._geometry import read_crop_box, render_grid
+
+        with self._document._pdfium_page(self.index, forms=True) as page:
+            formenv = self._document._open_pdf().formenv
+            if formenv is None:  # the document has no form
+                return pixels
+            grid = render_grid(read_crop_box(page.raw), raw.FPDFPage_GetRotation(page.raw), scale,
+                               rotated, clip)
+            return draw_forms(formenv.raw, page.raw, pixels, width, height, channels, grid,
+                              annots=annots, antialias=antialias)
+
+    def __eq__(self, other: object) -> bool:
+        return (isinstance(other, Page) and other._document is self._document
+                and other.index == self.index)
+
+    def __hash__(self) -> int:
+        return hash((id(self._document), self.index))
+
+    def __repr__(self) -> str:
+        return f"<textloom.Page {self.index} of {self._document.name!r}>"

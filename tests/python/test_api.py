@@ -1,0 +1,364 @@
+"""The public API: textloom.open on every kind of source and every kind of bad
+input, Document as a sequence and a context manager, use after close, Page's
+text calls against the native module on the same page, words_array, metadata,
+outline, labels, links, optional extras and the import cost."""
+
+from __future__ import annotations
+
+import gc
+import io
+import pickle
+import subprocess
+import sys
+from pathlib import Path
+
+import numpy as np
+import pypdfium2 as pdfium
+import pytest
+from fpdf import FPDF
+
+import textloom
+from textloom import _native
+from textloom._metadata import pdf_date_to_iso
+
+import pdfgen
+from conftest import CORPUS
+
+SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
+BOOK = CORPUS / "latex-book-geotopo.pdf"
+needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="../shared/corpus is not beside the repo")
+
+
+def sample_text() -> str:
+    with pdfium.PdfDocument(str(SAMPLE)) as pdf:
+        return _native.load_page(textloom.document_address(pdf), 0).get_text()
+
+
+def linked_pdf(path: Path, password: str | None = None) -> Path:
+    """Two pages of 400 x 300 pt; page 1 has a URI link and a link to page 2."""
+    pdf = FPDF(unit="pt", format=(400, 300))
+    pdf.set_font("helvetica", size=12)
+    pdf.add_page()
+    pdf.text(50, 50, "first page")
+    pdf.link(40, 60, 100, 20, "https://example.org/a")
+    pdf.link(40, 100, 80, 30, pdf.add_link(page=2))
+    pdf.add_page()
+    pdf.text(50, 50, "second page")
+    if password:
+        pdf.set_encryption(owner_password="owner", user_password=password)
+    pdf.output(str(path))
+    return path
+
+
+@pytest.mark.parametrize("make", [
+    lambda: str(SAMPLE), lambda: SAMPLE, lambda: SAMPLE.read_bytes(),
+    lambda: bytearray(SAMPLE.read_bytes()), lambda: memoryview(SAMPLE.read_bytes()),
+    lambda: io.BytesIO(SAMPLE.read_bytes()), lambda: SAMPLE.open("rb"),
+], ids=["str", "pathlike", "bytes", "bytearray", "memoryview", "bytesio", "file"])
+def test_open_every_kind_of_source(make):
+    source = make()
+    with textloom.open(source) as doc:
+        assert len(doc) == 3
+        assert doc[0].get_text() == sample_text()
+    if hasattr(source, "close"):
+        source.close()
+
+
+def bad_inputs(tmp_path):
+    text_file = tmp_path / "notes.pdf"
+    text_file.write_text("just some text, not a PDF\n")
+    empty = tmp_path / "empty.pdf"
+    empty.write_bytes(b"")
+    truncated = tmp_path / "truncated.pdf"
+    truncated.write_bytes(SAMPLE.read_bytes()[:5000])
+    return {
+        "text file": (text_file, {}, textloom.PdfError, "data format error"),
+        "empty file": (empty, {}, textloom.PdfError, "data format error"),
+        "truncated": (truncated, {}, textloom.PdfError, "data format error"),
+        "missing": (tmp_path / "missing.pdf", {}, FileNotFoundError, "No such file"),
+        "directory": (tmp_path, {}, IsADirectoryError, "Is a directory"),
+        "no password": (linked_pdf(tmp_path / "locked.pdf", "pw"), {}, textloom.PasswordError,
+                        "a password is needed"),
+        "wrong password": (tmp_path / "locked.pdf", {"password": "nope"}, textloom.PasswordError,
+                           "wrong password"),
+        "not a source": (12, {}, TypeError, "cannot open a int"),
+    }
+
+
+@pytest.mark.parametrize("case", ["text file", "empty file", "truncated", "missing", "directory",
+                                  "no password", "wrong password", "not a source"])
+def test_open_failures(tmp_path, case):
+    source, kwargs, exception, reason = bad_inputs(tmp_path)[case]
+    with pytest.raises(exception) as raised:
+        textloom.open(source, **kwargs)
+    assert reason in str(raised.value)
+    if isinstance(raised.value, textloom.PdfError):
+        assert isinstance(raised.value, ValueError)
+        assert str(raised.value).startswith(f"{source}: ")
+        assert raised.value.filename == str(source)
+        # Raised by open() itself, with PDFium's exception suppressed: one frame, no chain.
+        assert len(raised.traceback) == 2 and raised.value.__suppress_context__
+        again = pickle.loads(pickle.dumps(raised.value))
+        assert (type(again), str(again)) == (type(raised.value), str(raised.value))
+
+
+def test_open_with_the_right_password(tmp_path):
+    with textloom.open(linked_pdf(tmp_path / "locked.pdf", "pw"), password="pw") as doc:
+        assert doc[1].get_text() == "second page\n"
+
+
+def test_pages_as_a_sequence():
+    writer = pdfgen.PdfWriter()
+    for number in range(12):
+        writer.page().text(72, 700, f"page {number}")
+    with textloom.open(writer.tobytes()) as doc:
+        assert doc.page_count == len(doc) == 12
+        assert [page.get_text() for page in doc[-2:]] == ["page 10\n", "page 11\n"]
+        assert [page.index for page in doc[3:9:5]] == [3, 8]
+        assert doc[-12].index == 0 and doc[11].index == 11
+        assert [page.index for page in doc] == list(range(12))
+        assert doc[3] == doc[-9] and doc[3] in doc and doc.index(doc[5]) == 5 and doc[3] != doc[4]
+        for index in (12, -13):
+            with pytest.raises(IndexError, match="out of range"):
+                doc[index]
+
+
+def test_use_after_close():
+    doc = textloom.open(SAMPLE)
+    kept = doc[0]
+    kept.get_text()
+    never = doc[1]
+    doc.close()
+    doc.close()  # idempotent
+    closed = [lambda: len(doc), lambda: doc[0], lambda: doc.metadata, lambda: doc.toc,
+              lambda: list(doc), never.get_text, lambda: never.width, kept.links,
+              lambda: kept.label, kept.render]
+    for call in closed:
+        with pytest.raises(ValueError, match=r"^document is closed$"):
+            call()
+    # A page that extracted keeps its glyphs: text calls and its geometry still work.
+    assert kept.get_text("words") and kept.width == pytest.approx(595.28, abs=0.01)
+    assert doc.closed and "closed" in repr(doc)
+
+
+def test_context_manager_and_collector_close_the_pdfium_document():
+    with textloom.open(SAMPLE) as doc:
+        pdf = doc._pdf
+    assert pdf.raw is None and doc.closed
+    doc = textloom.open(SAMPLE)
+    pdf = doc._pdf
+    del doc
+    gc.collect()
+    assert pdf.raw is None
+
+
+@pytest.mark.parametrize("path", [SAMPLE] + [
+    pytest.param(CORPUS / name, marks=needs_corpus)
+    for name in ("latex-book-geotopo.pdf", "arabic-habibi.pdf", "japanese-jo.pdf")],
+    ids=lambda p: p.name)
+def test_page_calls_equal_the_native_calls(path):
+    """Page hands every option through unchanged, on the glyphs it extracted once."""
+    variants = [{}, {"sort": "xycut"}, {"sort": "simple", "rotated": True},
+                {"dehyphenate": True, "delimiters": ",."}, {"extended": True},
+                {"clip": (0.0, 0.0, 300.0, 400.0)}]
+    with pdfium.PdfDocument(str(path)) as pdf, textloom.open(path) as doc:
+        for index in range(min(len(doc), 3)):
+            native = _native.load_page(textloom.document_address(pdf), index)
+            page = doc[index]
+            assert (page.width, page.height, page.rotation, page.crop) == (
+                native.width, native.height, native.rotation, native.crop)
+            for option in ("text", "blocks", "words", "dict", "rawdict"):
+                for kwargs in variants:
+                    args = [kwargs.get(name, default) for name, default in (
+                        ("sort", None), ("clip", None), ("rotated", False), ("dehyphenate", False),
+                        ("delimiters", None), ("extended", False))]
+                    assert page.get_text(option, **kwargs) == native.get_text(option, *args)
+            assert page._glyphs is not None and page._page() is page._glyphs  # extracted once
+
+
+@pytest.mark.parametrize("kwargs", [{}, {"sort": "xycut", "rotated": True},
+                                    {"clip": (0.0, 0.0, 200.0, 200.0)}, {"clip": (0.0, 0.0, 0.0, 0.0)}])
+def test_words_array_equals_words(kwargs):
+    with textloom.open(SAMPLE) as doc:
+        page = doc[2]
+        words = page.get_text("words", **kwargs)
+        array = page.words_array(**kwargs)
+    assert array.dtype.names == ("x0", "y0", "x1", "y1", "block", "line", "word", "text")
+    assert array.shape == (len(words),)
+    assert [tuple(row) for row in array.tolist()] == [
+        (*word[:4], *word[5:], word[4]) for word in words]
+    assert array["x0"].dtype == np.float64 and array["block"].dtype == np.int32
+
+
+@pytest.mark.parametrize("text, iso", [
+    ("D:20161231184323+01'00'", "2016-12-31T18:43:23+01:00"),
+    ("D:20230623063933Z", "2023-06-23T06:39:33+00:00"),
+    ("D:20230623063933Z00'00'", "2023-06-23T06:39:33+00:00"),
+    ("D:19990209153925-08'30", "1999-02-09T15:39:25-08:30"),
+    ("D:2004", "2004-01-01T00:00:00"),
+    ("20040315", "2004-03-15T00:00:00"),
+    ("D:20041315", "D:20041315"),  # month 13
+    ("yesterday", "yesterday"),
+])
+def test_pdf_dates(text, iso):
+    assert pdf_date_to_iso(text) == iso
+
+
+@needs_corpus
+def test_metadata_outline_and_labels():
+    with textloom.open(BOOK) as doc:
+        assert doc.metadata == {
+            "title": "Geometrie und Topologie", "author": "Martin Thoma", "subject": None,
+            "keywords": "Geometrie, Topologie", "creator": "LaTeX with hyperref package",
+            "producer": "3-Heights™ PDF Optimization Shell 6.3.1.5 (http://www.pdf-tools.com)",
+            "creation_date": "2016-12-31T18:43:23+01:00",
+            "modification_date": "2023-06-23T06:39:33+00:00"}
+        toc = doc.toc
+        assert (doc[0].label, doc[10].label) == ("i", "8")
+    with pdfium.PdfDocument(str(BOOK)) as pdf:
+        expected = []
+        for mark in pdf.get_toc():
+            dest = mark.get_dest()
+            expected.append((mark.level + 1, mark.get_title(), dest and dest.get_index()))
+    assert toc == expected and toc[:2] == [(1, "1 Topologische Grundbegriffe", 5),
+                                           (2, "1.1 Topologische Räume", 5)]
+    with textloom.open(SAMPLE) as doc:
+        assert doc.toc == [] and doc[0].label is None
+        assert doc.metadata["creator"] == "textloom tools/make_sample.py"
+        assert doc.metadata["title"] is None
+
+
+def test_links_in_page_space(tmp_path):
+    with textloom.open(linked_pdf(tmp_path / "links.pdf")) as doc:
+        assert doc[0].links() == [
+            textloom.Link((40.0, 60.0, 140.0, 80.0), "https://example.org/a", None),
+            textloom.Link((40.0, 100.0, 120.0, 130.0), None, 1)]
+        assert doc[1].links() == []
+
+
+@pytest.mark.parametrize("module, extra, call", [
+    ("numpy", "numpy", lambda page: page.words_array()),
+    ("PIL.Image", "image", lambda page: textloom.Image(1, 1, 1, b"\0").to_pil()),
+])
+def test_missing_extra_is_named(monkeypatch, module, extra, call):
+    monkeypatch.setitem(sys.modules, module, None)
+    with textloom.open(SAMPLE) as doc, pytest.raises(ImportError, match=rf"textloom\[{extra}\]"):
+        call(doc[0])
+
+
+def test_import_is_light():
+    code = ("import sys, textloom; heavy = {'numpy', 'PIL', 'tqdm', 'pypdfium2'} & "
+            "{name.split('.')[0] for name in sys.modules}; print(sorted(heavy))")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert done.stdout.strip() == "[]"
+
+
+def form_pdf() -> bytes:
+    """A 200 x 100 pt page with one text field (yellow, "Hello form") and no
+    appearance stream: only a form-fill environment draws it."""
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /NeedAppearances true "
+        b"/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Annots [4 0 R] >>",
+        b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Hello form) /Rect [20 40 180 70] "
+        b"/P 3 0 R /DA (/Helv 14 Tf 0 0 1 rg) /F 4 /MK << /BG [1 1 0] >> >>",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    ]
+    out = bytearray(b"%PDF-1.7\n")
+    offsets = []
+    for number, body in enumerate(objects, start=1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    return bytes(out)
+
+
+@pytest.mark.parametrize("kwargs, native_args", [
+    ({}, (1.0, None, True, False, False, True, True, 0xFFFFFFFF)),
+    ({"dpi": 144, "alpha": True}, (2.0, None, True, True, False, True, True, 0xFFFFFFFF)),
+    ({"scale": 0.5, "rotated": False, "grayscale": True}, (0.5, None, False, False, True, True, True,
+                                                          0xFFFFFFFF)),
+    ({"scale": 1.5, "clip": (100.0, 100.0, 300.0, 150.0), "annots": False, "antialias": False,
+      "background": 0xFF0000FF},
+     (1.5, (100.0, 100.0, 300.0, 150.0), True, False, False, False, False, 0xFF0000FF)),
+])
+def test_render_equals_render_page(kwargs, native_args):
+    with textloom.open(SAMPLE) as doc, pdfium.PdfDocument(str(SAMPLE)) as pdf:
+        for index in range(len(doc)):
+            image = doc[index].render(**kwargs)
+            scale, *rest = native_args
+            width, height, channels, pixels = _native.render_page(
+                textloom.document_address(pdf), index, scale, scale, *rest)
+            assert (image.width, image.height, image.channels, image.data) == (
+                width, height, channels, pixels)
+            assert image.stride == width * channels
+
+
+def test_render_arguments_and_image_files(tmp_path):
+    with textloom.open(SAMPLE) as doc:
+        page = doc[0]
+        with pytest.raises(ValueError, match="scale or dpi"):
+            page.render(2.0, dpi=144)
+        with pytest.raises(ValueError, match="timeout"):
+            page.render(timeout=-1)
+        image = page.render(0.25)
+    writer = pdfgen.PdfWriter()
+    busy = writer.page()
+    for number in range(400):  # PDFium's progressive renderer checks its deadline per 100 objects
+        busy.text(20 + number % 20 * 28, 40 + number // 20 * 36, "x", size=30)
+    with textloom.open(writer.tobytes()) as doc, pytest.raises(
+            TimeoutError, match=r"^<bytes>: page 1: rendering took longer than 1µs$"):
+        doc[0].render(2.0, timeout=1e-6)
+    array = image.to_numpy()
+    assert array.shape == (image.height, image.width, 3) and array.base is not None
+    assert not array.flags.writeable  # a view of the bytes, not a copy
+    image.save(tmp_path / "page.png")
+    from PIL import Image as PilImage
+
+    with PilImage.open(tmp_path / "page.png") as png:
+        assert (png.format, png.mode, png.size) == ("PNG", "RGB", (image.width, image.height))
+        assert png.tobytes() == image.data
+
+
+@pytest.mark.parametrize("scale, clip", [(1.0, None), (2.0, (10.0, 20.0, 110.0, 60.0))])
+def test_render_draws_form_fields_as_pypdfium2_does(scale, clip):
+    data = form_pdf()
+    crop = (0, 0, 0, 0) if clip is None else (clip[0], 100 - clip[3], 200 - clip[2], clip[1])
+    with textloom.open(data) as doc:
+        plain = doc[0].render(scale, clip=clip)
+        filled = doc[0].render(scale, clip=clip, forms=True)
+    with pdfium.PdfDocument(data) as pdf:
+        pdf.init_forms()
+        page = pdf[0]
+        oracle = bytes(page.render(scale=scale, crop=crop, rev_byteorder=True).buffer)
+        page.close()
+    assert filled.data == oracle != plain.data
+
+
+def test_two_threads_extract_and_render_different_documents():
+    """PDFium is entered under one lock: concurrent threads neither crash nor
+    disturb each other's results."""
+    import threading
+
+    def work(source: object, rounds: int) -> list[object]:
+        results: list[object] = []
+        with textloom.open(source) as doc:
+            for round_ in range(rounds):
+                page = doc[round_ % len(doc)]
+                results.append((page.get_text("words"), page.render(0.2).data, page.links()))
+        return results
+
+    sources = [SAMPLE, form_pdf()]
+    serial = [work(source, 200) for source in sources]
+    threaded: list[list[object]] = [[], []]
+    threads = [threading.Thread(target=lambda i=i: threaded.__setitem__(i, work(sources[i], 200)))
+               for i in range(2)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert threaded == serial
