@@ -44,44 +44,55 @@ std::u32string text_of(const PageGlyphs& page) {
 using Calls = std::vector<std::string>;
 
 // The one order of PDFium calls extraction makes, on a page that meets each
-// kind of character once: its pages closed last, a text object's state and a
-// font read once, CR and spaces asked about, the hyphen marker not.
-TEST(ExtractCalls, RequiredOrder) {
+// kind of character once: a text object's state and a font read once and kept
+// for the object's later characters, CR and spaces asked about, the hyphen
+// marker not, a char without a text object sized by the text page and given a
+// font of its own, the pages closed last.
+TEST(ExtractCalls, OrderAndStatePerObject) {
   Page page;
   Char space = at(' ', 10);
   space.generated = 1;
-  Char hyphen = at(2, 30);
-  hyphen.object = 2;  // another object, same font
+  Char marker = at(2, 30);
+  marker.object = 2;  // another object, same font
+  marker.r = 0x12, marker.g = 0x34, marker.b = 0x56;
   page.objects[2] = fake::Object{20, true, 1};
   Char loose = at('c', 40);
   loose.object = 0;  // no text object
-  page.chars = {at('a', 0), space, at('b', 20), at('\r', 25), hyphen, loose, at('d', 50)};
-  extract(page);
-  const Calls char_only = {"FPDFText_GetUnicode", "FPDFText_GetTextObject",
-                           "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox"};
-  const Calls asked = {"FPDFText_GetUnicode", "FPDFText_IsGenerated"};
-  Calls want = {"FPDF_LoadPage", "FPDFText_LoadPage", "FPDFText_CountChars",
-                "FPDFPage_GetCropBox", "FPDFPage_GetRotation", "FPDFText_CountChars",
-                // 'a': a new object with a new font
-                "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-                "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFFont_GetIsEmbedded",
-                "FPDFFont_GetBaseFontName", "FPDFFont_GetFlags", "FPDFFont_GetWeight",
-                "FPDFFont_GetAscent", "FPDFFont_GetDescent", "FPDFFont_GetItalicAngle",
-                "FPDFText_GetFontInfo", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
-                "FPDFText_GetLooseCharBox"};
-  for (const Calls& calls : {asked, char_only, asked}) want.insert(want.end(), calls.begin(), calls.end());
-  want.insert(want.end(), {// the marker: a new object, its font known
-                           "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-                           "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont",
-                           "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
-                           "FPDFText_GetLooseCharBox",
-                           // no object: the text page's size
-                           "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-                           "FPDFText_GetFontSize", "FPDFText_GetFillColor",
-                           "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox"});
-  want.insert(want.end(), char_only.begin(), char_only.end());  // 'd': the first object again
-  want.insert(want.end(), {"FPDFText_ClosePage", "FPDF_ClosePage"});
-  EXPECT_EQ(page.log, want);
+  loose.text_font_size = 9;
+  page.chars = {at('a', 0), space, at('b', 20), at('\r', 25), marker, loose, at('d', 50)};
+  const PageGlyphs g = extract(page);
+  EXPECT_EQ(page.log, (Calls{
+      "FPDF_LoadPage", "FPDFText_LoadPage", "FPDFText_CountChars", "FPDFPage_GetCropBox",
+      "FPDFPage_GetRotation", "FPDFText_CountChars",
+      // 'a': a new object with a new font
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
+      "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFFont_GetIsEmbedded",
+      "FPDFFont_GetBaseFontName", "FPDFFont_GetFlags", "FPDFFont_GetWeight",
+      "FPDFFont_GetAscent", "FPDFFont_GetDescent", "FPDFFont_GetItalicAngle",
+      "FPDFText_GetFontInfo", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
+      "FPDFText_GetLooseCharBox",
+      // the generated space, asked about; 'b', of a known object; CR, asked about
+      "FPDFText_GetUnicode", "FPDFText_IsGenerated", "FPDFText_GetUnicode",
+      "FPDFText_GetTextObject", "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
+      "FPDFText_GetUnicode", "FPDFText_IsGenerated",
+      // the marker: a new object, its font known
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
+      "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFText_GetFillColor",
+      "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
+      // no object: the text page's size
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
+      "FPDFText_GetFontSize", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
+      "FPDFText_GetLooseCharBox",
+      // 'd': the first object again
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
+      "FPDFText_GetLooseCharBox", "FPDFText_ClosePage", "FPDF_ClosePage"}));
+  ASSERT_EQ(g.fonts.size(), 2u);
+  const FontInfo& own = g.fonts[1];
+  EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),
+            std::tuple("", 400, true, kStyleSerif));
+  std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> got;  // size, font, colour
+  for (const Glyph& glyph : g.glyphs) got.emplace_back(glyph.size, glyph.font, glyph.color);
+  EXPECT_EQ(got, (decltype(got){{10, 0, 0}, {10, 0, 0}, {20, 0, 0x123456}, {9, 1, 0}, {10, 0, 0}}));
 }
 
 TEST(ExtractFailures, PageOrTextThatCannotLoad) {
@@ -184,33 +195,6 @@ TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
   EXPECT_EQ(std::tuple(g.glyphs[0].origin_x, g.glyphs[0].end_x, g.glyphs[2].origin_x, g.glyphs[2].end_x),
             std::tuple(0.0, 0.0, 20.0, 25.0));
   EXPECT_TRUE(g.glyphs[2].repeat);
-}
-
-TEST(ExtractObjects, StatePerObject) {
-  Page page;
-  page.objects[2] = fake::Object{20, true, 1};
-  Char c2 = at('c', 30);
-  c2.object = 2;
-  c2.r = 0x12, c2.g = 0x34, c2.b = 0x56;
-  page.chars = {at('a', 0), at('b', 10), c2, at('d', 40)};
-  const PageGlyphs g = extract(page);
-  ASSERT_EQ(g.fonts.size(), 1u);  // both objects share font 1
-  EXPECT_EQ(std::tuple(g.glyphs[2].size, g.glyphs[2].color, g.glyphs[3].size), std::tuple(20.0, 0x123456u, 10.0));
-}
-
-TEST(ExtractObjects, NullObjectUsesTextPageSizeAndItsOwnFont) {
-  Page page;
-  Char a = at('a', 0);
-  a.object = 0;
-  a.text_font_size = 9;
-  Char b = at('b', 10);
-  b.object = 0;
-  page.chars = {a, b, at('c', 20)};
-  const PageGlyphs g = extract(page);
-  ASSERT_EQ(g.fonts.size(), 2u);
-  const FontInfo& f = g.fonts[0];
-  EXPECT_EQ(std::tuple(f.name, f.weight, f.embedded, f.style), std::tuple("", 400, true, kStyleSerif));
-  EXPECT_EQ(std::tuple(g.glyphs[0].size, g.glyphs[1].font, g.glyphs[2].font), std::tuple(9.0, 0u, 1u));
 }
 
 TEST(ExtractObjects, NullFontHandle) {
