@@ -11,9 +11,9 @@ everything survived. Before any mutant the unmutated copy must pass.
 The copy holds the working tree as it stands (tracked and untracked files, not
 the ignored ones), so uncommitted test changes are what gets checked; with
 --rev it holds that commit instead (the table is always the working tree's,
-so one table serves a before and an after run). pytest in
-the copy reads the corpus through build/mutation/shared, a link to the shared
-directory of the repository's main checkout.
+so one table serves a before and an after run). pytest in the copy reads the
+corpus through build/mutation/shared, a link to the shared directory beside
+the repository or its main checkout.
 
     .venv/bin/python tools/mutation_check.py                  # every mutant
     .venv/bin/python tools/mutation_check.py --check          # only validate the table
