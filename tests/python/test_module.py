@@ -12,7 +12,6 @@ import textwrap
 
 import pytest
 
-import textloom
 from textloom import _native
 
 import pdfgen
@@ -183,7 +182,3 @@ def test_allocations_and_references_stay_flat(native, doc):
     after = sys.getrefcount(native.RsPage)
     assert after == references  # each page gives its type back
 
-
-def test_host_helpers(doc):
-    assert textloom.pdfium_library_path().endswith(("libpdfium.so", "libpdfium.dylib"))
-    assert doc.addr == textloom.document_address(doc.pdf) != 0
