@@ -181,4 +181,3 @@ def test_allocations_and_references_stay_flat(native, doc):
     gc.collect()
     after = sys.getrefcount(native.RsPage)
     assert after == references  # each page gives its type back
-
