@@ -216,7 +216,8 @@ def main_bench() -> None:
                   f"{cpu / counted * 1000:.2f} ms CPU a page")
 
         began = time.perf_counter()
-        ray.init(num_cpus=2, include_dashboard=False, log_to_driver=False, logging_level=logging.WARNING)
+        ray.init(address="local", num_cpus=2, include_dashboard=False, log_to_driver=False,
+                 logging_level=logging.WARNING)
         startup = time.perf_counter() - began
         cold, _ = ray_run(made.folder, work / "ray", 64)
         print(f"ray.init: {startup:.1f} s; first Ray run, workers cold: {cold:.0f} pages/s")

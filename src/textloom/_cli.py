@@ -107,7 +107,8 @@ def _parser() -> argparse.ArgumentParser:
                          help="this machine's worker processes (default), or Ray "
                               "(pip install 'textloom[ray]')")
     extract.add_argument("--address", metavar="ADDR",
-                         help="the Ray cluster to join (default: a Ray started here)")
+                         help="the Ray cluster to join (default: $RAY_ADDRESS, else a Ray "
+                              "started here)")
     extract.add_argument("--format", choices=EXTRACT_FORMATS, default="text",
                          help="the payload: text, words (list columns) or dict (JSON)")
     extract.add_argument("--sort", choices=SORTS, default="xycut",

@@ -12,6 +12,7 @@ import argparse
 import functools
 import hashlib
 import logging
+import os
 import sys
 import time
 from collections.abc import Iterable, Iterator
@@ -20,6 +21,7 @@ from typing import Any
 from textloom._extract_jobs import ExtractOptions
 from textloom._inputs import list_inputs, stamp
 from textloom._optional import import_optional
+
 
 def manifest_options(options: ExtractOptions) -> dict[str, Any]:
     """What the manifest records of the options: those that change the rows (a
@@ -52,7 +54,10 @@ class _Ray:
         began = time.monotonic()
         self.started_here = not self.ray.is_initialized()
         if self.started_here:
-            self.ray.init(address=args.address, num_cpus=None if args.address else args.jobs,
+            # "local" starts a Ray here even where an earlier `ray start` left its
+            # address behind (Ray would join that cluster, gone or not).
+            address = args.address or os.environ.get("RAY_ADDRESS") or "local"
+            self.ray.init(address=address, num_cpus=args.jobs if address == "local" else None,
                           include_dashboard=False, logging_level=logging.WARNING,
                           log_to_driver=False)
         self.startup = time.monotonic() - began

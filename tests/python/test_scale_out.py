@@ -51,8 +51,8 @@ def corpus(tmp_path_factory) -> pdfset.PdfSet:
 
 @pytest.fixture(scope="module")
 def cluster():
-    ray.init(num_cpus=2, include_dashboard=False, log_to_driver=False, logging_level=logging.WARNING,
-             runtime_env={"env_vars": {EXIT_ON: EXITING}})
+    ray.init(address="local", num_cpus=2, include_dashboard=False, log_to_driver=False,
+             logging_level=logging.WARNING, runtime_env={"env_vars": {EXIT_ON: EXITING}})
     yield
     ray.shutdown()
 
