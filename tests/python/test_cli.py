@@ -103,6 +103,7 @@ def test_page_ranges_select(ranges, selected):
     (["extract", str(SAMPLE)], "-o/--output"),
     (["extract", str(SAMPLE), "-o", "out", "--engine", "spark"], "invalid choice"),
     (["extract", str(SAMPLE), "-o", "out", "--format", "rawdict"], "invalid choice"),
+    (["extract", str(SAMPLE), "-o", "out", "--address", "auto"], "goes with --engine ray"),
     (["render", str(SAMPLE)], "--page"),
     (["render", str(SAMPLE), "--page", "1", "--scale", "2", "--dpi", "100"], "not allowed"),
 ])
