@@ -89,6 +89,10 @@ def _run_tasks(tasks: pa.Table, options: ExtractOptions, timeout: float, file_ro
     return rows if file_rows else rows.drop_columns([FILE_ROWS])
 
 
+_KIND_NAMES = {"pages": "a string of page ranges or None", "password": "a string or None",
+               "dehyphenate": "True or False"}
+
+
 def check_sort(sort: Sort) -> None:
     if isinstance(sort, str) and sort not in ("", *SORTS):
         raise ValueError(f"unknown sort {sort!r}")
@@ -162,8 +166,14 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
     check_sort(sort)
     if isinstance(pages_per_task, bool) or not isinstance(pages_per_task, int) or pages_per_task < 1:
         raise ValueError(f"pages_per_task must be a whole number above 0, not {pages_per_task!r}")
-    if not timeout > 0:
+    if isinstance(timeout, bool) or not isinstance(timeout, (int, float)) or not timeout > 0:
         raise ValueError(f"timeout must be a number of seconds above 0, not {timeout!r}")
+    # Checked here: in the workers a wrong type would fail every page, one by one.
+    for name, value, kinds in (("pages", pages, (str, type(None))),
+                               ("password", password, (str, type(None))),
+                               ("dehyphenate", dehyphenate, bool)):
+        if not isinstance(value, kinds):
+            raise TypeError(f"{name} must be {_KIND_NAMES[name]}, not {type(value).__name__}")
     options = ExtractOptions(format=format, sort=sort,
                              pages=parse_page_ranges(pages) if pages is not None else None,
                              password=password, dehyphenate=dehyphenate)

@@ -214,15 +214,19 @@ def test_an_output_folder_of_something_else_is_refused(tmp_path, capsys, setup, 
     assert message in capsys.readouterr().err
 
 
-@pytest.mark.parametrize("kwargs, message", [
-    ({"format": "rawdict"}, "unknown format 'rawdict'"),
-    ({"sort": "diagonal"}, "unknown sort 'diagonal'"),
-    ({"pages": "3-1"}, "runs backwards"),
-    ({"pages_per_task": 0}, "pages_per_task must be a whole number above 0"),
-    ({"timeout": 0}, "timeout must be a number of seconds above 0"),
+@pytest.mark.parametrize("kwargs, exception, message", [
+    ({"format": "rawdict"}, ValueError, "unknown format 'rawdict'"),
+    ({"sort": "diagonal"}, ValueError, "unknown sort 'diagonal'"),
+    ({"pages": "3-1"}, ValueError, "runs backwards"),
+    ({"pages_per_task": 0}, ValueError, "pages_per_task must be a whole number above 0"),
+    ({"timeout": 0}, ValueError, "timeout must be a number of seconds above 0"),
+    ({"timeout": "5"}, ValueError, "timeout must be a number of seconds above 0"),
+    ({"pages": 3}, TypeError, "pages must be a string of page ranges or None, not int"),
+    ({"password": b"pw"}, TypeError, "password must be a string or None, not bytes"),
+    ({"dehyphenate": 1}, TypeError, "dehyphenate must be True or False, not int"),
 ])
-def test_read_pdfs_refuses_bad_arguments_before_any_work(kwargs, message):
-    with pytest.raises(ValueError, match=message):
+def test_read_pdfs_refuses_bad_arguments_before_any_work(kwargs, exception, message):
+    with pytest.raises(exception, match=message):
         read_pdfs("x.pdf", **kwargs)
 
 
