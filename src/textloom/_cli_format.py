@@ -14,6 +14,7 @@ from textloom._cli_pages import PageRanges
 from textloom._page import Page
 
 FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext")
+SORTS = ("none", "simple", "xycut", "reading")  # the sort names get_text takes
 _TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 
 
