@@ -24,8 +24,8 @@ def dest_page(document: Any, dest: Any) -> int | None:
     return index if index >= 0 else None
 
 
-def action_target(document: Any, action: Any) -> tuple[str | None, int | None]:
-    """(URI, page index) of a URI or go-to action; (None, None) for any other."""
+def _action_dest(document: Any, action: Any) -> tuple[str | None, Any]:
+    """(URI, destination) of a URI or go-to action; (None, None) for any other."""
     if not action:
         return None, None
     kind = raw.FPDFAction_GetType(action)
@@ -35,15 +35,35 @@ def action_target(document: Any, action: Any) -> tuple[str | None, int | None]:
         raw.FPDFAction_GetURIPath(document, action, buffer, size)
         return buffer.value.decode("utf-8", "replace") or None, None
     if kind == raw.PDFACTION_GOTO:
-        return None, dest_page(document, raw.FPDFAction_GetDest(document, action))
+        return None, raw.FPDFAction_GetDest(document, action)
     return None, None
 
 
-def read_links(document: Any, page: Any, crop: tuple[float, float, float, float]) -> list[Link]:
-    """The page's links that lead somewhere, in annotation order; ``crop`` is the
-    page's crop box (left, bottom, right, top) in PDF user space."""
+def action_target(document: Any, action: Any) -> tuple[str | None, int | None]:
+    """(URI, page index) of a URI or go-to action; (None, None) for any other."""
+    uri, dest = _action_dest(document, action)
+    return uri, dest_page(document, dest)
+
+
+def dest_point(dest: Any) -> tuple[float, float] | None:
+    """The position a destination shows, (x, y) in PDF user space of its page,
+    or None when it names no position (a whole-page fit, a null coordinate)."""
+    has_x, has_y, has_zoom = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+    x, y, zoom = ctypes.c_float(), ctypes.c_float(), ctypes.c_float()
+    if not dest or not raw.FPDFDest_GetLocationInPage(
+            dest, ctypes.byref(has_x), ctypes.byref(has_y), ctypes.byref(has_zoom),
+            ctypes.byref(x), ctypes.byref(y), ctypes.byref(zoom)):
+        return None
+    return (x.value, y.value) if has_x.value and has_y.value else None
+
+
+def read_link_dests(document: Any, page: Any,
+                    crop: tuple[float, float, float, float]) -> list[tuple[Link, Any]]:
+    """The page's links that lead somewhere, in annotation order, each with its
+    PDFium destination (None for a URI), valid while the page is open;
+    ``crop`` is the page's crop box (left, bottom, right, top) in PDF user space."""
     left, top = crop[0], crop[3]
-    links: list[Link] = []
+    links: list[tuple[Link, Any]] = []
     position = ctypes.c_int(0)
     link = raw.FPDF_LINK()
     rect = raw.FS_RECTF()
@@ -52,12 +72,19 @@ def read_links(document: Any, page: Any, crop: tuple[float, float, float, float]
             continue
         action = raw.FPDFLink_GetAction(link)
         if action:
-            uri, target = action_target(document, action)
+            uri, dest = _action_dest(document, action)
         else:
-            uri, target = None, dest_page(document, raw.FPDFLink_GetDest(document, link))
+            uri, dest = None, raw.FPDFLink_GetDest(document, link)
+        target = dest_page(document, dest)
         if uri is None and target is None:
             continue
         x0, x1 = sorted((rect.left, rect.right))
         y0, y1 = sorted((rect.bottom, rect.top))
-        links.append(Link((x0 - left, top - y1, x1 - left, top - y0), uri, target))
+        links.append((Link((x0 - left, top - y1, x1 - left, top - y0), uri, target), dest))
     return links
+
+
+def read_links(document: Any, page: Any, crop: tuple[float, float, float, float]) -> list[Link]:
+    """The page's links that lead somewhere, in annotation order; ``crop`` is the
+    page's crop box (left, bottom, right, top) in PDF user space."""
+    return [link for link, _ in read_link_dests(document, page, crop)]
