@@ -118,14 +118,6 @@ TEST(VisualToLogical, MirrorsPairsInsideRtlRunsOnly) {
   }
 }
 
-TEST(VisualToLogical, ParenthesesInHebrewRunSwap) {
-  Line line = visual_line({H, U'(', H, U')', H});
-  visual_to_logical(line);
-  ASSERT_EQ(idxs(line), (std::vector<std::uint32_t>{4, 3, 2, 1, 0}));
-  EXPECT_EQ(line.chars[1].ch, U'(');  // was the closing one at x 30
-  EXPECT_EQ(line.chars[3].ch, U')');
-}
-
 TEST(VisualToLogical, EqualOrUnorderedXKeepStoredOrder) {
   for (const double x : {5.0, std::numeric_limits<double>::quiet_NaN()}) {
     Line line = visual_line({H, H, H});  // stored as idx 2, 1, 0

@@ -161,26 +161,16 @@ TEST(ExtractChars, ClassificationOfCodes) {
   Char generated_space = at(' ', 30);
   generated_space.generated = 1;
   page.chars = {at('a', 0),      at(2, 10),        at('\r', 20),   at('\n', 20), generated_space,
-                at('b', 40),     at(' ', 50),      at(0, 60),      at(0xD800, 70),
+                generated_space, at('b', 40),     at(' ', 50),    at(0, 60),     at(0xD800, 70),
                 at(0x1F600, 80), at(0xFFFE, 90),   at(0xFFFD, 100)};
   const PageGlyphs g = extract(page);
   EXPECT_EQ(text_of(g), U"a-b \uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
-  EXPECT_EQ(g.n_chars, 12);
+  EXPECT_EQ(g.n_chars, 13);
   ASSERT_EQ(g.glyphs.size(), 9u);
   EXPECT_TRUE(g.glyphs[1].hyphen && !g.glyphs[0].hyphen);
-  // 'b' follows the generated space; a real space stays a glyph.
+  // 'b' follows two generated spaces, marked once; a real space stays a glyph.
   EXPECT_TRUE(g.glyphs[2].space_before && !g.glyphs[3].space_before);
-  EXPECT_EQ(g.glyphs[2].index, 5u);
-}
-
-TEST(ExtractChars, GeneratedSpaceFlagIsConsumedOnce) {
-  Page page;
-  Char space = at(' ', 10);
-  space.generated = 1;
-  page.chars = {at('a', 0), space, space, at('b', 20), at('c', 30)};
-  const PageGlyphs g = extract(page);
-  ASSERT_EQ(g.glyphs.size(), 3u);
-  EXPECT_TRUE(g.glyphs[1].space_before && !g.glyphs[2].space_before);
+  EXPECT_EQ(g.glyphs[2].index, 6u);
 }
 
 TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {

@@ -1,8 +1,9 @@
-// Regression guard for layout_page and the XY-cut: random pages from fixed
-// seeds (random_pages.hpp), laid out in every sort mode with and without a
-// clip, must give exactly the recorded results (layout_digest_tables.hpp): a
-// digest over every field, doubles bit for bit, signed zeros included, NaN
-// payloads aside (tools/layout_digest.hpp).
+// Regression guard for layout_page and the XY-cut: random pages and boxes
+// from fixed seeds (random_pages.hpp), laid out in every sort mode the
+// recorded code had, with and without a clip, and cut at several depths and
+// thresholds, must give exactly the recorded results (layout_digest_tables.hpp):
+// a digest over every field, doubles bit for bit, signed zeros included, NaN
+// payloads aside (tools/layout_digest.hpp), folded over eight seeds at a time.
 
 #include <gtest/gtest.h>
 
@@ -18,24 +19,26 @@ namespace textloom {
 namespace {
 
 using fixtures::random_page;
+constexpr std::uint64_t kSeedsPerDigest = 8;
 
-// Layout of every mode and clip of one seed, folded into one digest.
-std::uint64_t page_digest(std::uint64_t seed) {
+void add_page(tools::LayoutDigest& digest, std::uint64_t seed) {
   const PageGlyphs page = random_page(seed);
-  tools::LayoutDigest digest;
   for (const std::optional<Rect>& clip : {std::optional<Rect>{}, fixtures::random_clip(seed)}) {
     for (SortMode mode : {SortMode::none, SortMode::simple, SortMode::xycut}) {
       digest.add(layout_page(page, mode, clip, LayoutParams{}));
     }
   }
-  return digest.value();
 }
 
-std::uint64_t cut_digest(std::uint64_t seed) {
+// The cut at three depths, and the column gaps, under thresholds that go
+// round with the seed: the defaults, others, zero, negative and NaN.
+void add_cut(tools::LayoutDigest& digest, std::uint64_t seed) {
+  static constexpr double kThresholds[][2] = {{12.5, 2}, {12.5, 2}, {6, 0.5}, {0, 0}, {-3, 1},
+                                              {fixtures::kRandNaN, 2}};
+  const auto [first, second] = kThresholds[seed % std::size(kThresholds)];
   const std::vector<OrderItem> items = fixtures::random_items(seed);
-  tools::LayoutDigest digest;
   for (std::uint32_t depth : {0u, 49u, 51u}) {
-    for (const OrderItem& it : xycut(items, depth, 12.5, 2.0)) {
+    for (const OrderItem& it : xycut(items, depth, first, second)) {
       digest.add(static_cast<std::uint64_t>(it.index));
       digest.add(it.box);
     }
@@ -48,22 +51,28 @@ std::uint64_t cut_digest(std::uint64_t seed) {
   }
   std::vector<Interval> scratch(intervals.size() / 2 + 1);
   std::vector<Gap> found;
-  gaps(intervals, lo, 12.5, scratch.data(), found);
+  gaps(intervals, lo, first, scratch.data(), found);
   for (const Gap& g : found) {
     digest.add(g.from);
     digest.add(g.to);
   }
-  return digest.value();
 }
 
-// Fails for each seed that differs and prints the new table to paste.
+// Fails for each group of seeds that differs and prints the new table to paste.
 template <std::size_t N>
-void expect_recorded(const std::uint64_t (&recorded)[N], std::uint64_t (*digest)(std::uint64_t)) {
+void expect_recorded(const std::uint64_t (&recorded)[N],
+                     void (*add)(tools::LayoutDigest&, std::uint64_t)) {
   std::string table;
   bool differs = false;
   for (std::size_t i = 0; i < N; ++i) {
-    const std::uint64_t got = digest(i + 1);
-    if (got != recorded[i]) ADD_FAILURE() << "seed " << i + 1 << " differs";
+    tools::LayoutDigest digest;
+    for (std::uint64_t seed = i * kSeedsPerDigest + 1; seed <= (i + 1) * kSeedsPerDigest; ++seed) {
+      add(digest, seed);
+    }
+    const std::uint64_t got = digest.value();
+    if (got != recorded[i]) {
+      ADD_FAILURE() << "seeds " << i * kSeedsPerDigest + 1 << " to " << (i + 1) * kSeedsPerDigest;
+    }
     differs = differs || got != recorded[i];
     char entry[32];
     std::snprintf(entry, sizeof entry, "0x%016" PRIx64 "ull,%s", got, i % 4 == 3 ? "\n" : " ");
@@ -73,17 +82,18 @@ void expect_recorded(const std::uint64_t (&recorded)[N], std::uint64_t (*digest)
 }
 
 TEST(LayoutDigest, RandomPagesMatchTheRecordedLayouts) {
-  expect_recorded(recorded::kDigests, page_digest);
+  expect_recorded(recorded::kDigests, add_page);
 }
 
 TEST(LayoutDigest, RandomCutsMatchTheRecordedOrders) {
-  expect_recorded(recorded::kCutDigests, cut_digest);
+  expect_recorded(recorded::kCutDigests, add_cut);
 }
 
 // The generator must really reach the cases the digests are meant to cover.
 TEST(LayoutDigest, PagesReachTheCasesTheyAreMeantToCover) {
+  const std::size_t pages = std::size(recorded::kDigests) * kSeedsPerDigest;
   std::size_t vertical = 0, reordered = 0, synthetic = 0, nan_boxes = 0, empty = 0, many = 0;
-  for (std::uint64_t seed = 1; seed <= std::size(recorded::kDigests); ++seed) {
+  for (std::uint64_t seed = 1; seed <= pages; ++seed) {
     const std::vector<Block> blocks = fixtures::lay_out(random_page(seed), SortMode::xycut);
     empty += blocks.empty();
     many += blocks.size() > 20;
@@ -101,7 +111,7 @@ TEST(LayoutDigest, PagesReachTheCasesTheyAreMeantToCover) {
   EXPECT_GT(synthetic, 1000u);
   EXPECT_GT(nan_boxes, 10u);
   EXPECT_GT(empty, 0u);
-  EXPECT_GT(many, std::size(recorded::kDigests) / 2);
+  EXPECT_GT(many, pages / 2);
 }
 
 }  // namespace

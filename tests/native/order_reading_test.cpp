@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -203,25 +201,6 @@ TEST(OrderReading, BadBoxesKeepEveryBlockOnce) {
                                   block(4, {{0, 0, 0, 0}}, kNaN)};
   EXPECT_EQ(reading(blocks), (Order{3, 4, 1, 0, 2}));
   EXPECT_EQ(reading(blocks, 45), (Order{3, 4, 1, 0, 2}));  // no such rotation: as 0
-}
-
-TEST(OrderReading, RandomPagesKeepEveryBlockOnce) {
-  std::mt19937_64 rng(7);
-  std::uniform_real_distribution<double> pos(0, 600), ext(0, 120), size(0, 20);
-  for (int page = 0; page < 50; ++page) {
-    std::vector<Block> blocks;
-    const std::size_t n = 1 + rng() % 300;
-    for (std::size_t k = 0; k < n; ++k) {
-      const double x = pos(rng), y = pos(rng);
-      const Dir dir = rng() % 4 == 0 ? Dir{0, -1} : Dir{};
-      Rect r{x, y, x + ext(rng), y + ext(rng) / 4};
-      if (rng() % 50 == 0) r.x1 = kNaN;
-      blocks.push_back(block(k, {r}, size(rng), dir, 1 + rng() % 20, rng() % 9 == 0 ? 1 : 0));
-    }
-    Order order = reading(blocks, static_cast<std::uint32_t>(90 * (rng() % 4)));
-    std::sort(order.begin(), order.end());
-    for (std::size_t k = 0; k < n; ++k) ASSERT_EQ(order[k], k) << page;
-  }
 }
 
 }  // namespace

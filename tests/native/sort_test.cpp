@@ -48,64 +48,41 @@ TEST(MergeSort, NanKeysFollowTheMergeRule) {
   EXPECT_EQ(ids(two), (std::vector<int>{0, 2, 1, 3}));
 }
 
-TEST(MergeSort, AgreesWithAStableInsertionSortOnOrderedKeys) {
-  std::mt19937 rng(7);
-  for (int round = 0; round < 50; ++round) {
-    std::vector<Item> items;
-    for (int i = 0, n = static_cast<int>(rng() % 40); i < n; ++i) items.push_back({static_cast<double>(rng() % 5), i});
-    std::vector<Item> expected = items;
-    for (std::size_t i = 1; i < expected.size(); ++i) {
-      for (std::size_t j = i; j > 0 && expected[j].key < expected[j - 1].key; --j) std::swap(expected[j], expected[j - 1]);
-    }
-    sort_by_key(items);
-    EXPECT_EQ(ids(items), ids(expected));
-  }
-}
-
-// sort_ordered gives merge_sort's order wherever keys hold no NaN: ties, runs
-// in order, falling, saw teeth, lengths around the insertion cut-off and above.
-TEST(SortOrdered, GivesMergeSortsOrderOnKeysWithoutNan) {
+// merge_sort agrees with a stable insertion sort on ordered keys; sort_ordered
+// gives its order wherever keys hold no NaN, sort_maybe_nan everywhere: ties,
+// runs in order, falling, saw teeth, -0.0 against +0.0, lengths around the
+// insertion cut-off and above, NaN keys in every fifth round.
+TEST(Sorts, AgreeWithAStableInsertionSort) {
   std::mt19937 rng(11);
+  const auto less = [](const Item& a, const Item& b) { return a.key < b.key; };
   for (int round = 0; round < 300; ++round) {
     const std::size_t n = rng() % 70;
     std::vector<Item> items;
-    const int shape = round % 4;
-    for (std::size_t i = 0; i < n; ++i) {
-      double key = static_cast<double>(rng() % (1 + round % 9));
-      if (shape == 1) key = static_cast<double>(i / 3);                 // ascending, ties
-      if (shape == 2) key = static_cast<double>(n - i) / 2;             // falling, no ties
-      if (shape == 3) key = static_cast<double>((i % 7) == 0 ? 0 : 7 - i % 7);  // saw teeth
-      if (rng() % 10 == 0) key = -0.0;                                  // equal to +0.0
-      items.push_back({key, static_cast<int>(i)});
-    }
-    std::vector<Item> expected = items;
-    sort_by_key(expected);
-    std::vector<Item> scratch(n / 2 + 1);
-    sort_ordered(items.data(), n, scratch.data(),
-                 [](const Item& a, const Item& b) { return a.key < b.key; });
-    ASSERT_EQ(ids(items), ids(expected)) << "round " << round;
-  }
-}
-
-// With NaN keys only merge_sort's order is defined; without, sort_ordered's
-// is the same.
-TEST(SortMaybeNan, GivesMergeSortsOrderNanIncluded) {
-  std::mt19937 rng(5);
-  for (int round = 0; round < 100; ++round) {
-    const std::size_t n = rng() % 40;
-    std::vector<Item> items;
     bool nan = false;
     for (std::size_t i = 0; i < n; ++i) {
-      const double key = rng() % 4 == 0 && round % 2 == 0 ? kNaN : static_cast<double>(rng() % 5);
+      double key = static_cast<double>(rng() % (1 + round % 9));
+      if (round % 4 == 1) key = static_cast<double>(i / 3);
+      if (round % 4 == 2) key = static_cast<double>(n - i) / 2;
+      if (round % 4 == 3) key = static_cast<double>((i % 7) == 0 ? 0 : 7 - i % 7);
+      if (rng() % 10 == 0) key = -0.0;
+      if (round % 5 == 0 && rng() % 4 == 0) key = kNaN;
       items.push_back({key, static_cast<int>(i)});
       nan = nan || std::isnan(key);
     }
-    std::vector<Item> expected = items;
+    std::vector<Item> expected = items, maybe = items, insertion = items;
     sort_by_key(expected);
     std::vector<Item> scratch(n / 2 + 1);
-    sort_maybe_nan(items.data(), n, scratch.data(), nan,
-                   [](const Item& a, const Item& b) { return a.key < b.key; });
+    sort_maybe_nan(maybe.data(), n, scratch.data(), nan, less);
+    ASSERT_EQ(ids(maybe), ids(expected)) << "round " << round;
+    if (nan) continue;
+    sort_ordered(items.data(), n, scratch.data(), less);
     ASSERT_EQ(ids(items), ids(expected)) << "round " << round;
+    for (std::size_t i = 1; i < n; ++i) {
+      for (std::size_t j = i; j > 0 && less(insertion[j], insertion[j - 1]); --j) {
+        std::swap(insertion[j], insertion[j - 1]);
+      }
+    }
+    ASSERT_EQ(ids(insertion), ids(expected)) << "round " << round;
   }
 }
 
