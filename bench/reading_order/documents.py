@@ -278,7 +278,7 @@ def right_to_left(seed: int) -> tuple[pdfgen.PdfWriter, list[str]]:
             words = [word() for _ in range(count)]
             truth += words
             line: list[str] = []
-            for k, w in enumerate(words + [None]):
+            for w in words + [None]:
                 used = sum(len(x) + 1 for x in line)
                 if w is None or (line and (used + len(w)) * ADVANCE * size > 480):
                     x = right
@@ -327,7 +327,7 @@ def table(seed: int) -> tuple[pdfgen.PdfWriter, list[str]]:
     frames.append(caption)
     v += 12
     cols = (60.0, 190.0, 300.0, 420.0)
-    for row in range(12):
+    for _row in range(12):
         for k, u in enumerate(cols):
             cell, _ = paragraph(w.take(1 if k else 2), u, v, 120, 10)
             frames.append(cell)

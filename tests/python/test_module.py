@@ -28,7 +28,8 @@ def run_fresh(code: str) -> subprocess.CompletedProcess:
 
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
-    assert public == ["init", "load_page", "bench_page", "render_page", "RsPage", "__version__"]
+    assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages", "RsPage",
+                      "__version__"]
     assert _native.__version__ == "0.5.0"
 
 
@@ -47,6 +48,8 @@ def test_function_docstrings_and_signatures():
     assert str(inspect.signature(_native.init)) == "(lib_path)"
     assert str(inspect.signature(_native.bench_page)) == "(doc_addr, index)"
     assert str(inspect.signature(_native.load_page)) == "(doc_addr, index, ligatures=False)"
+    assert str(inspect.signature(_native.markdown_pages)) == (
+        "(pages, sort='reading', keep_headers=False, superscripts=True, subscripts=True, links=True)")
 
 
 def test_rspage_class():
@@ -56,7 +59,7 @@ def test_rspage_class():
         _native.RsPage()
     properties = [name for name, value in vars(_native.RsPage).items()
                   if type(value).__name__ == "getset_descriptor"]
-    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings"]
+    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings", "links"]
     assert _native.RsPage.crop.__doc__ == "CropBox in PDF user space (l, b, r, t)"
     assert _native.RsPage.timings.__doc__ == "PDFium timings of the extraction call, nanoseconds."
 
