@@ -12,8 +12,9 @@ Over one document (default: the 117-page book), opened once:
   survey for body size and running headers, then the writing), per page;
 - in an environment where pymupdf4llm is installed, pymupdf4llm.to_markdown
   on the same pages of its own open document, in its light mode
-  (use_layout(False)) and, with --peer-layout, its model-based mode; one run
-  per page, as it takes a third of a second or more.
+  (use_layout(False)) and, with --peer-layout, its model-based mode: one run
+  per page (a third of a second or more each), and one run over the whole
+  document beside Document.to_markdown.
 Times are CPU time of the calling thread, as the cores are shared.
 
 Run: .venv/bin/python bench/markdown_bench.py [PDF]; for the peer, in the
@@ -109,15 +110,22 @@ def bench_peer(path: Path, layout: bool) -> None:
         clock = time.process_time_ns
         ours = [cpu_ms(lambda: doc[i].to_markdown(), clock) for i in range(len(doc))]
         times: dict[str, list[float]] = {"textloom end to end": ours}
+        n = len(doc)
+        wholes = {"textloom Document.to_markdown": cpu_ms(lambda: doc.to_markdown(), clock) / n}
         for mode, flag in modes:
             pymupdf4llm.use_layout(flag)
             pymupdf4llm.to_markdown(mupdf, pages=[0])  # warm-up: imports, fonts
             times[f"pymupdf4llm {mode}"] = [
-                cpu_ms(lambda: pymupdf4llm.to_markdown(mupdf, pages=[i]), clock)
-                for i in range(len(doc))]
+                cpu_ms(lambda: pymupdf4llm.to_markdown(mupdf, pages=[i]), clock) for i in range(n)]
+            wholes[f"pymupdf4llm {mode}, whole document"] = cpu_ms(
+                lambda: pymupdf4llm.to_markdown(mupdf), clock) / n
         mupdf.close()
         report(f"{path.name}: Markdown against the peer, one run per page", times,
                base="textloom end to end", clock="CPU time of the process")
+        print(f"\n{path.name}: one call over all {n} pages, ms a page (CPU time of the process)")
+        ours_whole = wholes["textloom Document.to_markdown"]
+        for name, value in wholes.items():
+            print(f"  {name:36s} {value:9.3f}   {value / ours_whole:7.1f}x textloom")
 
 
 def main() -> None:

@@ -16,7 +16,7 @@ from fpdf import FPDF
 import textloom
 from textloom import _native
 
-from conftest import CORPUS, assert_raises_text, corpus_files
+from conftest import CORPUS, assert_no_growth, assert_raises_text, corpus_files
 
 FONTS = Path("/usr/share/fonts/truetype/dejavu")
 BODY = ("Search, analytics and language-model pipelines read millions of pages. They need "
@@ -219,6 +219,13 @@ def test_native_entry_matches_the_api(native, tmp_path):
         assert native.markdown_pages((glyphs,)) == [STRUCTURE_MARKDOWN]
         assert native.markdown_pages([]) == []
         assert _native.markdown_pages([glyphs], None, True, False, False, False)[0].startswith("# Guide")
+
+        def convert_and_fail():
+            native.markdown_pages([glyphs, glyphs])
+            with pytest.raises(TypeError):
+                native.markdown_pages([glyphs, "not a page"])
+
+        assert_no_growth(convert_and_fail, rounds=200)
 
 
 # -- every corpus page: the words of the Markdown are the words of the text -------
