@@ -82,7 +82,7 @@ def _parser() -> argparse.ArgumentParser:
                       default="reading", help="reading order of blocks (default: reading)")
     text.add_argument("--format", choices=FORMATS, default="text", help="what to print per page")
     text.add_argument("--dehyphenate", action="store_true",
-                      help="join words split by a hyphen at a line end")
+                      help="join words split by a hyphen at a line end (markdown always does)")
     text.add_argument("--ligatures", action="store_true", help="keep ligatures as one character")
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
