@@ -7,6 +7,7 @@ character codes are Unicode code points (two bytes, BMP) with a ToUnicode map,
 so any BMP text can be placed without a font program; its glyphs are 600 units
 wide unless the writer is told otherwise. A code can map to several characters
 (``U`` with ``expand={0xFB01: "fi"}``), which is how PDF ligatures look.
+Pages can carry link annotations to a URI or to a position on a page.
 """
 
 from __future__ import annotations
@@ -39,6 +40,15 @@ class Run:
 
 
 @dataclass
+class Link:
+    rect: tuple[float, float, float, float]  # l, b, r, t in PDF user space
+    uri: str | None = None
+    page: int | None = None  # target page index, with an /XYZ destination at (left, top)
+    left: float = 0.0
+    top: float = 0.0
+
+
+@dataclass
 class Page:
     width: float = 612.0
     height: float = 792.0
@@ -47,11 +57,18 @@ class Page:
     media_origin: tuple[float, float] = (0.0, 0.0)
     runs: list[Run] = field(default_factory=list)
     raw: list[bytes] = field(default_factory=list)
+    links: list[Link] = field(default_factory=list)
 
     def text(self, x: float, y: float, text: str, **kwargs) -> Run:
         run = Run(text, x, y, **kwargs)
         self.runs.append(run)
         return run
+
+    def link(self, rect: tuple[float, float, float, float], uri: str | None = None,
+             page: int | None = None, left: float = 0.0, top: float = 0.0) -> Link:
+        link = Link(rect, uri, page, left, top)
+        self.links.append(link)
+        return link
 
 
 class PdfWriter:
@@ -140,6 +157,17 @@ class PdfWriter:
         lines.append(b"endcmap CMapName currentdict /CMap defineresource pop end end")
         return b"\n".join(lines)
 
+    @staticmethod
+    def _link(link: Link, kids: list[int]) -> bytes:
+        rect = " ".join(_num(v) for v in link.rect)
+        if link.uri is not None:
+            target = b"/A << /S /URI /URI " + _pdf_string(link.uri.encode("latin-1")) + b" >>"
+        else:
+            assert link.page is not None
+            target = (f"/Dest [{kids[link.page]} 0 R /XYZ {_num(link.left)} {_num(link.top)} 0]"
+                      .encode())
+        return f"<< /Type /Annot /Subtype /Link /Rect [{rect}] /Border [0 0 0] ".encode() + target + b" >>"
+
     # -- file -------------------------------------------------------------------
 
     def tobytes(self) -> bytes:
@@ -176,8 +204,8 @@ class PdfWriter:
                            + b"] /ToUnicode " + f"{to_unicode} 0 R".encode() + b" >>")
         resources = (f"<< /Font << /F1 {helvetica} 0 R /U {unicode_font} 0 R >> >>").encode()
 
-        kids = []
-        for page in self.pages:
+        kids = [add(b"") for _ in self.pages]  # numbered first: links point at pages
+        for kid, page in zip(kids, self.pages):
             content = add(stream(self._content(page)))
             ox, oy = page.media_origin
             box = f"/MediaBox [{_num(ox)} {_num(oy)} {_num(ox + page.width)} {_num(oy + page.height)}]"
@@ -185,8 +213,11 @@ class PdfWriter:
                 box += " /CropBox [" + " ".join(_num(v) for v in page.crop) + "]"
             if page.rotate:
                 box += f" /Rotate {page.rotate}"
-            kids.append(add(f"<< /Type /Page /Parent {pages_obj} 0 R {box} /Resources ".encode()
-                            + resources + f" /Contents {content} 0 R >>".encode()))
+            annots = [add(self._link(link, kids)) for link in page.links]
+            if annots:
+                box += " /Annots [" + " ".join(f"{a} 0 R" for a in annots) + "]"
+            objects[kid - 1] = (f"<< /Type /Page /Parent {pages_obj} 0 R {box} /Resources ".encode()
+                                + resources + f" /Contents {content} 0 R >>".encode())
         objects[catalog - 1] = f"<< /Type /Catalog /Pages {pages_obj} 0 R >>".encode()
         objects[pages_obj - 1] = (f"<< /Type /Pages /Count {len(kids)} /Kids ["
                                   + " ".join(f"{k} 0 R" for k in kids) + "] >>").encode()

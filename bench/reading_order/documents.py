@@ -327,7 +327,7 @@ def table(seed: int) -> tuple[pdfgen.PdfWriter, list[str]]:
     frames.append(caption)
     v += 12
     cols = (60.0, 190.0, 300.0, 420.0)
-    for _row in range(12):
+    for _ in range(12):
         for k, u in enumerate(cols):
             cell, _ = paragraph(w.take(1 if k else 2), u, v, 120, 10)
             frames.append(cell)

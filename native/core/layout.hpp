@@ -67,7 +67,7 @@ struct LayoutParams {
   double dup_tol = 0.1;           // em: origin distance below which a repeated char is dropped
   double space_before_min = -0.46;  // em: lower gap bound for glyphs flagged space_before
   double indent_max = 4.1;        // points: indent beyond which a new line opens a block
-  double script_offset = 0.21;    // em: superscript rise (make_spans uses its own constant)
+  double script_offset = 0.21;    // em: rise above a line's first baseline that marks a superscript
   double xycut_gap_first = 12.5;  // points: narrowest empty vertical strip between columns
   double xycut_gap_second = 2.0;  // points: lowest empty horizontal strip between rows
 };
@@ -80,9 +80,11 @@ enum class SortMode : std::uint8_t { none = 0, simple = 1, xycut = 2, reading = 
 std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params);
 
-// Cuts one line's chars into spans, in order, covering every char once.
+// Cuts one line's chars into spans, in order, covering every char once,
+// marking as superscript the chars raised by more than params.script_offset.
 // `fonts` must hold every font index the line's chars use.
-std::vector<Span> make_spans(const Line& line, const std::vector<FontInfo>& fonts);
+std::vector<Span> make_spans(const Line& line, const std::vector<FontInfo>& fonts,
+                             const LayoutParams& params);
 
 // Bullets and dashes that may open an indented list item without starting a
 // new block (the glyph pass), and that Markdown reads as a list item's marker.

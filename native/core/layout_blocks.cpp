@@ -1,10 +1,11 @@
-// Block building and layout_page: after the glyph pass, join CJK characters
-// stacked one below the other into vertical lines and neighbouring columns
-// into blocks read right to left; drop empty lines and blocks; put
-// right-to-left lines into logical order; measure lines and blocks; then apply
-// the caller's reading order (order.cpp) and number the blocks. On a page
-// where no line opens with CJK nothing is joined, and the glyph pass hands
-// over its blocks already finished (layout_internal.hpp).
+// Block building and layout_page. The glyph pass (layout_lines.cpp) hands
+// over each line as it closes; on a page where some line opens with CJK, a
+// line that holds a single CJK character right below the line before it is
+// joined onto that one, which becomes vertical; every other line is finished
+// (its box, right-to-left lines put into logical order) and filed into its
+// block. Then neighbouring vertical columns are joined into blocks read right
+// to left, the caller's reading order is applied (order.cpp,
+// order_reading.cpp) and the blocks are numbered.
 
 #include <cmath>
 #include <cstddef>
@@ -33,31 +34,6 @@ double pair_scale(const Char& a, const Char& b) {
   return max_num(max_num(std::fabs(a.size), std::fabs(b.size)), 1.0);
 }
 
-bool has_cjk_line_start(const detail::StagedPage& page) {
-  for (const detail::StagedLine& line : page.lines) {
-    if (line.begin != line.end && is_cjk(page.chars[line.begin].ch)) return true;
-  }
-  return false;
-}
-
-// The real chars of chars[begin, end): how many, and where the first and last are.
-struct RealChars {
-  std::size_t count = 0;
-  std::size_t first = 0;
-  std::size_t last = 0;
-};
-
-RealChars real_chars(const Char* chars, std::size_t begin, std::size_t end) {
-  RealChars r;
-  for (std::size_t i = begin; i < end; ++i) {
-    if (!is_real(chars[i])) continue;
-    if (r.count == 0) r.first = i;
-    r.last = i;
-    ++r.count;
-  }
-  return r;
-}
-
 // `below` stands under `above` as the next character of a vertical column.
 bool stacked(const Char& above, const Char& below) {
   const double s = pair_scale(above, below);
@@ -65,102 +41,58 @@ bool stacked(const Char& above, const Char& below) {
   return 0.5 * s < dy && dy < 1.8 * s && std::fabs(below.origin_x - above.origin_x) < 0.3 * s;
 }
 
-// Joins every single-character horizontal line whose CJK character stands
-// right under the last kept line's onto that line, which becomes vertical.
-// The kept line may lie in an earlier block. Joining only links staged lines
-// into chains; their chars move once, when the lines are built. Returns
-// whether anything joined.
-bool join_stacked(detail::StagedPage& page) {
-  const Char* chars = page.chars.get();
-  std::size_t kept = detail::kNoLine;
-  std::size_t tail = detail::kNoLine;  // last line of the kept line's chain
-  RealChars kept_real;                 // over the whole chain
-  bool joined = false;
-  for (std::size_t l = 0; l < page.lines.size(); ++l) {
-    detail::StagedLine& line = page.lines[l];
-    if (line.begin == line.end) continue;
-    const RealChars cur = real_chars(chars, line.begin, line.end);
-    if (kept != detail::kNoLine) {
-      detail::StagedLine& head = page.lines[kept];
-      if (kept_real.count != 0 && cur.count == 1 && (kept_real.count == 1 || head.wmode == 1) &&
-          !(head.state.dir_x < 0.999) && !(line.state.dir_x < 0.999) &&
-          is_cjk(chars[kept_real.last].ch) &&
-          is_cjk(chars[cur.first].ch) && stacked(chars[kept_real.last], chars[cur.first])) {
-        page.lines[tail].next = l;
-        tail = l;
-        line.joined = true;
-        head.wmode = 1;
-        kept_real.count += 1;
-        kept_real.last = cur.first;
-        joined = true;
-        continue;
-      }
-    }
-    kept = l;
-    tail = l;
-    kept_real = cur;
-  }
-  return joined;
+// min_num(acc, v) and max_num(acc, v) for an accumulator that never holds
+// NaN (it starts at an infinity and only ever takes numbers), without the
+// branches min_num spends on a NaN accumulator. -0.0 still counts as below
+// +0.0, so the result is min_num's bit for bit.
+inline double take_min(double acc, double v) {
+  return (v < acc || (v == acc && std::signbit(v))) ? v : acc;
+}
+inline double take_max(double acc, double v) {
+  return (v > acc || (v == acc && !std::signbit(v))) ? v : acc;
 }
 
-// Copies the staged lines that are still standing, each with the chains
-// joined onto it, into blocks; blocks left without lines are skipped. Line
-// boxes come from the pass. With `finish` (no vertical joining to come, so
-// nothing will look at a line's first char any more) right-to-left lines are
-// put into logical order and block boxes set here too.
-std::vector<Block> build_blocks(const detail::StagedPage& page, bool finish) {
-  const std::vector<detail::StagedLine>& lines = page.lines;
-  const std::vector<std::size_t>& starts = page.block_starts;
-  auto standing = [&](const detail::StagedLine& line) {
-    return !line.joined && line.begin != line.end;
-  };
-  std::vector<Block> blocks;
-  blocks.reserve(starts.size());
-  for (std::size_t b = 0; b < starts.size(); ++b) {
-    const std::size_t first = starts[b];
-    const std::size_t last = b + 1 < starts.size() ? starts[b + 1] : lines.size();
-    std::size_t count = 0;
-    for (std::size_t l = first; l < last; ++l) count += standing(lines[l]) ? 1 : 0;
-    if (count == 0) continue;
-    Block& block = blocks.emplace_back();
-    block.lines.reserve(count);
-    Rect block_box = kEmptyRect;
-    for (std::size_t l = first; l < last; ++l) {
-      if (!standing(lines[l])) continue;
-      // The chain as one line: its chars, box and right-to-left span.
-      std::size_t total = 0;
-      detail::LineState chain = lines[l].state;
-      chain.box = kEmptyRect;
-      chain.n_rtl = 0;
-      for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
-        const detail::LineState& part = lines[k].state;
-        total += lines[k].end - lines[k].begin;
-        detail::fold_box(chain.box, part.box.x0, part.box.y0, part.box.x1, part.box.y1);
-        if (part.n_rtl != 0) {
-          if (chain.n_rtl == 0) chain.first_rtl_x = part.first_rtl_x;
-          chain.last_rtl_x = part.last_rtl_x;
-          chain.n_rtl += part.n_rtl;
-        }
-      }
-      Line& line = block.lines.emplace_back();
-      line.chars.reserve(total);
-      for (std::size_t k = l; k != detail::kNoLine; k = lines[k].next) {
-        line.chars.insert(line.chars.end(), page.chars.get() + lines[k].begin,
-                          page.chars.get() + lines[k].end);
-      }
-      chain.box = detail::settled_box(chain.box, line.chars.data(),
-                                      line.chars.data() + line.chars.size());
-      line.dir_x = chain.dir_x;
-      line.dir_y = chain.dir_y;
-      line.wmode = lines[l].wmode;
-      line.rtl_visual = chain.rtl_visual;
-      line.bbox = chain.box;
-      detail::widen(block_box, chain.box);
-      if (finish && detail::needs_reorder(chain)) visual_to_logical(line);
-    }
-    block.bbox = block_box;
+// rect_union(acc, box) for an accumulator that started as kEmptyRect.
+inline void widen(Rect& acc, const Rect& box) {
+  acc.x0 = take_min(acc.x0, box.x0);
+  acc.y0 = take_min(acc.y0, box.y0);
+  acc.x1 = take_max(acc.x1, box.x1);
+  acc.y1 = take_max(acc.y1, box.y1);
+}
+
+// The union of the boxes of chars [begin, end). They are folded with plain
+// comparisons (one instruction a coordinate), which find the same numbers as
+// min_num and max_num and ignore a NaN the same way, but may keep +0.0 where
+// min_num would have -0.0 (or the reverse for max_num). A zero coordinate is
+// rare, so a line whose fold holds one is folded again exactly.
+Rect line_box(const Char* begin, const Char* end) {
+  Rect box = kEmptyRect;
+  for (const Char* c = begin; c != end; ++c) {
+    box.x0 = c->bbox.x0 < box.x0 ? c->bbox.x0 : box.x0;
+    box.y0 = c->bbox.y0 < box.y0 ? c->bbox.y0 : box.y0;
+    box.x1 = c->bbox.x1 > box.x1 ? c->bbox.x1 : box.x1;
+    box.y1 = c->bbox.y1 > box.y1 ? c->bbox.y1 : box.y1;
   }
-  return blocks;
+  if (box.x0 != 0 && box.y0 != 0 && box.x1 != 0 && box.y1 != 0) return box;
+  box = kEmptyRect;
+  for (const Char* c = begin; c != end; ++c) box = rect_union(box, c->bbox);
+  return box;
+}
+
+// A line with right-to-left chars drawn left to right, which visual_to_logical
+// puts into logical order: the pass saw them so, or the first right-to-left
+// char stands left of the last one.
+bool needs_reorder(const detail::LineFacts& facts, const Char* begin, const Char* end) {
+  if (facts.rtl_visual) return true;
+  if (!facts.any_rtl) return false;
+  const Char* first = nullptr;
+  const Char* last = nullptr;
+  for (const Char* c = begin; c != end; ++c) {
+    if (!c->rtl) continue;
+    if (first == nullptr) first = c;
+    last = c;
+  }
+  return first != last && first->origin_x < last->origin_x;
 }
 
 bool all_vertical(const Block& block) {
@@ -172,21 +104,24 @@ bool all_vertical(const Block& block) {
 
 // Joins neighbouring blocks of vertical lines whose column heads are close
 // into one block, then orders every vertical block's columns right to left.
-std::vector<Block> merge_vertical(std::vector<Block>& blocks) {
+// Only vertical lines are read, and right-to-left reordering never touches
+// one (all its real chars are CJK), so it makes no difference that lines
+// were finished before.
+void merge_columns(std::vector<Block>& blocks) {
   std::vector<Block> merged;
   merged.reserve(blocks.size());
   bool last_vertical = false;
   for (Block& block : blocks) {
-    if (block.lines.empty()) continue;
     const bool vertical = all_vertical(block);
     if (!merged.empty() && last_vertical && vertical) {
-      const Char& a = merged.back().lines.back().chars.front();
+      Block& into = merged.back();
+      const Char& a = into.lines.back().chars.front();
       const Char& b = block.lines.front().chars.front();
       const double s = pair_scale(a, b);
       if (std::fabs(a.origin_y - b.origin_y) <= 1.5 * s &&
           std::fabs(a.origin_x - b.origin_x) <= 2.5 * s) {
-        std::vector<Line>& into = merged.back().lines;
-        for (Line& line : block.lines) into.push_back(std::move(line));
+        for (Line& line : block.lines) into.lines.push_back(std::move(line));
+        widen(into.bbox, block.bbox);
         continue;
       }
     }
@@ -199,60 +134,113 @@ std::vector<Block> merge_vertical(std::vector<Block>& blocks) {
       return b.chars.front().origin_x < a.chars.front().origin_x;
     });
   }
-  return merged;
-}
-
-// detail::needs_reorder, read from a line's chars (vertical joining has
-// regrouped the lines since the pass).
-bool needs_reorder(const Line& line) {
-  if (line.rtl_visual) return true;
-  const Char* first = nullptr;
-  const Char* last = nullptr;
-  for (const Char& c : line.chars) {
-    if (!c.rtl) continue;
-    if (first == nullptr) first = &c;
-    last = &c;
-  }
-  return first != last && first->origin_x < last->origin_x;
-}
-
-// After vertical joining: reorders right-to-left lines and sets block boxes
-// (line boxes are set already; joining moves lines, never chars). Without a
-// right-to-left char on the page no line needs reordering.
-void finish_blocks(std::vector<Block>& blocks, bool any_rtl) {
-  for (Block& block : blocks) {
-    Rect box = kEmptyRect;
-    for (Line& line : block.lines) {
-      if (any_rtl && needs_reorder(line)) visual_to_logical(line);
-      detail::widen(box, line.bbox);
-    }
-    block.bbox = box;
-  }
-}
-
-void number_blocks(std::vector<Block>& blocks) {
-  for (std::size_t i = 0; i < blocks.size(); ++i) blocks[i].number = i;
+  blocks = std::move(merged);
 }
 
 }  // namespace
 
+namespace detail {
+
+BlockBuilder::BlockBuilder(std::size_t n_glyphs, bool join_vertical) : join_(join_vertical) {
+  // Enough for most pages and blocks; more grow as usual.
+  blocks_.reserve(n_glyphs < 64 ? n_glyphs : 64);
+  block_lines_.reserve(16);
+}
+
+Char* BlockBuilder::close_line(Char* begin, Char* end, const LineFacts& facts) {
+  block_pending_ = block_pending_ || facts.opens_block;
+  if (!join_) {
+    finish_line(begin, end, facts, block_pending_, 0);
+    block_pending_ = false;
+    return begin;
+  }
+  std::size_t n_real = 0;
+  const Char* first_real = nullptr;
+  const Char* last_real = nullptr;
+  for (const Char* c = begin; c != end; ++c) {
+    if (!is_real(*c)) continue;
+    if (n_real++ == 0) first_real = c;
+    last_real = c;
+  }
+  if (kept_ && joins_kept(*kept_, facts, n_real, first_real)) {
+    // The line's chars already follow the kept line's in the buffer.
+    kept_->end = end;
+    kept_->facts.any_rtl = kept_->facts.any_rtl || facts.any_rtl;
+    kept_->wmode = 1;
+    kept_->n_real += 1;
+    kept_->last_real = first_real;
+    joined_ = true;
+    return end;
+  }
+  if (kept_) finish_line(kept_->begin, kept_->end, kept_->facts, kept_->starts_block, kept_->wmode);
+  kept_ = Kept{begin, end, facts, block_pending_, 0, n_real, last_real};
+  block_pending_ = false;
+  return end;
+}
+
+// The vertical joining rule: a line holding one real char, a CJK character
+// standing right below the kept line's last one, both lines horizontal (a
+// NaN direction passes), the kept line holding one real char or already a
+// column.
+bool BlockBuilder::joins_kept(const Kept& kept, const LineFacts& facts, std::size_t n_real,
+                              const Char* first_real) const {
+  return n_real == 1 && (kept.n_real == 1 || kept.wmode == 1) &&
+         !(kept.facts.dir_x < 0.999) && !(facts.dir_x < 0.999) && is_cjk(kept.last_real->ch) &&
+         is_cjk(first_real->ch) && stacked(*kept.last_real, *first_real);
+}
+
+// The one finishing step: copies the chars out into a line of the open block
+// (of a new one if the line starts one), with its box, right-to-left lines
+// in logical order.
+void BlockBuilder::finish_line(const Char* begin, const Char* end, const LineFacts& facts,
+                               bool starts_block, std::uint32_t wmode) {
+  if (starts_block && !block_lines_.empty()) close_block();
+  Line& line = block_lines_.emplace_back();
+  line.chars.assign(begin, end);
+  line.dir_x = facts.dir_x;
+  line.dir_y = facts.dir_y;
+  line.bbox = line_box(begin, end);
+  line.wmode = wmode;
+  line.rtl_visual = facts.rtl_visual;
+  if (needs_reorder(facts, begin, end)) visual_to_logical(line);
+  widen(block_box_, line.bbox);
+}
+
+// Moves the open block's lines into exactly sized storage.
+void BlockBuilder::close_block() {
+  Block& block = blocks_.emplace_back();
+  block.lines.reserve(block_lines_.size());
+  for (Line& line : block_lines_) block.lines.push_back(std::move(line));
+  block.bbox = block_box_;
+  block_box_ = kEmptyRect;
+  block_lines_.clear();
+}
+
+void BlockBuilder::end_page() {
+  if (kept_) finish_line(kept_->begin, kept_->end, kept_->facts, kept_->starts_block, kept_->wmode);
+  kept_.reset();
+  if (!block_lines_.empty()) close_block();
+}
+
+}  // namespace detail
+
 std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params) {
-  std::vector<Block> blocks;
-  std::optional<std::vector<Block>> finished = detail::glyph_pass_finished(page, clip, params);
-  if (finished) {
-    blocks = std::move(*finished);
-  } else {
-    detail::StagedPage staged = detail::glyph_pass(page, clip, params);
-    // Vertical CJK only matters on pages where some line opens with CJK.
-    const bool joined = has_cjk_line_start(staged) && join_stacked(staged);
-    blocks = build_blocks(staged, !joined);
-    if (joined) {
-      blocks = merge_vertical(blocks);
-      finish_blocks(blocks, staged.any_rtl);
-    }
+  // Glyph pass, vertical joining and finishing: block building takes each
+  // line as the pass closes it and joins it onto the column above or
+  // finishes it, while its chars are still in cache (finishing them in a
+  // pass of its own, over the whole page staged, costs about a fifth more).
+  // Joining applies only to a page where some line opens with CJK: the pass
+  // stops at the first such line, and the page is passed again with joining.
+  detail::BlockBuilder builder(page.glyphs.size(), false);
+  if (!detail::glyph_pass(page, clip, params, builder)) {
+    builder = detail::BlockBuilder(page.glyphs.size(), true);
+    detail::glyph_pass(page, clip, params, builder);
   }
-  number_blocks(blocks);
+  std::vector<Block> blocks = builder.take_blocks();
+  // Vertical columns side by side into blocks, read right to left.
+  if (builder.joined()) merge_columns(blocks);
+  // Reading order.
   switch (sort) {
     case SortMode::none:
       break;
@@ -266,7 +254,8 @@ std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
       sort_reading(blocks, page.rotation);
       break;
   }
-  number_blocks(blocks);
+  // Numbers, once the order is final.
+  for (std::size_t i = 0; i < blocks.size(); ++i) blocks[i].number = i;
   return blocks;
 }
 

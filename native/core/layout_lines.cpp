@@ -2,26 +2,17 @@
 // turns each kept glyph into a Char and decides, from its offsets across and
 // along the previous glyph's baseline, whether it continues the current line
 // (with or without an inserted space), opens a new line, or opens a new block.
-// It never reorders glyphs; block building (layout_blocks.cpp) joins vertical
-// CJK columns, reorders right-to-left lines and measures the result.
-//
-// The pass decides; where its chars go is up to a sink. The staging sink
-// files them into one flat buffer reserved for the worst case (a synthetic
-// space before every glyph), lines and blocks into index arrays reserved
-// likewise, so it allocates nothing per glyph. The finishing sink, for pages
-// where no line opens with CJK, fills one line at a time in a reused buffer
-// and copies each line, finished, out into its block as soon as the next one
-// opens. Most glyphs take a fast lane through the rules (see run_pass).
+// It never reorders glyphs. It fills the open line in a buffer and hands each
+// line, as it closes, to block building (layout_blocks.cpp), which joins
+// vertical CJK columns, reorders right-to-left lines and measures the result.
+// Most glyphs take a fast lane through the rules (see glyph_pass).
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "layout_internal.hpp"
@@ -84,8 +75,8 @@ bool outside(const Rect& box, const Rect& clip) {
 // Whether a word gap before `ch` becomes a space: never around an existing
 // space, and never after scripts that do not separate words with spaces
 // (everything from U+0700 upward except general punctuation and currency).
-bool space_fits(std::uint32_t ch, bool has_prev, std::uint32_t prev) {
-  return ch != kSpace && has_prev && prev != kSpace &&
+bool space_fits(std::uint32_t ch, std::uint32_t prev) {
+  return ch != kSpace && prev != kSpace &&
          (prev < 0x700 || (prev >= 0x2000 && prev <= 0x20CF));
 }
 
@@ -113,7 +104,6 @@ enum class Place : std::uint8_t {
 // Everything the pass remembers between glyphs.
 struct PassState {
   bool line_open = false;
-  bool has_prev = false;
   std::uint32_t prev_ch = 0;   // last filed char, also set by repeats and marks
   const Glyph* last = nullptr;  // last glyph filed on the main path (origin, pen end)
   bool prev_rtl = false;
@@ -143,7 +133,7 @@ inline bool duplicate(double dx, double dy, double em, const LayoutParams& p) {
 // Inlined: it runs for nearly every glyph, and a call would spill the pass's
 // state to memory.
 [[gnu::always_inline]] inline Place decide(const Glyph& g, bool rtl, double em,
-                                           const PassState& st, LineState& line,
+                                           const PassState& st, LineFacts& line,
                                            const LayoutParams& p) {
   const double dx = g.dir_x;
   const double dy = g.dir_y;
@@ -215,126 +205,63 @@ inline void fill(Char& c, const Glyph& g, const Rect& box, double x, double y, b
   c.synthetic = false;
 }
 
-// The pass files chars into a buffer the sink lends it and tells the sink
-// where each line ends and where each block begins; the sink keeps the lines.
-//
-// StagingSink keeps all chars where the pass put them, in one flat buffer
-// reserved for the worst case (a synthetic space before every glyph), lines
-// and blocks in index arrays reserved likewise, so it allocates nothing per
-// glyph; block building joins and copies them out.
-class StagingSink {
+// The font metrics and size of the glyph at hand. Runs of glyphs share a font
+// and a size, so each is looked up or worked out again only where it changes.
+class Scale {
  public:
-  explicit StagingSink(std::size_t n_glyphs) {
-    page_.chars = uninitialised<Char>(2 * n_glyphs);
-    page_.lines.reserve(n_glyphs);
-    page_.block_starts.reserve(n_glyphs);
+  Scale(const Glyph& first, const std::vector<FontInfo>& fonts) { load(first, fonts); }
+
+  [[gnu::always_inline]] void update(const Glyph& g, const std::vector<FontInfo>& fonts) {
+    // A NaN size never equals the one at hand, so it is worked out every time.
+    if (g.font != font_ || !(g.size == size_)) load(g, fonts);
   }
 
-  static constexpr bool kStopsAtCjk = false;
+  double em() const { return em_; }
 
-  Char* buffer() { return page_.chars.get(); }
-
-  void open_block() { page_.block_starts.push_back(page_.lines.size()); }
-
-  // Keeps chars [begin, end) as a line; the next line starts at `end`.
-  Char* close_line(Char* begin, Char* end, const LineState& line) {
-    const Char* base = page_.chars.get();
-    page_.lines.push_back(StagedLine{static_cast<std::size_t>(begin - base),
-                                     static_cast<std::size_t>(end - base), line});
-    summarize(page_.lines.back().state, begin, end);
-    page_.any_rtl = page_.any_rtl || line.any_rtl;
-    return end;
-  }
-
-  StagedPage finish() { return std::move(page_); }
-
- private:
-  StagedPage page_;
-};
-
-// FinishingSink builds finished blocks line by line. The open line's chars
-// and the open block's lines wait in buffers that are reused, so each final
-// array is allocated once at its exact size and each char is copied once,
-// from a buffer that stays in cache.
-class FinishingSink {
- public:
-  // Vertical joining runs only on pages where some line opens with CJK, and
-  // may then join lines once they are built: the pass stops at the first
-  // line that opens with CJK and the page is staged instead.
-  static constexpr bool kStopsAtCjk = true;
-
-  // Room for the longest possible line (a synthetic space before every
-  // glyph). Only as much of it as the longest line is ever touched.
-  explicit FinishingSink(std::size_t n_glyphs)
-      : chars_(uninitialised<Char>(2 * n_glyphs)) {
-    // Enough for most pages at once; more grow as usual.
-    blocks_.reserve(n_glyphs < 64 ? n_glyphs : 64);
-    block_lines_.reserve(16);
-  }
-
-  Char* buffer() { return chars_.get(); }
-
-  void open_block() {
-    if (!block_lines_.empty()) close_block();
-  }
-
-  // Copies chars [begin, end) out as a finished line; the next line reuses
-  // the buffer from its start.
-  Char* close_line(Char* begin, Char* end, LineState state) {
-    summarize(state, begin, end);
-    Line& line = block_lines_.emplace_back();
-    line.chars.assign(begin, end);
-    line.dir_x = state.dir_x;
-    line.dir_y = state.dir_y;
-    line.rtl_visual = state.rtl_visual;
-    line.bbox = state.box;
-    if (needs_reorder(state)) visual_to_logical(line);
-    widen(block_box_, line.bbox);
-    return chars_.get();
-  }
-
-  std::vector<Block> finish() {
-    if (!block_lines_.empty()) close_block();
-    return std::move(blocks_);
+  // The box of the ink between a start and an end point on g's baseline.
+  // `plain` says the baseline is known to be plain horizontal, so that the
+  // fast lane, which has checked, does not test it again for every box.
+  [[gnu::always_inline]] Rect box(const Glyph& g, double x, double y, double end_x, double end_y,
+                                  bool plain = false) const {
+    return plain || (g.dir_x > 0 && g.dir_y == 0)
+               ? Rect{x, y - s_ * a_, end_x, y - s_ * d_}
+               : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s_, a_, d_);
   }
 
  private:
-  void close_block() {
-    Block& block = blocks_.emplace_back();
-    block.lines.reserve(block_lines_.size());
-    for (Line& line : block_lines_) block.lines.push_back(std::move(line));
-    block.bbox = block_box_;
-    block_box_ = kEmptyRect;
-    block_lines_.clear();
+  [[gnu::always_inline]] void load(const Glyph& g, const std::vector<FontInfo>& fonts) {
+    if (g.font >= fonts.size()) std::abort();  // extraction guarantees valid indices
+    font_ = g.font;
+    a_ = fonts[g.font].ascender;
+    d_ = fonts[g.font].descender;
+    size_ = g.size;
+    s_ = std::fabs(size_);
+    em_ = size_ == 0 ? 1.0 : s_;  // distances of a size-0 glyph are measured in units of 1
   }
 
-  std::unique_ptr<Char[]> chars_;  // of the open line
-  std::vector<Block> blocks_;
-  std::vector<Line> block_lines_;  // of the open block
-  Rect block_box_ = kEmptyRect;
+  std::uint32_t font_;
+  double a_;     // the font's ascender
+  double d_;     // and descender, as fractions of the size
+  double size_;
+  double s_;     // |size|: a negative size mirrors the glyph, it does not shrink it
+  double em_;    // what distances along and across the line are divided by
 };
 
-// Returns false when it stopped at a line that opens with CJK (only for a
-// sink that asks).
-template <class Sink>
-bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
-              const LayoutParams& params, Sink& sink) {
-  // Runs of glyphs share a font and a size: look the font's metrics up and
-  // work out the size's magnitude and em once per run. No font has index
-  // kSyntheticIdx (a page holds fewer fonts than glyphs); a NaN size is
-  // never the size at hand, so it is worked out every time.
-  std::uint32_t font_index = kSyntheticIdx;
-  double a = 0;
-  double d = 0;
-  double size = std::numeric_limits<double>::quiet_NaN();
-  double s = 0;   // |size|
-  double em = 1;  // em_of(size)
+}  // namespace
 
-  // The open line: its chars are [line_begin, end) of the sink's buffer,
-  // which has room for two chars per glyph.
-  Char* line_begin = sink.buffer();
+bool glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
+                const LayoutParams& params, BlockBuilder& blocks) {
+  if (page.glyphs.empty()) return true;
+  const bool stops_at_cjk = !blocks.joins_vertical();
+  Scale scale(page.glyphs.front(), page.fonts);
+
+  // The open line: its chars are [line_begin, end) of a buffer with room for
+  // every line of the page (a synthetic space before every glyph), of which
+  // only as much as block building keeps waiting is ever touched.
+  const std::unique_ptr<Char[]> buffer = uninitialised<Char>(2 * page.glyphs.size());
+  Char* line_begin = buffer.get();
   Char* end = line_begin;
-  LineState line{1, 0};
+  LineFacts line{1, 0, true};
 
   // Files a char into the open line.
   auto file = [&](const Glyph& g, const Rect& box, double x, double y, bool rtl) -> Char& {
@@ -346,89 +273,37 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
 
   PassState st;
   // Closes the open line, if any, and opens one (in a new block if asked)
-  // for `g`. False at a line that would open with CJK, for a sink that
-  // stops there.
+  // for `g`. False at a line that would open with CJK, when the pass stops
+  // there.
   auto open_line = [&](const Glyph& g, Place place) -> bool {
-    if constexpr (Sink::kStopsAtCjk) {
-      if (is_cjk(g.ch)) return false;
-    }
-    if (st.line_open) line_begin = end = sink.close_line(line_begin, end, line);
-    if (place == Place::new_block) sink.open_block();
-    line = LineState{g.dir_x, g.dir_y};
+    if (stops_at_cjk && is_cjk(g.ch)) return false;
+    if (st.line_open) line_begin = end = blocks.close_line(line_begin, end, line);
+    line = LineFacts{g.dir_x, g.dir_y, place == Place::new_block};
     st.line_start_x = g.origin_x;
     st.line_marker = is_list_marker(g.ch);
     st.line_has_rtl = false;
     return true;
   };
 
-  // Any glyph, by the rules as they stand. False at a line that opens with
-  // CJK (for a sink that stops there). A glyph the fast lane has judged to
-  // open a line comes with that judgement (`judged`), which is not made again.
-  auto take = [&](const Glyph& g, Place judged) -> bool {
-    if (g.font != font_index) {
-      if (g.font >= page.fonts.size()) std::abort();  // extraction guarantees valid indices
-      font_index = g.font;
-      a = page.fonts[g.font].ascender;
-      d = page.fonts[g.font].descender;
-    }
-    if (!(g.size == size)) {
-      size = g.size;
-      s = std::fabs(size);
-      em = em_of(size);
-    }
-    // Boxes on this glyph's baseline: its own, and those of a repeat or an
-    // inserted space. Each is made only where it is filed, so that no box is
-    // held across the judging of the glyph.
-    auto box_to = [&](double x, double y, double end_x, double end_y) {
-      return g.dir_x > 0 && g.dir_y == 0
-                 ? Rect{x, y - s * a, end_x, y - s * d}
-                 : corner_box(x, y, end_x, end_y, g.dir_x, g.dir_y, s, a, d);
-    };
-    if (judged != Place::drop) {
-      // A plain left-to-right glyph, on a page without clip: see the fast lane.
-      if (!open_line(g, judged)) return false;
-      file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, false);
-      st.prev_ch = g.ch;
-      st.last = &g;
-      return true;
-    }
-    if (clip && outside(box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), *clip)) return true;
-    const bool rtl = is_rtl(g.ch);
-
-    Place place = Place::new_block;
-    if (st.line_open) {
-      if (g.repeat) {
-        // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
-        const double ex = st.last->end_x;
-        const double ey = st.last->end_y;
-        file(g, box_to(ex, ey, ex, ey), ex, ey, rtl);
-        st.prev_ch = g.ch;
-        return true;
-      }
-      if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
-        // A combining mark sits on its base wherever it was drawn.
-        file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, rtl);
-        st.prev_ch = g.ch;
-        return true;
-      }
-      place = decide(g, rtl, em, st, line, params);
-      if (place == Place::drop) return true;
-    }
-
+  // Files a glyph on the main path where `place` puts it: into a new line or
+  // block, or appended to the open line, after an inserted space where one
+  // fits. False where open_line is. Inlined: the fast lane runs it for
+  // nearly every glyph, and a call would spill the pass's state to memory.
+  auto settle = [&](const Glyph& g, Place place, bool rtl,
+                    bool plain = false) __attribute__((always_inline)) -> bool {
     if (place == Place::new_line || place == Place::new_block) {
       if (!open_line(g, place)) return false;
-    } else if (place == Place::append_spaced && space_fits(g.ch, st.has_prev, st.prev_ch)) {
+    } else if (place == Place::append_spaced && space_fits(g.ch, st.prev_ch)) {
       const double ex = st.last->end_x;
       const double ey = st.last->end_y;
-      Char& space = file(g, box_to(ex, ey, g.origin_x, g.origin_y), ex, ey, rtl);
+      Char& space = file(g, scale.box(g, ex, ey, g.origin_x, g.origin_y, plain), ex, ey, rtl);
       space.idx = kSyntheticIdx;
       space.ch = kSpace;
       space.synthetic = true;
     }
-    file(g, box_to(g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y, rtl);
-
+    file(g, scale.box(g, g.origin_x, g.origin_y, g.end_x, g.end_y, plain), g.origin_x, g.origin_y,
+         rtl);
     st.line_open = true;
-    st.has_prev = true;
     st.prev_ch = g.ch;
     st.last = &g;
     st.prev_rtl = rtl;
@@ -436,86 +311,83 @@ bool run_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
     return true;
   };
 
+  // Any glyph, by the rules as they stand.
+  auto take = [&](const Glyph& g) -> bool {
+    scale.update(g, page.fonts);
+    if (clip && outside(scale.box(g, g.origin_x, g.origin_y, g.end_x, g.end_y), *clip)) {
+      return true;
+    }
+    const bool rtl = is_rtl(g.ch);
+    if (!st.line_open) return settle(g, Place::new_block, rtl);
+    if (g.repeat) {
+      // Drawn over the previous glyph: keep it as a zero-width char at the pen end.
+      const double ex = st.last->end_x;
+      const double ey = st.last->end_y;
+      file(g, scale.box(g, ex, ey, ex, ey), ex, ey, rtl);
+      st.prev_ch = g.ch;
+      return true;
+    }
+    if (g.ch >= 0x300 && is_nonspacing_mark(g.ch)) {
+      // A combining mark sits on its base wherever it was drawn.
+      file(g, scale.box(g, g.origin_x, g.origin_y, g.end_x, g.end_y), g.origin_x, g.origin_y,
+           rtl);
+      st.prev_ch = g.ch;
+      return true;
+    }
+    const Place place = decide(g, rtl, scale.em(), st, line, params);
+    return place == Place::drop || settle(g, place, rtl);
+  };
+
   const Glyph* g = page.glyphs.data();
   const Glyph* const glyphs_end = g + page.glyphs.size();
   while (g != glyphs_end) {
-    Place judged = Place::drop;  // none yet
     // The fast lane: most glyphs continue an open left-to-right line on a
-    // plain horizontal baseline. For them the rules above come down to the
-    // judging along the line and filing; none of the calls and cases they
-    // skip can apply (a code point below U+0300, or above it and neither a
+    // plain horizontal baseline, on a page without clip. For them the rules
+    // come down to decide() and settle(); none of the calls and cases take()
+    // adds can apply (a code point below U+0300, or above it and neither a
     // mark nor right-to-left by the property table, is a plain left-to-right
     // char; a char that is not the previous one again, or is but stands a
-    // leg's length away, is no duplicate; CJK only matters where it opens a
-    // line). Any other glyph goes to take() untouched: a line break, a mark,
-    // anything.
+    // leg's length away, is no duplicate). Any other glyph goes to take().
+    // A glyph the lane judges to open a line is filed after its loop: the
+    // call that hands over the closed line would otherwise sit in the loop
+    // and push the registers it keeps to memory.
     if (!clip && st.line_open && !st.prev_rtl && !st.line_has_rtl) {
+      std::optional<Place> line_break;
       for (; g != glyphs_end; ++g) {
         if (g->repeat || !(g->dir_x > 0 && g->dir_y == 0)) break;
         if (g->ch >= 0x300 && !plain_ltr(g->ch)) break;
-        if (g->font != font_index) {
-          if (g->font >= page.fonts.size()) std::abort();
-          font_index = g->font;
-          a = page.fonts[g->font].ascender;
-          d = page.fonts[g->font].descender;
-        }
-        if (!(g->size == size)) {
-          size = g->size;
-          s = std::fabs(size);
-          em = em_of(size);
-        }
+        scale.update(*g, page.fonts);
         if (g->ch == st.prev_ch && !far_from(g->origin_x - st.last->origin_x,
-                                             g->origin_y - st.last->origin_y, em, params)) {
+                                             g->origin_y - st.last->origin_y, scale.em(),
+                                             params)) {
           break;
         }
-        const Place place = decide(*g, false, em, st, line, params);
+        const Place place = decide(*g, false, scale.em(), st, line, params);
         if (place != Place::append && place != Place::append_spaced) {
-          judged = place;  // a new line or block: a duplicate was ruled out above
+          line_break = place;
           break;
         }
-        if (place == Place::append_spaced && space_fits(g->ch, true, st.prev_ch)) {
-          const double ex = st.last->end_x;
-          const double ey = st.last->end_y;
-          Char& space = file(*g, Rect{ex, ey - s * a, g->origin_x, ey - s * d}, ex, ey, false);
-          space.idx = kSyntheticIdx;
-          space.ch = kSpace;
-          space.synthetic = true;
-        }
-        file(*g, Rect{g->origin_x, g->origin_y - s * a, g->end_x, g->origin_y - s * d},
-             g->origin_x, g->origin_y, false);
-        st.prev_ch = g->ch;
-        st.last = g;
+        settle(*g, place, false, true);
       }
       if (g == glyphs_end) break;
+      if (line_break) {
+        if (!settle(*g, *line_break, false, true)) return false;
+        ++g;
+        continue;
+      }
     }
-    if (!take(*g, judged)) return false;
+    if (!take(*g)) return false;
     ++g;
   }
-  if (st.line_open) sink.close_line(line_begin, end, line);
+  if (st.line_open) blocks.close_line(line_begin, end, line);
+  blocks.end_page();
   return true;
 }
-
-}  // namespace
 
 bool is_cjk(std::uint32_t cp) {
   return (cp >= 0x2E80 && cp < 0xA000) || (cp >= 0xAC00 && cp < 0xD7B0) ||
          (cp >= 0xF900 && cp < 0xFB00) || (cp >= 0xFE30 && cp < 0xFE50) ||
          (cp >= 0xFF00 && cp < 0xFFF0) || (cp >= 0x20000 && cp < 0x40000);
-}
-
-StagedPage glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
-                      const LayoutParams& params) {
-  StagingSink sink(page.glyphs.size());
-  run_pass(page, clip, params, sink);
-  return sink.finish();
-}
-
-std::optional<std::vector<Block>> glyph_pass_finished(const PageGlyphs& page,
-                                                      const std::optional<Rect>& clip,
-                                                      const LayoutParams& params) {
-  FinishingSink sink(page.glyphs.size());
-  if (!run_pass(page, clip, params, sink)) return std::nullopt;
-  return sink.finish();
 }
 
 }  // namespace textloom::detail

@@ -257,7 +257,7 @@ std::string page_markdown(const std::vector<Block>& blocks, const PageGlyphs& pa
       while (next_drop < dropped.size() && dropped[next_drop] < LineRef{b, l}) ++next_drop;
       if (next_drop < dropped.size() && dropped[next_drop] == LineRef{b, l}) continue;
       const Line& line = blocks[b].lines[l];
-      std::vector<Span> spans = make_spans(line, page.fonts);
+      std::vector<Span> spans = make_spans(line, page.fonts, LayoutParams{});
       const LineFacts facts = line_facts(line, spans, page.fonts);
       if (facts.chars == 0) continue;
       lines.push_back({&line, b, std::move(spans), facts, list_marker(line)});

@@ -85,7 +85,7 @@ void survey_page(const std::vector<Block>& blocks, const PageGlyphs& page, CharC
     const std::vector<Line>& lines = blocks[b].lines;
     for (std::size_t l = 0; l < lines.size(); ++l) {
       const Line& line = lines[l];
-      const std::vector<Span> spans = make_spans(line, page.fonts);
+      const std::vector<Span> spans = make_spans(line, page.fonts, LayoutParams{});
       for (const Span& span : spans) {
         counts.add(size_key(span.size), text_chars(line, span),
                    (page.fonts[span.font].style & kStyleMono) != 0);

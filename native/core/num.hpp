@@ -48,9 +48,6 @@ inline Rect rect_union(const Rect& a, const Rect& b) {
           max_num(a.y1, b.y1)};
 }
 
-// Strict "less" on one number; an unordered pair (a NaN) counts as equal.
-inline bool num_less(double a, double b) { return a < b; }
-
 // Lexicographic "less" on a key of two numbers: an unordered or equal first
 // component passes the decision to the second.
 inline bool key_less(double a0, double a1, double b0, double b1) {

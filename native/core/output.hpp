@@ -20,7 +20,9 @@ std::string block_text(const std::vector<Line>& lines, bool dehyphenate);
 // True when `text` (UTF-8) ends in U+002D preceded by an alphabetic character.
 bool ends_hyphenated(std::string_view text);
 
-// Maps page-space boxes and points into the rotated view of the page.
+// Xf, the view transform: maps page-space boxes, points and directions into
+// the view of the page turned by its rotation, when the caller asks for
+// rotated output (`rotated`); otherwise it leaves them as they are.
 struct Xf {
   double width;            // page width, page space
   double height;           // page height, page space
@@ -30,7 +32,8 @@ struct Xf {
   bool active() const { return rotated && rotation != 0; }
   // The view turns a quarter (90 or 270): width and height trade places.
   bool swaps_axes() const { return rotated && (rotation == 90 || rotation == 270); }
-  // The rectangle mapped and normalised; unchanged when not active.
+  // rc, the rectangle operation: both corners mapped, then normalised with
+  // min_num/max_num; unchanged (even unnormalised) when not active.
   Rect rc(const Rect& r) const;
   // A point (x, y) mapped; unchanged when not active.
   void point(double& x, double& y) const;
@@ -44,11 +47,14 @@ bool is_word_separator(std::uint32_t cp);
 
 // One word of a page.
 struct Word {
-  std::string text;        // UTF-8
-  double x0, y0, x1, y1;   // union of its chars' boxes, mapped by the Xf
-  std::uint64_t block_no;  // the block's number
-  std::uint64_t line_no;   // index of the line within its block
-  std::uint64_t word_no;   // index of the word within its line
+  std::string text;        // its chars in line order, UTF-8
+  double x0;               // left of the union of its chars' boxes, mapped by the Xf
+  double y0;               // top, likewise
+  double x1;               // right, likewise
+  double y1;               // bottom, likewise
+  std::uint64_t block_no;  // number of its block
+  std::uint64_t line_no;   // index of its line within the block, counting every line
+  std::uint64_t word_no;   // index of the word within its line, counting words only
 };
 
 // Splits the lines of `blocks` into words at the fixed separators and any

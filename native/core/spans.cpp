@@ -17,9 +17,6 @@ namespace textloom {
 
 namespace {
 
-// How far above the line's first baseline, in sizes, a char counts as raised.
-constexpr double kScriptRise = 0.21;
-
 // Sizes that are equal, or that print alike with three decimals (10.0004 and
 // 9.9996 both print 10.000). Two NaN sizes match whatever their sign bits.
 bool same_size(double a, double b) {
@@ -42,7 +39,8 @@ const FontInfo& font_of(const Char& c, const std::vector<FontInfo>& fonts) {
 
 }  // namespace
 
-std::vector<Span> make_spans(const Line& line, const std::vector<FontInfo>& fonts) {
+std::vector<Span> make_spans(const Line& line, const std::vector<FontInfo>& fonts,
+                             const LayoutParams& params) {
   std::vector<Span> spans;
   if (line.chars.empty()) return spans;
   const double ref_y = line.chars.front().origin_y;
@@ -54,7 +52,7 @@ std::vector<Span> make_spans(const Line& line, const std::vector<FontInfo>& font
     std::uint32_t flags = font.style;
     // The rise scales with the size's magnitude: a mirrored (negative) size
     // raises nothing.
-    if (horizontal && c.origin_y < ref_y + std::fabs(c.size) * -kScriptRise) {
+    if (horizontal && c.origin_y < ref_y + std::fabs(c.size) * -params.script_offset) {
       flags |= kStyleSuperscript;
     }
     if (span_name != nullptr) {

@@ -208,7 +208,7 @@ class PdftextBuilder {
     Ref rotation = Ref::steal(PyFloat_FromDouble(rotation_of(dx, dy)));
     if (!rotation) return nullptr;
     const std::vector<Char>& chars = line.chars;
-    const std::vector<Span> spans = make_spans(line, page_.fonts);
+    const std::vector<Span> spans = make_spans(line, page_.fonts, LayoutParams{});
 
     std::size_t n_dicts = page_last ? 0 : 1;
     for (const Span& s : spans) {

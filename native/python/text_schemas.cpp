@@ -101,7 +101,7 @@ class DictBuilder {
 
  private:
   PyObject* line(const Line& line) {
-    const std::vector<Span> spans = make_spans(line, page_.fonts);
+    const std::vector<Span> spans = make_spans(line, page_.fonts, LayoutParams{});
     Ref dict = Ref::steal(PyDict_New());
     if (!dict) return nullptr;
     double dx = line.dir_x, dy = line.dir_y;

@@ -1,6 +1,7 @@
 // A stand-in PDFium for extraction tests: a function table whose functions
-// read one scripted page (characters, text objects, fonts) and count calls,
-// so tests can make any call fail and check what extraction does with it.
+// read one scripted page (characters, text objects, fonts) and log every
+// call, so tests can make any call fail, see what extraction does with it,
+// and check the order of the calls.
 #pragma once
 
 #include <cstdint>
@@ -80,7 +81,7 @@ struct Page {
   // Observations.
   int pages_open = 0;
   int text_pages_open = 0;
-  std::map<std::string, int> calls;
+  std::vector<std::string> log;  // every call made, by name
 };
 
 // The page the table's functions read; set by `table()`.
@@ -97,6 +98,9 @@ Handle handle_of(int key) {
 inline const Link& link_at(const void* handle) {
   return current->links.at(static_cast<std::size_t>(key_of(handle) - 1));
 }
+
+// The stand-ins, before logging wraps them.
+inline Pdfium unlogged;
 
 // A table over `page`; functions the extraction never calls stay null.
 inline Pdfium table(Page& page) {
@@ -135,10 +139,7 @@ inline Pdfium table(Page& page) {
                                          : static_cast<int>(current->chars.size());
   };
   t.FPDFText_GetUnicode = [](FPDF_TEXTPAGE, int i) { return char_at(i).unicode; };
-  t.FPDFText_IsGenerated = [](FPDF_TEXTPAGE, int i) {
-    ++current->calls["IsGenerated"];
-    return char_at(i).generated;
-  };
+  t.FPDFText_IsGenerated = [](FPDF_TEXTPAGE, int i) { return char_at(i).generated; };
   t.FPDFText_GetCharOrigin = [](FPDF_TEXTPAGE, int i, double* x, double* y) -> FPDF_BOOL {
     if (!char_at(i).origin_ok) return 0;
     *x = char_at(i).x, *y = char_at(i).y;
@@ -153,7 +154,6 @@ inline Pdfium table(Page& page) {
     return handle_of<FPDF_PAGEOBJECT>(char_at(i).object);
   };
   t.FPDFText_GetMatrix = [](FPDF_TEXTPAGE, int i, FS_MATRIX* m) -> FPDF_BOOL {
-    ++current->calls["GetMatrix"];
     if (!char_at(i).matrix_ok) return 0;
     *m = char_at(i).matrix;
     return 1;
@@ -179,7 +179,6 @@ inline Pdfium table(Page& page) {
     return handle_of<FPDF_FONT>(current->objects.at(key_of(object)).font);
   };
   t.FPDFFont_GetBaseFontName = [](FPDF_FONT font, char* buffer, std::size_t length) {
-    ++current->calls["GetBaseFontName"];
     const Font& f = current->fonts.at(key_of(font));
     std::memcpy(buffer, f.name.data(), std::min(length, f.name.size()));
     return f.name_result;
@@ -229,6 +228,16 @@ inline Pdfium table(Page& page) {
     return link_at(action).has_dest ? handle_of<FPDF_DEST>(key_of(action)) : nullptr;
   };
   t.FPDFDest_GetDestPageIndex = [](FPDF_DOCUMENT, FPDF_DEST dest) { return link_at(dest).dest_page; };
+  unlogged = t;
+#define TEXTLOOM_FAKE_LOGGED(name, ret, params)                  \
+  if (unlogged.name != nullptr) {                                \
+    t.name = [](auto... args) -> ret {                           \
+      current->log.emplace_back(#name);                          \
+      return unlogged.name(args...);                             \
+    };                                                           \
+  }
+  TEXTLOOM_PDFIUM_FUNCTIONS(TEXTLOOM_FAKE_LOGGED)
+#undef TEXTLOOM_FAKE_LOGGED
   return t;
 }
 

@@ -26,12 +26,13 @@ Char at(double x, double y, double size = 10, std::uint32_t font = 0, std::uint3
   return Char{{x, y - 0.8 * size, x + 5, y + 0.2 * size}, x, y, size, font, color, 0, 'a', false, false};
 }
 
-// The spans of a line of `chars` in direction (dx, dy), as [start, end) pairs.
-std::vector<Span> spans(std::vector<Char> chars, double dx = 1, double dy = 0) {
+// The spans of a line of `chars` in direction (dx, dy).
+std::vector<Span> spans(std::vector<Char> chars, double dx = 1, double dy = 0,
+                        const LayoutParams& params = {}) {
   Line line;
   line.chars = std::move(chars);
   line.dir_x = dx, line.dir_y = dy;
-  return make_spans(line, kFonts);
+  return make_spans(line, kFonts, params);
 }
 Cuts cuts(const std::vector<Span>& spans) {
   Cuts out;
@@ -83,6 +84,11 @@ TEST(MakeSpans, SuperscriptAgainstTheFirstBaseline) {
             std::tuple(kStyleSerif, kStyleSerif | kStyleSuperscript, kStyleSerif));
   // A raised first char is its own reference.
   EXPECT_EQ(cuts(spans({at(0, 95), at(5, 100), at(10, 95)})), (Cuts{{0, 3}}));
+  // The rise is the caller's script_offset: 2.2 is not raised by 0.25 em, 2.6 is.
+  LayoutParams params;
+  params.script_offset = 0.25;
+  EXPECT_EQ(cuts(spans({at(0, 100), at(5, 97.8), at(10, 97.4)}, 1, 0, params)),
+            (Cuts{{0, 2}, {2, 3}}));
 }
 
 TEST(MakeSpans, OnlyHorizontalLinesGetSuperscripts) {

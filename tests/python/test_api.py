@@ -299,17 +299,22 @@ def test_import_is_light():
     assert done.stdout.strip() == "[]"
 
 
-def form_pdf() -> bytes:
-    """A 200 x 100 pt page with one text field (yellow, "Hello form") and no
-    appearance stream: only a form-fill environment draws it."""
+def form_pdf(appearance: bool = False) -> bytes:
+    """A 200 x 100 pt page with one text field (yellow, "Hello form"). Without
+    ``appearance`` it has no appearance stream, and only a form-fill environment
+    draws it; with it, the field's appearance shows its text."""
+    shown = b"BT /Helv 14 Tf 2 8 Td (Hello form) Tj ET"
     objects = [
         b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /NeedAppearances true "
         b"/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>",
         b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Annots [4 0 R] >>",
         b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Hello form) /Rect [20 40 180 70] "
-        b"/P 3 0 R /DA (/Helv 14 Tf 0 0 1 rg) /F 4 /MK << /BG [1 1 0] >> >>",
+        b"/P 3 0 R /DA (/Helv 14 Tf 0 0 1 rg) /F 4 /MK << /BG [1 1 0] >>"
+        + (b" /AP << /N 6 0 R >>" if appearance else b"") + b" >>",
         b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        b"<< /Type /XObject /Subtype /Form /BBox [0 0 160 30] /Resources << /Font << /Helv 5 0 R "
+        b">> >> /Length %d >>\nstream\n%s\nendstream" % (len(shown), shown),
     ]
     out = bytearray(b"%PDF-1.7\n")
     offsets = []

@@ -28,8 +28,25 @@ from textloom._cli_pages import parse_page_ranges
 
 import pdfgen
 from conftest import CORPUS
+from make_sample import PARAGRAPH
 
 SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
+# What tools/make_sample.py wrote, page by page: lines that stand alone, then
+# the page's words in reading order.
+BULLETS = ["\u2022 glyphs with boxes and fonts", "\u2022 lines, blocks and words",
+           "\u2022 reading order"]
+HYPHENATED = ["A word cut at the end of a line comes back as one: exam-",
+              "ple text follows on the next line."]
+SAMPLE_TEXT = [
+    (["textloom sample document", *HYPHENATED, *BULLETS],
+     ["textloom sample document", PARAGRAPH * 2, *HYPHENATED, *BULLETS,
+      "Each page also comes out as Markdown, with headings, lists and emphasis marked."]),
+    (["Two columns under one heading"],
+     ["Two columns under one heading", "Left column.", PARAGRAPH * 3, "Right column.",
+      PARAGRAPH * 3]),
+    (["A landscape page that the viewer shows turned by 90 degrees."],
+     ["A landscape page that the viewer shows turned by 90 degrees."]),
+]
 SCRIPT = Path(sys.executable).with_name("textloom")
 
 
@@ -65,6 +82,11 @@ def test_sample_text(command):
     done = subprocess.run(command, capture_output=True, timeout=300)
     assert (done.returncode, done.stderr) == (0, b"")
     assert done.stdout.decode() == "".join(text + "\f" for text in pages_text(SAMPLE))
+    *pages, tail = done.stdout.decode().split("\f")
+    assert tail == "" and len(pages) == len(SAMPLE_TEXT)
+    for text, (lines, words) in zip(pages, SAMPLE_TEXT):
+        assert set(lines) <= set(text.splitlines())
+        assert text.split() == " ".join(words).split()
 
 
 @pytest.mark.parametrize("ranges, selected", [

@@ -14,15 +14,11 @@ from collections import Counter
 import pytest
 
 import pdfgen
-from conftest import corpus_files, glyph_dump, oracle_glyphs
+from conftest import corpus_files, oracle_glyphs
 from test_text import (SCHEMAS, SORTS, assert_arrays_equal_words, check_tree, line_texts,
                        lines_of, map_result, without_extended)
 
 CORPUS = pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
-SEPARATORS = set("\t\n\r \u00a0\u202f\u205f\u3000") | {chr(c) for c in range(0x2000, 0x200B)}
-MIRRORED = {a: b for pair in ("()", "<>", "[]", "{}", "\u00ab\u00bb", "\u2039\u203a")
-            for a, b in (pair, pair[::-1])}
-GLYPH_SIZE = 8  # column of glyph_dump's glyph arrays
 
 
 def pages(native, doc):
@@ -30,66 +26,42 @@ def pages(native, doc):
         yield index, native.load_page(doc.addr, index)
 
 
-def is_rtl(c):
-    return ord(c) >= 0x590 and unicodedata.bidirectional(c) in ("R", "AL")
-
-
 def check_chars_against_pdfium(page, doc, index):
     """rawdict's drawn characters are PDFium's: each names its own PDFium
-    character ("idx") and carries that character's code, or in a right-to-left
-    line the mirror image of a bracket. That maps them one to one into
-    PDFium's characters, so they form a sub-multiset of them. A PDFium
-    character missing from rawdict must be a duplicate dropped by layout: the
-    same character as an earlier kept one, with its origin within 0.1 em (of
-    its own size) of that one's origin. Returns the numbers of dropped and
-    mirrored characters."""
+    character ("idx") and carries that character's code, or, in a line with
+    right-to-left text, where brackets turn round, another mirrored character.
+    That maps them one to one into PDFium's characters. A PDFium character
+    missing from rawdict must be a duplicate that layout dropped: the same
+    character as an earlier kept one, less than an em from it."""
     pdfium = {i: (chr(code), x, y) for i, code, x, y in oracle_glyphs(doc.pdf, index)["glyphs"]}
-    kept = {}
-    mirrored = 0
+    kept = {}  # PDFium index -> (character, em of its span)
     for line in lines_of(page.get_text("rawdict", extended=True)):
-        chars = [c for span in line["spans"] for c in span["chars"]]
-        rtl = any(is_rtl(c["c"]) for c in chars)
-        for c in chars:
-            if c["synthetic"]:
-                assert (c["c"], c["idx"]) == (" ", -1)
-                continue
-            assert c["idx"] in pdfium and c["idx"] not in kept, c
-            code = pdfium[c["idx"]][0]
-            if c["c"] != code:
-                assert rtl and MIRRORED.get(code) == c["c"], (c, code)
-                mirrored += 1
-            kept[c["idx"]] = code
-    dropped = [i for i in pdfium if i not in kept]
-    if dropped:
-        sizes = {g[0]: g[GLYPH_SIZE] for g in glyph_dump(doc.path)[index]["glyphs"]}
-        for i in dropped:
-            code, x, y = pdfium[i]
-            em = abs(sizes[i]) or 1.0
-            assert any(j < i and kept[j] == code and
-                       math.hypot(x - pdfium[j][1], y - pdfium[j][2]) / em < 0.1
+        rtl = any(unicodedata.bidirectional(c["c"]) in ("R", "AL")
+                  for span in line["spans"] for c in span["chars"])
+        for span in line["spans"]:
+            for c in span["chars"]:
+                if c["synthetic"]:
+                    assert (c["c"], c["idx"]) == (" ", -1)
+                    continue
+                assert c["idx"] in pdfium and c["idx"] not in kept, c
+                code = pdfium[c["idx"]][0]
+                assert c["c"] == code or (rtl and unicodedata.mirrored(code)
+                                          and unicodedata.mirrored(c["c"])), (c, code)
+                kept[c["idx"]] = (code, abs(span["size"]) or 1.0)
+    for i, (code, x, y) in pdfium.items():
+        if i not in kept:
+            assert any(j < i and kept[j][0] == code and
+                       math.hypot(x - pdfium[j][1], y - pdfium[j][2]) < kept[j][1]
                        for j in kept), (index, i, code)
-    return len(dropped), mirrored
-
-
-def test_char_check_sees_dropped_duplicates(native, open_pdf):
-    writer = pdfgen.PdfWriter()
-    p = writer.page()
-    p.text(72, 700, "ab", size=10)
-    p.text(72 + 5.56 + 0.8, 700, "b", size=10)  # b again, 0.08 em along: a duplicate
-    p.text(72, 600, "b", size=10)
-    p.text(72.5, 600, "a", size=10)             # close, but another letter: kept
-    p.text(72, 500, "\u05e9\u05dc (\u05d5\u05dd) x", font="U", size=10)
-    doc = open_pdf(writer)
-    page = native.load_page(doc.addr, 0)
-    assert check_chars_against_pdfium(page, doc, 0) == (1, 0)
-    assert page.get_text().startswith("ab\nb")
 
 
 def check_schemas_agree(page, sort):
     """"text" is the block texts joined; "blocks", "dict" and "rawdict" have the
     same blocks and boxes; a block's text is its lines' characters, each line
-    ended by a line feed; the words of a line are its characters without the
-    separators, numbered from 0."""
+    ended by a line feed; the words of a line, numbered from 0, are the runs of
+    its characters between separators: whatever lies between two words, or
+    before the first or after the last, is dropped, and no dropped character
+    appears in any word."""
     for dehyphenate in (False, True):
         blocks = page.get_text("blocks", sort=sort, dehyphenate=dehyphenate)
         assert page.get_text(sort=sort, dehyphenate=dehyphenate) == "".join(b[4] for b in blocks)
@@ -104,13 +76,17 @@ def check_schemas_agree(page, sort):
     lines = {}
     for word in page.get_text("words", sort=sort):
         lines.setdefault(word[5:7], []).append(word)
+    dropped, kept = set(), set()
     for number, block in enumerate(tree["blocks"]):
         for line_no, line in enumerate(block["lines"]):
-            words = lines.pop((number, line_no), [])
-            chars = "".join(c["c"] for s in line["spans"] for c in s["chars"])
-            assert "".join(w[4] for w in words) == "".join(c for c in chars if c not in SEPARATORS)
-            assert [w[7] for w in words] == list(range(len(words)))
-    assert not lines
+            rest = "".join(c["c"] for s in line["spans"] for c in s["chars"])
+            for n, word in enumerate(lines.pop((number, line_no), [])):
+                gap, found, rest = rest.partition(word[4])
+                assert word[7] == n and found and (gap or n == 0), (word, gap)
+                dropped.update(gap)
+                kept.update(word[4])
+            dropped.update(rest)
+    assert not lines and not dropped & kept, (lines, dropped & kept)
 
 
 def check_page(page, rotation=None):
