@@ -363,42 +363,28 @@ TEST(ExtractPasses, Ligatures) {
 }
 
 // Links: where each leads (its action's URI or page, or its destination's
-// page), the ones that lead nowhere left out, boxes moved into page space.
+// page), those that lead nowhere left out, boxes moved into page space.
 TEST(ExtractLinks, TargetsAndBoxes) {
   Page page;
   page.crop[0] = 10, page.crop[3] = 800;
-  fake::Link uri;
-  uri.has_action = true;
-  uri.uri = "https://example.org/a";
-  uri.rect = FS_RECTF{30, 700, 110, 690};  // left, top, right, bottom
-  fake::Link go_to = uri;
-  go_to.action_type = kPdfActionGoTo;
-  go_to.dest_page = 4;
-  go_to.rect = FS_RECTF{110, 690, 30, 700};  // flipped corners normalise
-  fake::Link dest;  // no action: the destination counts
-  dest.dest_page = 2;
-  fake::Link launch = uri;
-  launch.action_type = 4;  // a launch action leads nowhere we name
-  fake::Link no_rect = uri;
-  no_rect.rect_ok = false;
-  fake::Link empty_uri = uri;
-  empty_uri.uri = "";
-  fake::Link bad_dest;
-  bad_dest.dest_page = -1;
-  fake::Link null_dest;
-  null_dest.has_dest = false;
-  fake::Link broken_uri = uri;
-  broken_uri.uri = "x\xFFy";
-  page.links = {uri, launch, go_to, no_rect, dest, empty_uri, bad_dest, null_dest, broken_uri};
-  const PageGlyphs g = extract(page);
-  ASSERT_EQ(g.links.size(), 4u);
-  const auto row = [](const PageLink& l) {
-    return std::tuple(l.x0, l.y0, l.x1, l.y1, l.uri, l.page);
+  const auto link = [](bool action, unsigned long type, std::string uri, int dest = -1) {
+    fake::Link l;
+    l.has_action = action, l.action_type = type, l.uri = std::move(uri), l.dest_page = dest;
+    l.rect = FS_RECTF{30, 700, 110, 690};  // left, top, right, bottom
+    return l;
   };
-  EXPECT_EQ(row(g.links[0]), std::tuple(20.0, 100.0, 100.0, 110.0, std::string("https://example.org/a"), -1));
-  EXPECT_EQ(row(g.links[1]), std::tuple(20.0, 100.0, 100.0, 110.0, std::string(), 4));
-  EXPECT_EQ(std::tuple(g.links[2].uri, g.links[2].page), std::tuple(std::string(), 2));
-  EXPECT_EQ(g.links[3].uri, "x\xEF\xBF\xBDy");  // ill-formed bytes as U+FFFD
+  fake::Link go_to = link(true, kPdfActionGoTo, "", 4);
+  go_to.rect = FS_RECTF{110, 690, 30, 700};  // flipped corners normalise
+  fake::Link no_rect = link(true, kPdfActionUri, "u"), null_dest = link(false, 0, "", 2);
+  no_rect.rect_ok = false, null_dest.has_dest = false;
+  page.links = {link(true, kPdfActionUri, "https://example.org/a"), link(true, 4, "u"), go_to,
+                no_rect, link(false, 0, "", 2), link(true, kPdfActionUri, ""), link(false, 0, ""),
+                null_dest, link(true, kPdfActionUri, "x\xFFy")};  // 4: a launch action
+  std::vector<std::tuple<double, double, double, double, std::string, int>> rows;
+  for (const PageLink& l : extract(page).links) rows.emplace_back(l.x0, l.y0, l.x1, l.y1, l.uri, l.page);
+  EXPECT_EQ(rows, (decltype(rows){{20, 100, 100, 110, "https://example.org/a", -1},
+                                  {20, 100, 100, 110, "", 4}, {20, 100, 100, 110, "", 2},
+                                  {20, 100, 100, 110, "x\xEF\xBF\xBDy", -1}}));  // U+FFFD
 }
 
 }  // namespace

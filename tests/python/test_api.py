@@ -237,47 +237,17 @@ def test_links_in_page_space(tmp_path):
         assert doc[1].links() == []
 
 
-def raw_links(pdf: pdfium.PdfDocument, index: int) -> list[textloom.Link]:
-    """A page's links read through pypdfium2's raw API: the oracle of the
-    links that extraction reads natively."""
-    import ctypes
-
-    import pypdfium2.raw as raw
-
-    def page_of(dest):
-        target = raw.FPDFDest_GetDestPageIndex(pdf.raw, dest) if dest else -1
-        return target if target >= 0 else None
-
-    page = pdf[index]
-    left, _, _, top = page.get_cropbox()
-    links, position, link, rect = [], ctypes.c_int(0), raw.FPDF_LINK(), raw.FS_RECTF()
-    while raw.FPDFLink_Enumerate(page.raw, ctypes.byref(position), ctypes.byref(link)):
-        if not raw.FPDFLink_GetAnnotRect(link, rect):
-            continue
-        uri, target = None, None
-        action = raw.FPDFLink_GetAction(link)
-        if not action:
-            target = page_of(raw.FPDFLink_GetDest(pdf.raw, link))
-        elif raw.FPDFAction_GetType(action) == raw.PDFACTION_URI:
-            size = raw.FPDFAction_GetURIPath(pdf.raw, action, None, 0)
-            buffer = ctypes.create_string_buffer(size)
-            raw.FPDFAction_GetURIPath(pdf.raw, action, buffer, size)
-            uri = buffer.value.decode("utf-8", "replace") or None
-        elif raw.FPDFAction_GetType(action) == raw.PDFACTION_GOTO:
-            target = page_of(raw.FPDFAction_GetDest(pdf.raw, action))
-        if uri is not None or target is not None:
-            x0, x1 = sorted((rect.left, rect.right))
-            y0, y1 = sorted((rect.bottom, rect.top))
-            links.append(textloom.Link((x0 - left, top - y1, x1 - left, top - y0), uri, target))
-    page.close()
-    return links
-
-
 @needs_corpus
-def test_links_match_pdfium_raw_api():
+def test_links_match_the_python_reader():
+    """The links extraction reads natively are those that the pdftext module's
+    reader finds through pypdfium2's raw API."""
+    from textloom._links import read_link_dests
+    from textloom._geometry import read_crop_box
+
     with textloom.open(BOOK) as doc, pdfium.PdfDocument(str(BOOK)) as pdf:
         links = [doc[i].links() for i in range(len(doc))]
-        assert links == [raw_links(pdf, i) for i in range(len(pdf))]
+        assert links == [[link for link, _ in read_link_dests(pdf.raw, page.raw, read_crop_box(page.raw))]
+                         for page in pdf]
     uris = [link for page in links for link in page if link.uri]
     assert len(uris) > 10 and sum(map(len, links)) > 500
 
