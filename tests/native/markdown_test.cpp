@@ -89,6 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
              {{U"Title", 10, 40, 20, B}, {U"Sub", 10, 64, 16}, {kBody.text, 10, 100},
               {U"Head", 10, 200, 12}, {kBody.text, 10, 214}},
              "# Title\n\n## Sub\n\n" + kBodyMd + "\n### Head\n\n" + kBodyMd},
+        // A mirrored size counts by its magnitude; a line with a span at the body size is no heading.
+        Case{"SizesOfHeadings", {{U"Big", 10, 40, -24}, {U"Big ", 10, 80, 24}, {U"and body", kOn, 80}, kBody},
+             "# Big\n\nBig and body\n\n" + kBodyMd},
         // Equal chars at two sizes: the smaller is the body size.
         Case{"BodySizeTie", {{U"abcd", 10, 100, 12}, {U"efgh", 10, 140}}, "# abcd\n\nefgh\n"},
         // A lone bold line within 5% of the body size is ####; 6% off, or two lines, are bold.
@@ -110,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
              "- one continued\n- two\n  1. inner\n  2. inner\n- back\n\na paragraph\n\n"
              "- a) lettered\n- b) lettered\n"},
         // A marker that a tab stop set apart takes only text on its baseline.
-        Case{"MarkerWithNothingBeside", {{U"1.", 10, 100}, {U"text below", 10, 130}},
+        Case{"MarkerWithNothingBeside", {{U"1.", 10, 100}, {U"text below", 20, 130}},
              "1.\n\ntext below\n"},
         Case{"MarkerBeforeAListing", {{U"2.", 10, 100}, {U"x = 1", 10, 140, 10, M}, kBody},
              "2.\n\n```\nx = 1\n```\n\n" + kBodyMd},
@@ -181,6 +184,17 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ReadingOrder", {{U"second", 10, 300}, {U"first", 10, 100}}, "first\n\nsecond\n", kNone}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// Items nest ten levels deep at most.
+TEST(Markdown, NestingStopsAtTenLevels) {
+  std::vector<Put> puts;
+  std::string expected;
+  for (std::size_t k = 0; k < 12; ++k) {
+    puts.push_back({U"- x", 10.0 + 10.0 * static_cast<double>(k), 100.0 + 12.0 * static_cast<double>(k)});
+    expected += std::string(2 * std::min<std::size_t>(k, 9), ' ') + "- x\n";
+  }
+  EXPECT_EQ(markdown_of(page_of(puts)), expected);
+}
+
 // NaN, zero and infinite geometry and sizes and fonts without names or
 // flags give every char and never fail (NaN places stand alone).
 TEST(Markdown, BadGeometryAndNamelessFonts) {
@@ -222,6 +236,11 @@ TEST(Markdown, RunningHeadersAndFooters) {
   EXPECT_EQ(kept({{U"a", 10, 780}, {U"a", 10, 780}, {U"b", 10, 780}, {U"c", 10, 780}, {U"d", 10, 780}}),
             "11111");  // 2 of 5
   EXPECT_EQ(kept({{U"a", 10, 780}, {U"a", 10, 780}, {U"b", 10, 780}}), "111");  // 67%, but 2 pages
+  std::vector<Put> ten(10, Put{U"a", 10, 780});
+  for (std::size_t p = 5; p < 10; ++p) ten[p].y = 40;
+  EXPECT_EQ(kept(ten), "1111111111");  // 5 of 10 at the bottom, 5 at the top
+  ten[5].y = 780;
+  EXPECT_EQ(kept(ten), "0000001111");
   EXPECT_EQ(kept({{U"a", 10, 780}, {U"a", 10, 780}, {U"a", 10, 780}}, true), "111");
   EXPECT_EQ(kept({{U"a", 10, 700}, {U"a", 10, 700}, {U"a", 10, 700}}), "111");  // above the band
   EXPECT_EQ(kept({{U"a", 10, 40}, {U"a", 10, 40}, {U"a", 10, 780}}), "111");    // top and bottom apart
