@@ -15,6 +15,7 @@ from textloom._document import Document
 from textloom._page import Page
 
 FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdown")
+SORTS = ("none", "simple", "xycut", "reading")  # the sort names get_text takes
 _TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 
 

@@ -14,13 +14,15 @@ from textloom._cli_format import TextOptions, format_markdown, format_page, to_j
 from textloom._document import Document
 from textloom._document import open as open_document
 from textloom._errors import PdfError
+from textloom._inputs import open_source
 
 CHUNK = 8  # pages per piece of a big file
 
 _last: tuple[tuple[str, str | None, bool], Document] | None = None
 
 
-def _document(path: str, password: str | None, ligatures: bool) -> Document:
+def open_cached(path: str, password: str | None, ligatures: bool) -> Document:
+    """The document at ``path``, kept open until the worker asks for another."""
     global _last
     key = (path, password, ligatures)
     if _last is not None:
@@ -28,7 +30,7 @@ def _document(path: str, password: str | None, ligatures: bool) -> Document:
             return _last[1]
         _last[1].close()
         _last = None
-    document = open_document(path, password=password, ligatures=ligatures)
+    document = open_document(open_source(path), password=password, ligatures=ligatures)
     _last = (key, document)
     return document
 
@@ -42,12 +44,17 @@ def describe(error: BaseException) -> str:
     return f"{type(error).__name__}: {error}".replace("\n", " ")
 
 
+def describe_os_error(error: OSError, path: str) -> str:
+    """``path: reason`` for a failed file operation, naming the file it failed on."""
+    return f"{error.filename or path}: {error.strerror or error}"
+
+
 def text_piece(path: str, options: TextOptions, pages: list[int] | None) -> tuple[bytes, list[list[int]]]:
     """The output of ``pages`` of a file; a file's first piece (``pages`` None)
     selects the pages and, when there are more than a chunk, hands them back as
     chunks for other workers. Markdown takes a file whole: its type sizes and
     running headers are found over all the pages selected."""
-    document = _document(path, options.password, options.ligatures)
+    document = open_cached(path, options.password, options.ligatures)
     if pages is None:
         count = len(document)
         pages = options.pages.select(count) if options.pages else list(range(count))

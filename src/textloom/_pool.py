@@ -6,6 +6,13 @@ are handed out by file order, so the oldest file finishes first and its
 output streams while later files run. At most a few files per worker are in
 flight, so memory stays flat over any number of inputs.
 
+An input may also come with its pages chosen (a part of a file that a
+planner split off): it is then one piece that asks for no more.
+
+A ``Pool`` outlives its runs: a caller that hands it work again and again
+(one Ray task after another) keeps its worker processes, and so PDFium and
+the imports, warm.
+
 Every worker has its own pipe and runs its pieces in the order sent, so the
 pool knows which file a worker is on: a worker that dies (a PDF that crashes
 PDFium) or passes the file's time limit is replaced, and that file, and only
@@ -33,6 +40,7 @@ from multiprocessing.process import BaseProcess
 from typing import Any, NamedTuple
 
 Pages = list[int]
+Item = str | tuple[str, Pages]  # a file, or a file with its pages chosen
 # work(path, options, pages) -> (output, more pieces); pages is None for a file's
 # first piece, and only the first piece may ask for more.
 Work = Callable[[str, Any, Pages | None], tuple[bytes, list[Pages]]]
@@ -54,7 +62,7 @@ class _File:
     path: str
     position: int  # in the input order
     pieces: list[_Piece] = field(default_factory=list)
-    complete: bool = False  # the first piece has answered: no more pieces will come
+    complete: bool = False  # no more pieces will come: its first piece answered, or it came with its pages
     emitted: int = 0
     error: str | None = None
     started: float | None = None  # monotonic time its first piece began; the limit counts from it
@@ -144,8 +152,11 @@ def _death(process: BaseProcess) -> str:
 DEPTH = 2  # pieces sent to a worker at once: the running one and the next
 
 
-class _Pool:
-    def __init__(self, work: Work, options: Any, describe: Describe, jobs: int,
+class Pool:
+    """Up to ``jobs`` worker processes running ``work`` with ``options``; each
+    input may take ``timeout`` seconds from its first piece on."""
+
+    def __init__(self, work: Work, options: Any, describe: Describe, *, jobs: int,
                  timeout: float) -> None:
         self.work, self.options, self.describe = work, options, describe
         self.jobs, self.timeout = jobs, timeout
@@ -253,6 +264,36 @@ class _Pool:
                 self.push(extra)
             file.complete = True
 
+    def run(self, items: Iterable[Item]) -> Iterator[Event]:
+        """Runs ``work`` over ``items`` and yields each file's output pieces, then
+        its end, in input order."""
+        window: deque[_File] = deque()
+        inputs = enumerate(items)
+        try:
+            while True:
+                while len(window) < 4 * self.jobs:
+                    entry = next(inputs, None)
+                    if entry is None:
+                        break
+                    position, item = entry
+                    path, pages = (item, None) if isinstance(item, str) else item
+                    file = _File(path, position, complete=pages is not None)
+                    file.pieces.append(_Piece(file, 0, pages))
+                    window.append(file)
+                    self.push(file.pieces[0])
+                if not window:
+                    return
+                self.dispatch()
+                self.collect()
+                yield from _emit(window)
+        finally:
+            # Workers still on pieces of this run (of a failed file, or of a run
+            # left early) would answer into the next one: stop them.
+            self.ready.clear()
+            for worker in [w for w in self.workers if w.pieces]:
+                worker.pieces.clear()
+                self._retire(worker, None)
+
     def shutdown(self) -> None:
         for worker in list(self.workers):
             if not worker.pieces and not worker.broken:
@@ -282,27 +323,12 @@ def _emit(window: deque[_File]) -> Iterator[Event]:
         yield Event(head.path, b"", head.error, True)
 
 
-def run_in_order(paths: Iterable[str], work: Work, options: Any, describe: Describe, *,
+def run_in_order(paths: Iterable[Item], work: Work, options: Any, describe: Describe, *,
                  jobs: int, timeout: float) -> Iterator[Event]:
     """Runs ``work`` over ``paths`` on up to ``jobs`` worker processes and yields
     each file's output pieces, then its end, in input order."""
-    pool = _Pool(work, options, describe, jobs, timeout)
-    window: deque[_File] = deque()
-    inputs = enumerate(paths)
+    pool = Pool(work, options, describe, jobs=jobs, timeout=timeout)
     try:
-        while True:
-            while len(window) < 4 * jobs:
-                entry = next(inputs, None)
-                if entry is None:
-                    break
-                file = _File(entry[1], entry[0])
-                file.pieces.append(_Piece(file, 0, None))
-                window.append(file)
-                pool.push(file.pieces[0])
-            if not window:
-                return
-            pool.dispatch()
-            pool.collect()
-            yield from _emit(window)
+        yield from pool.run(paths)
     finally:
         pool.shutdown()

@@ -28,6 +28,12 @@ CORPUS = next((p / "shared" / "corpus" for p in ROOT.parents if (p / "shared" / 
 GLYPH_DUMP = ROOT / "build" / "tests" / "glyph_dump"
 
 
+def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.CompletedProcess[bytes]:
+    """The command line in a subprocess, its output captured."""
+    return subprocess.run([sys.executable, "-m", "textloom", *map(str, args)],
+                          capture_output=True, timeout=timeout, **kwargs)
+
+
 def corpus_files() -> list[Path]:
     return sorted(CORPUS.glob("*.pdf")) if CORPUS.is_dir() else []
 

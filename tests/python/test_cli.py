@@ -27,7 +27,7 @@ from textloom._cli_format import TextOptions, format_page, to_json
 from textloom._cli_pages import parse_page_ranges
 
 import pdfgen
-from conftest import CORPUS
+from conftest import CORPUS, cli
 from make_sample import PARAGRAPH
 
 SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
@@ -48,11 +48,6 @@ SAMPLE_TEXT = [
      ["A landscape page that the viewer shows turned by 90 degrees."]),
 ]
 SCRIPT = Path(sys.executable).with_name("textloom")
-
-
-def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.CompletedProcess[bytes]:
-    return subprocess.run([sys.executable, "-m", "textloom", *map(str, args)],
-                          capture_output=True, timeout=timeout, **kwargs)
 
 
 def pages_text(path: Path, sort: str = "xycut") -> list[str]:
@@ -106,6 +101,10 @@ def test_page_ranges_select(ranges, selected):
     (["--jobs", "0"], "must be above 0"),
     (["--format", "html"], "invalid choice"),
     (["--bogus"], "unrecognized arguments"),
+    (["extract", str(SAMPLE)], "-o/--output"),
+    (["extract", str(SAMPLE), "-o", "out", "--engine", "spark"], "invalid choice"),
+    (["extract", str(SAMPLE), "-o", "out", "--format", "rawdict"], "invalid choice"),
+    (["extract", str(SAMPLE), "-o", "out", "--address", "auto"], "goes with --engine ray"),
     (["render", str(SAMPLE)], "--page"),
     (["render", str(SAMPLE), "--page", "1", "--scale", "2", "--dpi", "100"], "not allowed"),
 ])

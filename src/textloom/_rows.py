@@ -1,0 +1,99 @@
+"""Pages as Arrow rows: the one schema that ``textloom extract`` writes and
+``textloom.ray.read_pdfs`` gives, and the rows of failures.
+
+A row per page: "path", "page" (1-based), "width", "height", "rotation", the
+payload of the format ("text" a string; for "words" list columns; for "dict" a
+JSON string) and "error" (null on success). A file that fails before its pages
+are known is one row with a null "page". Pages are built in the worker
+processes and travel as Arrow IPC bytes, so the process that gathers them
+only copies buffers; it makes the rows of failures it learns of (a worker
+that died or timed out) with ``error_rows``.
+"""
+
+from __future__ import annotations
+
+from collections.abc import Sequence
+from typing import TYPE_CHECKING, Any
+
+import pyarrow as pa
+
+from textloom._cli_format import to_json
+
+if TYPE_CHECKING:
+    from textloom._page import Page
+
+FORMATS = ("text", "words", "dict")
+FILE_ROWS = "_file_rows"  # rows the whole file gives: tells a gatherer when a file is complete
+
+_WORD_COLUMNS = [("x0", pa.list_(pa.float64())), ("y0", pa.list_(pa.float64())),
+                 ("x1", pa.list_(pa.float64())), ("y1", pa.list_(pa.float64())),
+                 ("text", pa.list_(pa.string())), ("block", pa.list_(pa.int32())),
+                 ("line", pa.list_(pa.int32())), ("word", pa.list_(pa.int32()))]
+_PAYLOAD = {"text": [("text", pa.string())], "words": _WORD_COLUMNS, "dict": [("dict", pa.string())]}
+
+
+def schema(format: str) -> pa.Schema:
+    """The columns of ``format``'s rows, in order."""
+    return pa.schema([("path", pa.string()), ("page", pa.int32()), ("width", pa.float64()),
+                      ("height", pa.float64()), ("rotation", pa.int32()), *_PAYLOAD[format],
+                      ("error", pa.string())])
+
+
+class RowBuilder:
+    """Rows of one format, gathered column by column."""
+
+    def __init__(self, format: str) -> None:
+        self.format = format
+        self.schema = schema(format)
+        self.columns: dict[str, list[Any]] = {name: [] for name in self.schema.names}
+
+    def _add(self, path: str, page: int | None, error: str | None, geometry: Sequence[Any],
+             payload: Sequence[Any]) -> None:
+        values = (path, page, *geometry, *payload, error)
+        for column, value in zip(self.columns.values(), values, strict=True):
+            column.append(value)
+
+    def add_page(self, path: str, page: Page, sort: Any, dehyphenate: bool) -> None:
+        """The page's row; its ``get_text`` call may raise, and then adds nothing."""
+        payload: Sequence[Any]
+        if self.format == "words":
+            words = page.get_text("words", sort=sort, dehyphenate=dehyphenate)
+            payload = [list(column) for column in zip(*words)] if words else [[]] * 8
+        elif self.format == "dict":
+            payload = [to_json(page.get_text("dict", sort=sort, dehyphenate=dehyphenate))]
+        else:
+            payload = [page.get_text("text", sort=sort, dehyphenate=dehyphenate)]
+        self._add(path, page.index + 1, None, (page.width, page.height, page.rotation), payload)
+
+    def add_error(self, path: str, page: int | None, error: str) -> None:
+        """A failed page (1-based), or with ``page`` None a file that failed as a whole."""
+        payload = [None] * len(_PAYLOAD[self.format])
+        self._add(path, page, error, (None, None, None), payload)
+
+    def table(self) -> pa.Table:
+        return pa.Table.from_pydict(self.columns, schema=self.schema)
+
+    def ipc(self) -> bytes:
+        """The rows as an Arrow IPC stream."""
+        sink = pa.BufferOutputStream()
+        table = self.table()
+        with pa.ipc.new_stream(sink, table.schema) as writer:
+            writer.write_table(table)
+        return bytes(sink.getvalue().to_pybytes())
+
+
+def read_ipc(data: bytes) -> pa.Table:
+    with pa.ipc.open_stream(pa.py_buffer(data)) as reader:
+        return reader.read_all()
+
+
+def error_rows(format: str, path: str, pages: Sequence[int] | None, error: str) -> pa.Table:
+    """A row with ``error`` for each of ``pages`` (0-based), or one with a null page."""
+    rows = RowBuilder(format)
+    for page in pages if pages is not None else [None]:
+        rows.add_error(path, None if page is None else page + 1, error)
+    return rows.table()
+
+
+def with_file_rows(table: pa.Table, file_rows: int) -> pa.Table:
+    return table.append_column(FILE_ROWS, pa.array([file_rows] * table.num_rows, pa.int32()))
