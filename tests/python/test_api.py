@@ -131,13 +131,14 @@ def test_use_after_close():
     doc.close()
     doc.close()  # idempotent
     closed = [lambda: len(doc), lambda: doc[0], lambda: doc.metadata, lambda: doc.toc,
-              lambda: list(doc), never.get_text, lambda: never.width, kept.links,
-              lambda: kept.label, kept.render]
+              lambda: list(doc), never.get_text, lambda: never.width, never.links,
+              never.to_markdown, lambda: kept.label, kept.render]
     for call in closed:
         with pytest.raises(ValueError, match=r"^document is closed$"):
             call()
-    # A page that extracted keeps its glyphs: text calls and its geometry still work.
+    # A page that extracted keeps its glyphs and links: text calls and its geometry still work.
     assert kept.get_text("words") and kept.width == pytest.approx(595.28, abs=0.01)
+    assert kept.links() == [] and kept.to_markdown().startswith("# textloom sample document\n")
     assert doc.closed and "closed" in repr(doc)
 
 
@@ -234,6 +235,21 @@ def test_links_in_page_space(tmp_path):
             textloom.Link((40.0, 60.0, 140.0, 80.0), "https://example.org/a", None),
             textloom.Link((40.0, 100.0, 120.0, 130.0), None, 1)]
         assert doc[1].links() == []
+
+
+@needs_corpus
+def test_links_match_the_python_reader():
+    """The links extraction reads natively are those that the pdftext module's
+    reader finds through pypdfium2's raw API."""
+    from textloom._links import read_link_dests
+    from textloom._geometry import read_crop_box
+
+    with textloom.open(BOOK) as doc, pdfium.PdfDocument(str(BOOK)) as pdf:
+        links = [doc[i].links() for i in range(len(doc))]
+        assert links == [[link for link, _ in read_link_dests(pdf.raw, page.raw, read_crop_box(page.raw))]
+                         for page in pdf]
+    uris = [link for page in links for link in page if link.uri]
+    assert len(uris) > 10 and sum(map(len, links)) > 500
 
 
 @pytest.mark.parametrize("module, extra, call", [

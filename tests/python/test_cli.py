@@ -39,7 +39,8 @@ HYPHENATED = ["A word cut at the end of a line comes back as one: exam-",
               "ple text follows on the next line."]
 SAMPLE_TEXT = [
     (["textloom sample document", *HYPHENATED, *BULLETS],
-     ["textloom sample document", PARAGRAPH * 2, *HYPHENATED, *BULLETS]),
+     ["textloom sample document", PARAGRAPH * 2, *HYPHENATED, *BULLETS,
+      "Each page also comes out as Markdown, with headings, lists and emphasis marked."]),
     (["Two columns under one heading"],
      ["Two columns under one heading", "Left column.", PARAGRAPH * 3, "Right column.",
       PARAGRAPH * 3]),
@@ -132,6 +133,29 @@ def test_jsonl_parses_back_to_the_api_result(fmt):
             assert record == {"file": str(SAMPLE), "page": page.index + 1, "width": page.width,
                               "height": page.height, "rotation": page.rotation,
                               fmt: json.loads(json.dumps(result))}
+
+
+def test_markdown_of_whole_files(tmp_path):
+    # Heading levels rank over the whole file: page 12's heading is "##" only
+    # beside page 1's larger one, which a worker's piece of pages would not see.
+    path = tmp_path / "headed.pdf"
+    writer = pdfgen.PdfWriter()
+    for number in range(12):
+        page = writer.page()
+        page.text(40, 700, f"Heading {number + 1}", size=24 if number == 0 else 18 if number == 11 else 10)
+        page.text(40, 600, f"page {number + 1} body text, long enough to set the body size")
+    writer.save(path)
+    with textloom.open(path) as doc:
+        expected = doc.to_markdown()
+        chunks = doc.to_markdown(pages=[10, 11], page_chunks=True)
+    assert "\n## Heading 12\n" in expected
+    done = cli(path, "--format", "markdown", "--jobs", "2")
+    assert (done.returncode, done.stderr, done.stdout.decode()) == (0, b"", expected)
+    done = cli(path, "--format", "markdown", "--jsonl", "--pages", "11-12")
+    assert [json.loads(line) for line in done.stdout.splitlines()] == [
+        {"file": str(path), "page": chunk["page"] + 1, "label": None, "metadata": chunk["metadata"],
+         "toc_items": [], "text": chunk["text"]} for chunk in chunks]
+    assert chunks[1]["text"].startswith("# Heading 12\n")
 
 
 def test_json_has_null_for_non_finite_numbers():

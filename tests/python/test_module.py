@@ -27,7 +27,8 @@ def run_fresh(code: str) -> subprocess.CompletedProcess:
 
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
-    assert public == ["init", "load_page", "bench_page", "render_page", "RsPage", "__version__"]
+    assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages", "RsPage",
+                      "__version__"]
     assert _native.__version__ == "0.5.0"
 
 
@@ -48,10 +49,17 @@ DOCSTRINGS = [  # (attribute of the module, text signature or None, docstring)
      "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
      "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
      "With a timeout in seconds, renders progressively and gives up after it."),
+    ("markdown_pages", "(pages, sort='reading', keep_headers=False, superscripts=True, "
+     "subscripts=True, links=True)",
+     "Markdown of each page (a list of RsPage) as a list of str, as\n"
+     "textloom.Document.to_markdown writes it: body size, heading levels and running\n"
+     "headers and footers are found over all the pages given."),
     ("RsPage", None,
      "Glyphs of one page (extracted natively). Layout/formatting happens per get_text call."),
     ("RsPage.crop", None, "CropBox in PDF user space (l, b, r, t)"),
     ("RsPage.timings", None, "PDFium timings of the extraction call, nanoseconds."),
+    ("RsPage.links", None,
+     "Links that lead to a URI or a page: (bbox in page space, uri or None, page index or None)."),
     ("RsPage.get_text", "(self, /, option='text', sort=None, clip=None, rotated=False, "
      "dehyphenate=False, delimiters=None, extended=False)",
      "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."),
@@ -83,7 +91,7 @@ def test_rspage_class():
         _native.RsPage()
     properties = [name for name, value in vars(_native.RsPage).items()
                   if type(value).__name__ == "getset_descriptor"]
-    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings"]
+    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings", "links"]
 
 
 def test_init_in_a_fresh_process():
