@@ -1,7 +1,8 @@
 """The command line end to end, in subprocesses: the sample's text, page ranges
 and usage errors, every format against the API, JSON Lines, several files with
 bad ones in order, --jobs 2 against --jobs 1, a killed worker, the time limit,
-progress only on a terminal, a closed pipe, render and info."""
+progress only on a terminal, a closed pipe, render and info. (The console
+script, --pages and info's text are also run by test_readme.py.)"""
 
 from __future__ import annotations
 
@@ -27,10 +28,9 @@ from textloom._cli_format import TextOptions, format_page, to_json
 from textloom._cli_pages import parse_page_ranges
 
 import pdfgen
-from conftest import CORPUS
+from conftest import CORPUS, SAMPLE
 from make_sample import PARAGRAPH
 
-SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
 # What tools/make_sample.py wrote, page by page: lines that stand alone, then
 # the page's words in reading order.
 BULLETS = ["\u2022 glyphs with boxes and fonts", "\u2022 lines, blocks and words",
@@ -46,7 +46,6 @@ SAMPLE_TEXT = [
     (["A landscape page that the viewer shows turned by 90 degrees."],
      ["A landscape page that the viewer shows turned by 90 degrees."]),
 ]
-SCRIPT = Path(sys.executable).with_name("textloom")
 
 
 def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.CompletedProcess[bytes]:
@@ -75,10 +74,8 @@ def big_pdf(tmp_path_factory) -> Path:
     return many_pages(tmp_path_factory.mktemp("big") / "big.pdf", 600, lines=50)
 
 
-@pytest.mark.parametrize("command", [[sys.executable, "-m", "textloom"], [SCRIPT, "text"]],
-                         ids=["python -m", "console script"])
-def test_sample_text(command):
-    done = subprocess.run(command, capture_output=True, timeout=300)
+def test_sample_text():
+    done = cli()
     assert (done.returncode, done.stderr) == (0, b"")
     assert done.stdout.decode() == "".join(text + "\f" for text in pages_text(SAMPLE))
     *pages, tail = done.stdout.decode().split("\f")
@@ -112,13 +109,6 @@ def test_usage_errors_exit_2(args, message):
     done = cli(*args)
     assert done.returncode == 2 and done.stdout == b""
     assert message in done.stderr.decode()
-
-
-def test_pages_option_selects_pages(tmp_path):
-    path = many_pages(tmp_path / "twelve.pdf", 12)
-    done = cli(path, "--pages", "2-3,N", "--jsonl")
-    assert done.returncode == 0
-    assert [json.loads(line)["page"] for line in done.stdout.splitlines()] == [2, 3, 12]
 
 
 @pytest.mark.parametrize("fmt", ["text", "blocks", "words", "dict", "rawdict", "pdftext"])
@@ -269,6 +259,3 @@ def test_info():
     assert record["pages"] == 3 and record["metadata"]["creator"] == "textloom tools/make_sample.py"
     assert [(s["width"], s["height"], s["rotation"]) for s in record["page_sizes"]] == [
         (595.280029296875, 841.8900146484375, 0)] * 2 + [(841.8900146484375, 595.280029296875, 90)]
-    assert cli("info", SAMPLE).stdout.decode().splitlines()[:4] == [
-        str(SAMPLE), "  pages: 3", "  pages 1-2: 595.28 x 841.89 pt",
-        "  page 3: 841.89 x 595.28 pt, rotated 90"]

@@ -19,8 +19,7 @@ from textloom.compat import pdftext
 from textloom.compat.pdftext import PdfiumError, PdfPasswordError, Reference
 
 import pdfgen
-from conftest import CORPUS, corpus_files
-from test_api import form_pdf, linked_pdf
+from conftest import CORPUS, corpus_files, form_pdf, linked_pdf
 
 # Helvetica's widths in thousandths of an em, for the characters placed below.
 WIDTHS = {"E": 667, "=": 584, "m": 833, "c": 500, "H": 722, "2": 556, "G": 778, "o": 556,

@@ -1,18 +1,18 @@
-"""RsPage.pdftext_blocks on generated pages and on every corpus page: the
-schema, page-text indices (inserted spaces, line breaks, right-to-left runs),
-shared font dicts, the rotated view, keep_chars, and the collector's state."""
+"""RsPage.pdftext_blocks: the schema, page-text indices (inserted spaces, line
+breaks, right-to-left runs), shared font dicts, the rotated view, keep_chars,
+and the collector's state; check_pdftext_page runs on every page of
+test_text_corpus.py."""
 
 from __future__ import annotations
 
 import gc
-import inspect
 import math
 import unicodedata
 
 import pytest
 
-from conftest import assert_raises_text, corpus_files
-from test_text import SORTS, approx, chars_of, lines_of, load, page_of
+from conftest import SORTS, load, page_of
+from test_text import approx, chars_of, lines_of
 
 SPAN_TYPES = {"bbox": list, "text": str, "font": dict, "rotation": float, "char_start_idx": int,
               "char_end_idx": int, "url": str, "superscript": bool, "subscript": bool,
@@ -84,10 +84,6 @@ def test_values_fonts_and_keep_chars(native, open_pdf):
         (72, 700, "one"), (300, 400, "two"), (72, 500, "big", {"size": 12}),
         (72, 300, "uni", {"size": 10, "font": "U"}), (72, 200, "a"), (79.56, 200, "b"),
         (72, 188, "c")))
-    assert str(inspect.signature(page.pdftext_blocks)) == "(sort=None, keep_chars=False)"
-    assert native.RsPage.pdftext_blocks.__doc__.startswith("Blocks in pdftext's schema")
-    assert_raises_text(lambda: page.pdftext_blocks(None, False, 1), TypeError, "RsPage."
-                       "pdftext_blocks() takes from 0 to 2 positional arguments but 3 were given")
     blocks = page.pdftext_blocks(keep_chars=True)
     one, brk, *_ = spans(blocks)
     raw = page.get_text("rawdict", extended=True)["blocks"][0]["lines"][0]["spans"][0]
@@ -138,24 +134,20 @@ def test_rotated_view_and_rotation_in_radians(native, open_pdf, rotation, expect
         assert (span["_vertical"], span["_base"]) == (vertical, first["origin"][1 - vertical])
 
 
-@pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
-def test_corpus_pages(native, open_pdf, path):
+def check_pdftext_page(page):
     """Span texts are the "text" schema's once line breaks are counted, and
     lines without right-to-left text never step back in index."""
-    doc = open_pdf(path)
-    for index in range(len(doc)):
-        page = native.load_page(doc.addr, index)
-        for sort in SORTS:
-            blocks = page.pdftext_blocks(sort, keep_chars=True)
-            assert "".join(s["text"] for s in spans(blocks)) + "\n" * bool(blocks) == \
-                page.get_text(sort=sort)
-            if sort is None:
-                check(blocks)
-            for line in (line for b in blocks for line in b["lines"]):
-                if not any(unicodedata.bidirectional(c) in ("R", "AL")
-                           for s in line["spans"] for c in s["text"]):
-                    starts = [s["char_start_idx"] for s in line["spans"]]
-                    assert starts == sorted(starts), (index, starts)
+    for sort in SORTS:
+        blocks = page.pdftext_blocks(sort, keep_chars=True)
+        assert "".join(s["text"] for s in spans(blocks)) + "\n" * bool(blocks) == \
+            page.get_text(sort=sort)
+        if sort is None:
+            check(blocks)
+        for line in (line for b in blocks for line in b["lines"]):
+            if not any(unicodedata.bidirectional(c) in ("R", "AL")
+                       for s in line["spans"] for c in s["text"]):
+                starts = [s["char_start_idx"] for s in line["spans"]]
+                assert starts == sorted(starts), starts
 
 
 def test_collector_state_is_restored(native, open_pdf):
