@@ -29,6 +29,11 @@ CORPUS = next((p / "shared" / "corpus" for p in ROOT.parents if (p / "shared" / 
               ROOT.parent / "shared" / "corpus")
 GLYPH_DUMP = ROOT / "build" / "tests" / "glyph_dump"
 SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
+# Advance widths of the standard Helvetica (AFM), in thousandths of an em.
+HELVETICA = {" ": 278, "-": 333, "2": 556, "=": 584, "A": 667, "B": 667, "E": 667, "G": 778,
+             "H": 722, "N": 722, "T": 611, "V": 667, "a": 556, "b": 556, "c": 500, "d": 556,
+             "e": 556, "i": 222, "l": 222, "m": 833, "o": 556, "r": 333, "s": 500, "t": 278,
+             "w": 722, "x": 500}
 SCHEMAS = ["text", "blocks", "words", "dict", "rawdict"]
 SORTS = [None, "simple", "xycut"]
 needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="../shared/corpus is not beside the repo")
@@ -86,6 +91,20 @@ def page_of(*runs, **page_args) -> pdfgen.PdfWriter:
 
 def load(native, open_pdf, writer, index=0):
     return native.load_page(open_pdf(writer).addr, index)
+
+
+def lines_of(tree) -> list:
+    """The lines of a page's tree (its "blocks"), or of a list of blocks."""
+    return [line for block in (tree["blocks"] if isinstance(tree, dict) else tree)
+            for line in block["lines"]]
+
+
+def spans_of(tree) -> list:
+    return [span for line in lines_of(tree) for span in line["spans"]]
+
+
+def chars_of(tree) -> list:
+    return [char for span in spans_of(tree) for char in span["chars"]]
 
 
 def linked_pdf(path: Path, password: str | None = None) -> Path:

@@ -19,21 +19,16 @@ from textloom.compat import pdftext
 from textloom.compat.pdftext import PdfiumError, PdfPasswordError, Reference
 
 import pdfgen
-from conftest import CORPUS, corpus_files, form_pdf, linked_pdf
+from conftest import CORPUS, HELVETICA, corpus_files, form_pdf, linked_pdf, spans_of
+from test_pdftext import CHAR_TYPES, SPAN_TYPES
 
-# Helvetica's widths in thousandths of an em, for the characters placed below.
-WIDTHS = {"E": 667, "=": 584, "m": 833, "c": 500, "H": 722, "2": 556, "G": 778, "o": 556,
-          " ": 278, "t": 278, "N": 722, "e": 556, "x": 500, "V": 667, "i": 222, "s": 500, "w": 722,
-          "b": 556}
 SPAN_KEYS = ["bbox", "text", "font", "rotation", "char_start_idx", "char_end_idx", "url",
              "superscript", "subscript"]
-TYPES = {"bbox": list, "text": str, "font": dict, "rotation": float, "char_start_idx": int,
-         "char_end_idx": int, "url": str, "superscript": bool, "subscript": bool, "chars": list,
-         "char": str, "char_idx": int}
+TYPES = {key: SPAN_TYPES[key] for key in [*SPAN_KEYS, "chars"]} | CHAR_TYPES
 
 
 def width(text: str, size: float = 12.0) -> float:
-    return sum(WIDTHS[c] for c in text) * size / 1000
+    return sum(HELVETICA[c] for c in text) * size / 1000
 
 
 def features_pdf(path):
@@ -62,10 +57,6 @@ def features_pdf(path):
     turned.text(50, 250, "Turned page", size=12)
     writer.save(path)
     return path
-
-
-def spans_of(page):
-    return [span for block in page["blocks"] for line in block["lines"] for span in line["spans"]]
 
 
 def span_with(page, text):

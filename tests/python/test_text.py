@@ -15,24 +15,7 @@ import pypdfium2.raw as raw
 import pytest
 
 import pdfgen
-from conftest import SCHEMAS, load, oracle_glyphs, page_of
-
-# Advance widths of the standard Helvetica (AFM), in thousandths of an em.
-HELVETICA = {" ": 278, "-": 333, "A": 667, "B": 667, "H": 722, "T": 611, "a": 556, "d": 556,
-             "e": 556, "i": 222, "l": 222, "o": 556, "r": 333, "w": 722}
-
-
-def lines_of(tree):
-    return [line for block in tree["blocks"] for line in block["lines"]]
-
-
-def spans_of(tree):
-    return [span for line in lines_of(tree) for span in line["spans"]]
-
-
-def chars_of(tree):
-    return [char for span in spans_of(tree) for char in span["chars"]]
-
+from conftest import HELVETICA, SCHEMAS, chars_of, lines_of, load, oracle_glyphs, page_of, spans_of
 
 def line_texts(tree):
     return ["".join(c["c"] for s in line["spans"] for c in s["chars"]) for line in lines_of(tree)]
@@ -324,3 +307,18 @@ def test_delimiters_split_words_only(native, open_pdf):
         assert [w[4] for w in page.get_text("words", delimiters=delimiters)] == expected
     for option in ("text", "blocks", "dict", "rawdict"):
         assert page.get_text(option, delimiters=",") == page.get_text(option)
+
+
+@pytest.mark.parametrize("clip", [None, (0, 0, 10, 10)])  # no glyph, or every glyph clipped away
+def test_page_without_glyphs(native, open_pdf, clip):
+    page = load(native, open_pdf, page_of(*[(72, 100, "far away")] * bool(clip), width=300, height=500,
+                                          rotate=90))
+    assert (page.get_text(clip=clip), page.get_text("blocks", clip=clip)) == ("", [])
+    assert page.get_text("words", clip=clip, rotated=True) == []
+    for option in ("dict", "rawdict"):
+        assert page.get_text(option, clip=clip) == {"width": 300.0, "height": 500.0, "blocks": []}
+        assert page.get_text(option, clip=clip, rotated=True) == \
+            {"width": 500.0, "height": 300.0, "blocks": []}
+    arrays = page.words_arrays(clip=clip, rotated=True)
+    assert type(arrays) is tuple and [type(a) for a in arrays] == [bytes, bytes, list]
+    assert arrays == (b"", b"", [])

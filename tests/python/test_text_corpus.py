@@ -15,9 +15,9 @@ from collections import Counter
 import pytest
 
 import pdfgen
-from conftest import SCHEMAS, SORTS, corpus_files, oracle_glyphs
+from conftest import SCHEMAS, SORTS, corpus_files, lines_of, oracle_glyphs
 from test_pdftext import check_pdftext_page
-from test_text import assert_arrays_equal_words, line_texts, lines_of, map_result
+from test_text import assert_arrays_equal_words, line_texts, map_result
 
 CORPUS = pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
 
