@@ -28,7 +28,7 @@ from textloom._cli_format import TextOptions, format_page, to_json
 from textloom._cli_pages import parse_page_ranges
 
 import pdfgen
-from conftest import CORPUS, SAMPLE
+from conftest import CORPUS, SAMPLE, needs_corpus
 from make_sample import PARAGRAPH
 
 # What tools/make_sample.py wrote, page by page: lines that stand alone, then
@@ -53,9 +53,9 @@ def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.Complet
                           capture_output=True, timeout=timeout, **kwargs)
 
 
-def pages_text(path: Path, sort: str = "xycut") -> list[str]:
+def pages_text(path: Path) -> list[str]:
     with textloom.open(path) as doc:
-        return [page.get_text(sort=sort) for page in doc]
+        return [page.get_text(sort="reading") for page in doc]
 
 
 def many_pages(path: Path, count: int, lines: int = 3) -> Path:
@@ -83,6 +83,12 @@ def test_sample_text():
     for text, (lines, words) in zip(pages, SAMPLE_TEXT):
         assert set(lines) <= set(text.splitlines())
         assert text.split() == " ".join(words).split()
+
+
+@needs_corpus
+def test_reading_order_by_default():
+    path = CORPUS / "latex-two-column.pdf"  # a page "xycut" reads otherwise
+    assert cli(path, "--pages", "1").stdout.decode() == pages_text(path)[0] + "\f"
 
 
 @pytest.mark.parametrize("ranges, selected", [
@@ -118,8 +124,8 @@ def test_jsonl_parses_back_to_the_api_result(fmt):
     records = [json.loads(line) for line in done.stdout.decode().splitlines()]
     with textloom.open(SAMPLE) as doc:
         for record, page in zip(records, doc, strict=True):
-            result = (page.pdftext_blocks(sort="xycut") if fmt == "pdftext" else
-                      page.get_text(fmt, sort="xycut", dehyphenate=True))
+            result = (page.pdftext_blocks(sort="reading") if fmt == "pdftext" else
+                      page.get_text(fmt, sort="reading", dehyphenate=True))
             assert record == {"file": str(SAMPLE), "page": page.index + 1, "width": page.width,
                               "height": page.height, "rotation": page.rotation,
                               fmt: json.loads(json.dumps(result))}
@@ -133,9 +139,9 @@ def test_rows_of_words_and_blocks():
     words = cli(SAMPLE, "--format", "words", "--pages", "1").stdout.decode().splitlines()
     blocks = cli(SAMPLE, "--format", "blocks").stdout.decode().splitlines()
     with textloom.open(SAMPLE) as doc:
-        expected_words = doc[0].get_text("words", sort="xycut")
+        expected_words = doc[0].get_text("words", sort="reading")
         expected_blocks = [(page.index + 1, block) for page in doc
-                           for block in page.get_text("blocks", sort="xycut")]
+                           for block in page.get_text("blocks", sort="reading")]
     assert [row.split("\t") for row in words] == [
         ["1", *(f"{v:.2f}" for v in word[:4]), *map(str, word[5:]), word[4]] for word in expected_words]
     assert [row.split("\t") for row in blocks] == [
@@ -206,7 +212,7 @@ def test_a_file_over_the_time_limit_fails(big_pdf):
     assert done.returncode == 1
     assert done.stderr.decode() == f"textloom: {big_pdf}: timed out after 0.3 s\n"
     with textloom.open(SAMPLE) as doc:
-        sample = "".join(to_json(page.get_text("rawdict", sort="xycut")) + "\n" for page in doc)
+        sample = "".join(to_json(page.get_text("rawdict", sort="reading")) + "\n" for page in doc)
     assert done.stdout.decode().endswith(sample)
 
 
