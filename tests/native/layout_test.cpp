@@ -63,6 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{-0.5, Lines{U"AB"}}, std::pair{-0.84, Lines{U"AB"}},
                       std::pair{-0.86, Lines{U"A", U"B"}}));
 
+TEST(LayoutPage, GapOfExactlyTheSpaceToleranceIsASpace) {
+  PageBuilder b;
+  b.at('A', -4, 100, 8, 4);  // pen end at 0
+  b.at('B', 1.12, 100, 8, 4);  // 1.12 / 8 is 0.14 exactly in binary too
+  EXPECT_EQ(all_lines(lay_out(b.page())), Lines{U"A B"});
+}
+
 TEST(LayoutPage, SyntheticSpaceSpansTheGap) {
   PageBuilder b;
   b.at('A', 0, 100);
@@ -242,6 +249,15 @@ TEST(LayoutPage, ZeroAdvanceGlyph) {
     EXPECT_EQ(all_lines(blocks), (Lines{text}));
     EXPECT_EQ(box(blocks[0].lines[0].chars[0].bbox), Box({0, 92, 0, 102}));
   }
+}
+
+TEST(LayoutPage, NaNDirectionIsNoChangeOfDirection) {
+  PageBuilder b;
+  b.at('A', 0, 100);
+  b.at('A', 0, 100, 10, 5, kNaN, 0);  // the same letter painted again, direction unknown
+  const std::vector<Block> blocks = lay_out(b.page());
+  EXPECT_EQ(blocks.size(), 1u);
+  EXPECT_EQ(all_lines(blocks), Lines{U"A"});
 }
 
 TEST(LayoutPage, NaNOriginOpensABlock) {
