@@ -241,8 +241,3 @@ def test_inputs_are_files_folders_globs_and_uris(tmp_path):
     assert list_inputs(tmp_path.as_uri()) == [Path(f).as_uri() for f in files]
     assert list_inputs(tmp_path.as_uri() + "/*/*.PDF") == [Path(files[1]).as_uri()]
 
-
-def test_import_textloom_imports_neither_ray_nor_pyarrow():
-    code = "import sys, textloom, textloom.ray; print(sorted({'ray', 'pyarrow'} & set(sys.modules)))"
-    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
-    assert done.stdout == "[]\n"
