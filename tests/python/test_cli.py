@@ -89,8 +89,7 @@ def test_reading_order_by_default():
 
 @pytest.mark.parametrize("ranges, selected", [
     ("1-3,7,10-N", [0, 1, 2, 6, 9, 10, 11]),
-    ("N", [11]), ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0, 2]),
-    ("10-20", [9, 10, 11]), ("13", []), (" 2 - 3 ".replace(" ", ""), [1, 2]),
+    ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0, 2]), ("10-20", [9, 10, 11]), ("13", []),
 ])
 def test_page_ranges_select(ranges, selected):
     assert parse_page_ranges(ranges).select(12) == selected
