@@ -141,7 +141,6 @@ def test_schemas_on_known_geometry(native, open_pdf):
     for row, chars in zip(words, [lines[0][:5], lines[0][6:], lines[1], lines[2]]):
         assert all(type(v) is float for v in row[:4]) and all(type(v) is int for v in row[5:])
         assert row[:4] == approx(union(c[2] for c in chars))
-    assert_arrays_equal_words(page.words_arrays(), words)
 
     tree = page.get_text("rawdict", extended=True)
     assert (tree["width"], tree["height"]) == (612.0, 792.0)
