@@ -1,7 +1,7 @@
 """The module surface: contents, docstrings, init and its failures, pages
-that cannot load, properties, bench_page's counts, and allocations and
-reference counts that stay flat over every entry point. (Argument errors are
-in test_arguments.py.)"""
+that cannot load, properties, bench_page's counts, and allocations, reference
+counts and the collector's state that stay as they were over every entry point.
+(Argument errors are in test_arguments.py.)"""
 
 from __future__ import annotations
 
@@ -234,6 +234,13 @@ def test_allocations_and_references_stay_flat(native, open_pdf):
 
     assert_no_growth(step)
     assert results() == reference
+    try:  # the collector, paused while large results are built, comes back as it was
+        for enabled in (False, True):
+            gc.enable() if enabled else gc.disable()
+            step()
+            assert gc.isenabled() is enabled
+    finally:
+        gc.enable()
     gc.collect()
     references = sys.getrefcount(native.RsPage)
     for _ in range(100):
