@@ -1,8 +1,8 @@
 """The command line end to end, in subprocesses: the sample's text, page ranges
 and usage errors, every format against the API, JSON Lines, several files with
 bad ones in order, --jobs 2 against --jobs 1, a killed worker, the time limit,
-progress only on a terminal, a closed pipe, render and info. (The console
-script, --pages and info's text are also run by test_readme.py.)"""
+progress only on a terminal, a closed pipe, render, info --jsonl. (The console script,
+--pages, info and render's size are run by test_readme.py.)"""
 
 from __future__ import annotations
 
@@ -89,8 +89,7 @@ def test_reading_order_by_default():
 
 @pytest.mark.parametrize("ranges, selected", [
     ("1-3,7,10-N", [0, 1, 2, 6, 9, 10, 11]),
-    ("N", [11]), ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0, 2]),
-    ("10-20", [9, 10, 11]), ("13", []), (" 2 - 3 ".replace(" ", ""), [1, 2]),
+    ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0, 2]), ("10-20", [9, 10, 11]), ("13", []),
 ])
 def test_page_ranges_select(ranges, selected):
     assert parse_page_ranges(ranges).select(12) == selected
@@ -275,16 +274,15 @@ def test_render_writes_a_png_of_the_page_size(tmp_path):
     with textloom.open(SAMPLE) as doc:
         expected = doc[2].render(dpi=144)
     with PilImage.open(out) as image:
-        assert image.size == (expected.width, expected.height) == (1191, 1684)
-        assert image.tobytes() == expected.data
+        assert (image.size, image.tobytes()) == ((expected.width, expected.height), expected.data)
     done = cli("render", SAMPLE, "--page", "4", "-o", out)
     assert done.returncode == 1 and done.stderr.decode() == f"textloom: {SAMPLE}: no page 4: it has 3\n"
 
 
-def test_info():
+
+def test_info_jsonl():
     done = cli("info", SAMPLE, "--jsonl")
-    assert done.returncode == 0
     record = json.loads(done.stdout)
-    assert record["pages"] == 3 and record["metadata"]["creator"] == "textloom tools/make_sample.py"
+    assert done.returncode == 0 and record["metadata"]["creator"] == "textloom tools/make_sample.py"
     assert [(s["width"], s["height"], s["rotation"]) for s in record["page_sizes"]] == [
         (595.280029296875, 841.8900146484375, 0)] * 2 + [(841.8900146484375, 595.280029296875, 90)]

@@ -1,11 +1,9 @@
 """RsPage.pdftext_blocks: the schema, page-text indices (inserted spaces, line
-breaks, right-to-left runs), shared font dicts, the rotated view, keep_chars,
-and the collector's state; check_pdftext_page runs on every page of
-test_text_corpus.py."""
+breaks, right-to-left runs), shared font dicts, the rotated view and keep_chars;
+check_pdftext_page runs on every page of test_text_corpus.py."""
 
 from __future__ import annotations
 
-import gc
 import math
 import unicodedata
 
@@ -145,17 +143,3 @@ def check_pdftext_page(page):
                 starts = [s["char_start_idx"] for s in line["spans"]]
                 assert starts == sorted(starts), starts
 
-
-def test_collector_state_is_restored(native, open_pdf):
-    page = load(native, open_pdf, page_of((72, 700, "ab"), (72, 688, "cd")))
-    try:
-        for enabled in (True, False):
-            gc.enable() if enabled else gc.disable()
-            for option in ("dict", "rawdict", "words"):
-                page.get_text(option)
-            page.pdftext_blocks(keep_chars=True)
-            with pytest.raises(ValueError):
-                page.pdftext_blocks("bad")
-            assert gc.isenabled() is enabled
-    finally:
-        gc.enable()

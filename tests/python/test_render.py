@@ -78,8 +78,6 @@ def test_clip_is_the_crop_of_the_full_render(native, open_pdf):
 
     crop = clipped((100, 100, 200, 150))
     assert crop.shape == (100, 200, 3) and np.array_equal(crop, full[200:300, 200:400])
-    assert np.array_equal(clipped((200, 150, 100, 100)), crop)  # reversed corners
-    assert np.array_equal(clipped((100, 100, 100, 150)), full[200:300, 200:201])  # zero width
     assert clipped((math.nan,) * 4).shape == (1, 1, 3)
     beyond = clipped((w / 2 - 10, 0, w / 2 + 10, 10))  # half off the page: background
     assert beyond.shape == (20, 40, 3) and (beyond[:, 20:] == 255).all()

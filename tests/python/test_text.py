@@ -141,7 +141,6 @@ def test_schemas_on_known_geometry(native, open_pdf):
     for row, chars in zip(words, [lines[0][:5], lines[0][6:], lines[1], lines[2]]):
         assert all(type(v) is float for v in row[:4]) and all(type(v) is int for v in row[5:])
         assert row[:4] == approx(union(c[2] for c in chars))
-    assert_arrays_equal_words(page.words_arrays(), words)
 
     tree = page.get_text("rawdict", extended=True)
     assert (tree["width"], tree["height"]) == (612.0, 792.0)
@@ -186,12 +185,10 @@ HAND_MAPPED = {  # origin of "A" and direction of its line, mapped by hand
 
 @pytest.mark.parametrize("rotation", [0, 90, 180, 270])
 def test_rotated_view(native, open_pdf, rotation):
+    """Every schema's rotated view against the mapped plain one is
+    test_text_corpus.py's, on random rotated pages; here the mapping is anchored."""
     page = load(native, open_pdf, rotation_page(rotation))
     assert (page.width, page.height, page.rotation) == (360.0, 280.0, rotation)
-    for option in SCHEMAS:
-        plain = page.get_text(option)
-        assert page.get_text(option, rotated=True) == map_result(option, plain, rotation, 360.0,
-                                                                 280.0), option
     # Not rotated: page space, whatever the rotation (PDFium orders a rotated page's text
     # differently, so the chars are compared as sets).
     def placed(tree):
@@ -201,7 +198,6 @@ def test_rotated_view(native, open_pdf, rotation):
     tree = page.get_text("rawdict", rotated=True)
     line = next(line for line in lines_of(tree) if line["spans"][0]["chars"][0]["c"] == "A")
     assert (line["spans"][0]["chars"][0]["origin"], line["dir"]) == HAND_MAPPED[rotation]
-    assert_arrays_equal_words(page.words_arrays(rotated=True), page.get_text("words", rotated=True))
 
 
 # -- clip -------------------------------------------------------------------------

@@ -73,13 +73,6 @@ def without_extended(tree):
     return tree
 
 
-
-
-def pages(native, doc):
-    for index in range(len(doc)):
-        yield index, native.load_page(doc.addr, index)
-
-
 def check_chars_against_pdfium(page, doc, index):
     """rawdict's drawn characters are PDFium's: each names its own PDFium
     character ("idx") and carries that character's code, or, in a line with
@@ -167,7 +160,8 @@ def check_page(page, rotation=None):
 @CORPUS
 def test_corpus_pages(native, open_pdf, path):
     doc = open_pdf(path)
-    for index, page in pages(native, doc):
+    for index in range(len(doc)):
+        page = native.load_page(doc.addr, index)
         check_chars_against_pdfium(page, doc, index)
         check_page(page)
         check_reading_keeps_blocks(page)
