@@ -52,48 +52,33 @@ TEST(BlockText, DehyphenatesAllButTheLastLine) {
   }
 }
 
-class EndsHyphenated : public ::testing::TestWithParam<std::pair<std::string_view, bool>> {};
-
-TEST_P(EndsHyphenated, LastTwoChars) {
-  EXPECT_EQ(ends_hyphenated(GetParam().first), GetParam().second) << GetParam().first;
-}
-
 // En dash, U+2010, U+00A9 (just below the first letter tested), U+00AA, o
 // umlaut, multiplication sign, alef, Arabic-Indic zero, CJK, Linear B (4 bytes),
 // a combining acute; malformed bytes and an overlong 'A' are no letter.
-INSTANTIATE_TEST_SUITE_P(
-    Texts, EndsHyphenated,
-    ::testing::Values(
-        std::pair{"a-", true}, std::pair{"Z-", true}, std::pair{"", false}, std::pair{"-", false},
-        std::pair{"ab", false}, std::pair{"--", false},
-        std::pair{"9-", false}, std::pair{"a -", false}, std::pair{"@-", false}, std::pair{"[-", false},
-        std::pair{"a\xE2\x80\x93", false}, std::pair{"a\xE2\x80\x90", false},
-        std::pair{"\xC2\xA9-", false}, std::pair{"\xC2\xAA-", true}, std::pair{"\xC3\xB6-", true},
-        std::pair{"\xC3\x97-", false}, std::pair{"\xD7\x90-", true}, std::pair{"\xD9\xA0-", false},
-        std::pair{"\xE4\xB8\xAD-", true}, std::pair{"\xF0\x90\x80\x80-", true},
-        std::pair{"a\xCC\x81-", false}, std::pair{"\x80-", false}, std::pair{"\xC3-", false},
-        std::pair{"a\xB6-", false}, std::pair{"\xC1\x81-", false},
-        std::pair{"\xF0\xF0\x90\x80\x80-", true}));
+TEST(EndsHyphenated, LastTwoChars) {
+  for (const auto& [text, hyphenated] : std::vector<std::pair<std::string_view, bool>>{
+           {"a-", true}, {"Z-", true}, {"", false}, {"-", false}, {"ab", false}, {"--", false},
+           {"9-", false}, {"a -", false}, {"@-", false}, {"[-", false}, {"a\xE2\x80\x93", false},
+           {"a\xE2\x80\x90", false}, {"\xC2\xA9-", false}, {"\xC2\xAA-", true}, {"\xC3\xB6-", true},
+           {"\xC3\x97-", false}, {"\xD7\x90-", true}, {"\xD9\xA0-", false}, {"\xE4\xB8\xAD-", true},
+           {"\xF0\x90\x80\x80-", true}, {"a\xCC\x81-", false}, {"\x80-", false}, {"\xC3-", false},
+           {"a\xB6-", false}, {"\xC1\x81-", false}, {"\xF0\xF0\x90\x80\x80-", true}}) {
+    EXPECT_EQ(ends_hyphenated(text), hyphenated) << ::testing::PrintToString(std::string(text));
+  }
+}
 
 // Boxes on a 600 x 800 page: untouched unless rotated (and then normalised);
 // a NaN corner coordinate yields to the other corner's.
-class XfRc : public ::testing::TestWithParam<std::tuple<std::uint32_t, bool, Rect, Box>> {};
-
-TEST_P(XfRc, MapsAndNormalises) {
-  const auto& [rotation, rotated, in, out] = GetParam();
-  EXPECT_EQ(box(Xf{600, 800, rotation, rotated}.rc(in)), out);
+TEST(XfRc, MapsAndNormalises) {
+  for (const auto& [rotation, rotated, in, out] : std::vector<std::tuple<std::uint32_t, bool, Rect, Box>>{
+           {90, false, {30, 40, 10, 20}, {30, 40, 10, 20}}, {0, true, {30, 40, 10, 20}, {30, 40, 10, 20}},
+           {90, true, {10, 20, 30, 40}, {760, 10, 780, 30}}, {180, true, {10, 20, 30, 40}, {570, 760, 590, 780}},
+           {270, true, {10, 20, 30, 40}, {20, 570, 40, 590}}, {90, true, {30, 40, 10, 20}, {760, 10, 780, 30}},
+           {90, true, {kNaN, 20, 30, 40}, {760, 30, 780, 30}},
+           {180, true, {10, kNaN, 30, 40}, {570, 760, 590, 760}}}) {
+    EXPECT_EQ(box(Xf{600, 800, rotation, rotated}.rc(in)), out) << rotation << rotated;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rotations, XfRc,
-    ::testing::Values(std::tuple{90u, false, Rect{30, 40, 10, 20}, Box{30, 40, 10, 20}},
-                      std::tuple{0u, true, Rect{30, 40, 10, 20}, Box{30, 40, 10, 20}},
-                      std::tuple{90u, true, Rect{10, 20, 30, 40}, Box{760, 10, 780, 30}},
-                      std::tuple{180u, true, Rect{10, 20, 30, 40}, Box{570, 760, 590, 780}},
-                      std::tuple{270u, true, Rect{10, 20, 30, 40}, Box{20, 570, 40, 590}},
-                      std::tuple{90u, true, Rect{30, 40, 10, 20}, Box{760, 10, 780, 30}},
-                      std::tuple{90u, true, Rect{kNaN, 20, 30, 40}, Box{760, 30, 780, 30}},
-                      std::tuple{180u, true, Rect{10, kNaN, 30, 40}, Box{570, 760, 590, 760}}));
 
 TEST(XfRc, AllNaNStaysNaN) {
   const Rect r = Xf{600, 800, 270, true}.rc({kNaN, kNaN, kNaN, kNaN});
