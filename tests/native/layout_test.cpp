@@ -84,16 +84,6 @@ TEST(LayoutPage, SameCharNearbyIsDropped) {
   }
 }
 
-TEST(LayoutPage, ZeroSizeMeasuresInUnitsOfOne) {
-  PageBuilder b;
-  b.at('A', 0, 100, 0, 0.5);
-  b.at('B', 0.8, 100, 0, 0.5);   // 0.3 past A's end: a space
-  b.at('C', 1.35, 100, 0, 0.5);  // 0.05 past B's end: touching
-  const std::vector<Block> blocks = lay_out(b.page());
-  EXPECT_EQ(all_lines(blocks), (Lines{U"A BC"}));
-  EXPECT_EQ(box(blocks[0].lines[0].chars[0].bbox), Box({0, 100, 0.5, 100}));
-}
-
 // A word gap after `prev` becomes a space only after scripts that space words.
 TEST(LayoutPage, SpaceAfterPreviousChar) {
   for (const auto& [prev, spaced] : std::vector<std::pair<char32_t, bool>>{
@@ -166,22 +156,9 @@ TEST(LayoutPage, NegativeSizeMeasuresByMagnitude) {
   EXPECT_EQ(std::pair(spans[0].flags & kStyleSuperscript, spans[0].size), std::pair(0u, -10.0));
 }
 
-// A column of single CJK characters at x, from y down in steps of `step`.
-void column(PageBuilder& b, double x, double y, int n, double step = 12, double size = 10) {
-  for (int i = 0; i < n; ++i) b.at(0x4E00u + static_cast<std::uint32_t>(i), x, y + i * step, size, 10);
-}
-
-TEST(LayoutVertical, StackedCharactersJoinIntoAColumn) {
-  for (double size : {10.0, -10.0}) {
-    PageBuilder b;
-    column(b, 100, 100, 3, 12, size);
-    const std::vector<Block> blocks = lay_out(b.page());
-    ASSERT_EQ(shape(blocks), (Shape{1})) << size;
-    const Line& line = blocks[0].lines[0];
-    EXPECT_EQ(line.wmode, 1u);
-    EXPECT_EQ(line_text(line), U"\u4E00\u4E01\u4E02");
-    EXPECT_EQ(box(line.bbox), Box({100, 92, 110, 126}));
-  }
+// A column of `n` single CJK characters of size 10 at x, from y down 12 apart.
+void column(PageBuilder& b, double x, double y, int n) {
+  for (int i = 0; i < n; ++i) b.at(0x4E00u + static_cast<std::uint32_t>(i), x, y + i * 12, 10, 10);
 }
 
 TEST(LayoutVertical, ColumnsMergeUpToTwoAndAHalfSizesApart) {
