@@ -18,13 +18,11 @@ namespace {
 using fake::Char;
 using fake::Page;
 
+// A char at (x, y) in user space whose loose box runs `width` right of it.
 Char at(unsigned unicode, double x, double y = 700, float width = 5) {
+  const auto fx = static_cast<float>(x), fy = static_cast<float>(y);
   Char c;
-  c.unicode = unicode;
-  c.x = x;
-  c.y = y;
-  c.box = FS_RECTF{static_cast<float>(x), static_cast<float>(y + 8),
-                   static_cast<float>(x) + width, static_cast<float>(y - 2)};
+  c.unicode = unicode, c.x = x, c.y = y, c.box = FS_RECTF{fx, fy + 8, fx + width, fy - 2};
   return c;
 }
 
@@ -176,8 +174,7 @@ TEST(ExtractChars, ClassificationOfCodes) {
 TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
   Page page;
   Char lost = at('b', 50);
-  lost.origin_ok = false;
-  lost.box_ok = false;
+  lost.origin_ok = lost.box_ok = false;
   page.chars = {lost, at('a', 20), lost};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.glyphs.size(), 3u);
@@ -187,23 +184,18 @@ TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
   EXPECT_TRUE(g.glyphs[2].repeat);
 }
 
-TEST(ExtractObjects, NullFontHandle) {
+// A null font handle gets an unnamed font of default metrics; a failing
+// object size is zero, a failing matrix the identity.
+TEST(ExtractObjects, Fallbacks) {
   Page page;
-  page.objects[1].font = 0;
+  page.objects[1].font = 0, page.objects[1].size_ok = false;
   page.chars = {at('a', 0)};
+  page.chars[0].matrix_ok = false;
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 1u);
   const FontInfo& f = g.fonts[0];
   EXPECT_EQ(std::tuple(f.name, f.weight, f.ascender, f.descender), std::tuple("", 0, 0.8, -0.2));
-}
-
-TEST(ExtractObjects, FailingObjectSizeIsZeroAndFailingMatrixIsIdentity) {
-  Page page;
-  page.objects[1].size_ok = false;
-  page.chars = {at('a', 0)};
-  page.chars[0].matrix_ok = false;
-  const Glyph g = extract(page).glyphs.at(0);
-  EXPECT_EQ(std::tuple(g.size, g.dir_x, g.dir_y), std::tuple(0.0, 1.0, 0.0));
+  EXPECT_EQ(std::tuple(g.glyphs.at(0).size, g.glyphs[0].dir_x, g.glyphs[0].dir_y), std::tuple(0.0, 1.0, 0.0));
 }
 
 TEST(ExtractObjects, EffectiveSizeAndDirectionFromTheMatrix) {
@@ -220,9 +212,8 @@ TEST(ExtractObjects, EffectiveSizeAndDirectionFromTheMatrix) {
   };
   for (const Case& c : cases) {
     Page page;
-    Char ch = at('a', 0);
-    ch.matrix = c.m;
-    page.chars = {ch};
+    page.chars = {at('a', 0)};
+    page.chars[0].matrix = c.m;
     const Glyph g = extract(page).glyphs.at(0);
     EXPECT_NEAR(g.size, c.size, 1e-12);
     EXPECT_NEAR(g.dir_x, c.dir_x, 1e-12);
@@ -253,22 +244,16 @@ TEST(ExtractObjects, AdvanceAlongVerticalAndSlantedBaselines) {
 TEST(ExtractFonts, ReadOncePerHandleWithFallbacks) {
   Page page;
   fake::Font subset{"ABCDEF+Times-Bold"};
-  subset.flags = -5;
-  subset.metrics_ok = false;
-  subset.angle_ok = false;
-  subset.italic_angle = -12;
-  subset.embedded = 1;
+  subset.flags = -5, subset.italic_angle = -12, subset.embedded = 1;
+  subset.metrics_ok = subset.angle_ok = false;
   page.fonts[2] = subset;
-  fake::Font unnamed{"Ignored"};
-  unnamed.name_result = 0;
-  page.fonts[3] = unnamed;
+  page.fonts[3] = fake::Font{"Ignored", 0};  // the name call fails
   page.fonts[4] = fake::Font{std::string(300, 'x')};
   page.fonts[5] = fake::Font{std::string("Caf\xC3\xA9\xFF", 6)};
-  for (int k = 2; k <= 5; ++k) page.objects[k] = fake::Object{10, true, k};
   for (int k = 2; k <= 5; ++k) {
-    Char c = at('a', 10.0 * k);
-    c.object = k;
-    page.chars.push_back(c);
+    page.objects[k] = fake::Object{10, true, k};
+    page.chars.push_back(at('a', 10.0 * k));
+    page.chars.back().object = k;
   }
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 4u);
@@ -284,10 +269,8 @@ TEST(ExtractFonts, TextPageFlagsReplaceTheFontFlags) {
   Page page;
   page.fonts[1] = fake::Font{"Foo"};
   page.fonts[1].flags = kPdfSerif;
-  Char a = at('a', 0);
-  a.info_result = 7;
-  a.info_flags = 32;
-  page.chars = {a};
+  page.chars = {at('a', 0)};
+  page.chars[0].info_result = 7, page.chars[0].info_flags = 32;
   const PageGlyphs g = extract(page);
   EXPECT_EQ(g.fonts[0].flags, 32u);
   EXPECT_EQ(g.fonts[0].style, kStyleSerif);  // classified from the font's own flags

@@ -83,15 +83,10 @@ class PageMaker {
   PageGlyphs make(std::size_t target) {
     while (page_.glyphs.size() < target) {
       const double roll = r_.unit();
-      if (roll < 0.75) {
-        lines();
-      } else if (roll < 0.87) {
-        column();
-      } else if (roll < 0.93) {
-        zeros();
-      } else {
-        noise();
-      }
+      if (roll < 0.75) lines();
+      else if (roll < 0.87) column();
+      else if (roll < 0.93) zeros();
+      else noise();
     }
     return std::move(page_);
   }
