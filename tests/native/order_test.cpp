@@ -42,16 +42,17 @@ std::vector<Gap> gaps_of(std::vector<Interval> intervals, double lo, double min_
   return out;
 }
 
-std::vector<std::vector<OrderItem>> groups_of(const std::vector<OrderItem>& items,
-                                              const std::vector<Gap>& gaps, int axis) {
+// The indexes of each group split_by makes.
+std::vector<Indexes> groups_of(const std::vector<OrderItem>& items, const std::vector<Gap>& gaps,
+                               int axis) {
   std::vector<OrderItem> out(items.size());
   std::vector<std::size_t> scratch(items.size() + gaps.size() + 1);
   std::vector<std::size_t> ends{99};  // appended to
   split_by(items, gaps, axis, out.data(), scratch.data(), ends);
   EXPECT_EQ(ends.front(), 99u);
-  std::vector<std::vector<OrderItem>> groups;
+  std::vector<Indexes> groups;
   for (std::size_t k = 1, from = 0; k < ends.size(); from = ends[k++]) {
-    groups.emplace_back(out.begin() + static_cast<long>(from), out.begin() + static_cast<long>(ends[k]));
+    groups.push_back(indexes({out.begin() + static_cast<long>(from), out.begin() + static_cast<long>(ends[k])}));
   }
   if (!groups.empty()) {
     EXPECT_EQ(ends.back(), items.size());
@@ -116,24 +117,17 @@ TEST(Gaps, FindsHolesBetweenPieces) {
 }
 
 TEST(SplitBy, MidpointAgainstGapStart) {
-  const std::vector<Gap> g{{20, 40}};
   // Midpoints 20 (not past the gap), 20.5, 5 and NaN; groups keep input order.
-  const auto groups = groups_of(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1},
-                                         {kNaN, 0, 90, 1}}),
-                               g, kAxisX);
-  ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(indexes(groups[0]), (Indexes{0, 2, 3}));
-  EXPECT_EQ(indexes(groups[1]), (Indexes{1}));
+  EXPECT_EQ(groups_of(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1}, {kNaN, 0, 90, 1}}),
+                      {{20, 40}}, kAxisX),
+            (std::vector<Indexes>{{0, 2, 3}, {1}}));
 }
 
 TEST(SplitBy, RowsUseYAndDropEmptySlots) {
-  const std::vector<Gap> g{{10, 20}, {30, 40}, {50, 60}};
-  const auto groups = groups_of(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80},
-                                         {100, 65, 200, 75}}),
-                               g, kAxisY);
-  ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(indexes(groups[0]), (Indexes{1, 2}));  // NaN midpoint: slot 0
-  EXPECT_EQ(indexes(groups[1]), (Indexes{0, 3}));  // past all three gaps
+  // A NaN midpoint goes to slot 0; 70 to 80 and 65 to 75 lie past all three gaps.
+  EXPECT_EQ(groups_of(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80}, {100, 65, 200, 75}}),
+                      {{10, 20}, {30, 40}, {50, 60}}, kAxisY),
+            (std::vector<Indexes>{{1, 2}, {0, 3}}));
 }
 
 TEST(SortedYx, TopThenLeftStable) {
