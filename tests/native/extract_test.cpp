@@ -63,24 +63,22 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       "FPDF_LoadPage", "FPDFText_LoadPage", "FPDFText_CountChars", "FPDFPage_GetCropBox",
       "FPDFPage_GetRotation", "FPDFText_CountChars",
       // 'a': a new object with a new font
-      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-      "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFFont_GetIsEmbedded",
-      "FPDFFont_GetBaseFontName", "FPDFFont_GetFlags", "FPDFFont_GetWeight",
-      "FPDFFont_GetAscent", "FPDFFont_GetDescent", "FPDFFont_GetItalicAngle",
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix", "FPDFTextObj_GetFontSize",
+      "FPDFTextObj_GetFont", "FPDFFont_GetIsEmbedded", "FPDFFont_GetBaseFontName", "FPDFFont_GetFlags",
+      "FPDFFont_GetWeight", "FPDFFont_GetAscent", "FPDFFont_GetDescent", "FPDFFont_GetItalicAngle",
       "FPDFText_GetFontInfo", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
       // the generated space, asked about; 'b', of a known object; CR, asked about
-      "FPDFText_GetUnicode", "FPDFText_IsGenerated", "FPDFText_GetUnicode",
-      "FPDFText_GetTextObject", "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
-      "FPDFText_GetUnicode", "FPDFText_IsGenerated",
+      "FPDFText_GetUnicode", "FPDFText_IsGenerated", "FPDFText_GetUnicode", "FPDFText_GetTextObject",
+      "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox", "FPDFText_GetUnicode",
+      "FPDFText_IsGenerated",
       // the marker: a new object, its font known
-      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-      "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFText_GetFillColor",
-      "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
-      // no object: the text page's size
-      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-      "FPDFText_GetFontSize", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix", "FPDFTextObj_GetFontSize",
+      "FPDFTextObj_GetFont", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
+      // no object: the text page's size
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix", "FPDFText_GetFontSize",
+      "FPDFText_GetFillColor", "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
       // 'd': the first object again
       "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox", "FPDFText_ClosePage", "FPDF_ClosePage"}));

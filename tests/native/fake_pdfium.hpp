@@ -85,10 +85,8 @@ inline Pdfium unlogged;
 inline Pdfium table(Page& page) {
   current = &page;
   Pdfium t;
-  t.FPDF_LoadPage = [](FPDF_DOCUMENT, int) -> FPDF_PAGE {
-    if (current->load_fails) return nullptr;
-    ++current->pages_open;
-    return handle_of<FPDF_PAGE>(1);
+  t.FPDF_LoadPage = [](FPDF_DOCUMENT, int) {
+    return current->load_fails ? nullptr : (++current->pages_open, handle_of<FPDF_PAGE>(1));
   };
   t.FPDF_ClosePage = [](FPDF_PAGE) { --current->pages_open; };
   t.FPDFPage_GetRotation = [](FPDF_PAGE) { return current->rotation; };
@@ -101,10 +99,8 @@ inline Pdfium table(Page& page) {
   t.FPDF_GetPageBoundingBox = [](FPDF_PAGE, FS_RECTF* rect) {
     return answer(current->bounds_ok, current->bounds, rect);
   };
-  t.FPDFText_LoadPage = [](FPDF_PAGE) -> FPDF_TEXTPAGE {
-    if (current->text_fails) return nullptr;
-    ++current->text_pages_open;
-    return handle_of<FPDF_TEXTPAGE>(1);
+  t.FPDFText_LoadPage = [](FPDF_PAGE) {
+    return current->text_fails ? nullptr : (++current->text_pages_open, handle_of<FPDF_TEXTPAGE>(1));
   };
   t.FPDFText_ClosePage = [](FPDF_TEXTPAGE) { --current->text_pages_open; };
   t.FPDFText_CountChars = [](FPDF_TEXTPAGE) {
@@ -132,9 +128,9 @@ inline Pdfium table(Page& page) {
   };
   t.FPDFText_GetFillColor = [](FPDF_TEXTPAGE, int i, unsigned* r, unsigned* g, unsigned* b,
                                unsigned* a) -> FPDF_BOOL {
-    if (!char_at(i).color_ok) return 0;
-    *r = char_at(i).r, *g = char_at(i).g, *b = char_at(i).b, *a = 255;
-    return 1;
+    const Char& c = char_at(i);
+    if (c.color_ok) *r = c.r, *g = c.g, *b = c.b, *a = 255;
+    return c.color_ok;
   };
   t.FPDFTextObj_GetFontSize = [](FPDF_PAGEOBJECT object, float* size) {
     const Object& o = current->objects.at(key_of(object));

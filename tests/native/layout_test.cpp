@@ -22,13 +22,6 @@ using Shape = std::vector<std::size_t>;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(LayoutPage, NoGlyphsNoBlocks) {
-  PageBuilder b;
-  EXPECT_TRUE(lay_out(b.page()).empty());
-  b.text(U"abc", 0, 100);
-  EXPECT_TRUE(lay_out(b.page(), SortMode::none, Rect{200, 200, 300, 300}).empty());
-}
-
 // B placed `gap` em after A's pen end on A's baseline, with space_before or not.
 TEST(LayoutPage, AlongTheLineBreaksAndSpaces) {
   for (const auto& [gap, flag, lines] : std::vector<std::tuple<double, bool, Lines>>{
