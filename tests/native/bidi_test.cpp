@@ -104,11 +104,5 @@ TEST(VisualToLogical, EqualOrUnorderedXKeepStoredOrder) {
   }
 }
 
-TEST(VisualToLogical, EmptyLineStaysEmpty) {
-  Line line;
-  visual_to_logical(line);
-  EXPECT_TRUE(line.chars.empty());
-}
-
 }  // namespace
 }  // namespace textloom
