@@ -53,8 +53,8 @@ struct Page {
   std::vector<Char> chars;
   std::map<int, Object> objects{{1, Object{}}};
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
-  int pages_open = 0, text_pages_open = 0;  // observations, with every call made, by name:
-  std::vector<std::string> log;
+  int pages_open = 0, text_pages_open = 0;  // observations
+  std::vector<std::string> log;             // every call made, by name
 };
 
 // The page the table's functions read; set by `table()`.
