@@ -1,8 +1,9 @@
 """Writes src/textloom/sample.pdf, the document the README's demo reads.
 
 A small real-producer document (fpdf2 with Debian's DejaVu fonts): a titled
-page with paragraphs, a hyphenated line end and a list; a two-column page
-under a full-width heading; and a landscape page that also carries /Rotate 90.
+page with paragraphs, a hyphenated line end, a list and a sentence with bold
+and italic words; a two-column page under a full-width heading; and a
+landscape page that also carries /Rotate 90.
 Run: .venv/bin/python tools/make_sample.py
 """
 
@@ -29,6 +30,8 @@ def main() -> None:
     pdf.add_font("DejaVu", "", str(FONTS / "DejaVuSans.ttf"))
     pdf.add_font("DejaVu", "B", str(FONTS / "DejaVuSans-Bold.ttf"))
     pdf.add_font("DejaVuSerif", "", str(FONTS / "DejaVuSerif.ttf"))
+    pdf.add_font("DejaVuSerif", "B", str(FONTS / "DejaVuSerif-Bold.ttf"))
+    pdf.add_font("DejaVuSerif", "I", str(FONTS / "DejaVuSerif-Italic.ttf"))
     pdf.set_margins(72, 72)
 
     pdf.add_page()
@@ -43,6 +46,9 @@ def main() -> None:
     pdf.ln(6)
     for item in ("glyphs with boxes and fonts", "lines, blocks and words", "reading order"):
         pdf.cell(0, 15, "\u2022 " + item, new_x="LMARGIN", new_y="NEXT")
+    pdf.ln(6)
+    pdf.multi_cell(0, 15, "Each page also comes out as **Markdown**, with headings, lists "
+                   "and __emphasis__ marked.", align="L", markdown=True)
 
     pdf.add_page()
     pdf.set_font("DejaVu", "B", 16)

@@ -1,15 +1,17 @@
-// Page extraction: the four timed phases (load page, load text, characters,
-// close), the character loop with its per-object and per-font caches, and the
-// two post-passes (kerning overlap, ligatures).
+// Page extraction: the four timed phases (load page, load text, characters
+// and links, close), the character loop with its per-object and per-font
+// caches, the two post-passes (kerning overlap, ligatures), and the links.
 
 #include "extract.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "clock.hpp"
+#include "num.hpp"
 #include "utf8.hpp"
 
 namespace textloom {
@@ -311,6 +313,57 @@ void join_ligatures(std::vector<Glyph>& glyphs) {
   glyphs.resize(out);
 }
 
+// The index of the page a destination points to, or -1.
+std::int32_t dest_page(const Pdfium& pdf, FPDF_DOCUMENT doc, FPDF_DEST dest) {
+  if (dest == nullptr) return -1;
+  const int index = pdf.FPDFDest_GetDestPageIndex(doc, dest);
+  return index >= 0 ? index : -1;
+}
+
+// A URI action's target as UTF-8 (up to its NUL); empty when it has none.
+std::string read_uri(const Pdfium& pdf, FPDF_DOCUMENT doc, FPDF_ACTION action) {
+  constexpr unsigned long kMaxUri = 1ul << 20;  // longer is no address but damage
+  const unsigned long size = pdf.FPDFAction_GetURIPath(doc, action, nullptr, 0);
+  if (size == 0 || size > kMaxUri) return {};
+  std::string buffer(size, '\0');
+  const unsigned long written = pdf.FPDFAction_GetURIPath(doc, action, buffer.data(), size);
+  if (written == 0 || written > size) return {};
+  buffer.resize(std::min<std::size_t>(buffer.find('\0'), written));
+  return utf8_lossy(buffer);
+}
+
+// The page's link annotations that lead to a URI or to a page, in annotation
+// order, their rectangles moved into page space by the crop box.
+std::vector<PageLink> read_links(const Pdfium& pdf, FPDF_DOCUMENT doc, FPDF_PAGE page,
+                                 const std::array<double, 4>& crop) {
+  std::vector<PageLink> links;
+  int position = 0;
+  FPDF_LINK link = nullptr;
+  while (pdf.FPDFLink_Enumerate(page, &position, &link)) {
+    FS_RECTF rect{};
+    if (!pdf.FPDFLink_GetAnnotRect(link, &rect)) continue;
+    PageLink entry{0, 0, 0, 0, {}, -1};
+    if (FPDF_ACTION action = pdf.FPDFLink_GetAction(link)) {
+      const unsigned long kind = pdf.FPDFAction_GetType(action);
+      if (kind == kPdfActionUri) {
+        entry.uri = read_uri(pdf, doc, action);
+      } else if (kind == kPdfActionGoTo) {
+        entry.page = dest_page(pdf, doc, pdf.FPDFAction_GetDest(doc, action));
+      }
+    } else {
+      entry.page = dest_page(pdf, doc, pdf.FPDFLink_GetDest(doc, link));
+    }
+    if (entry.uri.empty() && entry.page < 0) continue;  // leads nowhere we can name
+    const double left = rect.left, right = rect.right, bottom = rect.bottom, top = rect.top;
+    entry.x0 = min_num(left, right) - crop[0];
+    entry.x1 = max_num(left, right) - crop[0];
+    entry.y0 = crop[3] - max_num(bottom, top);
+    entry.y1 = crop[3] - min_num(bottom, top);
+    links.push_back(std::move(entry));
+  }
+  return links;
+}
+
 }  // namespace
 
 Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32_t index,
@@ -342,6 +395,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
     read_chars(ex, page.n_chars);
     if (ligatures) join_ligatures(page.glyphs);
   }
+  page.links = read_links(pdf, doc, page_handle.get(), page.crop);
   const std::uint64_t t3 = now_ns();
 
   text_page.reset();

@@ -19,13 +19,23 @@ struct FpdfTextPage;
 struct FpdfPageObject;
 struct FpdfFont;
 struct FpdfBitmap;
+struct FpdfLink;
+struct FpdfAction;
+struct FpdfDest;
 using FPDF_DOCUMENT = FpdfDocument*;
 using FPDF_PAGE = FpdfPage*;
 using FPDF_TEXTPAGE = FpdfTextPage*;
 using FPDF_PAGEOBJECT = FpdfPageObject*;
 using FPDF_FONT = FpdfFont*;
 using FPDF_BITMAP = FpdfBitmap*;
+using FPDF_LINK = FpdfLink*;
+using FPDF_ACTION = FpdfAction*;
+using FPDF_DEST = FpdfDest*;
 using FPDF_BOOL = int;  // non-zero for success
+
+// FPDFAction_GetType's values for the actions a link may lead by.
+inline constexpr unsigned long kPdfActionGoTo = 1;
+inline constexpr unsigned long kPdfActionUri = 3;
 
 struct FS_RECTF {
   float left;
@@ -47,7 +57,8 @@ struct IFSDK_PAUSE {
 
 // Every function we resolve, in resolution order: X(name, return type, parameters).
 // The first four are required of the library but never called by the module.
-// The bitmap and rendering functions at the end serve page rendering.
+// The link and action functions read a page's links during extraction; the
+// bitmap and rendering functions at the end serve page rendering.
 #define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
   X(FPDF_InitLibrary, void, ())                                                        \
   X(FPDF_LoadDocument, FPDF_DOCUMENT, (const char* path, const char* password))        \
@@ -90,6 +101,15 @@ struct IFSDK_PAUSE {
   X(FPDFFont_GetDescent, FPDF_BOOL, (FPDF_FONT font, float font_size, float* descent)) \
   X(FPDFFont_GetItalicAngle, FPDF_BOOL, (FPDF_FONT font, int* angle))                  \
   X(FPDFFont_GetIsEmbedded, int, (FPDF_FONT font))                                     \
+  X(FPDFLink_Enumerate, FPDF_BOOL, (FPDF_PAGE page, int* start_pos, FPDF_LINK* link))   \
+  X(FPDFLink_GetAnnotRect, FPDF_BOOL, (FPDF_LINK link, FS_RECTF * rect))               \
+  X(FPDFLink_GetAction, FPDF_ACTION, (FPDF_LINK link))                                 \
+  X(FPDFLink_GetDest, FPDF_DEST, (FPDF_DOCUMENT doc, FPDF_LINK link))                  \
+  X(FPDFAction_GetType, unsigned long, (FPDF_ACTION action))                           \
+  X(FPDFAction_GetURIPath, unsigned long,                                              \
+    (FPDF_DOCUMENT doc, FPDF_ACTION action, void* buffer, unsigned long length))       \
+  X(FPDFAction_GetDest, FPDF_DEST, (FPDF_DOCUMENT doc, FPDF_ACTION action))            \
+  X(FPDFDest_GetDestPageIndex, int, (FPDF_DOCUMENT doc, FPDF_DEST dest))               \
   X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
     (int width, int height, int format, void* first_scan, int stride))                 \
   X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \

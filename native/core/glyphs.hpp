@@ -1,6 +1,6 @@
 // The page glyph model: what extraction reads from PDFium for one page (one
-// Glyph per kept character, one FontInfo per distinct font, the page geometry
-// and phase timings), and the FontInfo constructor that classifies fonts by
+// Glyph per kept character, one FontInfo per distinct font, the page's links,
+// the page geometry and phase timings), and the FontInfo constructor that classifies fonts by
 // PDFium's flags, weight, italic angle and the font name. Extraction itself
 // is in extract.cpp; layout and output read these records and never change them.
 //
@@ -63,10 +63,18 @@ struct FontInfo {
   bool embedded;            // the font program is embedded in the file
 };
 
+// A link annotation of a page that leads to a URI or to a page of the document.
+struct PageLink {
+  double x0, y0, x1, y1;  // the annotation's rectangle, page space
+  std::string uri;        // UTF-8; empty when the link leads to a page
+  std::int32_t page;      // the target page's index, -1 when it leads to a URI
+};
+
 // One page.
 struct PageGlyphs {
   std::vector<Glyph> glyphs;     // in PDFium character order
   std::vector<FontInfo> fonts;   // in order of first use
+  std::vector<PageLink> links;   // in annotation order
   double width = 0;              // |crop right - crop left|
   double height = 0;             // |crop top - crop bottom|
   std::array<double, 4> crop{};  // crop box (left, bottom, right, top), PDF user space

@@ -86,6 +86,10 @@ std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
 std::vector<Span> make_spans(const Line& line, const std::vector<FontInfo>& fonts,
                              const LayoutParams& params);
 
+// Bullets and dashes that may open an indented list item without starting a
+// new block (the glyph pass), and that Markdown reads as a list item's marker.
+bool is_list_marker(std::uint32_t cp);
+
 // Puts the chars of a right-to-left line drawn in visual order into logical
 // order (a reduced UAX #9: levels, bracket mirroring, rule L2).
 void visual_to_logical(Line& line);

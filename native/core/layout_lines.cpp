@@ -20,14 +20,8 @@
 #include "unicode.hpp"
 #include "unicode_tables.hpp"
 
-namespace textloom::detail {
+namespace textloom {
 
-namespace {
-
-constexpr std::uint32_t kSpace = 0x20;
-
-// Bullets and dashes that may open an indented list item without starting a
-// new block.
 bool is_list_marker(std::uint32_t cp) {
   switch (cp) {
     case 0x002A: case 0x002D: case 0x00B7: case 0x2013: case 0x2014: case 0x2022:
@@ -41,6 +35,14 @@ bool is_list_marker(std::uint32_t cp) {
       return false;
   }
 }
+
+}  // namespace textloom
+
+namespace textloom::detail {
+
+namespace {
+
+constexpr std::uint32_t kSpace = 0x20;
 
 // Box of the ink between a start and an end point on a baseline of direction
 // (dx, dy), from ascender a to descender d of a font scaled by s, for

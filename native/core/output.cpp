@@ -20,15 +20,6 @@ bool is_hyphen_letter(std::uint32_t cp) {
   return cp >= 0xAA && is_alphabetic(cp);
 }
 
-// The fixed word separators: ASCII white space but VT and FF, and the Unicode
-// spaces that never join words.
-bool is_separator(std::uint32_t cp) {
-  if (cp <= 0x20) return cp == 0x20 || cp == 0x09 || cp == 0x0A || cp == 0x0D;
-  if (cp < 0xA0) return false;
-  return cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F ||
-         cp == 0x3000;
-}
-
 void append_chars(std::string& out, const std::vector<Char>& chars, std::size_t begin,
                   std::size_t end) {
   std::size_t bytes = 0;
@@ -38,6 +29,13 @@ void append_chars(std::string& out, const std::vector<Char>& chars, std::size_t 
 }
 
 }  // namespace
+
+bool is_word_separator(std::uint32_t cp) {
+  if (cp <= 0x20) return cp == 0x20 || cp == 0x09 || cp == 0x0A || cp == 0x0D;
+  if (cp < 0xA0) return false;
+  return cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F ||
+         cp == 0x3000;
+}
 
 std::string block_text(const std::vector<Line>& lines, bool dehyphenate) {
   std::size_t bytes = lines.size();
@@ -115,7 +113,7 @@ std::vector<Word> words(const std::vector<Block>& blocks, const Xf& xf, bool deh
                         std::string_view delimiters) {
   const std::u32string extra = code_points(delimiters);
   const auto separates = [&extra](std::uint32_t cp) {
-    return is_separator(cp) ||
+    return is_word_separator(cp) ||
            (!extra.empty() && std::find(extra.begin(), extra.end(), cp) != extra.end());
   };
 

@@ -41,6 +41,10 @@ struct Xf {
   void vector(double& dx, double& dy) const;
 };
 
+// The fixed word separators: ASCII white space but VT and FF, and the Unicode
+// spaces that never join words.
+bool is_word_separator(std::uint32_t cp);
+
 // One word of a page.
 struct Word {
   std::string text;        // its chars in line order, UTF-8

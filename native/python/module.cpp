@@ -1,5 +1,5 @@
-// The module textloom._native: init, load_page, bench_page, render_page, the
-// RsPage type and __version__. Every call holds the interpreter lock from
+// The module textloom._native: init, load_page, bench_page, render_page,
+// markdown_pages, the RsPage type and __version__. Every call holds the interpreter lock from
 // start to end, which is what serialises PDFium.
 
 #include <string>
@@ -74,6 +74,8 @@ PyMethodDef* module_functions() {
        bench_page_doc()},
       {"render_page", as_cfunction<render_page>(), METH_VARARGS | METH_KEYWORDS,
        render_page_doc()},
+      {"markdown_pages", as_cfunction<markdown_pages>(), METH_VARARGS | METH_KEYWORDS,
+       markdown_pages_doc()},
       {nullptr, nullptr, 0, nullptr},
   };
   return functions;

@@ -13,4 +13,8 @@ const char* bench_page_doc();
 PyObject* render_page(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* render_page_doc();
 
+// markdown_pages(pages, sort="reading", ...): the Markdown of each page as a list of str.
+PyObject* markdown_pages(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* markdown_pages_doc();
+
 }  // namespace textloom::py

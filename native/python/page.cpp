@@ -4,6 +4,7 @@
 #include "page.hpp"
 
 #include <new>
+#include <vector>
 
 #include "convert.hpp"
 #include "module_state.hpp"
@@ -65,6 +66,25 @@ PyObject* get_timings(PyObject* self, void*) {
                    {"close_ns", g.t_close}});
 }
 
+PyObject* get_links(PyObject* self, void*) {
+  const std::vector<PageLink>& links = as_page(self)->glyphs.links;
+  Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(links.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    const PageLink& link = links[i];
+    Ref box = Ref::steal(bbox_tuple(link.x0, link.y0, link.x1, link.y1));
+    Ref uri = link.uri.empty() ? Ref::borrow(Py_None)
+                               : Ref::steal(PyUnicode_FromStringAndSize(
+                                     link.uri.data(), static_cast<Py_ssize_t>(link.uri.size())));
+    Ref target = link.page < 0 ? Ref::borrow(Py_None) : Ref::steal(PyLong_FromLong(link.page));
+    if (!box || !uri || !target) return nullptr;
+    PyObject* row = PyTuple_Pack(3, box.get(), uri.get(), target.get());
+    if (row == nullptr) return nullptr;
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), row);  // steals row
+  }
+  return list.release();
+}
+
 PyGetSetDef page_getset[] = {
     {"width", get_width, nullptr, nullptr, nullptr},
     {"height", get_height, nullptr, nullptr, nullptr},
@@ -72,6 +92,9 @@ PyGetSetDef page_getset[] = {
     {"crop", get_crop, nullptr, "CropBox in PDF user space (l, b, r, t)", nullptr},
     {"n_glyphs", get_n_glyphs, nullptr, nullptr, nullptr},
     {"timings", get_timings, nullptr, "PDFium timings of the extraction call, nanoseconds.",
+     nullptr},
+    {"links", get_links, nullptr,
+     "Links that lead to a URI or a page: (bbox in page space, uri or None, page index or None).",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

@@ -82,7 +82,8 @@ def _parser() -> argparse.ArgumentParser:
         description="Print the text of every page, in reading order. A directory stands for "
                     "every *.pdf below it. Pages end with a form feed; words and blocks are "
                     "tab-separated rows (page, x0, y0, x1, y1, numbers, text); dict, rawdict "
-                    "and pdftext are JSON, a page per line.")
+                    "and pdftext are JSON, a page per line; markdown is a file's pages as one "
+                    "Markdown document (with --jsonl, a page per line).")
     text.add_argument("paths", nargs="*", metavar="PATH",
                       help="PDF files or directories (default: the bundled sample)")
     text.add_argument("--sort", choices=SORTS, default="reading",

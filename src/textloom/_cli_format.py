@@ -11,9 +11,10 @@ from dataclasses import dataclass
 from typing import Any
 
 from textloom._cli_pages import PageRanges
+from textloom._document import Document
 from textloom._page import Page
 
-FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext")
+FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdown")
 SORTS = ("none", "simple", "xycut", "reading")  # the sort names get_text takes
 _TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 
@@ -85,3 +86,19 @@ def format_page(page: Page, path: str, options: TextOptions) -> str:
     if options.format == "blocks":
         return "".join(_row(number, row, 1) for row in result)
     return to_json(result) + "\n"
+
+
+def format_markdown(document: Document, indices: list[int], path: str, options: TextOptions) -> str:
+    """The pages as one Markdown document (sizes ranked and running headers and
+    footers found over them); with ``jsonl``, one JSON object per page: file,
+    page, label, metadata, toc_items (level, title, page) and text, page
+    numbers counted from 1."""
+    if not options.jsonl:
+        return document.to_markdown(indices, sort=options.sort)
+    lines = []
+    for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True):
+        toc_items = [(level, title, page + 1) for level, title, page in chunk["toc_items"]]
+        lines.append(to_json({"file": path, "page": chunk["page"] + 1, "label": chunk["label"],
+                              "metadata": chunk["metadata"], "toc_items": toc_items,
+                              "text": chunk["text"]}) + "\n")
+    return "".join(lines)

@@ -10,7 +10,7 @@ from dataclasses import dataclass
 
 import pypdfium2  # noqa: F401  (imported before workers start, not by each of them)
 
-from textloom._cli_format import TextOptions, format_page, to_json
+from textloom._cli_format import TextOptions, format_markdown, format_page, to_json
 from textloom._document import Document
 from textloom._document import open as open_document
 from textloom._errors import PdfError
@@ -52,14 +52,18 @@ def describe_os_error(error: OSError, path: str) -> str:
 def text_piece(path: str, options: TextOptions, pages: list[int] | None) -> tuple[bytes, list[list[int]]]:
     """The output of ``pages`` of a file; a file's first piece (``pages`` None)
     selects the pages and, when there are more than a chunk, hands them back as
-    chunks for other workers."""
+    chunks for other workers. Markdown takes a file whole: its type sizes and
+    running headers are found over all the pages selected."""
     document = open_cached(path, options.password, options.ligatures)
     if pages is None:
         count = len(document)
         pages = options.pages.select(count) if options.pages else list(range(count))
-        if len(pages) > CHUNK:
+        if len(pages) > CHUNK and options.format != "markdown":
             return b"", [pages[start:start + CHUNK] for start in range(0, len(pages), CHUNK)]
-    text = "".join(format_page(document[index], path, options) for index in pages)
+    if options.format == "markdown":
+        text = format_markdown(document, pages, path, options)
+    else:
+        text = "".join(format_page(document[index], path, options) for index in pages)
     return text.encode("utf-8", "replace"), []
 
 

@@ -10,17 +10,20 @@ import builtins
 import contextlib
 import os
 import weakref
-from collections.abc import Iterator, Sequence
-from typing import IO, TYPE_CHECKING, Any, overload
+from collections.abc import Iterable, Iterator, Sequence
+from typing import IO, TYPE_CHECKING, Any, Literal, overload
 
 from textloom import _native
 from textloom._errors import PasswordError, PdfError
 from textloom._host import document_address, use_pdfium
 from textloom._lock import pdfium_lock
 from textloom._page import Page
+from textloom._types import Sort
 
 if TYPE_CHECKING:
     from types import TracebackType
+
+    from textloom._markdown import MarkdownChunk
 
 Source = str | os.PathLike[str] | bytes | bytearray | memoryview | IO[bytes]
 
@@ -134,6 +137,41 @@ class Document(Sequence[Page]):
 
         with pdfium_lock:
             return read_toc(self._open_pdf())
+
+    # -- Markdown ---------------------------------------------------------------
+
+    @overload
+    def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[False] = False,
+                    sort: Sort = "reading", keep_headers: bool = False, superscripts: bool = True,
+                    subscripts: bool = True, links: bool = True) -> str: ...
+
+    @overload
+    def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[True],
+                    sort: Sort = "reading", keep_headers: bool = False, superscripts: bool = True,
+                    subscripts: bool = True, links: bool = True) -> list[MarkdownChunk]: ...
+
+    def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
+                    sort: Sort = "reading", keep_headers: bool = False, superscripts: bool = True,
+                    subscripts: bool = True, links: bool = True) -> str | list[MarkdownChunk]:
+        """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
+        writes them, with the body size and heading levels found over these pages.
+
+        Running headers and footers are left out unless ``keep_headers``: a line
+        in the top or bottom 12% of a page whose text, digits aside, recurs in
+        the same place on at least 60% of the pages and on 3 of them.
+        Pages are joined by a blank line. ``page_chunks``: a list with one dict
+        per page instead, holding "page" (its index), "label", "metadata" (the
+        document's), "toc_items" (the outline entries pointing at the page) and
+        "text" (its Markdown, empty for a page without text).
+        """
+        from textloom._markdown import chunks, page_indices, pages_markdown
+
+        selected = [Page(self, index) for index in page_indices(self, pages)]
+        texts = pages_markdown(selected, sort=sort, keep_headers=keep_headers,
+                               superscripts=superscripts, subscripts=subscripts, links=links)
+        if page_chunks:
+            return chunks(self, selected, texts)
+        return "\n".join(text for text in texts if text)
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else f"{self._page_count} pages"

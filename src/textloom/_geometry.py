@@ -1,8 +1,8 @@
 """Page boxes and the pixel grid of a rendered page, as the native module computes them.
 
-The host needs both where it adds to native results: link boxes are moved
-into page space by the crop box, and interactive form fields are drawn onto
-a native rendering at the very offsets the native renderer used.
+The host needs both where it adds to native results: interactive form
+fields are drawn onto a native rendering at the very offsets the native
+renderer used.
 """
 
 from __future__ import annotations

@@ -1,9 +1,11 @@
-"""Link annotations of a page, and the targets of PDF actions and destinations.
+"""Link annotations with their PDFium destinations, and the targets of PDF
+actions and destinations, for the outline and the pdftext module.
 
-One reader for every consumer (``Page.links``, the outline, text exporters):
-a link is its box in page space (origin at the crop box's top-left corner,
-y down, as every text coordinate) with a URI or a target page index.
-Callers hold the PDFium lock.
+``Page.links`` reads the same links natively with the page's glyphs (the same
+rule: a URI action's URI, a go-to action's page, or the link's own
+destination's page); this reader keeps each link's destination handle too.
+Boxes are in page space (origin at the crop box's top-left corner, y down, as
+every text coordinate). Callers hold the PDFium lock.
 """
 
 from __future__ import annotations
@@ -83,8 +85,3 @@ def read_link_dests(document: Any, page: Any,
         links.append((Link((x0 - left, top - y1, x1 - left, top - y0), uri, target), dest))
     return links
 
-
-def read_links(document: Any, page: Any, crop: tuple[float, float, float, float]) -> list[Link]:
-    """The page's links that lead somewhere, in annotation order; ``crop`` is the
-    page's crop box (left, bottom, right, top) in PDF user space."""
-    return [link for link, _ in read_link_dests(document, page, crop)]

@@ -22,6 +22,14 @@ def render_page(
     background: int = 4294967295,
     timeout: float | None = None,
 ) -> tuple[int, int, int, bytes]: ...
+def markdown_pages(
+    pages: list[RsPage] | tuple[RsPage, ...],
+    sort: Sort = "reading",
+    keep_headers: bool = False,
+    superscripts: bool = True,
+    subscripts: bool = True,
+    links: bool = True,
+) -> list[str]: ...
 @final
 class RsPage:
     @property
@@ -36,6 +44,8 @@ class RsPage:
     def n_glyphs(self) -> int: ...
     @property
     def timings(self) -> dict[str, int]: ...
+    @property
+    def links(self) -> list[tuple[Rect, str | None, int | None]]: ...
     def get_text(
         self,
         option: str = "text",

@@ -146,15 +146,31 @@ class Page:
         blocks: list[PdftextBlock] = self._page().pdftext_blocks(sort, keep_chars)
         return blocks
 
+    def to_markdown(self, *, sort: Sort = "reading", keep_headers: bool = False,
+                    superscripts: bool = True, subscripts: bool = True,
+                    links: bool = True) -> str:
+        """The page as Markdown: headings by type size against the page's body
+        size, paragraphs (hyphenated line ends joined), lists, fenced code,
+        **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
+
+        ``sort``: reading order of blocks, as for ``get_text``.
+        ``keep_headers``: no effect on one page (running headers and footers
+        are found over the pages of ``Document.to_markdown``).
+        ``superscripts``, ``subscripts``: mark raised and lowered text.
+        ``links``: text inside the box of a link to a URI as [text](uri).
+        A page without text gives the empty string.
+        """
+        from textloom._markdown import pages_markdown
+
+        return pages_markdown([self], sort=sort, keep_headers=keep_headers,
+                              superscripts=superscripts, subscripts=subscripts, links=links)[0]
+
     # -- links and rendering ----------------------------------------------------------
 
     def links(self) -> list[Link]:
-        """The page's link annotations that lead to a URI or to a page of this document."""
-        from textloom._geometry import read_crop_box
-        from textloom._links import read_links
-
-        with self._document._pdfium_page(self.index) as page:
-            return read_links(self._document._open_pdf().raw, page.raw, read_crop_box(page.raw))
+        """The page's link annotations that lead to a URI or to a page of this
+        document, read with the page's text (so they too stay after the document closes)."""
+        return [Link(bbox, uri, target) for bbox, uri, target in self._page().links]
 
     def render(self, scale: float | None = None, *, dpi: float | None = None,
                clip: Rect | None = None, rotated: bool = True, alpha: bool = False,

@@ -81,7 +81,9 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       "FPDFText_GetFillColor", "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
       // 'd': the first object again
       "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
-      "FPDFText_GetLooseCharBox", "FPDFText_ClosePage", "FPDF_ClosePage"}));
+      "FPDFText_GetLooseCharBox",
+      // the page's links (none), read with its glyphs
+      "FPDFLink_Enumerate", "FPDFText_ClosePage", "FPDF_ClosePage"}));
   ASSERT_EQ(g.fonts.size(), 2u);
   const FontInfo& own = g.fonts[1];
   EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),
@@ -318,6 +320,31 @@ TEST(ExtractPasses, Ligatures) {
     EXPECT_EQ(text_of(joined), std::u32string(with) + U"e");
     EXPECT_EQ(joined.glyphs.front().index, 0u);
   }
+}
+
+// Links: where each leads (its action's URI or page, or its destination's
+// page), those that lead nowhere left out, boxes moved into page space.
+TEST(ExtractLinks, TargetsAndBoxes) {
+  Page page;
+  page.crop[0] = 10, page.crop[3] = 800;
+  const auto link = [](bool action, unsigned long type, std::string uri, int dest = -1) {
+    fake::Link l;
+    l.has_action = action, l.action_type = type, l.uri = std::move(uri), l.dest_page = dest;
+    l.rect = FS_RECTF{30, 700, 110, 690};  // left, top, right, bottom
+    return l;
+  };
+  fake::Link go_to = link(true, kPdfActionGoTo, "", 4);
+  go_to.rect = FS_RECTF{110, 690, 30, 700};  // flipped corners normalise
+  fake::Link no_rect = link(true, kPdfActionUri, "u"), null_dest = link(false, 0, "", 2);
+  no_rect.rect_ok = false, null_dest.has_dest = false;
+  page.links = {link(true, kPdfActionUri, "https://example.org/a"), link(true, 4, "u"), go_to,
+                no_rect, link(false, 0, "", 2), link(true, kPdfActionUri, ""), link(false, 0, ""),
+                null_dest, link(true, kPdfActionUri, "x\xFFy")};  // 4: a launch action
+  std::vector<std::tuple<double, double, double, double, std::string, int>> rows;
+  for (const PageLink& l : extract(page).links) rows.emplace_back(l.x0, l.y0, l.x1, l.y1, l.uri, l.page);
+  EXPECT_EQ(rows, (decltype(rows){{20, 100, 100, 110, "https://example.org/a", -1},
+                                  {20, 100, 100, 110, "", 4}, {20, 100, 100, 110, "", 2},
+                                  {20, 100, 100, 110, "x\xEF\xBF\xBDy", -1}}));  // U+FFFD
 }
 
 }  // namespace

@@ -42,6 +42,17 @@ struct Char {
   bool origin_ok = true, box_ok = true, matrix_ok = true, color_ok = true;
 };
 
+// A link annotation: its rectangle (user space) and where it leads. A link
+// with an action leads by it; one without leads to its destination.
+struct Link {
+  FS_RECTF rect{10, 20, 30, 5};  // left, top, right, bottom
+  bool rect_ok = true, has_action = false;
+  unsigned long action_type = kPdfActionUri;
+  std::string uri;       // copied with a NUL, as PDFium does
+  int dest_page = -1;    // FPDFDest_GetDestPageIndex's answer
+  bool has_dest = true;  // false: the destination handle is null
+};
+
 struct Page {
   bool load_fails = false, text_fails = false;
   int count_override = 0;            // non-zero: FPDFText_CountChars returns this
@@ -53,6 +64,7 @@ struct Page {
   std::vector<Char> chars;
   std::map<int, Object> objects{{1, Object{}}};
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
+  std::vector<Link> links;
   int pages_open = 0, text_pages_open = 0;  // observations
   std::vector<std::string> log;             // every call made, by name
 };
@@ -76,6 +88,11 @@ FPDF_BOOL answer(bool ok, const T& value, T* out) {
 inline FPDF_BOOL box4(bool ok, const float (&v)[4], float* l, float* b, float* r, float* t) {
   if (ok) *l = v[0], *b = v[1], *r = v[2], *t = v[3];
   return ok;
+}
+
+// Link, action and destination handles are 1 + the link's index.
+inline const Link& link_at(const void* handle) {
+  return current->links.at(static_cast<std::size_t>(key_of(handle) - 1));
 }
 
 // The stand-ins, before logging wraps them.
@@ -157,6 +174,31 @@ inline Pdfium table(Page& page) {
     return *angle = font_of(font).italic_angle, font_of(font).angle_ok;
   };
   t.FPDFFont_GetIsEmbedded = [](FPDF_FONT font) { return font_of(font).embedded; };
+  t.FPDFLink_Enumerate = [](FPDF_PAGE, int* position, FPDF_LINK* link) -> FPDF_BOOL {
+    if (*position < 0 || static_cast<std::size_t>(*position) >= current->links.size()) return 0;
+    *link = handle_of<FPDF_LINK>(++*position);
+    return 1;
+  };
+  t.FPDFLink_GetAnnotRect = [](FPDF_LINK link, FS_RECTF* rect) {
+    return answer(link_at(link).rect_ok, link_at(link).rect, rect);
+  };
+  t.FPDFLink_GetAction = [](FPDF_LINK link) {
+    return link_at(link).has_action ? handle_of<FPDF_ACTION>(key_of(link)) : nullptr;
+  };
+  t.FPDFLink_GetDest = [](FPDF_DOCUMENT, FPDF_LINK link) {
+    return link_at(link).has_dest ? handle_of<FPDF_DEST>(key_of(link)) : nullptr;
+  };
+  t.FPDFAction_GetType = [](FPDF_ACTION action) { return link_at(action).action_type; };
+  t.FPDFAction_GetURIPath = [](FPDF_DOCUMENT, FPDF_ACTION action, void* buffer,
+                               unsigned long length) -> unsigned long {
+    const std::string& uri = link_at(action).uri;
+    if (buffer != nullptr && length >= uri.size() + 1) std::memcpy(buffer, uri.c_str(), uri.size() + 1);
+    return static_cast<unsigned long>(uri.size() + 1);
+  };
+  t.FPDFAction_GetDest = [](FPDF_DOCUMENT, FPDF_ACTION action) {
+    return link_at(action).has_dest ? handle_of<FPDF_DEST>(key_of(action)) : nullptr;
+  };
+  t.FPDFDest_GetDestPageIndex = [](FPDF_DOCUMENT, FPDF_DEST dest) { return link_at(dest).dest_page; };
   unlogged = t;
 #define TEXTLOOM_FAKE_LOGGED(name, ret, params)                  \
   if (unlogged.name != nullptr) {                                \

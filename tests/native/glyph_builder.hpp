@@ -28,7 +28,12 @@ inline Glyph glyph(std::uint32_t ch, double x, double y, double size, double adv
 class PageBuilder {
  public:
   // Font 0 is "Test", spanning ascender 0.8 to descender -0.2.
-  PageBuilder() { page_.fonts.push_back(make_font_info("Test", 0, 400, 0, false, 0.8, -0.2)); }
+  PageBuilder() { add_font("Test"); }
+
+  std::uint32_t add_font(std::string name, double ascent = 0.8, double descent = -0.2) {
+    page_.fonts.push_back(make_font_info(std::move(name), 0, 400, 0, false, ascent, descent));
+    return static_cast<std::uint32_t>(page_.fonts.size() - 1);
+  }
 
   // A glyph at (x, y) advancing `advance` along (dx, dy); the index counts up.
   Glyph& at(std::uint32_t ch, double x, double y, double size = 10, double advance = 5,

@@ -52,6 +52,14 @@ TEST(LayoutPage, AcrossTheLineNewLineOrBlock) {
   }
 }
 
+// 1.12 / 8 is 0.14 exactly in binary too: a gap of exactly the space tolerance.
+TEST(LayoutPage, GapOfExactlyTheSpaceToleranceIsASpace) {
+  PageBuilder b;
+  b.at('A', -4, 100, 8, 4);  // pen end at 0
+  b.at('B', 1.12, 100, 8, 4);
+  EXPECT_EQ(all_lines(lay_out(b.page())), Lines{U"A B"});
+}
+
 TEST(LayoutPage, IndentIsMeasuredFromTheLineStart) {
   PageBuilder b;  // each line 3 right of the one before; the fourth 4.5 past the third
   b.at('A', 0, 100);
@@ -90,6 +98,15 @@ TEST(LayoutPage, SpaceAfterPreviousChar) {
                                                           : std::u32string{prev, U'b'}}))
         << std::hex << static_cast<std::uint32_t>(prev);
   }
+}
+
+TEST(LayoutPage, NaNDirectionIsNoChangeOfDirection) {
+  PageBuilder b;
+  b.at('A', 0, 100);
+  b.at('A', 0, 100, 10, 5, kNaN, 0);  // the same letter painted again, direction unknown
+  const std::vector<Block> blocks = lay_out(b.page());
+  EXPECT_EQ(blocks.size(), 1u);
+  EXPECT_EQ(all_lines(blocks), Lines{U"A"});
 }
 
 TEST(LayoutPage, NaNOriginOpensABlock) {

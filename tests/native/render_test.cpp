@@ -97,7 +97,8 @@ TEST(RenderDeadline, SumsCarryOrOverflowAndTheDeadlineIsReachedAtItsInstant) {
 TEST(RenderDeadline, DurationTextInItsLargestUnit) {
   for (const auto& [d, text] : std::vector<std::pair<Duration, std::string>>{
            {{0, 0}, "0ns"}, {{0, 999}, "999ns"}, {{0, 1000}, "1\u00b5s"}, {{0, 1500}, "1.5\u00b5s"},
-           {{0, 1000001}, "1.000001ms"}, {{0, 250000000}, "250ms"}, {{1, 0}, "1s"},
+           {{0, 999999}, "999.999\u00b5s"}, {{0, 1000000}, "1ms"}, {{0, 1000001}, "1.000001ms"},
+           {{0, 250000000}, "250ms"}, {{1, 0}, "1s"},
            {{1, 1}, "1.000000001s"},
            {{18446744073709551615ull, 999999999}, "18446744073709551615.999999999s"}}) {
     EXPECT_EQ(format_duration(d), text);

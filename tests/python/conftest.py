@@ -1,6 +1,7 @@
 """Shared fixtures: the initialised native module, generated and corpus PDFs,
-the glyph_dump tool, and an independent reading of PDFium's characters
-through pypdfium2's raw API (the oracle our glyphs are compared with)."""
+the bundled sample, the glyph_dump tool, and an independent reading of
+PDFium's characters through pypdfium2's raw API (the oracle our glyphs are
+compared with)."""
 
 from __future__ import annotations
 
@@ -13,6 +14,7 @@ from pathlib import Path
 import pypdfium2 as pdfium
 import pypdfium2.raw as raw
 import pytest
+from fpdf import FPDF
 
 import textloom
 from textloom import _native
@@ -26,6 +28,15 @@ ROOT = Path(__file__).resolve().parents[2]
 CORPUS = next((p / "shared" / "corpus" for p in ROOT.parents if (p / "shared" / "corpus").is_dir()),
               ROOT.parent / "shared" / "corpus")
 GLYPH_DUMP = ROOT / "build" / "tests" / "glyph_dump"
+SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
+# Advance widths of the standard Helvetica (AFM), in thousandths of an em.
+HELVETICA = {" ": 278, "-": 333, "2": 556, "=": 584, "A": 667, "B": 667, "E": 667, "G": 778,
+             "H": 722, "N": 722, "T": 611, "V": 667, "a": 556, "b": 556, "c": 500, "d": 556,
+             "e": 556, "i": 222, "l": 222, "m": 833, "o": 556, "r": 333, "s": 500, "t": 278,
+             "w": 722, "x": 500}
+SCHEMAS = ["text", "blocks", "words", "dict", "rawdict"]
+SORTS = [None, "simple", "xycut"]
+needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="../shared/corpus is not beside the repo")
 
 
 def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.CompletedProcess[bytes]:
@@ -73,6 +84,78 @@ def open_pdf(native, tmp_path):
     yield _open
     for doc in opened:
         doc.pdf.close()
+
+
+def page_of(*runs, **page_args) -> pdfgen.PdfWriter:
+    """A writer of one page holding runs (x, y, text, keyword arguments)."""
+    writer = pdfgen.PdfWriter()
+    p = writer.page(**page_args)
+    for x, y, text, *kwargs in runs:
+        p.text(x, y, text, **(kwargs[0] if kwargs else {"size": 10}))
+    return writer
+
+
+def load(native, open_pdf, writer, index=0):
+    return native.load_page(open_pdf(writer).addr, index)
+
+
+def lines_of(tree) -> list:
+    """The lines of a page's tree (its "blocks"), or of a list of blocks."""
+    return [line for block in (tree["blocks"] if isinstance(tree, dict) else tree)
+            for line in block["lines"]]
+
+
+def spans_of(tree) -> list:
+    return [span for line in lines_of(tree) for span in line["spans"]]
+
+
+def chars_of(tree) -> list:
+    return [char for span in spans_of(tree) for char in span["chars"]]
+
+
+def linked_pdf(path: Path, password: str | None = None) -> Path:
+    """Two pages of 400 x 300 pt; page 1 has a URI link and a link to page 2."""
+    pdf = FPDF(unit="pt", format=(400, 300))
+    pdf.set_font("helvetica", size=12)
+    pdf.add_page()
+    pdf.text(50, 50, "first page")
+    pdf.link(40, 60, 100, 20, "https://example.org/a")
+    pdf.link(40, 100, 80, 30, pdf.add_link(page=2))
+    pdf.add_page()
+    pdf.text(50, 50, "second page")
+    if password:
+        pdf.set_encryption(owner_password="owner", user_password=password)
+    pdf.output(str(path))
+    return path
+
+
+def form_pdf(appearance: bool = False) -> bytes:
+    """A 200 x 100 pt page with one text field (yellow, "Hello form"). Without
+    ``appearance`` it has no appearance stream, and only a form-fill environment
+    draws it; with it, the field's appearance shows its text."""
+    shown = b"BT /Helv 14 Tf 2 8 Td (Hello form) Tj ET"
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /NeedAppearances true "
+        b"/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Annots [4 0 R] >>",
+        b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Hello form) /Rect [20 40 180 70] "
+        b"/P 3 0 R /DA (/Helv 14 Tf 0 0 1 rg) /F 4 /MK << /BG [1 1 0] >>"
+        + (b" /AP << /N 6 0 R >>" if appearance else b"") + b" >>",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        b"<< /Type /XObject /Subtype /Form /BBox [0 0 160 30] /Resources << /Font << /Helv 5 0 R "
+        b">> >> /Length %d >>\nstream\n%s\nendstream" % (len(shown), shown),
+    ]
+    out = bytearray(b"%PDF-1.7\n")
+    offsets = []
+    for number, body in enumerate(objects, start=1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    return bytes(out)
 
 
 def assert_no_growth(step, rounds: int = 500, attempts: int = 3) -> None:

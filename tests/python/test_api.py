@@ -10,44 +10,24 @@ import io
 import pickle
 import subprocess
 import sys
-from pathlib import Path
 
 import numpy as np
 import pypdfium2 as pdfium
 import pytest
-from fpdf import FPDF
 
 import textloom
 from textloom import _native
 from textloom._metadata import pdf_date_to_iso
 
 import pdfgen
-from conftest import CORPUS
+from conftest import CORPUS, SAMPLE, form_pdf, linked_pdf, needs_corpus
 
-SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
 BOOK = CORPUS / "latex-book-geotopo.pdf"
-needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="../shared/corpus is not beside the repo")
 
 
 def sample_text() -> str:
     with pdfium.PdfDocument(str(SAMPLE)) as pdf:
         return _native.load_page(textloom.document_address(pdf), 0).get_text()
-
-
-def linked_pdf(path: Path, password: str | None = None) -> Path:
-    """Two pages of 400 x 300 pt; page 1 has a URI link and a link to page 2."""
-    pdf = FPDF(unit="pt", format=(400, 300))
-    pdf.set_font("helvetica", size=12)
-    pdf.add_page()
-    pdf.text(50, 50, "first page")
-    pdf.link(40, 60, 100, 20, "https://example.org/a")
-    pdf.link(40, 100, 80, 30, pdf.add_link(page=2))
-    pdf.add_page()
-    pdf.text(50, 50, "second page")
-    if password:
-        pdf.set_encryption(owner_password="owner", user_password=password)
-    pdf.output(str(path))
-    return path
 
 
 @pytest.mark.parametrize("make", [
@@ -131,13 +111,14 @@ def test_use_after_close():
     doc.close()
     doc.close()  # idempotent
     closed = [lambda: len(doc), lambda: doc[0], lambda: doc.metadata, lambda: doc.toc,
-              lambda: list(doc), never.get_text, lambda: never.width, kept.links,
-              lambda: kept.label, kept.render]
+              lambda: list(doc), never.get_text, lambda: never.width, never.links,
+              never.to_markdown, lambda: kept.label, kept.render]
     for call in closed:
         with pytest.raises(ValueError, match=r"^document is closed$"):
             call()
-    # A page that extracted keeps its glyphs: text calls and its geometry still work.
+    # A page that extracted keeps its glyphs and links: text calls and its geometry still work.
     assert kept.get_text("words") and kept.width == pytest.approx(595.28, abs=0.01)
+    assert kept.links() == [] and kept.to_markdown().startswith("# textloom sample document\n")
     assert doc.closed and "closed" in repr(doc)
 
 
@@ -152,12 +133,9 @@ def test_context_manager_and_collector_close_the_pdfium_document():
     assert pdf.raw is None
 
 
-@pytest.mark.parametrize("path", [SAMPLE] + [
-    pytest.param(CORPUS / name, marks=needs_corpus)
-    for name in ("latex-book-geotopo.pdf", "arabic-habibi.pdf", "japanese-jo.pdf")],
-    ids=lambda p: p.name)
-def test_page_calls_equal_the_native_calls(path):
+def test_page_calls_equal_the_native_calls():
     """Page hands every option through unchanged, on the glyphs it extracted once."""
+    path = SAMPLE
     variants = [{}, {"sort": "xycut"}, {"sort": "simple", "rotated": True},
                 {"dehyphenate": True, "delimiters": ",."}, {"extended": True},
                 {"clip": (0.0, 0.0, 300.0, 400.0)}]
@@ -236,6 +214,21 @@ def test_links_in_page_space(tmp_path):
         assert doc[1].links() == []
 
 
+@needs_corpus
+def test_links_match_the_python_reader():
+    """The links extraction reads natively are those that the pdftext module's
+    reader finds through pypdfium2's raw API."""
+    from textloom._links import read_link_dests
+    from textloom._geometry import read_crop_box
+
+    with textloom.open(BOOK) as doc, pdfium.PdfDocument(str(BOOK)) as pdf:
+        links = [doc[i].links() for i in range(len(doc))]
+        assert links == [[link for link, _ in read_link_dests(pdf.raw, page.raw, read_crop_box(page.raw))]
+                         for page in pdf]
+    uris = [link for page in links for link in page if link.uri]
+    assert len(uris) > 10 and sum(map(len, links)) > 500
+
+
 @pytest.mark.parametrize("module, extra, call", [
     ("numpy", "numpy", lambda page: page.words_array()),
     ("PIL.Image", "image", lambda page: textloom.Image(1, 1, 1, b"\0").to_pil()),
@@ -251,35 +244,6 @@ def test_import_is_light():
             "{name.split('.')[0] for name in sys.modules}; print(sorted(heavy))")
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
     assert done.stdout.strip() == "[]"
-
-
-def form_pdf(appearance: bool = False) -> bytes:
-    """A 200 x 100 pt page with one text field (yellow, "Hello form"). Without
-    ``appearance`` it has no appearance stream, and only a form-fill environment
-    draws it; with it, the field's appearance shows its text."""
-    shown = b"BT /Helv 14 Tf 2 8 Td (Hello form) Tj ET"
-    objects = [
-        b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /NeedAppearances true "
-        b"/DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>",
-        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Annots [4 0 R] >>",
-        b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Hello form) /Rect [20 40 180 70] "
-        b"/P 3 0 R /DA (/Helv 14 Tf 0 0 1 rg) /F 4 /MK << /BG [1 1 0] >>"
-        + (b" /AP << /N 6 0 R >>" if appearance else b"") + b" >>",
-        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-        b"<< /Type /XObject /Subtype /Form /BBox [0 0 160 30] /Resources << /Font << /Helv 5 0 R "
-        b">> >> /Length %d >>\nstream\n%s\nendstream" % (len(shown), shown),
-    ]
-    out = bytearray(b"%PDF-1.7\n")
-    offsets = []
-    for number, body in enumerate(objects, start=1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
-    return bytes(out)
 
 
 @pytest.mark.parametrize("kwargs, native_args", [

@@ -45,6 +45,9 @@ ERRORS = [
     ("get_text", (), {"clip": (0, 0, 1, 1, 1)}, ValueError,
      "expected tuple of length 4, but got tuple of length 5"),
     ("get_text", (), {"clip": (0, 0, "1", 1)}, TypeError, "argument 'clip': ..."),
+    ("markdown_pages", ([1],), {}, TypeError, "argument 'pages': expected a list of RsPage"),
+    ("markdown_pages", ("pages",), {}, TypeError, "argument 'pages': expected a list of RsPage"),
+    ("markdown_pages", ([],), {"sort": "sideways"}, ValueError, 'unknown sort "sideways"'),
     # values: only ASCII letters of the option are lowered; the value is quoted
     ("get_text", ("XYZ",), {}, ValueError, 'unsupported option "xyz"'),
     ("get_text", ("T\u00c9XT\u200b",), {}, ValueError, 'unsupported option "t\u00c9xt\\u{200b}"'),

@@ -1,7 +1,8 @@
 """The command line end to end, in subprocesses: the sample's text, page ranges
 and usage errors, every format against the API, JSON Lines, several files with
 bad ones in order, --jobs 2 against --jobs 1, a killed worker, the time limit,
-progress only on a terminal, a closed pipe, render and info."""
+progress only on a terminal, a closed pipe, render and info. (The console
+script, --pages and info's text are also run by test_readme.py.)"""
 
 from __future__ import annotations
 
@@ -27,10 +28,9 @@ from textloom._cli_format import TextOptions, format_page, to_json
 from textloom._cli_pages import parse_page_ranges
 
 import pdfgen
-from conftest import CORPUS, cli
+from conftest import CORPUS, SAMPLE, cli, needs_corpus
 from make_sample import PARAGRAPH
 
-SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
 # What tools/make_sample.py wrote, page by page: lines that stand alone, then
 # the page's words in reading order.
 BULLETS = ["\u2022 glyphs with boxes and fonts", "\u2022 lines, blocks and words",
@@ -39,19 +39,19 @@ HYPHENATED = ["A word cut at the end of a line comes back as one: exam-",
               "ple text follows on the next line."]
 SAMPLE_TEXT = [
     (["textloom sample document", *HYPHENATED, *BULLETS],
-     ["textloom sample document", PARAGRAPH * 2, *HYPHENATED, *BULLETS]),
+     ["textloom sample document", PARAGRAPH * 2, *HYPHENATED, *BULLETS,
+      "Each page also comes out as Markdown, with headings, lists and emphasis marked."]),
     (["Two columns under one heading"],
      ["Two columns under one heading", "Left column.", PARAGRAPH * 3, "Right column.",
       PARAGRAPH * 3]),
     (["A landscape page that the viewer shows turned by 90 degrees."],
      ["A landscape page that the viewer shows turned by 90 degrees."]),
 ]
-SCRIPT = Path(sys.executable).with_name("textloom")
 
 
-def pages_text(path: Path, sort: str = "xycut") -> list[str]:
+def pages_text(path: Path) -> list[str]:
     with textloom.open(path) as doc:
-        return [page.get_text(sort=sort) for page in doc]
+        return [page.get_text(sort="reading") for page in doc]
 
 
 def many_pages(path: Path, count: int, lines: int = 3) -> Path:
@@ -70,10 +70,8 @@ def big_pdf(tmp_path_factory) -> Path:
     return many_pages(tmp_path_factory.mktemp("big") / "big.pdf", 600, lines=50)
 
 
-@pytest.mark.parametrize("command", [[sys.executable, "-m", "textloom"], [SCRIPT, "text"]],
-                         ids=["python -m", "console script"])
-def test_sample_text(command):
-    done = subprocess.run(command, capture_output=True, timeout=300)
+def test_sample_text():
+    done = cli()
     assert (done.returncode, done.stderr) == (0, b"")
     assert done.stdout.decode() == "".join(text + "\f" for text in pages_text(SAMPLE))
     *pages, tail = done.stdout.decode().split("\f")
@@ -81,6 +79,12 @@ def test_sample_text(command):
     for text, (lines, words) in zip(pages, SAMPLE_TEXT):
         assert set(lines) <= set(text.splitlines())
         assert text.split() == " ".join(words).split()
+
+
+@needs_corpus
+def test_reading_order_by_default():
+    path = CORPUS / "latex-two-column.pdf"  # a page "xycut" reads otherwise
+    assert cli(path, "--pages", "1").stdout.decode() == pages_text(path)[0] + "\f"
 
 
 @pytest.mark.parametrize("ranges, selected", [
@@ -113,13 +117,6 @@ def test_usage_errors_exit_2(args, message):
     assert message in done.stderr.decode()
 
 
-def test_pages_option_selects_pages(tmp_path):
-    path = many_pages(tmp_path / "twelve.pdf", 12)
-    done = cli(path, "--pages", "2-3,N", "--jsonl")
-    assert done.returncode == 0
-    assert [json.loads(line)["page"] for line in done.stdout.splitlines()] == [2, 3, 12]
-
-
 @pytest.mark.parametrize("fmt", ["text", "blocks", "words", "dict", "rawdict", "pdftext"])
 def test_jsonl_parses_back_to_the_api_result(fmt):
     done = cli("text", SAMPLE, "--jsonl", "--format", fmt, "--dehyphenate")
@@ -127,11 +124,34 @@ def test_jsonl_parses_back_to_the_api_result(fmt):
     records = [json.loads(line) for line in done.stdout.decode().splitlines()]
     with textloom.open(SAMPLE) as doc:
         for record, page in zip(records, doc, strict=True):
-            result = (page.pdftext_blocks(sort="xycut") if fmt == "pdftext" else
-                      page.get_text(fmt, sort="xycut", dehyphenate=True))
+            result = (page.pdftext_blocks(sort="reading") if fmt == "pdftext" else
+                      page.get_text(fmt, sort="reading", dehyphenate=True))
             assert record == {"file": str(SAMPLE), "page": page.index + 1, "width": page.width,
                               "height": page.height, "rotation": page.rotation,
                               fmt: json.loads(json.dumps(result))}
+
+
+def test_markdown_of_whole_files(tmp_path):
+    # Heading levels rank over the whole file: page 12's heading is "##" only
+    # beside page 1's larger one, which a worker's piece of pages would not see.
+    path = tmp_path / "headed.pdf"
+    writer = pdfgen.PdfWriter()
+    for number in range(12):
+        page = writer.page()
+        page.text(40, 700, f"Heading {number + 1}", size=24 if number == 0 else 18 if number == 11 else 10)
+        page.text(40, 600, f"page {number + 1} body text, long enough to set the body size")
+    writer.save(path)
+    with textloom.open(path) as doc:
+        expected = doc.to_markdown()
+        chunks = doc.to_markdown(pages=[10, 11], page_chunks=True)
+    assert "\n## Heading 12\n" in expected
+    done = cli(path, "--format", "markdown", "--jobs", "2")
+    assert (done.returncode, done.stderr, done.stdout.decode()) == (0, b"", expected)
+    done = cli(path, "--format", "markdown", "--jsonl", "--pages", "11-12")
+    assert [json.loads(line) for line in done.stdout.splitlines()] == [
+        {"file": str(path), "page": chunk["page"] + 1, "label": None, "metadata": chunk["metadata"],
+         "toc_items": [], "text": chunk["text"]} for chunk in chunks]
+    assert chunks[1]["text"].startswith("# Heading 12\n")
 
 
 def test_json_has_null_for_non_finite_numbers():
@@ -142,9 +162,9 @@ def test_rows_of_words_and_blocks():
     words = cli(SAMPLE, "--format", "words", "--pages", "1").stdout.decode().splitlines()
     blocks = cli(SAMPLE, "--format", "blocks").stdout.decode().splitlines()
     with textloom.open(SAMPLE) as doc:
-        expected_words = doc[0].get_text("words", sort="xycut")
+        expected_words = doc[0].get_text("words", sort="reading")
         expected_blocks = [(page.index + 1, block) for page in doc
-                           for block in page.get_text("blocks", sort="xycut")]
+                           for block in page.get_text("blocks", sort="reading")]
     assert [row.split("\t") for row in words] == [
         ["1", *(f"{v:.2f}" for v in word[:4]), *map(str, word[5:]), word[4]] for word in expected_words]
     assert [row.split("\t") for row in blocks] == [
@@ -215,7 +235,7 @@ def test_a_file_over_the_time_limit_fails(big_pdf):
     assert done.returncode == 1
     assert done.stderr.decode() == f"textloom: {big_pdf}: timed out after 0.3 s\n"
     with textloom.open(SAMPLE) as doc:
-        sample = "".join(to_json(page.get_text("rawdict", sort="xycut")) + "\n" for page in doc)
+        sample = "".join(to_json(page.get_text("rawdict", sort="reading")) + "\n" for page in doc)
     assert done.stdout.decode().endswith(sample)
 
 
@@ -268,6 +288,3 @@ def test_info():
     assert record["pages"] == 3 and record["metadata"]["creator"] == "textloom tools/make_sample.py"
     assert [(s["width"], s["height"], s["rotation"]) for s in record["page_sizes"]] == [
         (595.280029296875, 841.8900146484375, 0)] * 2 + [(841.8900146484375, 595.280029296875, 90)]
-    assert cli("info", SAMPLE).stdout.decode().splitlines()[:4] == [
-        str(SAMPLE), "  pages: 3", "  pages 1-2: 595.28 x 841.89 pt",
-        "  page 3: 841.89 x 595.28 pt, rotated 90"]

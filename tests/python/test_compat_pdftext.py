@@ -19,22 +19,16 @@ from textloom.compat import pdftext
 from textloom.compat.pdftext import PdfiumError, PdfPasswordError, Reference
 
 import pdfgen
-from conftest import CORPUS, corpus_files
-from test_api import form_pdf, linked_pdf
+from conftest import CORPUS, HELVETICA, corpus_files, form_pdf, linked_pdf, spans_of
+from test_pdftext import CHAR_TYPES, SPAN_TYPES
 
-# Helvetica's widths in thousandths of an em, for the characters placed below.
-WIDTHS = {"E": 667, "=": 584, "m": 833, "c": 500, "H": 722, "2": 556, "G": 778, "o": 556,
-          " ": 278, "t": 278, "N": 722, "e": 556, "x": 500, "V": 667, "i": 222, "s": 500, "w": 722,
-          "b": 556}
 SPAN_KEYS = ["bbox", "text", "font", "rotation", "char_start_idx", "char_end_idx", "url",
              "superscript", "subscript"]
-TYPES = {"bbox": list, "text": str, "font": dict, "rotation": float, "char_start_idx": int,
-         "char_end_idx": int, "url": str, "superscript": bool, "subscript": bool, "chars": list,
-         "char": str, "char_idx": int}
+TYPES = {key: SPAN_TYPES[key] for key in [*SPAN_KEYS, "chars"]} | CHAR_TYPES
 
 
 def width(text: str, size: float = 12.0) -> float:
-    return sum(WIDTHS[c] for c in text) * size / 1000
+    return sum(HELVETICA[c] for c in text) * size / 1000
 
 
 def features_pdf(path):
@@ -63,10 +57,6 @@ def features_pdf(path):
     turned.text(50, 250, "Turned page", size=12)
     writer.save(path)
     return path
-
-
-def spans_of(page):
-    return [span for block in page["blocks"] for line in block["lines"] for span in line["spans"]]
 
 
 def span_with(page, text):
@@ -100,12 +90,8 @@ def test_scripts_vertical_line_and_page_boxes(features):
              if span["text"] in ("E=mc", "2", "H", "O")}
     assert flags == {("E=mc", False, False), ("2", True, False), ("H", False, False),
                      ("2", False, True), ("O", False, False)}
-    with pdfium.PdfDocument(str(features)) as pdf:
-        textpage = pdf[0].get_textpage()
-        up = span_with(page, "Up")
-        assert up["rotation"] == pytest.approx(
-            raw.FPDFText_GetCharAngle(textpage.raw, up["char_start_idx"]), abs=1e-6)
-        assert up["rotation"] == pytest.approx(1.5 * math.pi, abs=1e-6)
+    up = span_with(page, "Up")  # PDFium's own angle: test_corpus_pages
+    assert up["rotation"] == pytest.approx(1.5 * math.pi, abs=1e-6)
     rotations = {(line["spans"][0]["text"], span["rotation"]) for block in page["blocks"]
                  for line in block["lines"] for span in line["spans"]}
     assert rotations == {("Up", up["rotation"])} | {

@@ -3,7 +3,7 @@
 these tests skip): the same keys and types at every level of every corpus
 page, words that agree (the word-sequence similarity of every document is
 printed), the same links and references, and the options and errors behaving
-alike.
+alike (passwords are test_compat_pdftext.py's).
 
     /work/venv-peers/bin/python -m pytest -s tests/python/test_compat_pdftext_peer.py
 """
@@ -18,7 +18,6 @@ import pytest
 
 import pdfgen
 from conftest import corpus_files
-from test_api import linked_pdf
 
 extraction = pytest.importorskip("pdftext.extraction")
 
@@ -176,17 +175,6 @@ def test_dictionary_options_alike(tmp_path, kwargs):
         spans = [span for block in mine["blocks"] for line in block["lines"]
                  for span in line["spans"]]
         assert all(("chars" in span) == bool(kwargs.get("keep_chars")) for span in spans)
-
-
-def test_passwords_alike(tmp_path):
-    locked = linked_pdf(tmp_path / "locked.pdf", password="pw")
-    for module in (extraction, compat):
-        for password in (None, "nope"):
-            with pytest.raises(module.PdfPasswordError) as info:
-                module.plain_text_output(locked, password=password)
-            assert isinstance(info.value, compat.PdfiumError)
-    assert compat.plain_text_output(locked, password="pw") == \
-        extraction.plain_text_output(locked, password="pw")
 
 
 @pytest.mark.parametrize("source, kwargs", [

@@ -1,6 +1,7 @@
 """The module surface: contents, docstrings, init and its failures, pages
-that cannot load, properties, and reference-count stability. (Argument errors
-are in test_arguments.py.)"""
+that cannot load, properties, bench_page's counts, and allocations and
+reference counts that stay flat over every entry point. (Argument errors are
+in test_arguments.py.)"""
 
 from __future__ import annotations
 
@@ -9,13 +10,15 @@ import inspect
 import subprocess
 import sys
 import textwrap
+from functools import partial
 
 import pytest
 
 from textloom import _native
 
 import pdfgen
-from conftest import assert_no_growth
+from conftest import SCHEMAS, SORTS, assert_no_growth, page_of
+from test_arguments import ERRORS, Exploding, call
 
 
 def run_fresh(code: str) -> subprocess.CompletedProcess:
@@ -27,11 +30,12 @@ def run_fresh(code: str) -> subprocess.CompletedProcess:
 
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
-    assert public == ["init", "load_page", "bench_page", "render_page", "RsPage", "__version__"]
+    assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages", "RsPage",
+                      "__version__"]
     assert _native.__version__ == "0.5.0"
 
 
-DOCSTRINGS = [  # (attribute of the module, text signature or None, docstring)
+DOCSTRINGS = [  # (attribute of the module, text signature as written or None, docstring)
     ("init", "(lib_path)",
      "Load the PDFium shared library. Pass the path of the libpdfium that pypdfium2 already\n"
      "loaded, so both share one PDFium instance (same dlopen handle)."),
@@ -48,21 +52,28 @@ DOCSTRINGS = [  # (attribute of the module, text signature or None, docstring)
      "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
      "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
      "With a timeout in seconds, renders progressively and gives up after it."),
+    ("markdown_pages", "(pages, sort=\"reading\", keep_headers=False, superscripts=True, "
+     "subscripts=True, links=True)",
+     "Markdown of each page (a list of RsPage) as a list of str, as\n"
+     "textloom.Document.to_markdown writes it: body size, heading levels and running\n"
+     "headers and footers are found over all the pages given."),
     ("RsPage", None,
      "Glyphs of one page (extracted natively). Layout/formatting happens per get_text call."),
     ("RsPage.crop", None, "CropBox in PDF user space (l, b, r, t)"),
     ("RsPage.timings", None, "PDFium timings of the extraction call, nanoseconds."),
-    ("RsPage.get_text", "(self, /, option='text', sort=None, clip=None, rotated=False, "
+    ("RsPage.links", None,
+     "Links that lead to a URI or a page: (bbox in page space, uri or None, page index or None)."),
+    ("RsPage.get_text", "($self, option=\"text\", sort=None, clip=None, rotated=False, "
      "dehyphenate=False, delimiters=None, extended=False)",
      "Same contract as textloom.Page.get_text for option in text|words|blocks|dict|rawdict."),
-    ("RsPage.pdftext_blocks", "(self, /, sort=None, keep_chars=False)",
+    ("RsPage.pdftext_blocks", "($self, sort=None, keep_chars=False)",
      "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"
      "font dicts with name, flags, size and weight; char_start_idx and char_end_idx; rotation\n"
      "in radians; PDFium-generated spaces as their own spans with an empty font; a line-feed\n"
      "span ending every line but the page's last; and the extra span keys _base (baseline\n"
      "coordinate across the line), _sup (superscript font flag) and _vertical, which a Python\n"
      "post-pass reads."),
-    ("RsPage.words_arrays", "(self, /, sort=None, clip=None, rotated=False)",
+    ("RsPage.words_arrays", "($self, sort=None, clip=None, rotated=False)",
      "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
      "texts list)"),
 ]
@@ -74,8 +85,8 @@ def test_docstrings_and_signatures(path, signature, doc):
     for name in path.split("."):
         target = getattr(target, name)
     assert target.__doc__ == doc
-    if signature is not None:
-        assert str(inspect.signature(target)) == signature
+    if signature is not None:  # byte for byte, and one that inspect reads
+        assert target.__text_signature__ == signature and inspect.signature(target)
 
 
 def test_rspage_class():
@@ -83,7 +94,7 @@ def test_rspage_class():
         _native.RsPage()
     properties = [name for name, value in vars(_native.RsPage).items()
                   if type(value).__name__ == "getset_descriptor"]
-    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings"]
+    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings", "links"]
 
 
 def test_init_in_a_fresh_process():
@@ -101,6 +112,8 @@ def test_init_in_a_fresh_process():
 
         NOT_CALLED = "textloom._native.init(libpdfium_path) not called"
         assert error(n.load_page, 0, 0) == NOT_CALLED
+        render = lambda: n.render_page(1, 0, 1, 1, timeout=-1)  # before the timeout is read
+        assert error(n.bench_page, 1, 0) == error(render) == NOT_CALLED
         for path, message in [
             ("/nonexistent/libpdfium.so",
              r"^cannot load /nonexistent/libpdfium\.so: .*No such file or directory"),
@@ -130,11 +143,12 @@ def doc(open_pdf):
     return open_pdf(writer)
 
 
+@pytest.mark.parametrize("function", ["load_page", "bench_page"])
 @pytest.mark.parametrize("index", [1, -1, 2**31 - 1, -2**31, "null document"])
-def test_page_that_cannot_load(native, doc, index):
+def test_page_that_cannot_load(native, doc, function, index):
     addr, index = (0, 3) if index == "null document" else (doc.addr, index)
     with pytest.raises(RuntimeError) as info:
-        native.load_page(addr, index)
+        getattr(native, function)(addr, index)
     assert str(info.value) == f"cannot load page {index}"
 
 
@@ -154,6 +168,26 @@ def test_properties(native, open_pdf):
         page.width = 1
 
 
+def test_bench_page_counts_on_an_empty_and_a_text_page(native, open_pdf):
+    """load_page's glyphs, and the words clipped to the page."""
+    writer = pdfgen.PdfWriter()
+    writer.page()
+    p = writer.page(width=300, height=200, crop=(0, 0, 300, 200))
+    p.text(20, 150, "Two words", size=10)
+    p.text(250, 150, "beyond the crop box", size=10)  # its last two words past the edge
+    doc = open_pdf(writer)
+    for index, words in ((0, 0), (1, 4)):
+        result = native.bench_page(doc.addr, index)
+        assert list(result) == ["load_page_ns", "load_text_ns", "chars_ns", "close_ns", "layout_ns",
+                                "words_ns", "n_words", "n_glyphs"]
+        assert all(type(v) is int and v >= 0 for v in result.values())
+        page = native.load_page(doc.addr, index)
+        clipped = page.get_text("words", clip=(0, 0, page.width, page.height))
+        assert (result["n_glyphs"], result["n_words"]) == (page.n_glyphs, len(clipped))
+        assert len(clipped) == words < len(page.get_text("words")) + (index == 0)
+    assert result["layout_ns"] > 0 and result["chars_ns"] > 0
+
+
 def test_page_outlives_its_document(native, open_pdf):
     writer = pdfgen.PdfWriter()
     writer.page().text(72, 700, "kept")
@@ -163,21 +197,57 @@ def test_page_outlives_its_document(native, open_pdf):
     assert (page.n_glyphs, page.width, page.get_text()) == (4, 612.0, "kept\n")
 
 
-def test_allocations_and_references_stay_flat(native, doc):
+def test_allocations_and_references_stay_flat(native, open_pdf):
+    """Every entry point, succeeding and failing, leaves nothing behind, and
+    each page gives its type back."""
+    doc = open_pdf(page_of((72, 700, "An exam-"), (72, 688, "ple test-"), (72, 350, "pre-")))
+    turned = open_pdf(page_of((70, 250, "Ab cd"), (70, 230, "x"), (78, 230, "y"),
+                              (200, 100, "up", {"size": 10, "matrix": (0, 1, -1, 0)}),
+                              width=400, height=300, rotate=90))  # inserted spaces, rotated view
+    page, rotated = native.load_page(doc.addr, 0), native.load_page(turned.addr, 0)
+    render = native.render_page
+    failing = [partial(call(native, page, name), *args, **kwargs)
+               for name, args, kwargs, _, _ in ERRORS] + [
+        lambda: page.get_text(sort=Exploding()), lambda: page.pdftext_blocks("bad"),
+        lambda: render(doc.addr, 5, 1, 1), lambda: render(doc.addr, 0, 1, 1, timeout=-1),
+        lambda: render(doc.addr, 0, 1, 1, timeout=2.0**63),
+        lambda: render(doc.addr, 0, 1, 1, clip=(0, 0, 1e7, 1e7)),
+        lambda: render(doc.addr, 0, 1, 1, background=-1), lambda: native.bench_page(doc.addr, 3),
+        lambda: native.load_page(doc.addr, 9), lambda: native.load_page(-1, 0)]
+
+    def results():
+        return [page.get_text(option, extended=True) for option in SCHEMAS] + [
+            rotated.pdftext_blocks(keep_chars=True)]
+
+    reference = results()
+
     def step():
-        page = native.load_page(doc.addr, 0)
-        page.timings, page.crop, page.width  # noqa: B018
-        for bad in ((doc.addr, 9), (doc.addr, "x"), (doc.addr, 0, 1), (-1, 0)):
+        fresh = native.load_page(doc.addr, 0)
+        fresh.timings, fresh.crop, fresh.width  # noqa: B018
+        for option in SCHEMAS:
+            for sort in SORTS:
+                page.get_text(option, sort=sort, extended=True, dehyphenate=True)
+            page.get_text(option, clip=(0, 0, 300, 300), delimiters=",")
+            rotated.get_text(option, "xycut", rotated=True, extended=True)
+        page.words_arrays()
+        rotated.words_arrays("xycut", (0, 0, 300, 300), True)
+        for sort in SORTS:
+            rotated.pdftext_blocks(sort, sort is None)
+        render(turned.addr, 0, 0.1, 0.2, clip=(1, 2, 30, 40), alpha=True, timeout=60)
+        native.bench_page(doc.addr, 0)
+        for failure in failing:  # each error's text is checked elsewhere
             try:
-                native.load_page(*bad)
-            except (RuntimeError, TypeError, OverflowError):
-                pass
+                failure()
+            except Exception:
+                continue
+            pytest.fail("no error")
 
     assert_no_growth(step)
+    assert results() == reference
     gc.collect()
     references = sys.getrefcount(native.RsPage)
     for _ in range(100):
         step()
     gc.collect()
-    after = sys.getrefcount(native.RsPage)
-    assert after == references  # each page gives its type back
+    after = sys.getrefcount(native.RsPage)  # outside the assert, whose rewriting holds a reference
+    assert after == references

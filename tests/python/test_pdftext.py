@@ -1,28 +1,24 @@
-"""RsPage.pdftext_blocks on generated pages and on every corpus page: the
-schema, page-text indices (inserted spaces, line breaks, right-to-left runs),
-shared font dicts, the rotated view, keep_chars, and the collector's state."""
+"""RsPage.pdftext_blocks: the schema, page-text indices (inserted spaces, line
+breaks, right-to-left runs), shared font dicts, the rotated view, keep_chars,
+and the collector's state; check_pdftext_page runs on every page of
+test_text_corpus.py."""
 
 from __future__ import annotations
 
 import gc
-import inspect
 import math
 import unicodedata
 
 import pytest
 
-from conftest import assert_raises_text, corpus_files
-from test_text import SORTS, approx, chars_of, lines_of, load, page_of
+from conftest import SORTS, chars_of, lines_of, load, page_of, spans_of
+from test_text import approx
 
 SPAN_TYPES = {"bbox": list, "text": str, "font": dict, "rotation": float, "char_start_idx": int,
               "char_end_idx": int, "url": str, "superscript": bool, "subscript": bool,
               "chars": list, "_base": float, "_sup": bool, "_vertical": bool}
 CHAR_TYPES = {"bbox": list, "char": str, "rotation": float, "font": dict, "char_idx": int}
 EMPTY_FONT = {"name": "", "flags": 0, "size": 1.0, "weight": -1}
-
-
-def spans(blocks):
-    return [s for b in blocks for line in b["lines"] for s in line["spans"]]
 
 
 def check(blocks):
@@ -72,7 +68,7 @@ HEBREW = {"font": "U", "size": 10, "kerning": ["\u05e9", 1200, "\u05dc", 1200, "
 def test_span_texts_and_index_ranges(native, open_pdf, runs, expected):
     blocks = load(native, open_pdf, page_of(*runs)).pdftext_blocks(keep_chars=True)
     check(blocks)
-    assert [(s["text"], s["char_start_idx"], s["char_end_idx"]) for s in spans(blocks)] == expected
+    assert [(s["text"], s["char_start_idx"], s["char_end_idx"]) for s in spans_of(blocks)] == expected
 
 
 def test_values_fonts_and_keep_chars(native, open_pdf):
@@ -84,12 +80,8 @@ def test_values_fonts_and_keep_chars(native, open_pdf):
         (72, 700, "one"), (300, 400, "two"), (72, 500, "big", {"size": 12}),
         (72, 300, "uni", {"size": 10, "font": "U"}), (72, 200, "a"), (79.56, 200, "b"),
         (72, 188, "c")))
-    assert str(inspect.signature(page.pdftext_blocks)) == "(sort=None, keep_chars=False)"
-    assert native.RsPage.pdftext_blocks.__doc__.startswith("Blocks in pdftext's schema")
-    assert_raises_text(lambda: page.pdftext_blocks(None, False, 1), TypeError, "RsPage."
-                       "pdftext_blocks() takes from 0 to 2 positional arguments but 3 were given")
     blocks = page.pdftext_blocks(keep_chars=True)
-    one, brk, *_ = spans(blocks)
+    one, brk, *_ = spans_of(blocks)
     raw = page.get_text("rawdict", extended=True)["blocks"][0]["lines"][0]["spans"][0]
     assert (one["text"], one["bbox"], one["_base"], one["rotation"], one["_sup"],
             one["_vertical"]) == ("one", list(raw["bbox"]), raw["origin"][1], 0.0, False, False)
@@ -98,15 +90,15 @@ def test_values_fonts_and_keep_chars(native, open_pdf):
     end = [one["bbox"][2], 92.0] * 2
     assert (brk["bbox"], brk["_base"], brk["font"], [c["bbox"] for c in brk["chars"]]) == \
         (end, 92.0, EMPTY_FONT, [end, end])
-    fonts = {s["text"]: s["font"] for s in spans(blocks)}
+    fonts = {s["text"]: s["font"] for s in spans_of(blocks)}
     assert fonts["one"] is fonts["two"] is fonts["a"]
     assert fonts["big"] is not fonts["one"] is not fonts["uni"] and fonts["big"]["size"] == 12.0
-    empties = [s["font"] for s in spans(blocks) if s["text"] in (" ", "\n")]
+    empties = [s["font"] for s in spans_of(blocks) if s["text"] in (" ", "\n")]
     assert len(empties) > 2 and all(f is empties[0] for f in empties)
     without = page.pdftext_blocks()
-    assert spans(without)[0]["font"] is not one["font"]  # per call
-    assert all(list(s) == [k for k in SPAN_TYPES if k != "chars"] for s in spans(without))
-    for s in spans(blocks):
+    assert spans_of(without)[0]["font"] is not one["font"]  # per call
+    assert all(list(s) == [k for k in SPAN_TYPES if k != "chars"] for s in spans_of(without))
+    for s in spans_of(blocks):
         del s["chars"]
     assert without == blocks
 
@@ -125,37 +117,33 @@ def test_rotated_view_and_rotation_in_radians(native, open_pdf, rotation, expect
         width=400, height=300, rotate=rotation))
     blocks = page.pdftext_blocks(keep_chars=True)
     check(blocks)
-    rotations = {s["text"].split(" ")[0]: s["rotation"] for s in spans(blocks)}
+    rotations = {s["text"].split(" ")[0]: s["rotation"] for s in spans_of(blocks)}
     assert {t: rotations[t] for t in expected} == approx(expected)
     assert all(rotations[t] == 0.0 for t in expected if expected[t] == 0.0)  # exactly
     tree = page.get_text("rawdict", rotated=True)
     assert {(c["c"], c["bbox"]) for c in chars_of(tree) if c["c"] != " "} <= \
-        {(c["char"], tuple(c["bbox"])) for s in spans(blocks) for c in s["chars"]}
+        {(c["char"], tuple(c["bbox"])) for s in spans_of(blocks) for c in s["chars"]}
     for line in lines_of(tree):
         first = line["spans"][0]
-        span = next(s for s in spans(blocks) if s["text"].startswith(first["chars"][0]["c"]))
+        span = next(s for s in spans_of(blocks) if s["text"].startswith(first["chars"][0]["c"]))
         vertical = abs(line["dir"][1]) > abs(line["dir"][0])
         assert (span["_vertical"], span["_base"]) == (vertical, first["origin"][1 - vertical])
 
 
-@pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
-def test_corpus_pages(native, open_pdf, path):
+def check_pdftext_page(page):
     """Span texts are the "text" schema's once line breaks are counted, and
     lines without right-to-left text never step back in index."""
-    doc = open_pdf(path)
-    for index in range(len(doc)):
-        page = native.load_page(doc.addr, index)
-        for sort in SORTS:
-            blocks = page.pdftext_blocks(sort, keep_chars=True)
-            assert "".join(s["text"] for s in spans(blocks)) + "\n" * bool(blocks) == \
-                page.get_text(sort=sort)
-            if sort is None:
-                check(blocks)
-            for line in (line for b in blocks for line in b["lines"]):
-                if not any(unicodedata.bidirectional(c) in ("R", "AL")
-                           for s in line["spans"] for c in s["text"]):
-                    starts = [s["char_start_idx"] for s in line["spans"]]
-                    assert starts == sorted(starts), (index, starts)
+    for sort in SORTS:
+        blocks = page.pdftext_blocks(sort, keep_chars=True)
+        assert "".join(s["text"] for s in spans_of(blocks)) + "\n" * bool(blocks) == \
+            page.get_text(sort=sort)
+        if sort is None:
+            check(blocks)
+        for line in (line for b in blocks for line in b["lines"]):
+            if not any(unicodedata.bidirectional(c) in ("R", "AL")
+                       for s in line["spans"] for c in s["text"]):
+                starts = [s["char_start_idx"] for s in line["spans"]]
+                assert starts == sorted(starts), starts
 
 
 def test_collector_state_is_restored(native, open_pdf):

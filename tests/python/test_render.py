@@ -5,7 +5,6 @@ argument conversions. (Pixel plans and durations are the C++ tests' business.)""
 from __future__ import annotations
 
 import ctypes
-import inspect
 import math
 
 import numpy as np
@@ -13,8 +12,7 @@ import pytest
 from pypdfium2 import raw
 
 import pdfgen
-from conftest import assert_raises_text, corpus_files
-from test_text import page_of
+from conftest import assert_raises_text, corpus_files, page_of
 
 WHITE = 0xFFFFFFFF
 NO_SMOOTHING = (raw.FPDF_RENDER_NO_SMOOTHTEXT | raw.FPDF_RENDER_NO_SMOOTHIMAGE
@@ -109,8 +107,7 @@ BACKGROUND = "argument 'background': out of range integral type conversion attem
 
 @pytest.mark.parametrize("arguments, exception, message", [
     ({"timeout": -1}, ValueError, NEGATIVE), ({"timeout": math.nan}, ValueError, TOO_BIG),
-    ({"timeout": math.inf}, ValueError, TOO_BIG), ({"timeout": 2.0**64}, ValueError, TOO_BIG),
-    ({"timeout": 2.0**63 + 2.0**11}, OverflowError, DEADLINE),
+    ({"timeout": 2.0**64}, ValueError, TOO_BIG),
     ({"timeout": 2.0**63 - 2.0**10}, OverflowError, DEADLINE),  # once the clock is added
     ({"index": 1}, RuntimeError, "cannot load page 1"),
     ({"clip": (0, 0, 1e7, 1e7)}, MemoryError,  # refused by the allocator
@@ -119,7 +116,6 @@ BACKGROUND = "argument 'background': out of range integral type conversion attem
      "cannot allocate 13835058042397261827 bytes for a 2147483647x2147483647 image"),
     ({"background": -1}, OverflowError, BACKGROUND),
     ({"background": 2**32}, OverflowError, BACKGROUND),
-    ({"background": 2**100}, OverflowError, BACKGROUND),
     ({"background": 1.0}, TypeError,
      "argument 'background': 'float' object cannot be interpreted as an integer"),
     ({"timeout": "1"}, TypeError, "argument 'timeout': ..."),
@@ -140,8 +136,3 @@ def test_sizes_background_and_argument_forms(native, open_pdf):
     assert blue == (20, 10, 3, bytes([0, 0, 255]) * 200)
     assert native.render_page(small.addr, 0, 1, 1, None, True, False, False, True, True,
                               np.uint32(WHITE), np.float64(60)) == blue[:3] + (b"\xff" * 600,)
-    assert_raises_text(lambda: native.render_page(small.addr, 0, 1), TypeError,
-                       "render_page() missing 1 required positional argument: 'scale_y'")
-    assert str(inspect.signature(native.render_page)) == (
-        "(doc_addr, index, scale_x, scale_y, clip=None, rotated=True, alpha=False, "
-        "grayscale=False, annots=True, antialias=True, background=4294967295, timeout=None)")

@@ -1,8 +1,9 @@
-"""get_text and words_arrays on every page of the real documents (the
-117-page book included): rawdict's characters against PDFium's own (read
-through pypdfium2's raw API), the schemas against each other, words_arrays
-against "words", every schema under every sort mode twice. Random generated
-pages add rotated pages, negative and zero font sizes and mirrored text."""
+"""get_text, words_arrays and pdftext_blocks on every page of the real
+documents (the 117-page book included): rawdict's characters against PDFium's
+own (read through pypdfium2's raw API), the schemas against each other with
+their keys and types, words_arrays against "words", every schema under every
+sort mode twice. Random generated pages add rotated pages, negative and zero
+font sizes and mirrored text."""
 
 from __future__ import annotations
 
@@ -14,11 +15,64 @@ from collections import Counter
 import pytest
 
 import pdfgen
-from conftest import corpus_files, oracle_glyphs
-from test_text import (SCHEMAS, SORTS, assert_arrays_equal_words, check_tree, line_texts,
-                       lines_of, map_result, without_extended)
+from conftest import SCHEMAS, SORTS, corpus_files, lines_of, oracle_glyphs
+from test_pdftext import check_pdftext_page
+from test_text import assert_arrays_equal_words, line_texts, map_result
 
 CORPUS = pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
+
+
+TYPES = {"width": float, "height": float, "blocks": list, "type": int, "number": int,
+         "flags": int, "lines": list, "spans": list, "wmode": int, "size": float, "bidi": int,
+         "char_flags": int, "font": str, "color": int, "alpha": int, "ascender": float,
+         "descender": float, "weight": int, "pdf_flags": int, "text": str, "chars": list,
+         "c": str, "synthetic": bool, "idx": int}
+
+
+def check_tree(tree, raw_chars, extended):
+    """Key order and value types at every level; the keys below the page level
+    are shared string objects, not made per dictionary."""
+    seen_keys = {}
+    span_keys = (["size", "flags", "bidi", "char_flags", "font", "color", "alpha", "ascender",
+                  "descender"] + (["weight", "pdf_flags"] if extended else [])
+                 + ["chars" if raw_chars else "text", "origin", "bbox"])
+    char_keys = ["origin", "bbox", "c", "synthetic"] + (["idx"] if extended else [])
+
+    def check(d, keys):
+        assert list(d) == keys
+        for key, value in d.items():
+            assert seen_keys.setdefault(key, key) is key
+            if key in ("bbox", "origin", "dir"):
+                assert type(value) is tuple and len(value) == (4 if key == "bbox" else 2)
+                assert all(type(v) is float for v in value), value
+            else:
+                assert type(value) is TYPES[key], (key, value)
+
+    assert list(tree) == ["width", "height", "blocks"]
+    assert type(tree["width"]) is float and type(tree["height"]) is float
+    for number, block in enumerate(tree["blocks"]):
+        check(block, ["type", "number", "flags", "bbox", "lines"])
+        assert (block["type"], block["number"], block["flags"]) == (0, number, 0)
+        for line in block["lines"]:
+            check(line, ["spans", "wmode", "dir", "bbox"])
+            for span in line["spans"]:
+                check(span, span_keys)
+                assert span["alpha"] == 255 and span["char_flags"] in (0, 16)
+                assert span["bidi"] in (0, 1)
+                for char in span.get("chars", []):
+                    check(char, char_keys)
+                    assert len(char["c"]) == 1
+
+
+def without_extended(tree):
+    if isinstance(tree, list):
+        return [without_extended(item) for item in tree]
+    if isinstance(tree, dict):
+        return {k: without_extended(v) for k, v in tree.items()
+                if k not in ("weight", "pdf_flags", "idx")}
+    return tree
+
+
 
 
 def pages(native, doc):
@@ -117,6 +171,7 @@ def test_corpus_pages(native, open_pdf, path):
         check_chars_against_pdfium(page, doc, index)
         check_page(page)
         check_reading_keeps_blocks(page)
+        check_pdftext_page(page)
 
 
 def check_reading_keeps_blocks(page):
