@@ -18,13 +18,11 @@ namespace {
 using fake::Char;
 using fake::Page;
 
+// A char at (x, y) in user space whose loose box runs `width` right of it.
 Char at(unsigned unicode, double x, double y = 700, float width = 5) {
+  const auto fx = static_cast<float>(x), fy = static_cast<float>(y);
   Char c;
-  c.unicode = unicode;
-  c.x = x;
-  c.y = y;
-  c.box = FS_RECTF{static_cast<float>(x), static_cast<float>(y + 8),
-                   static_cast<float>(x) + width, static_cast<float>(y - 2)};
+  c.unicode = unicode, c.x = x, c.y = y, c.box = FS_RECTF{fx, fy + 8, fx + width, fy - 2};
   return c;
 }
 
@@ -65,24 +63,22 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       "FPDF_LoadPage", "FPDFText_LoadPage", "FPDFText_CountChars", "FPDFPage_GetCropBox",
       "FPDFPage_GetRotation", "FPDFText_CountChars",
       // 'a': a new object with a new font
-      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-      "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFFont_GetIsEmbedded",
-      "FPDFFont_GetBaseFontName", "FPDFFont_GetFlags", "FPDFFont_GetWeight",
-      "FPDFFont_GetAscent", "FPDFFont_GetDescent", "FPDFFont_GetItalicAngle",
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix", "FPDFTextObj_GetFontSize",
+      "FPDFTextObj_GetFont", "FPDFFont_GetIsEmbedded", "FPDFFont_GetBaseFontName", "FPDFFont_GetFlags",
+      "FPDFFont_GetWeight", "FPDFFont_GetAscent", "FPDFFont_GetDescent", "FPDFFont_GetItalicAngle",
       "FPDFText_GetFontInfo", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
       // the generated space, asked about; 'b', of a known object; CR, asked about
-      "FPDFText_GetUnicode", "FPDFText_IsGenerated", "FPDFText_GetUnicode",
-      "FPDFText_GetTextObject", "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
-      "FPDFText_GetUnicode", "FPDFText_IsGenerated",
+      "FPDFText_GetUnicode", "FPDFText_IsGenerated", "FPDFText_GetUnicode", "FPDFText_GetTextObject",
+      "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox", "FPDFText_GetUnicode",
+      "FPDFText_IsGenerated",
       // the marker: a new object, its font known
-      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-      "FPDFTextObj_GetFontSize", "FPDFTextObj_GetFont", "FPDFText_GetFillColor",
-      "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
-      // no object: the text page's size
-      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix",
-      "FPDFText_GetFontSize", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix", "FPDFTextObj_GetFontSize",
+      "FPDFTextObj_GetFont", "FPDFText_GetFillColor", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
+      // no object: the text page's size
+      "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetMatrix", "FPDFText_GetFontSize",
+      "FPDFText_GetFillColor", "FPDFText_GetCharOrigin", "FPDFText_GetLooseCharBox",
       // 'd': the first object again
       "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
@@ -178,8 +174,7 @@ TEST(ExtractChars, ClassificationOfCodes) {
 TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
   Page page;
   Char lost = at('b', 50);
-  lost.origin_ok = false;
-  lost.box_ok = false;
+  lost.origin_ok = lost.box_ok = false;
   page.chars = {lost, at('a', 20), lost};
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.glyphs.size(), 3u);
@@ -189,23 +184,18 @@ TEST(ExtractChars, FailingOriginAndBoxKeepPreviousValues) {
   EXPECT_TRUE(g.glyphs[2].repeat);
 }
 
-TEST(ExtractObjects, NullFontHandle) {
+// A null font handle gets an unnamed font of default metrics; a failing
+// object size is zero, a failing matrix the identity.
+TEST(ExtractObjects, Fallbacks) {
   Page page;
-  page.objects[1].font = 0;
+  page.objects[1].font = 0, page.objects[1].size_ok = false;
   page.chars = {at('a', 0)};
+  page.chars[0].matrix_ok = false;
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 1u);
   const FontInfo& f = g.fonts[0];
   EXPECT_EQ(std::tuple(f.name, f.weight, f.ascender, f.descender), std::tuple("", 0, 0.8, -0.2));
-}
-
-TEST(ExtractObjects, FailingObjectSizeIsZeroAndFailingMatrixIsIdentity) {
-  Page page;
-  page.objects[1].size_ok = false;
-  page.chars = {at('a', 0)};
-  page.chars[0].matrix_ok = false;
-  const Glyph g = extract(page).glyphs.at(0);
-  EXPECT_EQ(std::tuple(g.size, g.dir_x, g.dir_y), std::tuple(0.0, 1.0, 0.0));
+  EXPECT_EQ(std::tuple(g.glyphs.at(0).size, g.glyphs[0].dir_x, g.glyphs[0].dir_y), std::tuple(0.0, 1.0, 0.0));
 }
 
 TEST(ExtractObjects, EffectiveSizeAndDirectionFromTheMatrix) {
@@ -222,9 +212,8 @@ TEST(ExtractObjects, EffectiveSizeAndDirectionFromTheMatrix) {
   };
   for (const Case& c : cases) {
     Page page;
-    Char ch = at('a', 0);
-    ch.matrix = c.m;
-    page.chars = {ch};
+    page.chars = {at('a', 0)};
+    page.chars[0].matrix = c.m;
     const Glyph g = extract(page).glyphs.at(0);
     EXPECT_NEAR(g.size, c.size, 1e-12);
     EXPECT_NEAR(g.dir_x, c.dir_x, 1e-12);
@@ -242,21 +231,10 @@ TEST(ExtractObjects, AdvanceAlongVerticalAndSlantedBaselines) {
   EXPECT_NEAR(g.end_y - g.origin_y, -12, 1e-12);
   EXPECT_NEAR(g.end_x - g.origin_x, 0, 1e-12);
 
-  // 45 degrees, size 10 * sqrt(1) and em 1: the box width minus the slant part.
-  const double h = std::sqrt(0.5);
+  // At 45 degrees a box narrower than the slant part gives no advance rather than a negative one.
+  const auto h = static_cast<float>(std::sqrt(0.5));
   Char slant = at('a', 0);
-  slant.matrix = FS_MATRIX{static_cast<float>(h), static_cast<float>(h),
-                           static_cast<float>(-h), static_cast<float>(h), 0, 0};
-  slant.box = FS_RECTF{0, 20, 20, 0};
-  page.chars = {slant};
-  g = extract(page).glyphs.at(0);
-  const double hf = static_cast<float>(h);
-  const double size = 10 * std::sqrt(hf * hf + hf * hf);
-  const double dir = hf / std::hypot(hf, hf);
-  const double w = (20 - dir * size * 1.0) / dir;  // em of the fake font: 0.75 + 0.25
-  EXPECT_NEAR(std::hypot(g.end_x - g.origin_x, g.end_y - g.origin_y), w, 1e-9);
-
-  // A box narrower than the slant part gives no advance rather than a negative one.
+  slant.matrix = FS_MATRIX{h, h, -h, h, 0, 0};
   slant.box = FS_RECTF{0, 2, 2, 0};
   page.chars = {slant};
   g = extract(page).glyphs.at(0);
@@ -266,22 +244,16 @@ TEST(ExtractObjects, AdvanceAlongVerticalAndSlantedBaselines) {
 TEST(ExtractFonts, ReadOncePerHandleWithFallbacks) {
   Page page;
   fake::Font subset{"ABCDEF+Times-Bold"};
-  subset.flags = -5;
-  subset.metrics_ok = false;
-  subset.angle_ok = false;
-  subset.italic_angle = -12;
-  subset.embedded = 1;
+  subset.flags = -5, subset.italic_angle = -12, subset.embedded = 1;
+  subset.metrics_ok = subset.angle_ok = false;
   page.fonts[2] = subset;
-  fake::Font unnamed{"Ignored"};
-  unnamed.name_result = 0;
-  page.fonts[3] = unnamed;
+  page.fonts[3] = fake::Font{"Ignored", 0};  // the name call fails
   page.fonts[4] = fake::Font{std::string(300, 'x')};
   page.fonts[5] = fake::Font{std::string("Caf\xC3\xA9\xFF", 6)};
-  for (int k = 2; k <= 5; ++k) page.objects[k] = fake::Object{10, true, k};
   for (int k = 2; k <= 5; ++k) {
-    Char c = at('a', 10.0 * k);
-    c.object = k;
-    page.chars.push_back(c);
+    page.objects[k] = fake::Object{10, true, k};
+    page.chars.push_back(at('a', 10.0 * k));
+    page.chars.back().object = k;
   }
   const PageGlyphs g = extract(page);
   ASSERT_EQ(g.fonts.size(), 4u);
@@ -297,10 +269,8 @@ TEST(ExtractFonts, TextPageFlagsReplaceTheFontFlags) {
   Page page;
   page.fonts[1] = fake::Font{"Foo"};
   page.fonts[1].flags = kPdfSerif;
-  Char a = at('a', 0);
-  a.info_result = 7;
-  a.info_flags = 32;
-  page.chars = {a};
+  page.chars = {at('a', 0)};
+  page.chars[0].info_result = 7, page.chars[0].info_flags = 32;
   const PageGlyphs g = extract(page);
   EXPECT_EQ(g.fonts[0].flags, 32u);
   EXPECT_EQ(g.fonts[0].style, kStyleSerif);  // classified from the font's own flags

@@ -17,14 +17,9 @@ namespace textloom::fake {
 struct Font {
   std::string name;             // bytes copied into the caller's buffer
   std::size_t name_result = 1;  // what FPDFFont_GetBaseFontName returns (0: failure)
-  int flags = 0;
-  int weight = 400;
-  float ascent = 0.75f;
-  float descent = -0.25f;
-  bool metrics_ok = true;
-  int italic_angle = 0;
-  bool angle_ok = true;
-  int embedded = 0;
+  int flags = 0, weight = 400, italic_angle = 0, embedded = 0;
+  float ascent = 0.75f, descent = -0.25f;
+  bool metrics_ok = true, angle_ok = true;
 };
 
 struct Object {
@@ -37,51 +32,41 @@ struct Char {
   unsigned unicode = 'a';
   int generated = 0;
   double x = 0, y = 0;
-  bool origin_ok = true;
   FS_RECTF box{0, 10, 5, 0};  // left, top, right, bottom (user space)
-  bool box_ok = true;
-  int object = 1;  // key into Page::objects; 0 is the null object handle
+  int object = 1;             // key into Page::objects; 0 is the null object handle
   FS_MATRIX matrix{1, 0, 0, 1, 0, 0};
-  bool matrix_ok = true;
   double text_font_size = 12;  // FPDFText_GetFontSize
   unsigned r = 0, g = 0, b = 0;
-  bool color_ok = true;
   int info_flags = 0;
   unsigned long info_result = 0;  // FPDFText_GetFontInfo's return
+  bool origin_ok = true, box_ok = true, matrix_ok = true, color_ok = true;
 };
 
 // A link annotation: its rectangle (user space) and where it leads. A link
 // with an action leads by it; one without leads to its destination.
 struct Link {
   FS_RECTF rect{10, 20, 30, 5};  // left, top, right, bottom
-  bool rect_ok = true;
-  bool has_action = false;
+  bool rect_ok = true, has_action = false;
   unsigned long action_type = kPdfActionUri;
-  std::string uri;        // copied with a NUL, as PDFium does
-  int dest_page = -1;     // FPDFDest_GetDestPageIndex's answer
-  bool has_dest = true;   // false: the destination handle is null
+  std::string uri;       // copied with a NUL, as PDFium does
+  int dest_page = -1;    // FPDFDest_GetDestPageIndex's answer
+  bool has_dest = true;  // false: the destination handle is null
 };
 
 struct Page {
-  bool load_fails = false;
-  bool text_fails = false;
-  int count_override = 0;  // non-zero: FPDFText_CountChars returns this
+  bool load_fails = false, text_fails = false;
+  int count_override = 0;            // non-zero: FPDFText_CountChars returns this
   float crop[4] = {0, 0, 600, 800};  // left, bottom, right, top
-  bool crop_ok = true;
   float media[4] = {0, 0, 500, 700};
-  bool media_ok = true;
-  FS_RECTF bounds{1, 700, 401, 2};  // left, top, right, bottom
-  bool bounds_ok = true;
+  FS_RECTF bounds{1, 700, 401, 2};   // left, top, right, bottom
+  bool crop_ok = true, media_ok = true, bounds_ok = true;
   int rotation = 0;
   std::vector<Char> chars;
   std::map<int, Object> objects{{1, Object{}}};
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
   std::vector<Link> links;
-
-  // Observations.
-  int pages_open = 0;
-  int text_pages_open = 0;
-  std::vector<std::string> log;  // every call made, by name
+  int pages_open = 0, text_pages_open = 0;  // observations
+  std::vector<std::string> log;             // every call made, by name
 };
 
 // The page the table's functions read; set by `table()`.
@@ -89,9 +74,20 @@ inline Page* current = nullptr;
 
 inline const Char& char_at(int index) { return current->chars.at(static_cast<std::size_t>(index)); }
 inline int key_of(const void* handle) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(handle)); }
+inline const Font& font_of(FPDF_FONT font) { return current->fonts.at(key_of(font)); }
 template <class Handle>
 Handle handle_of(int key) {
   return reinterpret_cast<Handle>(static_cast<std::uintptr_t>(key));
+}
+// Writes a stored value through `out` when `ok`; what the call returns.
+template <class T>
+FPDF_BOOL answer(bool ok, const T& value, T* out) {
+  if (ok) *out = value;
+  return ok;
+}
+inline FPDF_BOOL box4(bool ok, const float (&v)[4], float* l, float* b, float* r, float* t) {
+  if (ok) *l = v[0], *b = v[1], *r = v[2], *t = v[3];
+  return ok;
 }
 
 // Link, action and destination handles are 1 + the link's index.
@@ -106,32 +102,22 @@ inline Pdfium unlogged;
 inline Pdfium table(Page& page) {
   current = &page;
   Pdfium t;
-  t.FPDF_LoadPage = [](FPDF_DOCUMENT, int) -> FPDF_PAGE {
-    if (current->load_fails) return nullptr;
-    ++current->pages_open;
-    return handle_of<FPDF_PAGE>(1);
+  t.FPDF_LoadPage = [](FPDF_DOCUMENT, int) {
+    return current->load_fails ? nullptr : (++current->pages_open, handle_of<FPDF_PAGE>(1));
   };
   t.FPDF_ClosePage = [](FPDF_PAGE) { --current->pages_open; };
   t.FPDFPage_GetRotation = [](FPDF_PAGE) { return current->rotation; };
-  t.FPDFPage_GetCropBox = [](FPDF_PAGE, float* l, float* b, float* r, float* top) -> FPDF_BOOL {
-    if (!current->crop_ok) return 0;
-    *l = current->crop[0], *b = current->crop[1], *r = current->crop[2], *top = current->crop[3];
-    return 1;
+  t.FPDFPage_GetCropBox = [](FPDF_PAGE, float* l, float* b, float* r, float* top) {
+    return box4(current->crop_ok, current->crop, l, b, r, top);
   };
-  t.FPDFPage_GetMediaBox = [](FPDF_PAGE, float* l, float* b, float* r, float* top) -> FPDF_BOOL {
-    if (!current->media_ok) return 0;
-    *l = current->media[0], *b = current->media[1], *r = current->media[2], *top = current->media[3];
-    return 1;
+  t.FPDFPage_GetMediaBox = [](FPDF_PAGE, float* l, float* b, float* r, float* top) {
+    return box4(current->media_ok, current->media, l, b, r, top);
   };
-  t.FPDF_GetPageBoundingBox = [](FPDF_PAGE, FS_RECTF* rect) -> FPDF_BOOL {
-    if (!current->bounds_ok) return 0;
-    *rect = current->bounds;
-    return 1;
+  t.FPDF_GetPageBoundingBox = [](FPDF_PAGE, FS_RECTF* rect) {
+    return answer(current->bounds_ok, current->bounds, rect);
   };
-  t.FPDFText_LoadPage = [](FPDF_PAGE) -> FPDF_TEXTPAGE {
-    if (current->text_fails) return nullptr;
-    ++current->text_pages_open;
-    return handle_of<FPDF_TEXTPAGE>(1);
+  t.FPDFText_LoadPage = [](FPDF_PAGE) {
+    return current->text_fails ? nullptr : (++current->text_pages_open, handle_of<FPDF_TEXTPAGE>(1));
   };
   t.FPDFText_ClosePage = [](FPDF_TEXTPAGE) { --current->text_pages_open; };
   t.FPDFText_CountChars = [](FPDF_TEXTPAGE) {
@@ -141,22 +127,16 @@ inline Pdfium table(Page& page) {
   t.FPDFText_GetUnicode = [](FPDF_TEXTPAGE, int i) { return char_at(i).unicode; };
   t.FPDFText_IsGenerated = [](FPDF_TEXTPAGE, int i) { return char_at(i).generated; };
   t.FPDFText_GetCharOrigin = [](FPDF_TEXTPAGE, int i, double* x, double* y) -> FPDF_BOOL {
-    if (!char_at(i).origin_ok) return 0;
-    *x = char_at(i).x, *y = char_at(i).y;
-    return 1;
+    return answer(char_at(i).origin_ok, char_at(i).x, x) && answer(true, char_at(i).y, y);
   };
-  t.FPDFText_GetLooseCharBox = [](FPDF_TEXTPAGE, int i, FS_RECTF* box) -> FPDF_BOOL {
-    if (!char_at(i).box_ok) return 0;
-    *box = char_at(i).box;
-    return 1;
+  t.FPDFText_GetLooseCharBox = [](FPDF_TEXTPAGE, int i, FS_RECTF* box) {
+    return answer(char_at(i).box_ok, char_at(i).box, box);
   };
   t.FPDFText_GetTextObject = [](FPDF_TEXTPAGE, int i) {
     return handle_of<FPDF_PAGEOBJECT>(char_at(i).object);
   };
-  t.FPDFText_GetMatrix = [](FPDF_TEXTPAGE, int i, FS_MATRIX* m) -> FPDF_BOOL {
-    if (!char_at(i).matrix_ok) return 0;
-    *m = char_at(i).matrix;
-    return 1;
+  t.FPDFText_GetMatrix = [](FPDF_TEXTPAGE, int i, FS_MATRIX* m) {
+    return answer(char_at(i).matrix_ok, char_at(i).matrix, m);
   };
   t.FPDFText_GetFontSize = [](FPDF_TEXTPAGE, int i) { return char_at(i).text_font_size; };
   t.FPDFText_GetFontInfo = [](FPDF_TEXTPAGE, int i, void*, unsigned long, int* flags) {
@@ -165,51 +145,42 @@ inline Pdfium table(Page& page) {
   };
   t.FPDFText_GetFillColor = [](FPDF_TEXTPAGE, int i, unsigned* r, unsigned* g, unsigned* b,
                                unsigned* a) -> FPDF_BOOL {
-    if (!char_at(i).color_ok) return 0;
-    *r = char_at(i).r, *g = char_at(i).g, *b = char_at(i).b, *a = 255;
-    return 1;
+    const Char& c = char_at(i);
+    if (c.color_ok) *r = c.r, *g = c.g, *b = c.b, *a = 255;
+    return c.color_ok;
   };
-  t.FPDFTextObj_GetFontSize = [](FPDF_PAGEOBJECT object, float* size) -> FPDF_BOOL {
+  t.FPDFTextObj_GetFontSize = [](FPDF_PAGEOBJECT object, float* size) {
     const Object& o = current->objects.at(key_of(object));
-    if (!o.size_ok) return 0;
-    *size = o.font_size;
-    return 1;
+    return answer(o.size_ok, o.font_size, size);
   };
   t.FPDFTextObj_GetFont = [](FPDF_PAGEOBJECT object) {
     return handle_of<FPDF_FONT>(current->objects.at(key_of(object)).font);
   };
   t.FPDFFont_GetBaseFontName = [](FPDF_FONT font, char* buffer, std::size_t length) {
-    const Font& f = current->fonts.at(key_of(font));
+    const Font& f = font_of(font);
     std::memcpy(buffer, f.name.data(), std::min(length, f.name.size()));
     return f.name_result;
   };
-  t.FPDFFont_GetFlags = [](FPDF_FONT font) { return current->fonts.at(key_of(font)).flags; };
-  t.FPDFFont_GetWeight = [](FPDF_FONT font) { return current->fonts.at(key_of(font)).weight; };
+  t.FPDFFont_GetFlags = [](FPDF_FONT font) { return font_of(font).flags; };
+  t.FPDFFont_GetWeight = [](FPDF_FONT font) { return font_of(font).weight; };
+  // The font calls write their value even when they report failure.
   t.FPDFFont_GetAscent = [](FPDF_FONT font, float, float* value) -> FPDF_BOOL {
-    const Font& f = current->fonts.at(key_of(font));
-    *value = f.ascent;
-    return f.metrics_ok;
+    return *value = font_of(font).ascent, font_of(font).metrics_ok;
   };
   t.FPDFFont_GetDescent = [](FPDF_FONT font, float, float* value) -> FPDF_BOOL {
-    const Font& f = current->fonts.at(key_of(font));
-    *value = f.descent;
-    return f.metrics_ok;
+    return *value = font_of(font).descent, font_of(font).metrics_ok;
   };
   t.FPDFFont_GetItalicAngle = [](FPDF_FONT font, int* angle) -> FPDF_BOOL {
-    const Font& f = current->fonts.at(key_of(font));
-    *angle = f.italic_angle;
-    return f.angle_ok;
+    return *angle = font_of(font).italic_angle, font_of(font).angle_ok;
   };
-  t.FPDFFont_GetIsEmbedded = [](FPDF_FONT font) { return current->fonts.at(key_of(font)).embedded; };
+  t.FPDFFont_GetIsEmbedded = [](FPDF_FONT font) { return font_of(font).embedded; };
   t.FPDFLink_Enumerate = [](FPDF_PAGE, int* position, FPDF_LINK* link) -> FPDF_BOOL {
     if (*position < 0 || static_cast<std::size_t>(*position) >= current->links.size()) return 0;
     *link = handle_of<FPDF_LINK>(++*position);
     return 1;
   };
-  t.FPDFLink_GetAnnotRect = [](FPDF_LINK link, FS_RECTF* rect) -> FPDF_BOOL {
-    if (!link_at(link).rect_ok) return 0;
-    *rect = link_at(link).rect;
-    return 1;
+  t.FPDFLink_GetAnnotRect = [](FPDF_LINK link, FS_RECTF* rect) {
+    return answer(link_at(link).rect_ok, link_at(link).rect, rect);
   };
   t.FPDFLink_GetAction = [](FPDF_LINK link) {
     return link_at(link).has_action ? handle_of<FPDF_ACTION>(key_of(link)) : nullptr;

@@ -71,12 +71,11 @@ inline Char char_at(std::uint32_t ch, double x, double y = 10) {
   return Char{{x, y - 10, x + 8, y}, x, y, 10, 0, 0, 0, ch, false, false};
 }
 
-// A line of `text` on the baseline y: char k stands at x0 + 10 k.
-inline Line line_of(std::u32string_view text, double x0 = 0, double y = 10) {
+// A line of `text` on the baseline y: char k stands at 10 k.
+inline Line line_of(std::u32string_view text, double y = 10) {
   Line line;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    line.chars.push_back(char_at(text[k], x0 + 10.0 * static_cast<double>(k), y));
-  }
+  for (std::size_t k = 0; k < text.size(); ++k)
+    line.chars.push_back(char_at(text[k], 10.0 * static_cast<double>(k), y));
   return line;
 }
 
@@ -85,22 +84,19 @@ inline Block block_of(std::initializer_list<std::u32string_view> texts, std::siz
   Block block;
   block.number = number;
   for (std::u32string_view t : texts) {
-    block.lines.push_back(line_of(t, 0, 10 + 20.0 * static_cast<double>(block.lines.size())));
+    block.lines.push_back(line_of(t, 10 + 20.0 * static_cast<double>(block.lines.size())));
   }
   return block;
 }
 
-inline std::u32string line_text(const Line& line) {
-  std::u32string text;
-  for (const Char& c : line.chars) text.push_back(static_cast<char32_t>(c.ch));
-  return text;
-}
-
-// Every line of every block, in order.
+// The text of every line of every block, in order.
 inline std::vector<std::u32string> all_lines(const std::vector<Block>& blocks) {
   std::vector<std::u32string> lines;
   for (const Block& block : blocks) {
-    for (const Line& line : block.lines) lines.push_back(line_text(line));
+    for (const Line& line : block.lines) {
+      std::u32string& text = lines.emplace_back();
+      for (const Char& c : line.chars) text.push_back(static_cast<char32_t>(c.ch));
+    }
   }
   return lines;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -67,23 +68,18 @@ std::vector<Block> in_stream(const std::vector<Block>& by_reading, const Order& 
 TEST(OrderReading, GutterAgainstTypeSize) {
   // Three columns of two paragraphs written row by row; a gutter cuts when
   // it is at least 0.8 size and at least 4 units wide.
-  struct Case {
-    double size, gutter;
-    bool cut;
-  } cases[] = {{9, 9, true}, {9, 7.1, false}, {10, 8, true}, {10, 7.9, false}, {3, 4, true},
-               {3, 3.9, false}};
-  for (const Case& c : cases) {
-    const double w = 150;
+  for (const auto& [size, gutter, cut] : {std::tuple{9.0, 9.0, true}, {9.0, 7.1, false}, {10.0, 8.0, true},
+                                           {10.0, 7.9, false}, {3.0, 4.0, true}, {3.0, 3.9, false}}) {
     std::vector<Block> by_reading;
     for (int col = 0; col < 3; ++col) {
-      const double x0 = col * (w + c.gutter);
-      by_reading.push_back(block(0, para(x0, x0 + w, 0, 4, c.size), c.size));
-      by_reading.push_back(block(0, para(x0, x0 + w, 6 * c.size, 5, c.size), c.size));
+      const double x0 = col * (150 + gutter);
+      by_reading.push_back(block(0, para(x0, x0 + 150, 0, 4, size), size));
+      by_reading.push_back(block(0, para(x0, x0 + 150, 6 * size, 5, size), size));
     }
     for (std::size_t k = 0; k < by_reading.size(); ++k) by_reading[k].number = k;
     const Order stream{0, 2, 4, 1, 3, 5};
-    EXPECT_EQ(reading(in_stream(by_reading, stream)), c.cut ? (Order{0, 1, 2, 3, 4, 5}) : stream)
-        << c.size << " " << c.gutter;
+    EXPECT_EQ(reading(in_stream(by_reading, stream)), cut ? (Order{0, 1, 2, 3, 4, 5}) : stream)
+        << size << " " << gutter;
   }
 }
 

@@ -42,16 +42,17 @@ std::vector<Gap> gaps_of(std::vector<Interval> intervals, double lo, double min_
   return out;
 }
 
-std::vector<std::vector<OrderItem>> groups_of(const std::vector<OrderItem>& items,
-                                              const std::vector<Gap>& gaps, int axis) {
+// The indexes of each group split_by makes.
+std::vector<Indexes> groups_of(const std::vector<OrderItem>& items, const std::vector<Gap>& gaps,
+                               int axis) {
   std::vector<OrderItem> out(items.size());
   std::vector<std::size_t> scratch(items.size() + gaps.size() + 1);
   std::vector<std::size_t> ends{99};  // appended to
   split_by(items, gaps, axis, out.data(), scratch.data(), ends);
   EXPECT_EQ(ends.front(), 99u);
-  std::vector<std::vector<OrderItem>> groups;
+  std::vector<Indexes> groups;
   for (std::size_t k = 1, from = 0; k < ends.size(); from = ends[k++]) {
-    groups.emplace_back(out.begin() + static_cast<long>(from), out.begin() + static_cast<long>(ends[k]));
+    groups.push_back(indexes({out.begin() + static_cast<long>(from), out.begin() + static_cast<long>(ends[k])}));
   }
   if (!groups.empty()) {
     EXPECT_EQ(ends.back(), items.size());
@@ -116,24 +117,17 @@ TEST(Gaps, FindsHolesBetweenPieces) {
 }
 
 TEST(SplitBy, MidpointAgainstGapStart) {
-  const std::vector<Gap> g{{20, 40}};
   // Midpoints 20 (not past the gap), 20.5, 5 and NaN; groups keep input order.
-  const auto groups = groups_of(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1},
-                                         {kNaN, 0, 90, 1}}),
-                               g, kAxisX);
-  ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(indexes(groups[0]), (Indexes{0, 2, 3}));
-  EXPECT_EQ(indexes(groups[1]), (Indexes{1}));
+  EXPECT_EQ(groups_of(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1}, {kNaN, 0, 90, 1}}),
+                      {{20, 40}}, kAxisX),
+            (std::vector<Indexes>{{0, 2, 3}, {1}}));
 }
 
 TEST(SplitBy, RowsUseYAndDropEmptySlots) {
-  const std::vector<Gap> g{{10, 20}, {30, 40}, {50, 60}};
-  const auto groups = groups_of(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80},
-                                         {100, 65, 200, 75}}),
-                               g, kAxisY);
-  ASSERT_EQ(groups.size(), 2u);
-  EXPECT_EQ(indexes(groups[0]), (Indexes{1, 2}));  // NaN midpoint: slot 0
-  EXPECT_EQ(indexes(groups[1]), (Indexes{0, 3}));  // past all three gaps
+  // A NaN midpoint goes to slot 0; 70 to 80 and 65 to 75 lie past all three gaps.
+  EXPECT_EQ(groups_of(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80}, {100, 65, 200, 75}}),
+                      {{10, 20}, {30, 40}, {50, 60}}, kAxisY),
+            (std::vector<Indexes>{{1, 2}, {0, 3}}));
 }
 
 TEST(SortedYx, TopThenLeftStable) {
@@ -177,57 +171,33 @@ TEST(SortXycut, VerticalBlocksLastByLeftThenTop) {
   EXPECT_EQ(blocks[0].lines[0].bbox.x0, 200);
 }
 
-TEST(SortXycut, OnlyVerticalOrSingleBlock) {
-  std::vector<Block> vertical{block({{30, 0, 40, 9}}, 0), block({{10, 5, 20, 9}}, 0),
-                              block({{10, 1, 20, 9}}, 0)};
-  sort_xycut(vertical, LayoutParams{});
-  EXPECT_EQ(tags(vertical), (std::vector<double>{10 + 1000, 10 + 5000, 30}));
-  std::vector<Block> one{block({{5, 5, 6, 6}, {1, 1, 2, 2}})};
-  sort_xycut(one, LayoutParams{});
-  EXPECT_EQ(one[0].lines[0].bbox.x0, 5);
+TEST(Xycut, ReadingOrder) {
+  for (const auto& [boxes, want] : std::vector<std::pair<std::vector<Rect>, Indexes>>{
+           // Left column lower than the right one: a 12.5 strip cuts columns, 12.4 does not.
+           {{{0, 100, 50, 110}, {62.5, 0, 100, 10}}, {0, 1}},
+           {{{0, 100, 50, 110}, {62.4, 0, 100, 10}}, {1, 0}},
+           // A 2.0 strip makes rows (the upper row then reads as columns); 1.9 falls
+           // to the rounded sort, which reads tops 0 and 0.6 as rows 0 and 1.
+           {{{60, 0, 100, 10}, {0, 0.6, 40, 10}, {0, 12, 100, 20}}, {1, 0, 2}},
+           {{{60, 0, 100, 10}, {0, 0.6, 40, 10}, {0, 11.9, 100, 20}}, {0, 1, 2}},
+           // Heading over two columns: the heading row stands alone, the column rows
+           // form one band that reads column by column.
+           {{{0, 60, 140, 80}, {160, 30, 300, 50}, {0, 0, 300, 20}, {0, 30, 140, 50}, {160, 60, 300, 80}},
+            {2, 3, 0, 1, 4}},
+           // A full-width row between column rows ends the band above it.
+           {{{0, 0, 140, 20}, {160, 0, 300, 20}, {0, 30, 300, 40}, {160, 50, 300, 70}, {0, 50, 140, 70}},
+            {0, 1, 2, 4, 3}},
+           // Overlapping boxes: tops 99.5 and 100.4 share row 100 (left first);
+           // 100.5 rounds to even 100 and 100.6 to 101; 101.5 rounds to 102 like 102.4.
+           {{{30, 99.5, 80, 110}, {0, 100.4, 50, 110}}, {1, 0}},
+           {{{30, 100.5, 80, 110}, {0, 101.4, 50, 110}}, {0, 1}},
+           {{{30, 100.5, 80, 110}, {0, 100.6, 50, 110}}, {0, 1}},
+           {{{30, 101.5, 80, 110}, {0, 102.4, 50, 110}}, {1, 0}},
+           {{{30, kNaN, 80, 110}, {0, 100, 50, 110}}, {1, 0}},  // a NaN top sorts by left
+           {{{5, 5, 1, 1}}, {0}}, {{}, {}}}) {
+    EXPECT_EQ(cut(boxes), want) << ::testing::PrintToString(want);
+  }
 }
-
-struct CutCase {
-  const char* name;
-  std::vector<Rect> boxes;
-  Indexes want;
-};
-
-class XycutTest : public ::testing::TestWithParam<CutCase> {};
-
-TEST_P(XycutTest, ReadingOrder) { EXPECT_EQ(cut(GetParam().boxes), GetParam().want); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, XycutTest,
-    ::testing::Values(
-        // Left column lower than the right one: a 12.5 strip cuts columns, 12.4 does not.
-        CutCase{"column_gap_12_5", {{0, 100, 50, 110}, {62.5, 0, 100, 10}}, {0, 1}},
-        CutCase{"column_gap_12_4", {{0, 100, 50, 110}, {62.4, 0, 100, 10}}, {1, 0}},
-        // A 2.0 strip makes rows (the upper row then reads as columns); 1.9 falls
-        // to the rounded sort, which reads tops 0 and 0.6 as rows 0 and 1.
-        CutCase{"row_gap_2_0", {{60, 0, 100, 10}, {0, 0.6, 40, 10}, {0, 12, 100, 20}}, {1, 0, 2}},
-        CutCase{"row_gap_1_9", {{60, 0, 100, 10}, {0, 0.6, 40, 10}, {0, 11.9, 100, 20}}, {0, 1, 2}},
-        // Heading over two columns: the heading row stands alone, the column rows
-        // form one band that reads column by column.
-        CutCase{"heading",
-                {{0, 60, 140, 80}, {160, 30, 300, 50}, {0, 0, 300, 20}, {0, 30, 140, 50},
-                 {160, 60, 300, 80}},
-                {2, 3, 0, 1, 4}},
-        // A full-width row between column rows ends the band above it.
-        CutCase{"rule_between",
-                {{0, 0, 140, 20}, {160, 0, 300, 20}, {0, 30, 300, 40}, {160, 50, 300, 70},
-                 {0, 50, 140, 70}},
-                {0, 1, 2, 4, 3}},
-        // Overlapping boxes: tops 99.5 and 100.4 share row 100 (left first);
-        // 100.5 rounds to even 100 and 100.6 to 101; 101.5 rounds to 102 like 102.4.
-        CutCase{"rounded_same", {{30, 99.5, 80, 110}, {0, 100.4, 50, 110}}, {1, 0}},
-        CutCase{"rounded_apart", {{30, 100.5, 80, 110}, {0, 101.4, 50, 110}}, {0, 1}},
-        CutCase{"half_to_even_down", {{30, 100.5, 80, 110}, {0, 100.6, 50, 110}}, {0, 1}},
-        CutCase{"half_to_even_up", {{30, 101.5, 80, 110}, {0, 102.4, 50, 110}}, {1, 0}},
-        CutCase{"nan_top_by_left", {{30, kNaN, 80, 110}, {0, 100, 50, 110}}, {1, 0}},
-        CutCase{"single", {{5, 5, 1, 1}}, {0}},
-        CutCase{"empty", {}, {}}),
-    [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
 
 TEST(Xycut, StopsCuttingAtDepth51) {
   // Left column lower than the right one: the cut reads left first, a plain

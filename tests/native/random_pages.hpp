@@ -4,10 +4,8 @@
 // zeros on box edges, zero and negative sizes, duplicates, repeats, marks and
 // space_before, with gaps and steps placed on the layout thresholds; and boxes
 // for the XY-cut with gutters and row gaps on its thresholds, NaN among them.
-//
-// The generator has its own integer PRNG, so pages are the same on every
-// standard library, and every draw is a statement of its own: the order in
-// which a call's arguments are evaluated is the compiler's choice.
+// Its own integer PRNG keeps pages the same on every standard library; every
+// draw is a statement of its own, as argument order is the compiler's choice.
 #pragma once
 
 #include <cmath>
@@ -83,15 +81,10 @@ class PageMaker {
   PageGlyphs make(std::size_t target) {
     while (page_.glyphs.size() < target) {
       const double roll = r_.unit();
-      if (roll < 0.75) {
-        lines();
-      } else if (roll < 0.87) {
-        column();
-      } else if (roll < 0.93) {
-        zeros();
-      } else {
-        noise();
-      }
+      if (roll < 0.75) lines();
+      else if (roll < 0.87) column();
+      else if (roll < 0.93) zeros();
+      else noise();
     }
     return std::move(page_);
   }
