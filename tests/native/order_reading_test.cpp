@@ -109,12 +109,14 @@ TEST(OrderReading, SpanningBlocksAreBandsReadInPlace) {
 }
 
 TEST(OrderReading, TitleInAnotherSizeOverOneColumnIsNotItsHead) {
-  const std::vector<Block> by_reading{
-      block(0, para(160, 290, 0, 1, 16), 16),    // title over the middle column
-      block(1, para(0, 150, 40, 8, 9), 9),
-      block(2, para(158, 308, 40, 8, 9), 9),
-      block(3, para(316, 466, 40, 8, 9), 9)};
-  EXPECT_EQ(reading(in_stream(by_reading, {3, 1, 0, 2})), (Order{0, 1, 2, 3}));
+  for (const double title : {16.0, 11.0}) {  // 11 is more than 10% above the body's 9
+    const std::vector<Block> by_reading{
+        block(0, para(160, 290, 0, 1, title), title),  // title over the middle column
+        block(1, para(0, 150, 40, 8, 9), 9),
+        block(2, para(158, 308, 40, 8, 9), 9),
+        block(3, para(316, 466, 40, 8, 9), 9)};
+    EXPECT_EQ(reading(in_stream(by_reading, {3, 1, 0, 2})), (Order{0, 1, 2, 3})) << title;
+  }
 }
 
 // The viewer box (u, v in a viewer of `vw` x `vh`) in page space, for a page
