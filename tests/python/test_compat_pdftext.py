@@ -14,6 +14,7 @@ import math
 import pypdfium2 as pdfium
 import pypdfium2.raw as raw
 import pytest
+from fpdf import FPDF
 
 from textloom.compat import pdftext
 from textloom.compat.pdftext import PdfiumError, PdfPasswordError, Reference
@@ -254,3 +255,16 @@ def test_link_boxes_rounded_in_pdftexts_frame():
     assert [found.box for found in page_links([link], fractional)] == [[10.0, 9.5, 50.0, 19.5]]
     assert page_links([link], Geometry((0.0, 0.0, 600.0, 800.0), 180, math.inf, 800.0)) == []
     assert (whole(611.2), whole(math.inf), whole(math.nan)) == (612, 0, 0)
+
+
+def test_uri_links_alone(tmp_path):
+    """A page whose links all lead to URIs takes them from its glyphs' reading."""
+    pdf = FPDF(unit="pt", format=(400, 300))
+    pdf.set_font("helvetica", size=12)
+    pdf.add_page()
+    pdf.text(50, 50, "Visit site")
+    pdf.link(77, 38, 20, 16, "https://example.org/s")  # "site" runs from 76.0 to 94.7
+    pdf.output(str(tmp_path / "uri.pdf"))
+    [page] = pdftext.dictionary_output(tmp_path / "uri.pdf")
+    assert [(span["text"], span["url"]) for span in spans_of(page)] == [
+        ("Visit ", ""), ("site", "https://example.org/s")]

@@ -95,6 +95,15 @@ def _read_links(document: Document, index: int, geometry: Geometry) -> list[Any]
         return page_links(found, geometry)
 
 
+def _links(document: Document, page: Page, geometry: Geometry) -> list[Any]:
+    """The page's links, read with its glyphs; pypdfium2 loads the page again only
+    when a link leads to a page, for its destination's point."""
+    native = page.links()
+    if any(link.page is not None for link in native):
+        return _read_links(document, page.index, geometry)
+    return page_links([(link, None) for link in native], geometry)
+
+
 def flatten(document: Document, index: int) -> None:
     """Merges the page's form fields and annotations into its content, in the open
     document only, before its text is read."""
@@ -113,7 +122,7 @@ def page_dict(document: Document, index: int, options: Options) -> tuple[dict[st
     rotation = page.rotation
     crop = page.crop
     geometry = Geometry(crop, rotation, page.width, page.height)
-    links = _read_links(document, index, geometry) if options.links else []
+    links = _links(document, page, geometry) if options.links else []
     blocks = finish_blocks(
         page.pdftext_blocks(sort=options.sort, keep_chars=options.keep_chars or bool(links)),
         rotation)
