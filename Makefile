@@ -3,8 +3,9 @@
 # tools, and the build of the extension.
 #
 #   make demo   the main job on the bundled sample
-#   make test   every test: C++ (plain and sanitized), pytest, mypy and ruff,
-#               and the manylinux wheel installed into a fresh environment
+#   make test   every test: C++ (plain and sanitized), pytest (with the shared
+#               documents and without them), mypy and ruff, and the manylinux
+#               wheel installed into a fresh environment
 #   make wheel  the abi3 wheel, repaired by auditwheel, in dist/
 
 SHELL := /bin/bash
@@ -17,12 +18,12 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBIAN_PACKAGES := g++ libpcre2-dev libgtest-dev unicode-data fonts-dejavu-core
 export PATH := $(BIN):$(PATH)
 
-.PHONY: demo test setup deps build test-native test-sanitize test-python lint wheel test-wheel clean
+.PHONY: demo test setup deps build test-native test-sanitize test-python test-fresh lint wheel test-wheel clean
 
 demo: build
 	$(PY) -m textloom
 
-test: build test-native test-sanitize test-python lint test-wheel
+test: build test-native test-sanitize test-python test-fresh lint test-wheel
 
 setup: deps $(VENV)/.installed
 
@@ -61,6 +62,11 @@ test-sanitize: setup
 # Needs build/tests/glyph_dump from test-native.
 test-python: build test-native
 	$(PY) -m pytest -q
+
+# The tests that read the shared documents, once more with them absent, as on
+# a fresh clone of the project alone: they must skip, saying why, not fail.
+test-fresh: build
+	TEXTLOOM_SHARED=$(CURDIR)/build/no-shared $(PY) -m pytest -q -p no:cacheprovider -m shared
 
 lint: build
 	$(PY) -m ruff check src tests tools bench examples

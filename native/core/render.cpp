@@ -173,6 +173,9 @@ RenderPlan plan_render(double w, double h, std::uint32_t quarter_turns, const Re
   } else {
     plan.left = 0, plan.top = 0, plan.width = plan.page_w, plan.height = plan.page_h;
   }
+  // The whole page at full size, shifted so that the output area falls on the bitmap.
+  plan.start_x = saturate(-static_cast<std::int64_t>(plan.left));
+  plan.start_y = saturate(-static_cast<std::int64_t>(plan.top));
   plan.channels = req.grayscale ? 1 : req.alpha ? 4 : 3;
   plan.format = req.grayscale ? kFormatGray : req.alpha ? kFormatBgra : kFormatBgr;
   plan.flags = (req.grayscale ? kFlagGrayscale : kFlagReverseByteOrder) |
@@ -186,15 +189,31 @@ RenderPlan plan_render(double w, double h, std::uint32_t quarter_turns, const Re
   return plan;
 }
 
+namespace {
+
+// The plan of an open page, from its box and its own rotation.
+RenderPlan plan_open_page(const Pdfium& pdf, FPDF_PAGE page, const RenderRequest& req) {
+  double w = 0, h = 0;
+  page_box_size(pdf, page, w, h);
+  const auto q = static_cast<std::uint32_t>(pdf.FPDFPage_GetRotation(page)) & 3;
+  return plan_render(w, h, q, req);
+}
+
+}  // namespace
+
+std::variant<RenderPlan, RenderError> plan_page(const Pdfium& pdf, FPDF_DOCUMENT doc,
+                                                std::int32_t index, const RenderRequest& req) {
+  PagePtr page(pdf.FPDF_LoadPage(doc, index), PageCloser{&pdf});
+  if (!page) return failure("cannot load page " + std::to_string(index));
+  return plan_open_page(pdf, page.get(), req);
+}
+
 std::variant<RenderedPage, RenderError> render_page(const Pdfium& pdf, FPDF_DOCUMENT doc,
                                                     std::int32_t index,
                                                     const RenderRequest& req) {
   PagePtr page(pdf.FPDF_LoadPage(doc, index), PageCloser{&pdf});
   if (!page) return failure("cannot load page " + std::to_string(index));
-  double w = 0, h = 0;
-  page_box_size(pdf, page.get(), w, h);
-  const auto q = static_cast<std::uint32_t>(pdf.FPDFPage_GetRotation(page.get())) & 3;
-  const RenderPlan plan = plan_render(w, h, q, req);
+  const RenderPlan plan = plan_open_page(pdf, page.get(), req);
 
   // At most 4 * (2^31 - 1)^2 bytes: fits 64 unsigned bits, not always a size
   // the allocator can be asked for.
@@ -220,9 +239,7 @@ std::variant<RenderedPage, RenderError> render_page(const Pdfium& pdf, FPDF_DOCU
   if (!bitmap) return failure("cannot create a " + dimensions + " bitmap");
   pdf.FPDFBitmap_FillRect(bitmap.get(), 0, 0, plan.width, plan.height, plan.fill);
 
-  // The whole page at full size, shifted so that the output area falls on the bitmap.
-  const std::int32_t start_x = saturate(-static_cast<std::int64_t>(plan.left));
-  const std::int32_t start_y = saturate(-static_cast<std::int64_t>(plan.top));
+  const std::int32_t start_x = plan.start_x, start_y = plan.start_y;
   if (!req.timeout) {
     pdf.FPDF_RenderPageBitmap(bitmap.get(), page.get(), start_x, start_y, plan.page_w,
                               plan.page_h, plan.rotate, plan.flags);
@@ -246,7 +263,10 @@ std::variant<RenderedPage, RenderError> render_page(const Pdfium& pdf, FPDF_DOCU
       status = pdf.FPDF_RenderPage_Continue(page.get(), &pause);
     }
     progressive.reset();
-    if (timed_out) return failure("rendering took longer than " + format_duration(*req.timeout));
+    if (timed_out) {
+      return RenderError{RenderError::Kind::timed_out,
+                         "rendering took longer than " + format_duration(*req.timeout)};
+    }
     if (status == kStatusFailed) return failure("PDFium failed to render the page");
   }
   bitmap.reset();

@@ -80,6 +80,8 @@ struct RenderPlan {
   std::int32_t top;
   std::int32_t width;    // at least 1
   std::int32_t height;   // at least 1
+  std::int32_t start_x;  // where the full page's top-left corner falls on the output, saturated
+  std::int32_t start_y;
   std::int32_t rotate;   // PDFium's rotate argument (quarter turns clockwise)
   std::int32_t channels; // 1, 3 or 4
   std::int32_t format;   // FPDFBitmap_Gray 1, FPDFBitmap_BGR 2, FPDFBitmap_BGRA 4
@@ -109,13 +111,21 @@ struct RenderedPage {
 // Why a render failed; the binding picks the exception by kind.
 struct RenderError {
   enum class Kind {
-    failed,         // PDFium: page, bitmap, time limit, progressive failure
+    failed,         // PDFium: page, bitmap, progressive failure
+    timed_out,      // the time limit passed before the page was drawn
     out_of_memory,  // the pixel buffer cannot be allocated
     overflow,       // the deadline cannot be represented
   };
   Kind kind;
   std::string text;
 };
+
+// The plan render_page would follow for page `index` of `doc`: the page is
+// loaded for its box and rotation and closed again. Error: "cannot load page
+// <index>". Lets a host check an image's size before it is drawn, and draw
+// onto the same pixel grid (form fields) afterwards.
+std::variant<RenderPlan, RenderError> plan_page(const Pdfium& pdf, FPDF_DOCUMENT doc,
+                                                std::int32_t index, const RenderRequest& req);
 
 // Renders page `index` of `doc`. Errors: "cannot load page <index>", "cannot
 // create a <W>x<H> bitmap", "rendering took longer than <duration>", "PDFium

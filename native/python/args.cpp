@@ -229,11 +229,11 @@ bool bind_arguments(const char* function, const char* const* names, std::size_t 
   return true;
 }
 
-void prefix_argument_error(const char* name) {
+void prefix_argument_error(const char* name, bool prefix_overflow) {
   PyObject* base = nullptr;
   if (PyErr_ExceptionMatches(PyExc_TypeError)) {
     base = PyExc_TypeError;
-  } else if (PyErr_ExceptionMatches(PyExc_OverflowError)) {
+  } else if (prefix_overflow && PyErr_ExceptionMatches(PyExc_OverflowError)) {
     base = PyExc_OverflowError;
   } else {
     return;  // other errors (ValueError of a clip's length, ...) keep their text

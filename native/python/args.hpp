@@ -24,7 +24,7 @@ namespace textloom::py {
 // false with an exception set (without the argument prefix) on failure.
 bool convert(PyObject* value, bool& out);                        // bool or NumPy bool
 bool convert(PyObject* value, std::int32_t& out);
-bool convert(PyObject* value, std::uint32_t& out);               // fixed OverflowError text
+bool convert(PyObject* value, std::uint32_t& out);               // OverflowError text without prefix
 bool convert(PyObject* value, std::uint64_t& out);
 bool convert(PyObject* value, double& out);
 bool convert(PyObject* value, std::optional<double>& out);       // None or a number
@@ -91,8 +91,9 @@ bool bind_arguments(const char* function, const char* const* names, std::size_t 
                     PyObject** slots);
 
 // After a failed conversion of argument `name`: puts "argument 'NAME': " in
-// front of a TypeError's or OverflowError's message.
-void prefix_argument_error(const char* name);
+// front of a TypeError's message, and of an OverflowError's when
+// `prefix_overflow` (an unsigned 32-bit value's range error stands alone).
+void prefix_argument_error(const char* name, bool prefix_overflow);
 
 template <class Args, std::size_t N>
 bool parse_args(const Signature<Args, N>& signature, PyObject* args, PyObject* kwargs,
@@ -109,7 +110,8 @@ bool parse_args(const Signature<Args, N>& signature, PyObject* args, PyObject* k
     const bool ok = std::visit([&](auto field) { return convert(slots[i], out.*field); },
                                signature.params[i].field);
     if (!ok) {
-      prefix_argument_error(names[i]);
+      const bool u32 = std::holds_alternative<std::uint32_t Args::*>(signature.params[i].field);
+      prefix_argument_error(names[i], !u32);
       return false;
     }
   }

@@ -47,7 +47,7 @@ bool pages_of(PyObject* value, std::vector<Ref>& owned, std::vector<const PageGl
   }
   if (sequence && out.size() == static_cast<std::size_t>(n)) return true;
   raise(PyExc_TypeError, "expected a list of RsPage");
-  prefix_argument_error("pages");
+  prefix_argument_error("pages", true);
   return false;
 }
 

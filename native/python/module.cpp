@@ -1,5 +1,5 @@
-// The module textloom._native: init, load_page, bench_page, render_page,
-// markdown_pages, the RsPage type and __version__. Every call holds the interpreter lock from
+// The module textloom._native: init, load_page, bench_page, render_page, render_plan,
+// markdown_pages, the RsPage type, RenderTimeout and __version__. Every call holds the interpreter lock from
 // start to end, which is what serialises PDFium.
 
 #include <string>
@@ -76,6 +76,8 @@ PyMethodDef* module_functions() {
        render_page_doc()},
       {"markdown_pages", as_cfunction<markdown_pages>(), METH_VARARGS | METH_KEYWORDS,
        markdown_pages_doc()},
+      {"render_plan", as_cfunction<render_plan>(), METH_VARARGS | METH_KEYWORDS,
+       render_plan_doc()},
       {nullptr, nullptr, 0, nullptr},
   };
   return functions;
@@ -130,6 +132,18 @@ PyMODINIT_FUNC PyInit__native() {
   if (PyModule_AddObject(module.get(), "RsPage", reinterpret_cast<PyObject*>(state.page_type)) <
       0) {
     Py_DECREF(state.page_type);
+    return nullptr;
+  }
+  if (state.render_timeout == nullptr) {
+    state.render_timeout = PyErr_NewExceptionWithDoc(
+        "textloom._native.RenderTimeout",
+        "render_page passed its time limit (a RuntimeError, as every rendering failure).",
+        PyExc_RuntimeError, nullptr);
+    if (state.render_timeout == nullptr) return nullptr;
+  }
+  Py_INCREF(state.render_timeout);
+  if (PyModule_AddObject(module.get(), "RenderTimeout", state.render_timeout) < 0) {
+    Py_DECREF(state.render_timeout);
     return nullptr;
   }
   if (PyModule_AddStringConstant(module.get(), "__version__", "0.5.0") < 0) return nullptr;

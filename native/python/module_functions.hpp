@@ -13,6 +13,11 @@ const char* bench_page_doc();
 PyObject* render_page(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* render_page_doc();
 
+// render_plan(doc_addr, index, scale_x, scale_y, clip=None, rotated=True): the grid
+// render_page would draw on.
+PyObject* render_plan(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* render_plan_doc();
+
 // markdown_pages(pages, sort="reading", ...): the Markdown of each page as a list of str.
 PyObject* markdown_pages(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* markdown_pages_doc();

@@ -33,6 +33,7 @@ struct Keys {
 
 struct ModuleState {
   PyTypeObject* page_type = nullptr;  // RsPage
+  PyObject* render_timeout = nullptr;  // RenderTimeout, a RuntimeError: a render past its time limit
   Keys keys;
 };
 

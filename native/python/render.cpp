@@ -51,13 +51,59 @@ PyObject* exception_of(RenderError::Kind kind) {
       return PyExc_MemoryError;
     case RenderError::Kind::overflow:
       return PyExc_OverflowError;
+    case RenderError::Kind::timed_out:
+      return module_state().render_timeout;
     case RenderError::Kind::failed:
       break;
   }
   return PyExc_RuntimeError;
 }
 
+struct PlanArgs {
+  std::uint64_t doc_addr = 0;
+  std::int32_t index = 0;
+  double scale_x = 0;
+  double scale_y = 0;
+  std::optional<Rect> clip;
+  bool rotated = true;
+};
+const Signature<PlanArgs, 6> kPlanSignature{
+    "render_plan",
+    {{{"doc_addr", &PlanArgs::doc_addr},
+      {"index", &PlanArgs::index},
+      {"scale_x", &PlanArgs::scale_x},
+      {"scale_y", &PlanArgs::scale_y},
+      {"clip", &PlanArgs::clip, "None"},
+      {"rotated", &PlanArgs::rotated, "True"}}}};
+
 }  // namespace
+
+PyObject* render_plan(PyObject*, PyObject* args, PyObject* kwargs) {
+  PlanArgs a;
+  if (!parse_args(kPlanSignature, args, kwargs, a)) return nullptr;
+  const Pdfium* pdf = initialised_pdfium();
+  if (pdf == nullptr) return nullptr;
+  RenderRequest request;
+  request.scale_x = a.scale_x, request.scale_y = a.scale_y, request.clip = a.clip;
+  request.rotated = a.rotated;
+  auto outcome = plan_page(*pdf, document_at(a.doc_addr), a.index, request);
+  if (auto* error = std::get_if<RenderError>(&outcome)) {
+    return raise(exception_of(error->kind), error->text);
+  }
+  const RenderPlan& plan = std::get<RenderPlan>(outcome);
+  return Py_BuildValue("(iiiiiii)", plan.width, plan.height, plan.start_x, plan.start_y, plan.page_w,
+                       plan.page_h, plan.rotate);
+}
+
+const char* render_plan_doc() {
+  static const std::string doc = docstring(
+      kPlanSignature,
+      "The pixel grid render_page would draw page `index` on, with the same arguments:\n"
+      "(width, height, start_x, start_y, page_width, page_height, rotate): the image size,\n"
+      "where the whole page's top-left corner lies on it, the whole page's size in pixels\n"
+      "and PDFium's quarter turns.");
+  return doc.c_str();
+}
 
 PyObject* render_page(PyObject*, PyObject* args, PyObject* kwargs) {
   RenderArgs a;
@@ -91,7 +137,7 @@ const char* render_page_doc() {
       "Render page `index` of a PDFium FPDF_DOCUMENT handle (address) at scale_x, scale_y pixels\n"
       "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
       "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
-      "With a timeout in seconds, renders progressively and gives up after it.");
+      "With a timeout in seconds, renders progressively and gives up after it (RenderTimeout).");
   return doc.c_str();
 }
 

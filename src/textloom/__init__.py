@@ -16,6 +16,7 @@ from textloom._host import document_address, pdfium_library_path, use_pdfium
 from textloom._image import Image
 from textloom._lock import pdfium_lock
 from textloom._page import Page
+from textloom._sample import sample_path
 from textloom._types import Link
 
 __version__: str = _native.__version__
@@ -32,5 +33,6 @@ __all__ = [
     "open",
     "pdfium_library_path",
     "pdfium_lock",
+    "sample_path",
     "use_pdfium",
 ]

@@ -1,22 +1,24 @@
 """Opening documents: ``textloom.open`` and ``Document``.
 
-pypdfium2 opens the file and owns the PDFium document; the native module
-reads pages through its raw address. Every PDFium call holds ``pdfium_lock``.
+pypdfium2 opens the file and owns the PDFium document, which the document
+and its pages share through a ``DocumentHandle``; the native module reads
+pages through its raw address. Every PDFium call holds ``pdfium_lock``.
 """
 
 from __future__ import annotations
 
 import builtins
-import contextlib
+import io
+import operator
 import os
-import weakref
 from collections.abc import Iterable, Iterator, Sequence
 from typing import IO, TYPE_CHECKING, Any, Literal, overload
 
-from textloom import _native
 from textloom._errors import PasswordError, PdfError
-from textloom._host import document_address, use_pdfium
+from textloom._handle import DocumentHandle
+from textloom._host import use_pdfium
 from textloom._lock import pdfium_lock
+from textloom._options import DEFAULT_SORT, check_password
 from textloom._page import Page
 from textloom._types import Sort
 
@@ -38,42 +40,38 @@ _OPEN_ERRORS = {
 _PASSWORD_ERROR = 4
 
 
-def _close_pdf(pdf: Any) -> None:
-    # Runs from close() or as a finalizer, on whatever thread the collector runs.
-    with pdfium_lock:
-        pdf.close()
-
-
 class Document(Sequence[Page]):
     """An open PDF: a sequence of pages, and a context manager that closes it.
 
     Made by :func:`textloom.open`. Pages are made on access and not kept, so
-    iterating over a long document holds one page at a time. Using a closed
+    iterating over a long document holds one page at a time. Indices count
+    from 0 (the command line's page numbers count from 1). Using a closed
     document raises ``ValueError("document is closed")``.
     """
 
     def __init__(self, pdf: Any, *, name: str, ligatures: bool) -> None:
-        self.name = name
+        self._handle = DocumentHandle(pdf, name=name, ligatures=ligatures)
+
+    @property
+    def name(self) -> str:
         """The path given to open(), or "<bytes>" / the stream's name."""
-        self.ligatures = ligatures
-        self._pdf: Any = pdf
-        self._address = document_address(pdf)
-        self._page_count = len(pdf)
-        self._forms_ready = False
-        self._finalizer = weakref.finalize(self, _close_pdf, pdf)
+        return self._handle.name
+
+    @property
+    def ligatures(self) -> bool:
+        """Whether text extraction keeps ligatures as one character."""
+        return self._handle.ligatures
 
     # -- life cycle -------------------------------------------------------------
 
     def close(self) -> None:
         """Closes the PDFium document (idempotent). Pages that extracted their
         text keep answering text calls."""
-        with pdfium_lock:
-            self._pdf = None
-            self._finalizer()
+        self._handle.close()
 
     @property
     def closed(self) -> bool:
-        return self._pdf is None
+        return self._handle.closed
 
     def __enter__(self) -> Document:
         return self
@@ -82,18 +80,12 @@ class Document(Sequence[Page]):
                  traceback: TracebackType | None) -> None:
         self.close()
 
-    def _open_pdf(self) -> Any:
-        pdf = self._pdf
-        if pdf is None:
-            raise ValueError("document is closed")
-        return pdf
-
     # -- pages ------------------------------------------------------------------
 
     @property
     def page_count(self) -> int:
-        self._open_pdf()
-        return self._page_count
+        self._handle.pdf()
+        return self._handle.page_count
 
     def __len__(self) -> int:
         return self.page_count
@@ -107,17 +99,24 @@ class Document(Sequence[Page]):
     def __getitem__(self, index: int | slice) -> Page | list[Page]:
         count = self.page_count
         if isinstance(index, slice):
-            return [Page(self, i) for i in range(*index.indices(count))]
-        position = index.__index__()
+            return [Page(self._handle, i) for i in range(*index.indices(count))]
+        return Page(self._handle, self._position(index, count))
+
+    def _position(self, index: object, count: int) -> int:
+        """``index`` as a page position from 0 (negative counts from the end)."""
+        try:
+            position = operator.index(index)  # type: ignore[arg-type]
+        except TypeError:
+            raise TypeError(f"page index must be an int, not {type(index).__name__}") from None
         if position < 0:
             position += count
         if not 0 <= position < count:
             raise IndexError(f"page index {index} out of range for {count} pages")
-        return Page(self, position)
+        return position
 
     def __iter__(self) -> Iterator[Page]:
         for index in range(self.page_count):
-            yield self[index]
+            yield Page(self._handle, index)
 
     # -- document data ----------------------------------------------------------
 
@@ -128,89 +127,60 @@ class Document(Sequence[Page]):
         from textloom._metadata import read_metadata
 
         with pdfium_lock:
-            return read_metadata(self._open_pdf())
+            return read_metadata(self._handle.pdf())
 
     @property
     def toc(self) -> list[tuple[int, str, int | None]]:
-        """The outline: (level from 1, title, target page index or None) in outline order."""
+        """The outline: (level from 1, title, target page index from 0 or None),
+        in outline order."""
         from textloom._metadata import read_toc
 
         with pdfium_lock:
-            return read_toc(self._open_pdf())
+            return read_toc(self._handle.pdf())
 
     # -- Markdown ---------------------------------------------------------------
 
     @overload
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[False] = False,
-                    sort: Sort = "reading", keep_headers: bool = False, superscripts: bool = True,
+                    sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True) -> str: ...
 
     @overload
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[True],
-                    sort: Sort = "reading", keep_headers: bool = False, superscripts: bool = True,
+                    sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True) -> list[MarkdownChunk]: ...
 
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
-                    sort: Sort = "reading", keep_headers: bool = False, superscripts: bool = True,
+                    sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True) -> str | list[MarkdownChunk]:
         """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
-        writes them, with the body size and heading levels found over these pages.
+        writes them, with the body size and heading levels found over these pages;
+        ``sort`` "reading" by default, as for ``Page.get_text``.
 
         Running headers and footers are left out unless ``keep_headers``: a line
         in the top or bottom 12% of a page whose text, digits aside, recurs in
         the same place on at least 60% of the pages and on 3 of them.
         Pages are joined by a blank line. ``page_chunks``: a list with one dict
-        per page instead, holding "page" (its index), "label", "metadata" (the
-        document's), "toc_items" (the outline entries pointing at the page) and
-        "text" (its Markdown, empty for a page without text).
+        per page instead, holding "page" (its index from 0), "label", "metadata"
+        (the document's), "toc_items" (the outline entries pointing at the page)
+        and "text" (its Markdown, empty for a page without text).
         """
-        from textloom._markdown import chunks, page_indices, pages_markdown
+        from textloom._markdown import chunks, pages_markdown
 
-        selected = [Page(self, index) for index in page_indices(self, pages)]
-        texts = pages_markdown(selected, sort=sort, keep_headers=keep_headers,
-                               superscripts=superscripts, subscripts=subscripts, links=links)
+        count = self.page_count
+        indices = (range(count) if pages is None
+                   else [self._position(index, count) for index in pages])
+        selected = [Page(self._handle, index) for index in indices]
+        texts = pages_markdown([page._page() for page in selected], sort=sort,
+                               keep_headers=keep_headers, superscripts=superscripts,
+                               subscripts=subscripts, links=links)
         if page_chunks:
-            return chunks(self, selected, texts)
+            return chunks(self._handle, self.metadata, self.toc, indices, texts)
         return "\n".join(text for text in texts if text)
 
     def __repr__(self) -> str:
-        state = "closed" if self.closed else f"{self._page_count} pages"
+        state = "closed" if self.closed else f"{self._handle.page_count} pages"
         return f"<textloom.Document {self.name!r} {state}>"
-
-    # -- what pages ask of their document -------------------------------------------
-
-    def _load_glyphs(self, index: int) -> _native.RsPage:
-        with pdfium_lock:
-            self._open_pdf()
-            try:
-                return _native.load_page(self._address, index, self.ligatures)
-            except RuntimeError as error:
-                raise PdfError(self.name, f"page {index + 1}: {error}") from None
-
-    @contextlib.contextmanager
-    def _pdfium_page(self, index: int, *, forms: bool = False) -> Iterator[Any]:
-        """pypdfium2's page, held under the lock and closed on leaving."""
-        with pdfium_lock:
-            pdf = self._open_pdf()
-            if forms and not self._forms_ready:
-                pdf.init_forms()
-                self._forms_ready = True
-            page = pdf[index]
-            try:
-                yield page
-            finally:
-                page.close()
-
-    def _render(self, index: int, scale: float, args: tuple[Any, ...]) -> tuple[int, int, int, bytes]:
-        with pdfium_lock:
-            self._open_pdf()
-            try:
-                return _native.render_page(self._address, index, scale, scale, *args)
-            except RuntimeError as error:
-                message = str(error)
-                if message.startswith("rendering took longer than"):
-                    raise TimeoutError(f"{self.name}: page {index + 1}: {message}") from None
-                raise PdfError(self.name, f"page {index + 1}: {message}") from None
 
 
 def _name_of(source: object) -> str:
@@ -220,14 +190,48 @@ def _name_of(source: object) -> str:
     return name if isinstance(name, str) else "<stream>"
 
 
-def open(source: Source, *, password: str | None = None, ligatures: bool = False) -> Document:  # noqa: A001
+class _BytesPassword(str):
+    """A password of raw bytes, through pypdfium2, which takes str passwords
+    and encodes them as UTF-8: this str gives back its own bytes instead.
+    (PDFs of the older encryption schemes take any bytes, not only UTF-8.)"""
+
+    _raw: bytes
+
+    def __new__(cls, raw: bytes) -> _BytesPassword:
+        password = super().__new__(cls, raw.decode("latin-1"))
+        password._raw = raw
+        return password
+
+    def __add__(self, other: str) -> _BytesPassword:  # pypdfium2 adds the NUL
+        return _BytesPassword(self._raw + other.encode("latin-1"))
+
+    def encode(self, encoding: str = "utf-8", errors: str = "strict") -> bytes:
+        return self._raw
+
+
+def _readable_stream(source: Any) -> None:
+    """Refuses a file object PDFium could not read from."""
+    if getattr(source, "closed", False):
+        raise ValueError("cannot read a PDF from a closed file")
+    readable = getattr(source, "readable", None)
+    if callable(readable) and not readable():
+        raise ValueError("cannot read a PDF from a file not open for reading")
+    if isinstance(source, io.TextIOBase):
+        raise TypeError("cannot read a PDF from a text file: open it in binary mode ('rb')")
+
+
+def open(source: Source, *, password: str | bytes | None = None,  # noqa: A001
+         ligatures: bool = False) -> Document:
     """Opens a PDF from a path, bytes-like data or a binary file object.
 
+    ``password``: a str, or bytes for a password that is no UTF-8 text.
     ``ligatures`` is handed to text extraction of every page. Raises
     FileNotFoundError for a missing path, :class:`PasswordError` for a wrong or
-    missing password, and :class:`PdfError` for anything PDFium rejects.
-    A file object must stay open while the document is.
+    missing password, :class:`PdfError` for anything PDFium rejects, and
+    ValueError for a closed or write-only file object, which must stay open
+    while the document is.
     """
+    check_password(password)
     data: Any
     if isinstance(source, (str, os.PathLike)):
         name = os.fsdecode(source)
@@ -239,6 +243,7 @@ def open(source: Source, *, password: str | None = None, ligatures: bool = False
     elif isinstance(source, (bytes, bytearray, memoryview)):
         name, data = "<bytes>", bytes(source)
     elif callable(getattr(source, "read", None)) and callable(getattr(source, "seek", None)):
+        _readable_stream(source)
         name, data = _name_of(source), source
     else:
         raise TypeError(f"cannot open a {type(source).__name__}: "
@@ -248,13 +253,14 @@ def open(source: Source, *, password: str | None = None, ligatures: bool = False
     use_pdfium()
     with pdfium_lock:
         try:
-            pdf = pypdfium2.PdfDocument(data, password=password)
+            pdf = pypdfium2.PdfDocument(
+                data, password=_BytesPassword(password) if isinstance(password, bytes) else password)
         except pypdfium2.PdfiumError as error:
             raise _open_error(name, data, getattr(error, "err_code", None), password) from None
         return Document(pdf, name=name, ligatures=ligatures)
 
 
-def _open_error(name: str, data: object, code: int | None, password: str | None) -> Exception:
+def _open_error(name: str, data: object, code: int | None, password: str | bytes | None) -> Exception:
     if code == _PASSWORD_ERROR:
         return PasswordError(name, "wrong password" if password else "encrypted: a password is needed")
     if code == 2 and isinstance(data, str):

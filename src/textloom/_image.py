@@ -13,6 +13,9 @@ if TYPE_CHECKING:
     from PIL.Image import Image as PilImage
 
 _MODES = {1: "L", 3: "RGB", 4: "RGBA"}
+# File extensions save writes, and Pillow's name of each format.
+SAVE_FORMATS = {".png": "PNG", ".jpg": "JPEG", ".jpeg": "JPEG", ".webp": "WEBP", ".tif": "TIFF",
+                ".tiff": "TIFF"}
 
 
 class Image:
@@ -56,8 +59,19 @@ class Image:
         return image
 
     def save(self, path: str | os.PathLike[str]) -> None:
-        """Writes the image as PNG (through Pillow, ``textloom[image]``)."""
-        self.to_pil().save(path, format="PNG")
+        """Writes the image in the format its extension names: PNG, JPEG (.jpg,
+        .jpeg), WebP or TIFF (.tif, .tiff), through Pillow (``textloom[image]``);
+        ValueError for any other extension. JPEG has no alpha: four channels
+        are written as RGB."""
+        extension = os.path.splitext(os.fspath(path))[1].lower()
+        format = SAVE_FORMATS.get(extension)
+        if format is None:
+            raise ValueError(f"cannot tell an image format from {extension or 'no extension'!r} in "
+                             f"{os.fspath(path)!r}: use {', '.join(SAVE_FORMATS)}")
+        image = self.to_pil()
+        if format == "JPEG" and image.mode == "RGBA":
+            image = image.convert("RGB")
+        image.save(path, format=format)
 
     def __repr__(self) -> str:
         return f"<textloom.Image {self.width}x{self.height} {self.mode}>"

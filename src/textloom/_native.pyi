@@ -22,6 +22,17 @@ def render_page(
     background: int = 4294967295,
     timeout: float | None = None,
 ) -> tuple[int, int, int, bytes]: ...
+def render_plan(
+    doc_addr: int,
+    index: int,
+    scale_x: float,
+    scale_y: float,
+    clip: Rect | None = None,
+    rotated: bool = True,
+) -> tuple[int, int, int, int, int, int, int]: ...
+
+class RenderTimeout(RuntimeError): ...
+
 def markdown_pages(
     pages: list[RsPage] | tuple[RsPage, ...],
     sort: Sort = "reading",

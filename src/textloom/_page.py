@@ -3,7 +3,7 @@
 A page extracts its glyphs on the first call that needs them and keeps them,
 so every later text call lays out the same glyphs without PDFium; those calls
 keep working after the document closes. Everything else reads the open
-document under the PDFium lock.
+document through the handle the page shares with its document.
 """
 
 from __future__ import annotations
@@ -12,18 +12,30 @@ from typing import TYPE_CHECKING, Any, Literal, overload
 
 from textloom import _native
 from textloom._image import Image
-from textloom._lock import pdfium_lock
 from textloom._optional import import_optional
+from textloom._options import DEFAULT_SORT, check_positive, check_timeout
 from textloom._types import BlockRow, Link, PdftextBlock, Rect, Sort, TextDict, WordRow
 
 if TYPE_CHECKING:
     import numpy as np
     import numpy.typing as npt
 
-    from textloom._document import Document
+    from textloom._handle import DocumentHandle
 
 WORDS_DTYPE = [("x0", "<f8"), ("y0", "<f8"), ("x1", "<f8"), ("y1", "<f8"),
                ("block", "<i4"), ("line", "<i4"), ("word", "<i4"), ("text", "O")]
+
+MAX_PIXELS = 1 << 28
+"""The largest image ``render`` makes: 2**28 pixels (16384 x 16384, 1 GiB in
+RGBA). Beyond it a scale or dpi is a mistake far more often than a wish."""
+
+
+def _render_scale(scale: float | None, dpi: float | None) -> float:
+    if scale is not None and dpi is not None:
+        raise ValueError("give scale or dpi, not both")
+    if dpi is not None:
+        return check_positive("dpi", dpi) / 72.0
+    return 1.0 if scale is None else check_positive("scale", scale)
 
 
 class Page:
@@ -32,19 +44,20 @@ class Page:
     ``index`` counts from 0. Coordinates of text results are in page space:
     PDF units from the top-left corner of the crop box, y down, before the
     page's own rotation (``rotated=True`` maps results into the rotated view).
+    Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_document", "index", "_glyphs")
+    __slots__ = ("_handle", "index", "_glyphs")
 
-    def __init__(self, document: Document, index: int) -> None:
-        self._document = document
+    def __init__(self, handle: DocumentHandle, index: int) -> None:
+        self._handle = handle
         self.index = index
         self._glyphs: _native.RsPage | None = None
 
     def _page(self) -> _native.RsPage:
         glyphs = self._glyphs
         if glyphs is None:
-            glyphs = self._glyphs = self._document._load_glyphs(self.index)
+            glyphs = self._glyphs = self._handle.load_glyphs(self.index)
         return glyphs
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
@@ -71,47 +84,47 @@ class Page:
 
     @property
     def label(self) -> str | None:
-        """The PDF page label ("iv", "A-3"), or None when the document gives none."""
-        with pdfium_lock:
-            label = str(self._document._open_pdf().get_page_label(self.index))
-        return label or None
+        """The PDF page label ("iv", "A-3"), or None when the document gives none.
+        Read from the open document."""
+        return self._handle.label(self.index)
 
     # -- text ---------------------------------------------------------------------------
 
     @overload
-    def get_text(self, option: Literal["text"] = "text", *, sort: Sort = None,
+    def get_text(self, option: Literal["text"] = "text", *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False) -> str: ...
 
     @overload
-    def get_text(self, option: Literal["blocks"], *, sort: Sort = None, clip: Rect | None = None,
-                 rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False) -> list[BlockRow]: ...
+    def get_text(self, option: Literal["blocks"], *, sort: Sort = DEFAULT_SORT,
+                 clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
+                 delimiters: str | None = None, extended: bool = False) -> list[BlockRow]: ...
 
     @overload
-    def get_text(self, option: Literal["words"], *, sort: Sort = None, clip: Rect | None = None,
-                 rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False) -> list[WordRow]: ...
+    def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
+                 clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
+                 delimiters: str | None = None, extended: bool = False) -> list[WordRow]: ...
 
     @overload
-    def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = None,
+    def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False) -> TextDict: ...
 
     @overload
-    def get_text(self, option: str, *, sort: Sort = None, clip: Rect | None = None,
+    def get_text(self, option: str, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
                  extended: bool = False) -> Any: ...
 
-    def get_text(self, option: str = "text", *, sort: Sort = None, clip: Rect | None = None,
+    def get_text(self, option: str = "text", *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
                  extended: bool = False) -> Any:
         """The page's text in one schema: "text" (a string), "blocks" (a tuple per
         block), "words" (a tuple per word), "dict" (blocks, lines, spans) or
         "rawdict" (down to characters).
 
-        ``sort``: reading order of blocks, None or "none", "simple", "xycut" or
-        "reading" (the order a reader takes in the viewer's frame).
+        ``sort``: reading order of blocks: "reading" (the default: the order a
+        reader takes in the viewer's frame), "xycut", "simple", or None/"none"
+        (the order of the page's content).
         ``clip``: keep only text inside (x0, y0, x1, y1), in unrotated page
         space, whatever ``rotated`` says (unlike ``render``'s clip).
         ``rotated``: boxes in the view the page's rotation gives.
@@ -119,14 +132,16 @@ class Page:
         ``delimiters``: extra characters that split words ("words" only).
         ``extended``: font weight and flags on spans, character indices.
         """
+        if delimiters is not None and isinstance(option, str) and option.lower() != "words":
+            raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
         glyphs = self._glyphs or self._page()  # inlined: this wrapper is on the hot path
         return glyphs.get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
 
-    def words_array(self, *, sort: Sort = None, clip: Rect | None = None,
+    def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                     rotated: bool = False) -> npt.NDArray[np.void]:
         """The words of ``get_text("words")`` as a NumPy structured array with the
         fields x0, y0, x1, y1 (float64), block, line, word (int32) and text
-        (object). Needs ``textloom[numpy]``."""
+        (object); ``sort`` as for ``get_text``. Needs ``textloom[numpy]``."""
         numpy = import_optional("numpy", "numpy")
         coords, numbers, texts = self._page().words_arrays(sort, clip, rotated)
         words = numpy.empty(len(texts), dtype=WORDS_DTYPE)
@@ -140,20 +155,22 @@ class Page:
         result: npt.NDArray[np.void] = words
         return result
 
-    def pdftext_blocks(self, *, sort: Sort = None, keep_chars: bool = False) -> list[PdftextBlock]:
+    def pdftext_blocks(self, *, sort: Sort = DEFAULT_SORT,
+                       keep_chars: bool = False) -> list[PdftextBlock]:
         """Blocks in pdftext's schema: lists for boxes, shared font dictionaries,
-        character indices, rotation in radians, with or without per-character entries."""
+        character indices, rotation in radians, with or without per-character
+        entries; ``sort`` as for ``get_text``."""
         blocks: list[PdftextBlock] = self._page().pdftext_blocks(sort, keep_chars)
         return blocks
 
-    def to_markdown(self, *, sort: Sort = "reading", keep_headers: bool = False,
+    def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
                     links: bool = True) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
 
-        ``sort``: reading order of blocks, as for ``get_text``.
+        ``sort``: reading order of blocks, "reading" by default, as for ``get_text``.
         ``keep_headers``: no effect on one page (running headers and footers
         are found over the pages of ``Document.to_markdown``).
         ``superscripts``, ``subscripts``: mark raised and lowered text.
@@ -162,7 +179,7 @@ class Page:
         """
         from textloom._markdown import pages_markdown
 
-        return pages_markdown([self], sort=sort, keep_headers=keep_headers,
+        return pages_markdown([self._page()], sort=sort, keep_headers=keep_headers,
                               superscripts=superscripts, subscripts=subscripts, links=links)[0]
 
     # -- links and rendering ----------------------------------------------------------
@@ -180,7 +197,9 @@ class Page:
         """Renders the page to pixels.
 
         ``scale``: pixels per PDF unit (1.0 when neither it nor ``dpi`` is
-        given); ``dpi`` is scale × 72; giving both is a ValueError.
+        given); ``dpi`` is scale × 72; giving both is a ValueError, and so is
+        a value that is not above 0 or an image of more than ``MAX_PIXELS``
+        (2**28) pixels.
         ``clip``: the part to render, (x0, y0, x1, y1) in PDF units of the
         rendered view (after rotation when ``rotated``), unlike ``get_text``'s
         clip, which is in unrotated page space.
@@ -188,41 +207,33 @@ class Page:
         annotations; ``forms``: draw interactive form fields too.
         ``background``: 0xAARRGGBB. ``timeout``: seconds, TimeoutError past it.
         """
-        if scale is not None and dpi is not None:
-            raise ValueError("give scale or dpi, not both")
-        factor = dpi / 72.0 if dpi is not None else 1.0 if scale is None else scale
-        if timeout is not None and not timeout >= 0:
-            raise ValueError(f"timeout must be a number of seconds, not {timeout!r}")
-        width, height, channels, pixels = self._document._render(
+        factor = _render_scale(scale, dpi)
+        if timeout is not None:
+            check_timeout(timeout)
+        plan = self._handle.plan(self.index, factor, clip, rotated)
+        if plan.width * plan.height > MAX_PIXELS:
+            raise ValueError(f"a {plan.width}x{plan.height} image is more than the "
+                             f"{MAX_PIXELS} pixels render makes (2**28): lower the scale or "
+                             "dpi, or render a clip")
+        width, height, channels, pixels = self._handle.render(
             self.index, factor, (clip, rotated, alpha, grayscale, annots, antialias, background,
                                  timeout))
         if forms:
-            pixels = self._draw_forms(pixels, width, height, channels, factor, clip, rotated,
-                                      annots, antialias)
+            from textloom._forms import draw_forms
+
+            with self._handle.pdfium_page(self.index, forms=True) as page:
+                formenv = self._handle.form_environment()
+                if formenv is not None:  # None: the document has no form
+                    pixels = draw_forms(formenv, page.raw, pixels, channels, plan,
+                                        annots=annots, antialias=antialias)
         return Image(width, height, channels, pixels)
 
-    def _draw_forms(self, pixels: bytes, width: int, height: int, channels: int, scale: float,
-                    clip: Rect | None, rotated: bool, annots: bool, antialias: bool) -> bytes:
-        from pypdfium2 import raw
-
-        from textloom._forms import draw_forms
-        from textloom._geometry import read_crop_box, render_grid
-
-        with self._document._pdfium_page(self.index, forms=True) as page:
-            formenv = self._document._open_pdf().formenv
-            if formenv is None:  # the document has no form
-                return pixels
-            grid = render_grid(read_crop_box(page.raw), raw.FPDFPage_GetRotation(page.raw), scale,
-                               rotated, clip)
-            return draw_forms(formenv.raw, page.raw, pixels, width, height, channels, grid,
-                              annots=annots, antialias=antialias)
-
     def __eq__(self, other: object) -> bool:
-        return (isinstance(other, Page) and other._document is self._document
+        return (isinstance(other, Page) and other._handle is self._handle
                 and other.index == self.index)
 
     def __hash__(self) -> int:
-        return hash((id(self._document), self.index))
+        return hash((id(self._handle), self.index))
 
     def __repr__(self) -> str:
-        return f"<textloom.Page {self.index} of {self._document.name!r}>"
+        return f"<textloom.Page {self.index} of {self._handle.name!r}>"

@@ -157,7 +157,8 @@ TEST(RenderPage, EveryPathReleasesWhatItOpened) {
        .kind = Kind::out_of_memory, .clip = Rect{0, 0, 1e11, 1e11}},
       {.outcome = "overflow when adding duration to instant", .kind = Kind::overflow,
        .timeout = Duration{kMax64u, 0}},
-      {.outcome = "rendering took longer than 1.5\u00b5s", .timeout = Duration{0, 1500},
+      {.outcome = "rendering took longer than 1.5\u00b5s", .kind = Kind::timed_out,
+       .timeout = Duration{0, 1500},
        .start = 1, .next = 1},
       {.outcome = "PDFium failed to render the page", .timeout = Duration{3600, 0}, .start = 1,
        .next = 3},
@@ -178,6 +179,16 @@ TEST(RenderPage, EveryPathReleasesWhatItOpened) {
       EXPECT_EQ(std::tie(e.kind, e.text), std::tie(c.kind, c.outcome));
     }
     EXPECT_EQ(std::tie(page.pages_open, rec.open), std::make_tuple(0, 0)) << c.outcome;
+    // The plan a host asks for ahead is the one the render follows.
+    const auto plan = plan_page(pdf, nullptr, -3, r);
+    if (const auto* p = std::get_if<RenderPlan>(&plan)) {
+      if (std::holds_alternative<RenderedPage>(out)) {
+        EXPECT_EQ(std::to_string(p->width) + "x" + std::to_string(p->height), c.outcome);
+      }
+    } else {
+      EXPECT_TRUE(c.load_fails);
+    }
+    EXPECT_EQ(page.pages_open, 0) << c.outcome;
   }
 }
 

@@ -7,6 +7,7 @@ from __future__ import annotations
 
 import ctypes
 import json
+import os
 import subprocess
 import sys
 from pathlib import Path
@@ -23,10 +24,13 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import pdfgen  # noqa: E402  (tools/pdfgen.py writes the tests' PDFs)
 
 ROOT = Path(__file__).resolve().parents[2]
-# ../shared/corpus beside the repository; a worktree one level deeper finds it
-# one level further up.
-CORPUS = next((p / "shared" / "corpus" for p in ROOT.parents if (p / "shared" / "corpus").is_dir()),
-              ROOT.parent / "shared" / "corpus")
+# The shared test documents: $TEXTLOOM_SHARED, else ../shared beside the
+# repository (a worktree one level deeper finds it one level further up).
+SHARED = Path(os.environ.get("TEXTLOOM_SHARED") or next(
+    (p / "shared" for p in ROOT.parents if (p / "shared" / "corpus").is_dir()), ROOT.parent / "shared"))
+CORPUS = SHARED / "corpus"
+TABLES = SHARED / "tables"
+_ABSENT = f"the shared test documents are not in {SHARED} (set TEXTLOOM_SHARED)"
 GLYPH_DUMP = ROOT / "build" / "tests" / "glyph_dump"
 SAMPLE = Path(textloom.__file__).with_name("sample.pdf")
 # Advance widths of the standard Helvetica (AFM), in thousandths of an em.
@@ -36,7 +40,24 @@ HELVETICA = {" ": 278, "-": 333, "2": 556, "=": 584, "A": 667, "B": 667, "E": 66
              "w": 722, "x": 500}
 SCHEMAS = ["text", "blocks", "words", "dict", "rawdict"]
 SORTS = [None, "simple", "xycut"]
-needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="../shared/corpus is not beside the repo")
+
+
+@pytest.fixture(scope="session")
+def corpus() -> Path:
+    """../shared/corpus; the test skips, saying why, where it is absent."""
+    if not CORPUS.is_dir():
+        pytest.skip(_ABSENT)
+    return CORPUS
+
+
+def pytest_collection_modifyitems(items) -> None:
+    """Marks "shared" the tests of every module that reads the shared documents, so
+    that a run with them absent (make test-fresh) proves those tests skip cleanly."""
+    for item in items:
+        module = getattr(item, "module", None)
+        if module is not None and {"CORPUS", "TABLES", "corpus_files"} & set(vars(module)) \
+                or "corpus" in getattr(item, "fixturenames", ()):
+            item.add_marker("shared")
 
 
 def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.CompletedProcess[bytes]:
@@ -45,8 +66,11 @@ def cli(*args: str | Path, timeout: float = 300, **kwargs) -> subprocess.Complet
                           capture_output=True, timeout=timeout, **kwargs)
 
 
-def corpus_files() -> list[Path]:
-    return sorted(CORPUS.glob("*.pdf")) if CORPUS.is_dir() else []
+def corpus_files() -> list:
+    """The corpus PDFs to parametrise over, or one skipped case where they are absent."""
+    if not CORPUS.is_dir():
+        return [pytest.param(None, marks=pytest.mark.skip(reason=_ABSENT), id="no-corpus")]
+    return sorted(CORPUS.glob("*.pdf"))
 
 
 @pytest.fixture(scope="session")
@@ -146,6 +170,11 @@ def form_pdf(appearance: bool = False) -> bytes:
         b"<< /Type /XObject /Subtype /Form /BBox [0 0 160 30] /Resources << /Font << /Helv 5 0 R "
         b">> >> /Length %d >>\nstream\n%s\nendstream" % (len(shown), shown),
     ]
+    return raw_pdf(objects)
+
+
+def raw_pdf(objects: list[bytes]) -> bytes:
+    """A PDF of ``objects`` (numbered from 1, the catalog first), with its xref."""
     out = bytearray(b"%PDF-1.7\n")
     offsets = []
     for number, body in enumerate(objects, start=1):
@@ -156,6 +185,43 @@ def form_pdf(appearance: bool = False) -> bytes:
     out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
     out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
     return bytes(out)
+
+
+def stream(dictionary: bytes, data: bytes) -> bytes:
+    return b"<< %s /Length %d >>\nstream\n%s\nendstream" % (dictionary, len(data), data)
+
+
+def troubled_pdf(*pages: str) -> bytes:
+    """Pages of text ("page N"), but "missing" is a page whose object is gone
+    (PDFium counts it and cannot load it), and "fanout:K" a page that draws a
+    form that draws the form below it ten times, K levels deep: 10**K draws,
+    which PDFium parses for seconds (K = 6) or until memory runs out (K = 8)."""
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b""]
+    font = len(objects) + 1
+    objects.append(b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+    kids = []
+    for number, kind in enumerate(pages, start=1):
+        if kind == "missing":
+            kids.append(b"999 0 R")
+            continue
+        resources = b"/Font << /F1 %d 0 R >>" % font
+        content = b"BT /F1 12 Tf 72 700 Td (page %d) Tj ET" % number
+        if kind.startswith("fanout:"):
+            objects.append(stream(b"/Type /XObject /Subtype /Form /BBox [0 0 612 792]",
+                                  b"0 0 m 10 10 l S"))
+            for _ in range(int(kind.split(":")[1])):
+                draws = b" ".join(b"q 1 0 0 1 %d 0 cm /X Do Q" % i for i in range(10))
+                objects.append(stream(b"/Type /XObject /Subtype /Form /BBox [0 0 612 792] "
+                                      b"/Resources << /XObject << /X %d 0 R >> >>" % len(objects),
+                                      draws))
+            resources += b" /XObject << /X %d 0 R >>" % len(objects)
+            content += b" /X Do"
+        objects.append(stream(b"", content))
+        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents %d 0 R "
+                       b"/Resources << %s >> >>" % (len(objects), resources))
+        kids.append(b"%d 0 R" % len(objects))
+    objects[1] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (b" ".join(kids), len(pages))
+    return raw_pdf(objects)
 
 
 def assert_no_growth(step, rounds: int = 500, attempts: int = 3) -> None:

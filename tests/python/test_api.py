@@ -21,7 +21,7 @@ from textloom import _native
 from textloom._metadata import pdf_date_to_iso
 
 import pdfgen
-from conftest import CORPUS, SAMPLE, SCHEMAS, form_pdf, linked_pdf, needs_corpus
+from conftest import CORPUS, SAMPLE, SCHEMAS, form_pdf, linked_pdf
 
 BOOK = CORPUS / "latex-book-geotopo.pdf"
 
@@ -78,8 +78,58 @@ def test_open_failures(tmp_path, source, kwargs, exception, reason):
 
 
 def test_open_with_the_right_password(tmp_path):
-    with textloom.open(locked(tmp_path), password="pw") as doc:
-        assert doc[1].get_text() == "second page\n"
+    for password in ("pw", b"pw"):  # bytes: the password's own bytes
+        with textloom.open(locked(tmp_path), password=password) as doc:
+            assert doc[1].get_text() == "second page\n"
+
+
+def closed_file(tmp):
+    stream = SAMPLE.open("rb")
+    stream.close()
+    return stream
+
+
+def open_write_only(tmp):
+    with (tmp / "out.pdf").open("wb") as stream:
+        textloom.open(stream)
+
+
+MISTAKES = [  # (what the user does, exception, message or its start)
+    (lambda doc, tmp: doc["1"], TypeError, "page index must be an int, not str"),
+    (lambda doc, tmp: doc.to_markdown(pages=[0.5]), TypeError, "page index must be an int, not float"),
+    (lambda doc, tmp: textloom.open(SAMPLE, password=3), TypeError,
+     "password must be str or bytes, not int"),
+    (lambda doc, tmp: doc[0].render(dpi=0), ValueError, "dpi must be a number above 0, not 0"),
+    (lambda doc, tmp: doc[0].render(scale=-1), ValueError, "scale must be a number above 0, not -1"),
+    (lambda doc, tmp: doc[0].render(scale=float("nan")), ValueError, "scale must be a number above 0"),
+    (lambda doc, tmp: doc[0].render(dpi=7200), ValueError,
+     "a 59528x84189 image is more than the 268435456 pixels render makes (2**28)"),
+    (lambda doc, tmp: doc[0].render(scale=0.1).save(tmp / "page.bmp"), ValueError,
+     "cannot tell an image format from '.bmp'"),
+    (lambda doc, tmp: doc[0].get_text("blocks", delimiters=","), ValueError,
+     "delimiters split words: they apply to \"words\" only, not 'blocks'"),
+    (lambda doc, tmp: textloom.open(closed_file(tmp)), ValueError, "cannot read a PDF from a closed file"),
+    (lambda doc, tmp: open_write_only(tmp), ValueError,
+     "cannot read a PDF from a file not open for reading"),
+]
+
+
+@pytest.mark.parametrize("mistake, exception, message", MISTAKES)
+def test_mistakes_get_a_sentence_that_says_what_to_do(tmp_path, mistake, exception, message):
+    with textloom.open(SAMPLE) as doc, pytest.raises(exception) as raised:
+        mistake(doc, tmp_path)
+    assert str(raised.value).startswith(message)
+
+
+@pytest.mark.parametrize("name, format", [("p.png", "PNG"), ("p.JPG", "JPEG"), ("p.webp", "WEBP"),
+                                          ("p.tiff", "TIFF")])
+def test_save_writes_the_format_of_the_extension(tmp_path, name, format):
+    from PIL import Image as PilImage
+
+    with textloom.open(SAMPLE) as doc:
+        doc[0].render(scale=0.2, alpha=True).save(tmp_path / name)
+    with PilImage.open(tmp_path / name) as image:
+        assert image.format == format and image.size == (119, 168)
 
 
 def test_pages_as_a_sequence():
@@ -119,26 +169,33 @@ def test_use_after_close():
 
 def test_context_manager_and_collector_close_the_pdfium_document():
     with textloom.open(SAMPLE) as doc:
-        pdf = doc._pdf
+        pdf = doc._handle.pdf()
     assert pdf.raw is None and doc.closed
     doc = textloom.open(SAMPLE)
-    pdf = doc._pdf
+    pdf, page = doc._handle.pdf(), doc[0]
     del doc
+    gc.collect()
+    assert pdf.raw is not None  # a page of it is alive: the document stays open for it
+    del page
     gc.collect()
     assert pdf.raw is None
 
 
 def test_page_calls_equal_the_native_calls():
-    """Page hands every option through unchanged, on the glyphs it extracted once."""
+    """Page hands every option through unchanged, on the glyphs it extracted once;
+    its one default of its own is the reading order."""
     variants = [{}, {"sort": "xycut", "rotated": True, "extended": True},
-                {"dehyphenate": True, "delimiters": ",.", "clip": (0.0, 0.0, 300.0, 400.0)}]
+                {"dehyphenate": True, "clip": (0.0, 0.0, 300.0, 400.0)}]
     with pdfium.PdfDocument(str(SAMPLE)) as pdf, textloom.open(SAMPLE) as doc:
         for page in doc:
             native = _native.load_page(textloom.document_address(pdf), page.index)
             assert (page.width, page.height, page.rotation, page.crop) == (
                 native.width, native.height, native.rotation, native.crop)
             for option, kwargs in itertools.product(SCHEMAS, variants):
-                assert page.get_text(option, **kwargs) == native.get_text(option, **kwargs)
+                assert page.get_text(option, **kwargs) == native.get_text(
+                    option, **{"sort": "reading", **kwargs})
+            assert page.get_text("words", delimiters=",.") == native.get_text(
+                "words", "reading", delimiters=",.")
             assert page._glyphs is not None and page._page() is page._glyphs  # extracted once
 
 
@@ -170,8 +227,7 @@ def test_pdf_dates(text, iso):
     assert pdf_date_to_iso(text) == iso
 
 
-@needs_corpus
-def test_metadata_outline_and_labels():
+def test_metadata_outline_and_labels(corpus):
     with textloom.open(BOOK) as doc:
         assert doc.metadata == {
             "title": "Geometrie und Topologie", "author": "Martin Thoma", "subject": None,
@@ -194,17 +250,15 @@ def test_metadata_outline_and_labels():
         assert doc.metadata["title"] is None
 
 
-@needs_corpus
-def test_links_match_the_python_reader():
+def test_links_match_the_python_reader(corpus):
     """The links extraction reads natively are those that the pdftext module's
     reader finds through pypdfium2's raw API."""
     from textloom._links import read_link_dests
-    from textloom._geometry import read_crop_box
 
     with textloom.open(BOOK) as doc, pdfium.PdfDocument(str(BOOK)) as pdf:
         links = [doc[i].links() for i in range(len(doc))]
-        assert links == [[link for link, _ in read_link_dests(pdf.raw, page.raw, read_crop_box(page.raw))]
-                         for page in pdf]
+        assert links == [[link for link, _ in read_link_dests(pdf.raw, page.raw, doc[i].crop)]
+                         for i, page in enumerate(pdf)]
     uris = [link for page in links for link in page if link.uri]
     assert len(uris) > 10 and sum(map(len, links)) > 500
 

@@ -11,6 +11,7 @@ import json
 import math
 import os
 import pty
+import re
 import shutil
 import signal
 import struct
@@ -24,11 +25,11 @@ import pytest
 from PIL import Image as PilImage
 
 import textloom
-from textloom._cli_format import TextOptions, format_page, to_json
-from textloom._cli_pages import parse_page_ranges
+from textloom._batch.page_output import format_page, to_json
+from textloom._options import ReadOptions, parse_page_ranges
 
 import pdfgen
-from conftest import CORPUS, SAMPLE, cli, needs_corpus
+from conftest import CORPUS, SAMPLE, cli, troubled_pdf
 from make_sample import PARAGRAPH
 
 # What tools/make_sample.py wrote, page by page: lines that stand alone, then
@@ -70,9 +71,12 @@ def big_pdf(tmp_path_factory) -> Path:
     return many_pages(tmp_path_factory.mktemp("big") / "big.pdf", 600, lines=50)
 
 
+SUMMARY = re.compile(r"textloom: (\d+) files, (\d+) pages, (\d+) failed, [\d.]+ s(, .*)?\n")
+
+
 def test_sample_text():
     done = cli()
-    assert (done.returncode, done.stderr) == (0, b"")
+    assert done.returncode == 0 and SUMMARY.fullmatch(done.stderr.decode()).groups()[:3] == ("1", "3", "0")
     assert done.stdout.decode() == "".join(text + "\f" for text in pages_text(SAMPLE))
     *pages, tail = done.stdout.decode().split("\f")
     assert tail == "" and len(pages) == len(SAMPLE_TEXT)
@@ -81,15 +85,15 @@ def test_sample_text():
         assert text.split() == " ".join(words).split()
 
 
-@needs_corpus
-def test_reading_order_by_default():
-    path = CORPUS / "latex-two-column.pdf"  # a page "xycut" reads otherwise
+def test_reading_order_by_default(corpus):
+    path = corpus / "latex-two-column.pdf"  # a page "xycut" reads otherwise
     assert cli(path, "--pages", "1").stdout.decode() == pages_text(path)[0] + "\f"
 
 
 @pytest.mark.parametrize("ranges, selected", [
     ("1-3,7,10-N", [0, 1, 2, 6, 9, 10, 11]),
-    ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0, 2]), ("10-20", [9, 10, 11]), ("13", []),
+    ("N-", [11]), ("11-", [10, 11]), ("3,1,3", [2, 0]), ("2-3,1-2", [1, 2, 0]),
+    ("10-20", [9, 10, 11]), ("13", []),
 ])
 def test_page_ranges_select(ranges, selected):
     assert parse_page_ranges(ranges).select(12) == selected
@@ -100,12 +104,16 @@ def test_page_ranges_select(ranges, selected):
     (["--pages", "3-1"], "runs backwards"),
     (["--pages", "1,,2"], "bad page range ''"),
     (["--pages", "x-3"], "bad page range 'x-3'"),
-    (["--jobs", "0"], "must be above 0"),
-    (["--format", "html"], "invalid choice"),
+    (["--jobs", "0"], "jobs must be a whole number above 0, not 0"),
+    (["--format", "html"], 'unknown format "html": expected text, blocks'),
+    (["--sort", "diagonal"], 'unknown sort "diagonal"'),
+    (["--max-memory", "lots"], "bad size 'lots'"),
     (["--bogus"], "unrecognized arguments"),
+    (["txt", str(SAMPLE)], "unknown command 'txt' (did you mean 'text'?)"),
+    ([str(SAMPLE.parent / "_cli")], "no PDF files found under"),
     (["extract", str(SAMPLE)], "-o/--output"),
     (["extract", str(SAMPLE), "-o", "out", "--engine", "spark"], "invalid choice"),
-    (["extract", str(SAMPLE), "-o", "out", "--format", "rawdict"], "invalid choice"),
+    (["extract", str(SAMPLE), "-o", "out", "--format", "rawdict"], 'unknown format "rawdict"'),
     (["extract", str(SAMPLE), "-o", "out", "--address", "auto"], "goes with --engine ray"),
     (["render", str(SAMPLE)], "--page"),
     (["render", str(SAMPLE), "--page", "1", "--scale", "2", "--dpi", "100"], "not allowed"),
@@ -118,7 +126,7 @@ def test_usage_errors_exit_2(args, message):
 
 @pytest.mark.parametrize("fmt", ["text", "blocks", "words", "dict", "rawdict", "pdftext"])
 def test_jsonl_parses_back_to_the_api_result(fmt):
-    done = cli("text", SAMPLE, "--jsonl", "--format", fmt, "--dehyphenate")
+    done = cli("text", SAMPLE, "--jsonl", "--format", fmt, "--dehyphenate", "-q")
     assert (done.returncode, done.stderr) == (0, b"")
     records = [json.loads(line) for line in done.stdout.decode().splitlines()]
     with textloom.open(SAMPLE) as doc:
@@ -144,9 +152,9 @@ def test_markdown_of_whole_files(tmp_path):
         expected = doc.to_markdown()
         chunks = doc.to_markdown(pages=[10, 11], page_chunks=True)
     assert "\n## Heading 12\n" in expected
-    done = cli(path, "--format", "markdown", "--jobs", "2")
+    done = cli(path, "--format", "markdown", "--jobs", "2", "-q")
     assert (done.returncode, done.stderr, done.stdout.decode()) == (0, b"", expected)
-    done = cli(path, "--format", "markdown", "--jsonl", "--pages", "11-12")
+    done = cli(path, "--format", "markdown", "--jsonl", "--pages", "11-12", "-q")
     assert [json.loads(line) for line in done.stdout.splitlines()] == [
         {"file": str(path), "page": chunk["page"] + 1, "label": None, "metadata": chunk["metadata"],
          "toc_items": [], "text": chunk["text"]} for chunk in chunks]
@@ -180,14 +188,16 @@ def test_several_files_with_bad_ones_keep_their_order(tmp_path):
     copy = str(copy)
     assert done.returncode == 1
     records = [json.loads(line) for line in done.stdout.splitlines()]
-    assert [(r["file"], r.get("page"), r.get("error")) for r in records] == [
-        (str(SAMPLE), 1, None), (str(SAMPLE), 2, None), (str(SAMPLE), 3, None),
-        (str(bad), None, "not a PDF, or damaged beyond repair (PDFium: data format error)"),
-        (str(missing), None, "no such file or directory"),
-        (copy, 1, None), (copy, 2, None), (copy, 3, None)]
-    assert done.stderr.decode().splitlines() == [
-        f"textloom: {bad}: not a PDF, or damaged beyond repair (PDFium: data format error)",
-        f"textloom: {missing}: no such file or directory"]
+    assert [(r["file"], r.get("page"), r.get("error"), r.get("error_kind")) for r in records] == [
+        (str(SAMPLE), 1, None, None), (str(SAMPLE), 2, None, None), (str(SAMPLE), 3, None, None),
+        (str(bad), None, "not a PDF, or damaged beyond repair (PDFium: data format error)", "pdf"),
+        (str(missing), None, "no such file or directory", "io"),
+        (copy, 1, None, None), (copy, 2, None, None), (copy, 3, None, None)]
+    *failures, summary = done.stderr.decode().splitlines(keepends=True)
+    assert failures == [
+        f"textloom: {bad}: not a PDF, or damaged beyond repair (PDFium: data format error)\n",
+        f"textloom: {missing}: no such file or directory\n"]
+    assert SUMMARY.fullmatch(summary).groups()[:3] == ("4", "6", "2")
 
 
 def test_two_jobs_write_what_one_job_writes(tmp_path):
@@ -196,10 +206,10 @@ def test_two_jobs_write_what_one_job_writes(tmp_path):
     many_pages(folder / "a-long.pdf", 30)  # more pages than a piece: split over workers
     shutil.copy(SAMPLE, folder / "b-sample.pdf")
     inputs = [folder] + sorted(CORPUS.glob("*.pdf"))
-    one, two = (cli(*inputs, "--format", "words", "--jobs", jobs) for jobs in ("1", "2"))
+    one, two = (cli(*inputs, "--format", "words", "--jobs", jobs, "-q") for jobs in ("1", "2"))
     assert one.returncode == two.returncode and one.stderr == two.stderr
     assert one.stdout == two.stdout
-    options = TextOptions(format="words")
+    options = ReadOptions(format="words")
     with textloom.open(folder / "a-long.pdf") as doc:
         expected = "".join(format_page(page, "", options) for page in doc)
     assert one.stdout.decode().startswith(expected)
@@ -212,30 +222,85 @@ def children(pid: int) -> list[int]:
     return found
 
 
-def test_a_killed_worker_fails_its_file_only(big_pdf):
+def test_a_killed_worker_fails_its_page_only(big_pdf, tmp_path):
+    out = tmp_path / "out.jsonl"
     with subprocess.Popen(
-            [sys.executable, "-m", "textloom", SAMPLE, big_pdf, SAMPLE, "--jobs", "1", "--jsonl"],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE) as process:
-        first = process.stdout.readline()  # the sample is out: the only worker is on the big file
-        time.sleep(0.1)
+            [sys.executable, "-m", "textloom", SAMPLE, big_pdf, SAMPLE, "--jobs", "1", "--jsonl",
+             "-o", out], stderr=subprocess.PIPE) as process:
+        while str(big_pdf).encode() not in (out.read_bytes() if out.exists() else b""):
+            time.sleep(0.002)  # until the only worker is on the big file
         for pid in children(process.pid):
             os.kill(pid, signal.SIGKILL)
-        out, err = process.stdout.read(), process.stderr.read()
+        err = process.stderr.read()
         assert process.wait(timeout=300) == 1
-    records = [json.loads(line) for line in [first, *out.splitlines()]]
+    records = [json.loads(line) for line in out.read_bytes().splitlines()]
     assert [r["page"] for r in records if r["file"] == str(SAMPLE)] == [1, 2, 3, 1, 2, 3]
-    big = [r.get("page", r.get("error")) for r in records if r["file"] == str(big_pdf)]
-    assert big == [*range(1, len(big)), "worker process died (SIGKILL)"] and len(big) < 600
-    assert err.decode() == f"textloom: {big_pdf}: worker process died (SIGKILL)\n"
+    big = [r for r in records if r["file"] == str(big_pdf)]
+    assert [r["page"] for r in big] == list(range(1, 601))  # in order, none lost
+    (killed,) = [r for r in big if "error" in r]
+    message = f"page {killed['page']}: worker process died (SIGKILL)"
+    assert (killed["error"], killed["error_kind"]) == (message, "crash")
+    failure, summary = err.decode().splitlines(keepends=True)
+    assert failure == f"textloom: {big_pdf}: {message}\n" and SUMMARY.fullmatch(summary)
 
 
-def test_a_file_over_the_time_limit_fails(big_pdf):
-    done = cli(big_pdf, SAMPLE, "--timeout", "0.3", "--jobs", "2", "--format", "rawdict")
+@pytest.fixture(scope="module")
+def damaged(tmp_path_factory) -> Path:
+    """Three pages, the second of which PDFium cannot load."""
+    path = tmp_path_factory.mktemp("damaged") / "damaged.pdf"
+    path.write_bytes(troubled_pdf("text", "missing", "text"))
+    return path
+
+
+@pytest.mark.parametrize("jsonl", [False, True])
+def test_a_damaged_page_costs_only_itself(damaged, jsonl):
+    done = cli(damaged, *(["--jsonl"] if jsonl else []), "-q")
     assert done.returncode == 1
-    assert done.stderr.decode() == f"textloom: {big_pdf}: timed out after 0.3 s\n"
-    with textloom.open(SAMPLE) as doc:
-        sample = "".join(to_json(page.get_text("rawdict", sort="reading")) + "\n" for page in doc)
-    assert done.stdout.decode().endswith(sample)
+    message = "page 2: PDFium cannot load the page"
+    assert done.stderr.decode() == f"textloom: {damaged}: {message}\n"
+    if not jsonl:
+        assert done.stdout == b"page 1\n\fpage 3\n\f"
+        return
+    records = [json.loads(line) for line in done.stdout.splitlines()]
+    assert [(r["page"], r.get("text"), r.get("error"), r.get("error_kind")) for r in records] == [
+        (1, "page 1\n", None, None), (2, None, message, "pdf"), (3, "page 3\n", None, None)]
+
+
+def test_a_page_over_the_time_limit_fails_alone(tmp_path):
+    slow = tmp_path / "slow.pdf"
+    slow.write_bytes(troubled_pdf("text", "fanout:6", "text"))  # page 2 parses for seconds
+    done = cli(slow, SAMPLE, "--timeout", "0.5", "--jobs", "2", "--format", "rawdict", "--jsonl")
+    assert done.returncode == 1
+    message = "page 2: timed out after 0.5 s"
+    failure, summary = done.stderr.decode().splitlines(keepends=True)
+    assert failure == f"textloom: {slow}: {message}\n" and SUMMARY.fullmatch(summary).groups()[:3] == (
+        "2", "5", "1")
+    records = [json.loads(line) for line in done.stdout.splitlines()]
+    assert [(r["file"], r["page"], r.get("error_kind")) for r in records] == [
+        (str(slow), 1, None), (str(slow), 2, "timeout"), (str(slow), 3, None),
+        (str(SAMPLE), 1, None), (str(SAMPLE), 2, None), (str(SAMPLE), 3, None)]
+
+
+def test_a_page_past_the_memory_limit_fails_alone(tmp_path):
+    hungry = tmp_path / "hungry.pdf"
+    hungry.write_bytes(troubled_pdf("text", "fanout:8", "text"))  # PDFium's parse grows for ever
+    began = time.monotonic()
+    done = cli(hungry, SAMPLE, "--jobs", "2", "--max-memory", "512M", "--jsonl")
+    seconds = time.monotonic() - began
+    assert done.returncode == 1
+    records = [json.loads(line) for line in done.stdout.splitlines()]
+    assert [(r["file"], r["page"], r.get("error")) for r in records] == [
+        (str(hungry), 1, None), (str(hungry), 2, "page 2: out of memory (limit 512M)"),
+        (str(hungry), 3, None), (str(SAMPLE), 1, None), (str(SAMPLE), 2, None), (str(SAMPLE), 3, None)]
+    print(f"the hungry page failed after {seconds:.1f} s")
+
+
+def test_selections_and_inputs_that_name_nothing_are_said(tmp_path):
+    done = cli(SAMPLE, "--pages", "40", "--jsonl")
+    assert done.returncode == 1
+    message = "the page range 40 selects none of its 3 pages"
+    assert json.loads(done.stdout) == {"file": str(SAMPLE), "error": message, "error_kind": "selection"}
+    assert done.stderr.decode().splitlines()[0] == f"textloom: {SAMPLE}: {message}"
 
 
 @pytest.mark.parametrize("quiet", [False, True])

@@ -13,7 +13,7 @@ from fpdf import FPDF
 
 import textloom
 
-from conftest import CORPUS, corpus_files
+from conftest import corpus_files
 
 FONTS = Path("/usr/share/fonts/truetype/dejavu")
 BODY = ("Search, analytics and language-model pipelines read millions of pages. They need "
@@ -140,8 +140,8 @@ def test_two_columns_in_reading_order():
                                         f"\n\nRight column. {BODY} {BODY}\n")
 
 
-def test_page_chunks():
-    with textloom.open(CORPUS / "latex-book-geotopo.pdf") as doc:
+def test_page_chunks(corpus):
+    with textloom.open(corpus / "latex-book-geotopo.pdf") as doc:
         chunks = doc.to_markdown(pages=[5, -1], page_chunks=True)
         assert [chunk["page"] for chunk in chunks] == [5, len(doc) - 1]
         assert list(chunks[0]) == ["page", "label", "metadata", "toc_items", "text"]
@@ -177,7 +177,6 @@ def words(text: str, markdown: bool = False) -> collections.Counter[str]:
                                if any(c.isalnum() for c in w) and not LABEL.fullmatch(w))
 
 
-@pytest.mark.skipif(not corpus_files(), reason="../shared/corpus is not beside the repo")
 @pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
 def test_corpus_words_match_the_text(path):
     try:

@@ -30,8 +30,9 @@ def run_fresh(code: str) -> subprocess.CompletedProcess:
 
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
-    assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages", "RsPage",
-                      "__version__"]
+    assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages",
+                      "render_plan", "RsPage", "RenderTimeout", "__version__"]
+    assert issubclass(_native.RenderTimeout, RuntimeError)
     assert _native.__version__ == "0.5.0"
 
 
@@ -51,7 +52,12 @@ DOCSTRINGS = [  # (attribute of the module, text signature as written or None, d
      "Render page `index` of a PDFium FPDF_DOCUMENT handle (address) at scale_x, scale_y pixels\n"
      "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
      "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
-     "With a timeout in seconds, renders progressively and gives up after it."),
+     "With a timeout in seconds, renders progressively and gives up after it (RenderTimeout)."),
+    ("render_plan", "(doc_addr, index, scale_x, scale_y, clip=None, rotated=True)",
+     "The pixel grid render_page would draw page `index` on, with the same arguments:\n"
+     "(width, height, start_x, start_y, page_width, page_height, rotate): the image size,\n"
+     "where the whole page's top-left corner lies on it, the whole page's size in pixels\n"
+     "and PDFium's quarter turns."),
     ("markdown_pages", "(pages, sort=\"reading\", keep_headers=False, superscripts=True, "
      "subscripts=True, links=True)",
      "Markdown of each page (a list of RsPage) as a list of str, as\n"

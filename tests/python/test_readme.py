@@ -44,4 +44,5 @@ def test_console_commands_print_what_the_readme_shows(workdir):
     for command, expected in re.findall(r"^\$ (.*)\n((?:(?!\$ ).*\n)*)", session, re.M):
         done = subprocess.run(command, shell=True, cwd=workdir, capture_output=True, text=True,
                               timeout=300, env={**os.environ, "COLUMNS": "80"})
-        assert (done.returncode, done.stdout + done.stderr) == (0, expected), command
+        summary = re.sub(r"textloom: \d+ files, .*\n", "", done.stderr)  # its time varies
+        assert (done.returncode, done.stdout + summary) == (0, expected), command

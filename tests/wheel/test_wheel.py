@@ -49,6 +49,6 @@ def test_fresh_environment_runs_the_command_line(wheel: Path, tmp_path: Path) ->
     expected = run(sys.executable, "-m", "textloom", "text", "--jobs", "1", cwd=tmp_path)
     assert "textloom sample document" in expected
     assert run(env / "bin" / "textloom", "text", "--jobs", "2", cwd=tmp_path) == expected
-    sample = run(python, "-c", "import textloom._cli as cli; print(cli.SAMPLE)", cwd=tmp_path)
+    sample = run(python, "-c", "import textloom; print(textloom.sample_path())", cwd=tmp_path)
     assert sample.startswith(str(env)), sample
     assert '"pages":3' in run(python, "-m", "textloom", "info", "--jsonl", sample.strip(), cwd=tmp_path)

@@ -87,11 +87,11 @@ def finish_blocks(blocks: list[dict[str, Any]], page_rotation: int) -> list[dict
 
 
 def _read_links(document: Document, index: int, geometry: Geometry) -> list[Any]:
-    from textloom._geometry import read_crop_box
     from textloom._links import read_link_dests
 
-    with document._pdfium_page(index) as page:
-        found = read_link_dests(document._open_pdf().raw, page.raw, read_crop_box(page.raw))
+    handle = document._handle
+    with handle.pdfium_page(index) as page:
+        found = read_link_dests(handle.pdf().raw, page.raw, geometry.crop)
         return page_links(found, geometry)
 
 
@@ -109,7 +109,7 @@ def flatten(document: Document, index: int) -> None:
     document only, before its text is read."""
     import pypdfium2.raw as raw
 
-    with document._pdfium_page(index, forms=True) as page:
+    with document._handle.pdfium_page(index, forms=True) as page:
         raw.FPDFPage_Flatten(page.raw, raw.FLAT_NORMALDISPLAY)
 
 

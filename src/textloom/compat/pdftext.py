@@ -168,14 +168,14 @@ def _in_workers(source: str | bytes, password: str | None, options: Options, tex
     results in the order of ``pages``."""
     from concurrent.futures import ProcessPoolExecutor
 
-    from textloom._pool import _context
+    from textloom._batch.pool import start_context
 
     count = min(workers, len(pages))
     size = max(1, math.ceil(len(pages) / (4 * count)))
-    chunks = [pages[start:start + size] for start in range(0, len(pages), size)]
-    with ProcessPoolExecutor(count, mp_context=_context(__name__), initializer=_worker_start,
+    batches = [pages[start:start + size] for start in range(0, len(pages), size)]
+    with ProcessPoolExecutor(count, mp_context=start_context(__name__), initializer=_worker_start,
                              initargs=(source, password, options, text)) as pool:
-        return [result for chunk in pool.map(_worker_pages, chunks) for result in chunk]
+        return [result for batch in pool.map(_worker_pages, batches) for result in batch]
 
 
 def _run(source: Source, page_range: Iterable[int] | None, workers: int | None,

@@ -1,9 +1,9 @@
 """textloom.ray.read_pdfs and textloom extract on a generated corpus of 200
 PDFs (short ones, one of 600 pages, broken and encrypted ones, and one whose
-worker exits, through the test-only hook): every page exactly once, the
-text the command line prints, failures as rows, splitting that changes
-nothing, both engines writing the same table, a run killed and resumed, and
-the guards of the output folder."""
+second page PDFium cannot load): every page exactly once, the text the
+command line prints, failures as rows, splitting that changes nothing, both
+engines writing the same table, a page past the memory limit on Ray, a run
+killed and resumed, and the guards of the output folder."""
 
 from __future__ import annotations
 
@@ -14,7 +14,6 @@ import signal
 import subprocess
 import sys
 import time
-from array import array
 from pathlib import Path
 
 import pyarrow as pa
@@ -23,36 +22,37 @@ import pytest
 import ray
 
 import textloom
+from textloom._batch.failures import describe
+from textloom._batch.inputs import list_inputs
+from textloom._batch.pool import Pool
+from textloom._batch.rows import read_ipc, schema
+from textloom._batch.rows_work import plan_rows, rows_piece
 from textloom._cli import main
-from textloom._cli_jobs import describe
-from textloom._extract_jobs import EXIT_ON, ExtractOptions, extract_piece
-from textloom._inputs import list_inputs
-from textloom._pool import Pool
-from textloom._rows import read_ipc, schema
+from textloom._options import ReadOptions
 from textloom.ray import read_pdfs
 
 import pdfset
-from conftest import cli
+from conftest import cli, troubled_pdf
 
 # Ray's own modules warn of their own deprecated settings.
 pytestmark = pytest.mark.filterwarnings("ignore::DeprecationWarning:ray.*")
 
-EXITING = "exit-worker.pdf"  # its worker exits when asked for its pages
-EXIT_ERROR = "worker process died (exit status 70)"
+DAMAGED = "damaged.pdf"  # three pages, the second one unloadable
+DAMAGED_ERROR = "page 2: PDFium cannot load the page"
 ORDER = [("path", "ascending"), ("page", "ascending")]
 
 
 @pytest.fixture(scope="module")
 def corpus(tmp_path_factory) -> pdfset.PdfSet:
     made = pdfset.make_pdf_set(tmp_path_factory.mktemp("corpus"), files=199)
-    pdfset.write_pages(made.folder / EXITING, 3, 5, "exiting")
+    (made.folder / DAMAGED).write_bytes(troubled_pdf("text", "missing", "text"))
     return made
 
 
 @pytest.fixture(scope="module")
 def cluster():
     ray.init(address="local", num_cpus=2, include_dashboard=False, log_to_driver=False,
-             logging_level=logging.WARNING, runtime_env={"env_vars": {EXIT_ON: EXITING}})
+             logging_level=logging.WARNING)
     yield
     ray.shutdown()
 
@@ -60,7 +60,7 @@ def cluster():
 @pytest.fixture(scope="module")
 def printed(corpus) -> dict[tuple[str, int | None], str]:
     """What the command line prints of each page (text) or file (its error), one worker."""
-    done = cli("text", corpus.folder, "--jsonl", "--sort", "xycut", "--jobs", "1")
+    done = cli("text", corpus.folder, "--jsonl", "--jobs", "1")
     records = [json.loads(line) for line in done.stdout.splitlines()]
     return {(record["file"], record.get("page")): record.get("text", record.get("error"))
             for record in records}
@@ -75,7 +75,7 @@ def pages_of(table: pa.Table) -> list[tuple[str, int | None]]:
 
 
 def expected_pages(corpus: pdfset.PdfSet, *, encrypted_too: bool = False) -> list[tuple[str, int | None]]:
-    pages = dict(corpus.pages, **{str(corpus.folder / EXITING): 3})
+    pages = dict(corpus.pages, **{str(corpus.folder / DAMAGED): 3})
     if encrypted_too:
         pages.update(dict.fromkeys(corpus.encrypted, 2))
     unreadable = corpus.broken + ([] if encrypted_too else corpus.encrypted)
@@ -88,17 +88,27 @@ def test_read_pdfs_gives_each_page_once_as_the_command_line_prints_it(cluster, c
     assert table.schema == schema("text")
     assert pages_of(table) == expected_pages(corpus)
     rows = {(row["path"], row["page"]): row for row in table.to_pylist()}
+    assert len(printed) == len(rows)
     for (path, page), text in printed.items():
-        if Path(path).name == EXITING:
-            continue
         row = rows[path, page]
-        if page is None:  # broken and encrypted files: one row, the command line's error
+        if row["error"] is not None:  # broken and encrypted files, the damaged page: the same error
             assert (row["error"], row["text"], row["width"]) == (text, None, None)
         else:
             assert (row["text"], row["error"], row["width"], row["height"], row["rotation"]) == (
                 text, None, 612.0, 792.0, 0)
-    exiting = table.filter(pa.compute.equal(table["path"], str(corpus.folder / EXITING)))
-    assert exiting["error"].to_pylist() == [EXIT_ERROR] * 3  # and the run went on
+    damaged = table.filter(pa.compute.equal(table["path"], str(corpus.folder / DAMAGED)))
+    assert damaged["error"].to_pylist() == [None, DAMAGED_ERROR, None]
+    assert damaged["error_kind"].to_pylist() == [None, "pdf", None]
+
+
+def test_a_page_past_the_memory_limit_fails_alone_on_ray(cluster, corpus, tmp_path):
+    hungry = tmp_path / "hungry.pdf"
+    hungry.write_bytes(troubled_pdf("text", "fanout:8", "text"))  # PDFium's parse grows for ever
+    table = rows_of(read_pdfs([hungry, corpus.folder / "doc-001.pdf"], max_memory="512M"))
+    assert sorted(zip(table["path"].to_pylist(), table["page"].to_pylist(), table["error"].to_pylist())) == [
+        (str(corpus.folder / "doc-001.pdf"), 1, None), (str(corpus.folder / "doc-001.pdf"), 2, None),
+        (str(hungry), 1, None), (str(hungry), 2, "page 2: out of memory (limit 512M)"),
+        (str(hungry), 3, None)]
 
 
 def test_splitting_big_files_changes_no_row(cluster, corpus):
@@ -110,7 +120,7 @@ def test_splitting_big_files_changes_no_row(cluster, corpus):
     assert pages_of(split)[:2] == [(str(paths[0]), 2), (str(paths[0]), 3)]
     assert split.num_rows == 599 + 1 + 1  # doc-005 has 2 pages, so it gives page 2 only
     with textloom.open(paths[0]) as doc:
-        words = doc[599].get_text("words", sort="xycut")
+        words = doc[599].get_text("words")
     last = split.slice(598, 1).to_pylist()[0]
     assert last["page"] == 600
     assert list(zip(*(last[key] for key in ("x0", "y0", "x1", "y1", "text", "block", "line", "word")))
@@ -119,20 +129,19 @@ def test_splitting_big_files_changes_no_row(cluster, corpus):
 
 def test_both_engines_write_the_same_table(cluster, corpus, tmp_path):
     common = ["extract", corpus.folder, "--format", "dict", "--password", pdfset.PASSWORD]
-    local = cli(*common, "-o", tmp_path / "local", "--jobs", "2",
-                env={**os.environ, EXIT_ON: EXITING})
+    local = cli(*common, "-o", tmp_path / "local", "--jobs", "2")
     assert main([*map(str, common), "-o", str(tmp_path / "ray"), "--engine", "ray"]) == 1
     assert local.returncode == 1
-    pages = sum(corpus.pages.values()) + 2 * len(corpus.encrypted)
+    pages = sum(corpus.pages.values()) + 2 * len(corpus.encrypted) + 2
     summary = local.stderr.decode().splitlines()[-1]
-    assert summary.startswith(f"textloom: 200 files, {pages} pages, 4 failed, ")
+    assert summary.startswith(f"textloom: 200 files, {pages} pages, {len(corpus.broken) + 1} failed, ")
     tables = [pq.read_table(tmp_path / name).sort_by(ORDER) for name in ("local", "ray")]
     assert tables[0].equals(tables[1])
     assert tables[0].schema == schema("dict")
     assert pages_of(tables[0]) == expected_pages(corpus, encrypted_too=True)
     row = tables[0].filter(pa.compute.equal(tables[0]["path"], corpus.encrypted[0])).to_pylist()[1]
     with textloom.open(corpus.encrypted[0], password=pdfset.PASSWORD) as doc:
-        assert json.loads(row["dict"]) == json.loads(json.dumps(doc[1].get_text("dict", sort="xycut")))
+        assert json.loads(row["dict"]) == json.loads(json.dumps(doc[1].get_text("dict")))
 
 
 def test_a_killed_run_resumes_with_each_page_once(corpus, tmp_path):
@@ -151,7 +160,7 @@ def test_a_killed_run_resumes_with_each_page_once(corpus, tmp_path):
     written = len(pq.read_table(out))
     assert 0 < written < len(expected_pages(corpus))
     (out / "part-999999.parquet").write_bytes((out / "part-000000.parquet").read_bytes())  # never committed
-    again = cli("extract", corpus.folder, "-o", out, "--jobs", "2", env={**os.environ, EXIT_ON: EXITING})
+    again = cli("extract", corpus.folder, "-o", out, "--jobs", "2")
     assert again.returncode == 1
     assert f"files already in {out}" in again.stderr.decode().splitlines()[-1]
     assert pages_of(pq.read_table(out).sort_by(ORDER)) == expected_pages(corpus)
@@ -185,16 +194,18 @@ def test_the_output_folder_keeps_its_options_and_follows_changed_inputs(tmp_path
 
 def test_a_kept_pool_serves_run_after_run_and_replaces_a_worker_that_died_idle(corpus):
     document = str(corpus.folder / "doc-001.pdf")
-    pool = Pool(extract_piece, ExtractOptions(), describe, jobs=1, timeout=60)
+    pool = Pool(plan_rows, rows_piece, ReadOptions(), describe, jobs=1, timeout=60)
     try:
-        plans = [(event.path, event.error, event.output) for event in pool.run([document, "missing.pdf"])]
-        assert plans == [(document, None, array("i", [0, 1]).tobytes()), (document, None, b""),
-                         ("missing.pdf", "no such file or directory", b"")]
+        events = list(pool.run([document, "missing.pdf"]))
+        assert [(e.path, e.done, [f.message for _, f in e.failures]) for e in events] == [
+            (document, False, []), (document, True, []),
+            ("missing.pdf", False, ["no such file or directory"]), ("missing.pdf", True, [])]
+        assert read_ipc(events[0].output)["page"].to_pylist() == [1, 2]
         worker = pool.workers[0].process
         worker.kill()
         worker.join()
         part = list(pool.run([(document, [1])]))
-        assert part[-1].error is None
+        assert not any(event.failures for event in part)
         assert read_ipc(b"".join(event.output for event in part))["page"].to_pylist() == [2]
     finally:
         pool.shutdown()
@@ -210,22 +221,6 @@ def test_an_output_folder_of_something_else_is_refused(tmp_path, capsys, setup, 
     setup(out)
     assert main(["extract", str(textloom.__path__[0]), "-o", str(out)]) == 2
     assert message in capsys.readouterr().err
-
-
-@pytest.mark.parametrize("kwargs, exception, message", [
-    ({"format": "rawdict"}, ValueError, "unknown format 'rawdict'"),
-    ({"sort": "diagonal"}, ValueError, "unknown sort 'diagonal'"),
-    ({"pages": "3-1"}, ValueError, "runs backwards"),
-    ({"pages_per_task": 0}, ValueError, "pages_per_task must be a whole number above 0"),
-    ({"timeout": 0}, ValueError, "timeout must be a number of seconds above 0"),
-    ({"timeout": "5"}, ValueError, "timeout must be a number of seconds above 0"),
-    ({"pages": 3}, TypeError, "pages must be a string of page ranges or None, not int"),
-    ({"password": b"pw"}, TypeError, "password must be a string or None, not bytes"),
-    ({"dehyphenate": 1}, TypeError, "dehyphenate must be True or False, not int"),
-])
-def test_read_pdfs_refuses_bad_arguments_before_any_work(kwargs, exception, message):
-    with pytest.raises(exception, match=message):
-        read_pdfs("x.pdf", **kwargs)
 
 
 def test_inputs_are_files_folders_globs_and_uris(tmp_path):

@@ -1,35 +1,22 @@
-"""How the command line writes a page: text, tab-separated rows, or JSON.
+"""How ``textloom text`` and ``textloom info`` write a page or a file: text,
+tab-separated rows, or JSON; and the JSON row of a failure.
 
-Runs in the worker processes, so the main process only copies bytes.
+Runs in the worker processes, so the main process only copies bytes. JSON
+rows count pages from 1, as the command line does.
 """
 
 from __future__ import annotations
 
 import json
 import math
-from dataclasses import dataclass
 from typing import Any
 
-from textloom._cli_pages import PageRanges
+from textloom._batch.failures import Failure
 from textloom._document import Document
+from textloom._options import ReadOptions
 from textloom._page import Page
 
-FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdown")
-SORTS = ("none", "simple", "xycut", "reading")  # the sort names get_text takes
 _TSV_ESCAPES = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
-
-
-@dataclass(frozen=True)
-class TextOptions:
-    """What ``textloom text`` asked for, handed to every worker."""
-
-    format: str = "text"
-    sort: str = "reading"
-    dehyphenate: bool = False
-    ligatures: bool = False
-    password: str | None = None
-    jsonl: bool = False
-    pages: PageRanges | None = None
 
 
 def json_safe(value: Any) -> Any:
@@ -51,7 +38,7 @@ def to_json(value: Any) -> str:
         return json.dumps(json_safe(value), ensure_ascii=False, separators=(",", ":"))
 
 
-def _page_result(page: Page, options: TextOptions) -> Any:
+def _page_result(page: Page, options: ReadOptions) -> Any:
     if options.format == "pdftext":
         return page.pdftext_blocks(sort=options.sort)
     return page.get_text(options.format, sort=options.sort, dehyphenate=options.dehyphenate)
@@ -63,7 +50,7 @@ def _row(number: int, row: tuple[Any, ...], numbers: int) -> str:
     return f"{number}\t{box}{ids}\t{row[4].translate(_TSV_ESCAPES)}\n"
 
 
-def format_page(page: Page, path: str, options: TextOptions) -> str:
+def format_page(page: Page, path: str, options: ReadOptions) -> str:
     """One page as the command line prints it.
 
     text: the page text and a form feed. words: a row per word (page, x0, y0,
@@ -88,17 +75,53 @@ def format_page(page: Page, path: str, options: TextOptions) -> str:
     return to_json(result) + "\n"
 
 
-def format_markdown(document: Document, indices: list[int], path: str, options: TextOptions) -> str:
+def format_markdown(document: Document, indices: list[int], path: str,
+                    options: ReadOptions) -> list[str]:
     """The pages as one Markdown document (sizes ranked and running headers and
-    footers found over them); with ``jsonl``, one JSON object per page: file,
-    page, label, metadata, toc_items (level, title, page) and text, page
-    numbers counted from 1."""
+    footers found over them), in a list of one; with ``jsonl``, one JSON object
+    per page: file, page (from 1), label, metadata, toc_items (each with level,
+    title, its target's page from 1 and page_index from 0) and text."""
     if not options.jsonl:
-        return document.to_markdown(indices, sort=options.sort)
+        return [document.to_markdown(indices, sort=options.sort)] if indices else [""]
     lines = []
     for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True):
-        toc_items = [(level, title, page + 1) for level, title, page in chunk["toc_items"]]
+        toc_items = [{"level": level, "title": title, "page": page + 1, "page_index": page}
+                     for level, title, page in chunk["toc_items"]]
         lines.append(to_json({"file": path, "page": chunk["page"] + 1, "label": chunk["label"],
                               "metadata": chunk["metadata"], "toc_items": toc_items,
                               "text": chunk["text"]}) + "\n")
-    return "".join(lines)
+    return lines
+
+
+def format_failure(failure: Failure) -> str:
+    """The JSON row of a failed page or file: file, page (from 1; none for a file),
+    error and error_kind."""
+    record: dict[str, Any] = {"file": failure.path}
+    if failure.page is not None:
+        record["page"] = failure.page + 1
+    record["error"] = failure.message
+    record["error_kind"] = failure.kind
+    return to_json(record) + "\n"
+
+
+def format_info(document: Document, path: str, options: ReadOptions) -> str:
+    """``textloom info`` of one file: pages, page sizes (runs of equal pages) and metadata."""
+    sizes = [(page.width, page.height, page.rotation) for page in document]
+    metadata = document.metadata
+    if options.jsonl:
+        return to_json({"file": path, "pages": len(sizes),
+                        "page_sizes": [{"width": w, "height": h, "rotation": r} for w, h, r in sizes],
+                        "metadata": metadata}) + "\n"
+    lines = [path, f"  pages: {len(sizes)}"]
+    runs: list[tuple[tuple[float, float, int], int, int]] = []
+    for number, size in enumerate(sizes, start=1):
+        if runs and runs[-1][0] == size:
+            runs[-1] = (size, runs[-1][1], number)
+        else:
+            runs.append((size, number, number))
+    for (width, height, rotation), first, last in runs:
+        pages_text = f"page {first}" if first == last else f"pages {first}-{last}"
+        turned = f", rotated {rotation}" if rotation else ""
+        lines.append(f"  {pages_text}: {width:.2f} x {height:.2f} pt{turned}")
+    lines += [f"  {key.replace('_', ' ')}: {value}" for key, value in metadata.items() if value]
+    return "\n".join(lines) + "\n"

@@ -32,8 +32,8 @@ import pyarrow as pa
 import pyarrow.compute as pc
 import pyarrow.parquet as pq
 
-from textloom._inputs import Stamp
-from textloom._rows import FILE_ROWS
+from textloom._batch.inputs import Stamp
+from textloom._batch.rows import FILE_ROWS
 
 MANIFEST = "_textloom_manifest.jsonl"
 LOCK = "_textloom.lock"
@@ -43,7 +43,7 @@ FLUSH_BYTES = 128 << 20  # a part is written at this size in memory, or ...
 FLUSH_SECONDS = 60.0  # ... when this long has passed since the last, so a kill loses little
 
 
-class OutputError(Exception):
+class OutputDirError(Exception):
     """OUT_DIR cannot take this run; the message says why and what to do."""
 
 
@@ -90,7 +90,7 @@ class OutputDir:
         elif os.path.exists(manifest):
             self._read(options)
         elif any(_PART.fullmatch(name) for name in os.listdir(self.folder)):
-            raise OutputError(f"{self.folder} holds part files that no textloom manifest records; "
+            raise OutputDirError(f"{self.folder} holds part files that no textloom manifest records; "
                               "--overwrite replaces them")
         if not os.path.exists(manifest):
             self._append({"textloom_manifest": 1, "options": options})
@@ -105,7 +105,7 @@ class OutputDir:
             fcntl.lockf(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
         except OSError:
             lock.close()
-            raise OutputError(f"another textloom extract is writing to {self.folder}") from None
+            raise OutputDirError(f"another textloom extract is writing to {self.folder}") from None
         return lock
 
     def _clear(self) -> None:
@@ -127,12 +127,12 @@ class OutputDir:
                 recorded = header.get("options") or {}
                 differ = ", ".join(f"{key} {recorded.get(key)!r} now {value!r}"
                                    for key, value in options.items() if recorded.get(key) != value)
-                raise OutputError(f"{self.folder} holds a run with other options ({differ}); "
+                raise OutputDirError(f"{self.folder} holds a run with other options ({differ}); "
                                   "rerun with those, or --overwrite to start anew")
             for line in lines[1:]:
                 self._apply(json.loads(line))
         except (ValueError, KeyError, TypeError, AttributeError) as error:
-            raise OutputError(f"{path} is not a textloom manifest, or is damaged ({error}); "
+            raise OutputDirError(f"{path} is not a textloom manifest, or is damaged ({error}); "
                               "--overwrite replaces it") from None
         if end < len(data):  # a line cut short by a kill: it never counted
             with open(path, "rb+") as journal:

@@ -3,11 +3,11 @@
 
 A row per page: "path", "page" (1-based), "width", "height", "rotation", the
 payload of the format ("text" a string; for "words" list columns; for "dict" a
-JSON string) and "error" (null on success). A file that fails before its pages
-are known is one row with a null "page". Pages are built in the worker
-processes and travel as Arrow IPC bytes, so the process that gathers them
-only copies buffers; it makes the rows of failures it learns of (a worker
-that died or timed out) with ``error_rows``.
+JSON string), "error" and "error_kind" (null on success; the kinds are those
+of ``failures``). A file that fails before its pages are known is one row
+with a null "page". Pages are built in the worker processes and travel as
+Arrow IPC bytes, so the process that gathers them only copies buffers; it
+makes the rows of the failures it learns of with ``failure_rows``.
 """
 
 from __future__ import annotations
@@ -17,12 +17,12 @@ from typing import TYPE_CHECKING, Any
 
 import pyarrow as pa
 
-from textloom._cli_format import to_json
+from textloom._batch.failures import Failure
+from textloom._batch.page_output import to_json
 
 if TYPE_CHECKING:
     from textloom._page import Page
 
-FORMATS = ("text", "words", "dict")
 FILE_ROWS = "_file_rows"  # rows the whole file gives: tells a gatherer when a file is complete
 
 _WORD_COLUMNS = [("x0", pa.list_(pa.float64())), ("y0", pa.list_(pa.float64())),
@@ -36,7 +36,7 @@ def schema(format: str) -> pa.Schema:
     """The columns of ``format``'s rows, in order."""
     return pa.schema([("path", pa.string()), ("page", pa.int32()), ("width", pa.float64()),
                       ("height", pa.float64()), ("rotation", pa.int32()), *_PAYLOAD[format],
-                      ("error", pa.string())])
+                      ("error", pa.string()), ("error_kind", pa.string())])
 
 
 class RowBuilder:
@@ -47,9 +47,10 @@ class RowBuilder:
         self.schema = schema(format)
         self.columns: dict[str, list[Any]] = {name: [] for name in self.schema.names}
 
-    def _add(self, path: str, page: int | None, error: str | None, geometry: Sequence[Any],
+    def _add(self, path: str, page: int | None, failure: Failure | None, geometry: Sequence[Any],
              payload: Sequence[Any]) -> None:
-        values = (path, page, *geometry, *payload, error)
+        error = (None, None) if failure is None else (failure.message, failure.kind)
+        values = (path, page, *geometry, *payload, *error)
         for column, value in zip(self.columns.values(), values, strict=True):
             column.append(value)
 
@@ -65,10 +66,11 @@ class RowBuilder:
             payload = [page.get_text("text", sort=sort, dehyphenate=dehyphenate)]
         self._add(path, page.index + 1, None, (page.width, page.height, page.rotation), payload)
 
-    def add_error(self, path: str, page: int | None, error: str) -> None:
-        """A failed page (1-based), or with ``page`` None a file that failed as a whole."""
+    def add_failure(self, failure: Failure) -> None:
+        """The row of a failed page, or of a file that failed as a whole."""
         payload = [None] * len(_PAYLOAD[self.format])
-        self._add(path, page, error, (None, None, None), payload)
+        page = None if failure.page is None else failure.page + 1
+        self._add(failure.path, page, failure, (None, None, None), payload)
 
     def table(self) -> pa.Table:
         return pa.Table.from_pydict(self.columns, schema=self.schema)
@@ -87,11 +89,11 @@ def read_ipc(data: bytes) -> pa.Table:
         return reader.read_all()
 
 
-def error_rows(format: str, path: str, pages: Sequence[int] | None, error: str) -> pa.Table:
-    """A row with ``error`` for each of ``pages`` (0-based), or one with a null page."""
+def failure_rows(format: str, failures: Sequence[Failure]) -> pa.Table:
+    """A row for each failure."""
     rows = RowBuilder(format)
-    for page in pages if pages is not None else [None]:
-        rows.add_error(path, None if page is None else page + 1, error)
+    for failure in failures:
+        rows.add_failure(failure)
     return rows.table()
 
 

@@ -1,0 +1,280 @@
+"""The package's vocabulary: every option's values, default, check and message.
+
+The library's keyword arguments, the command line's flags, the batch engines
+and ``textloom.ray.read_pdfs`` take their options from here, so an option is
+spelled, defaulted, checked and worded once whichever door it comes through.
+The native module keeps its own defaults and messages; where it checks an
+option too (the sort, the flags), the words here are its words.
+
+Page numbers: the Python API counts pages from 0, the command line and the
+rows it writes from 1; ``PageRanges`` is where one becomes the other.
+"""
+
+from __future__ import annotations
+
+import math
+import os
+import re
+from dataclasses import dataclass
+from typing import Any
+
+from textloom._types import Sort
+
+# -- sort ---------------------------------------------------------------------------
+
+SORTS = ("none", "simple", "xycut", "reading")
+"""The reading orders of blocks: as stored, by position, XY-cut, as a reader reads."""
+
+DEFAULT_SORT = "reading"
+"""The package's one default: the order a reader takes in the viewer's frame
+(columns, rotated pages, scrambled content streams), which is what users come
+for. The native module's own default (None, the content's order) is left as it is."""
+
+
+def quoted(text: str) -> str:
+    """``text`` in double quotes with control and invisible characters escaped,
+    as the native module quotes values in its messages."""
+    out = ['"']
+    for ch in text:
+        if ch in '"\\':
+            out.append("\\" + ch)
+        elif ch in "\t\r\n\0":
+            out.append({"\t": "\\t", "\r": "\\r", "\n": "\\n", "\0": "\\0"}[ch])
+        elif ch.isprintable() or ch == " ":
+            out.append(ch)
+        else:
+            out.append(f"\\u{{{ord(ch):x}}}")
+    out.append('"')
+    return "".join(out)
+
+
+def check_sort(sort: object) -> Sort:
+    """``sort`` when the native module takes it (None, a bool, "" or a name of
+    SORTS); ValueError "unknown sort "..."" for any other string, TypeError for
+    any other type."""
+    if sort is None or isinstance(sort, bool):
+        return sort
+    if isinstance(sort, str):
+        if sort in ("", *SORTS):
+            return sort
+        raise ValueError(f"unknown sort {quoted(sort)}")
+    raise TypeError(f"sort must be one of {', '.join(SORTS)}, not {type(sort).__name__}")
+
+
+# -- formats ------------------------------------------------------------------------
+
+TEXT_FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdown")
+"""What ``textloom text`` prints of a page: the five text schemas, pdftext's
+blocks and Markdown."""
+
+ROW_FORMATS = ("text", "words", "dict")
+"""The payloads of a row of ``textloom extract`` and ``read_pdfs``: the text
+formats whose result is a fixed set of columns."""
+
+
+def check_format(format: object, formats: tuple[str, ...] = TEXT_FORMATS) -> str:
+    """``format`` when it is one of ``formats``; ValueError naming them otherwise."""
+    if isinstance(format, str) and format in formats:
+        return format
+    shown = quoted(format) if isinstance(format, str) else type(format).__name__
+    raise ValueError(f"unknown format {shown}: expected {_one_of(formats)}")
+
+
+def _one_of(names: tuple[str, ...]) -> str:
+    return ", ".join(names[:-1]) + " or " + names[-1] if len(names) > 1 else names[0]
+
+
+# -- flags, counts, time-outs, memory -------------------------------------------------
+
+
+def check_flag(name: str, value: object) -> bool:
+    """``value`` when it is True or False, in the words the native module uses."""
+    if isinstance(value, bool):
+        return value
+    raise TypeError(f"argument '{name}': '{type(value).__name__}' object cannot be "
+                    "converted to 'PyBool'")
+
+
+def check_count(name: str, value: object) -> int:
+    """A whole number above 0."""
+    if isinstance(value, int) and not isinstance(value, bool) and value > 0:
+        return value
+    raise ValueError(f"{name} must be a whole number above 0, not {value!r}")
+
+
+def check_positive(name: str, value: object, unit: str = "a number") -> float:
+    """A finite real number above 0 (an int or float, not a bool)."""
+    if (isinstance(value, (int, float)) and not isinstance(value, bool) and value > 0
+            and math.isfinite(value)):
+        return float(value)
+    raise ValueError(f"{name} must be {unit} above 0, not {value!r}")
+
+
+def check_timeout(value: object) -> float:
+    """A finite number of seconds above 0."""
+    return check_positive("timeout", value, "a number of seconds")
+
+
+DEFAULT_TIMEOUT = 300.0
+"""Seconds one page may take in a worker. A page of dense vector art takes a
+second or two; minutes mean PDFium is lost in a hostile page."""
+
+_SIZE = re.compile(r"(\d+(?:\.\d+)?)\s*([KMGT]?)(?:i?B)?", re.I)
+_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
+MIN_MEMORY = 256 << 20
+"""Below this a worker cannot even import what it needs (Python, pypdfium2, pyarrow)."""
+
+
+def parse_size(text: str) -> int:
+    """Bytes of a size like ``2G``, ``512M``, ``1.5GiB`` (K, M, G, T are powers of 1024);
+    ValueError when it is no size or below ``MIN_MEMORY``."""
+    match = _SIZE.fullmatch(text.strip())
+    if match is None:
+        raise ValueError(f"bad size {text!r}: expected a number and K, M, G or T, like 2G")
+    size = int(float(match[1]) * _UNITS[match[2].upper()])
+    if size < MIN_MEMORY:
+        raise ValueError(f"bad size {text!r}: a worker needs at least {format_size(MIN_MEMORY)}")
+    return size
+
+
+def format_size(size: int) -> str:
+    """``size`` bytes in the largest unit that keeps it whole, or with one decimal: "2G", "1.5G"."""
+    for unit in ("T", "G", "M", "K"):
+        scaled = size / _UNITS[unit]
+        if scaled >= 1:
+            return f"{scaled:.0f}{unit}" if scaled == int(scaled) else f"{scaled:.1f}{unit}"
+    return f"{size}B"
+
+
+def default_jobs() -> int:
+    """The cores this process may run on."""
+    affinity = getattr(os, "sched_getaffinity", None)
+    return len(affinity(0)) if affinity else os.cpu_count() or 1
+
+
+def default_max_memory(jobs: int) -> int:
+    """Each of ``jobs`` workers' share of three quarters of the machine's memory
+    (the rest for the main process, the page cache and everything else running),
+    and at least ``MIN_MEMORY``."""
+    try:
+        total = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES")
+    except (ValueError, OSError, AttributeError):  # no sysconf: not Linux or macOS
+        total = 8 << 30
+    return max(MIN_MEMORY, total * 3 // 4 // max(1, jobs))
+
+
+# -- passwords ------------------------------------------------------------------------
+
+
+def check_password(password: object) -> str | bytes | None:
+    """None, a str, or bytes (the password's own bytes, for PDFs of older
+    encryption whose passwords are no UTF-8)."""
+    if password is None or isinstance(password, (str, bytes)):
+        return password
+    raise TypeError(f"password must be str or bytes, not {type(password).__name__}")
+
+
+# -- page ranges ----------------------------------------------------------------------
+
+LAST = 0  # stands for "N" in a bound; real page numbers start at 1
+
+_ITEM = re.compile(r"(\d+|N)(?:(-)(\d+|N)?)?")
+
+
+@dataclass(frozen=True)
+class PageRanges:
+    """Items (first, last) with 1-based bounds, ``LAST`` meaning the document's last page."""
+
+    items: tuple[tuple[int, int], ...]
+
+    def select(self, count: int) -> list[int]:
+        """0-based indices of the pages of a ``count``-page document: each page
+        once, in the order first named; pages past its end are skipped."""
+        indices: dict[int, None] = {}
+        for first, last in self.items:
+            first, last = first or count, last or count
+            indices.update(dict.fromkeys(range(first - 1, min(last, count))))
+        return list(indices)
+
+    def __str__(self) -> str:
+        def bound(value: int) -> str:
+            return "N" if value == LAST else str(value)
+        return ",".join(bound(a) if a == b else f"{bound(a)}-{bound(b)}" for a, b in self.items)
+
+
+def parse_page_ranges(text: str) -> PageRanges:
+    """Parses ``1-3,7,10-N`` (``N-`` and ``5-`` run to the end); ValueError names a bad item."""
+    items = []
+    for item in (part.strip() for part in text.split(",")):
+        match = _ITEM.fullmatch(item)
+        if match is None:
+            raise ValueError(f"bad page range {item!r}: expected N, N-M or N- (N a page or 'N')")
+        first_token, dash, last_token = match.groups()
+        if any(token not in (None, "N") and int(token) == 0 for token in (first_token, last_token)):
+            raise ValueError(f"bad page range {item!r}: pages count from 1")
+        first = LAST if first_token == "N" else int(first_token)
+        last = first if not dash else LAST if last_token in (None, "N") else int(last_token)
+        if LAST not in (first, last) and last < first:
+            raise ValueError(f"bad page range {item!r}: the range runs backwards")
+        items.append((first, last))
+    return PageRanges(tuple(items))
+
+
+def check_pages(pages: object) -> PageRanges | None:
+    """None, ``PageRanges``, or a string of page ranges parsed."""
+    if pages is None or isinstance(pages, PageRanges):
+        return pages
+    if isinstance(pages, str):
+        return parse_page_ranges(pages)
+    raise TypeError(f"pages must be a string of page ranges like '1-3,7' or None, "
+                    f"not {type(pages).__name__}")
+
+
+# -- option records -------------------------------------------------------------------
+
+
+@dataclass(frozen=True)
+class ReadOptions:
+    """What to read of each file and page: handed to every worker (picklable),
+    the same for ``textloom text``, ``textloom extract`` and ``read_pdfs``."""
+
+    format: str = "text"
+    sort: Sort = DEFAULT_SORT
+    pages: PageRanges | None = None
+    password: str | bytes | None = None
+    dehyphenate: bool = False
+    ligatures: bool = False
+    jsonl: bool = False  # a JSON object per page, rather than the format's own text
+
+    @classmethod
+    def checked(cls, *, formats: tuple[str, ...] = TEXT_FORMATS, **values: Any) -> ReadOptions:
+        """The record of ``values``, each checked and worded as this module words them."""
+        options = cls(**values)
+        check_format(options.format, formats)
+        check_sort(options.sort)
+        check_flag("dehyphenate", options.dehyphenate)
+        check_flag("ligatures", options.ligatures)
+        check_password(options.password)
+        return cls(**{**values, "pages": check_pages(options.pages)})
+
+
+@dataclass(frozen=True)
+class RunOptions:
+    """How a batch runs: worker processes, the time one page may take, and the
+    memory one worker may hold."""
+
+    jobs: int
+    timeout: float = DEFAULT_TIMEOUT
+    max_memory: int | None = None  # bytes; None: default_max_memory(jobs)
+
+    @classmethod
+    def checked(cls, jobs: object = None, timeout: object = DEFAULT_TIMEOUT,
+                max_memory: object = None) -> RunOptions:
+        count = default_jobs() if jobs is None else check_count("jobs", jobs)
+        memory = (parse_size(max_memory) if isinstance(max_memory, str)
+                  else None if max_memory is None else check_count("max_memory", max_memory))
+        return cls(count, check_timeout(timeout), memory)
+
+    @property
+    def memory_limit(self) -> int:
+        return self.max_memory if self.max_memory is not None else default_max_memory(self.jobs)
