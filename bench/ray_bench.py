@@ -43,9 +43,10 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
 import pdfset  # noqa: E402
 
+from textloom._batch.inputs import list_inputs  # noqa: E402
+from textloom._batch.rows_work import plan_whole, rows_piece  # noqa: E402
 from textloom._cli import main  # noqa: E402
-from textloom._extract_jobs import ExtractOptions, chosen_pages, extract_piece  # noqa: E402
-from textloom._inputs import list_inputs  # noqa: E402
+from textloom._options import ReadOptions  # noqa: E402
 
 RATE = re.compile(r"([\d.]+) pages/s")
 BOOK = Path(__file__).resolve().parents[2] / "shared" / "corpus" / "latex-book-geotopo.pdf"
@@ -59,16 +60,16 @@ def children_cpu() -> float:
 
 def one_process(folder: Path, pages_per_task: int = 64) -> tuple[int, float, float]:
     """Pages, wall seconds and CPU seconds of the workers' steps run here, one after another."""
-    options = ExtractOptions()
+    options = ReadOptions()
     began, cpu = time.perf_counter(), time.process_time()
     pages = 0
     for path in list_inputs(folder):
         try:
-            chosen = chosen_pages(extract_piece(path, options, None)[0])
+            (chosen,) = plan_whole(path, options)
         except Exception:  # a file that fails to open is one error row
             continue
         for start in range(0, len(chosen), pages_per_task):
-            extract_piece(path, options, chosen[start:start + pages_per_task])
+            rows_piece(path, options, chosen[start:start + pages_per_task])
         pages += len(chosen)
     return pages, time.perf_counter() - began, time.process_time() - cpu
 
