@@ -14,9 +14,7 @@ from __future__ import annotations
 
 import math
 import os
-import re
-from dataclasses import dataclass
-from typing import Any
+from typing import Any, NamedTuple
 
 from textloom._types import Sort
 
@@ -119,7 +117,7 @@ DEFAULT_TIMEOUT = 300.0
 """Seconds one page may take in a worker. A page of dense vector art takes a
 second or two; minutes mean PDFium is lost in a hostile page."""
 
-_SIZE = re.compile(r"(\d+(?:\.\d+)?)\s*([KMGT]?)(?:i?B)?", re.I)
+_SIZE = r"(?i)(\d+(?:\.\d+)?)\s*([KMGT]?)(?:i?B)?"  # compiled on first use: import stays light
 _UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
 MIN_MEMORY = 256 << 20
 """Below this a worker cannot even import what it needs (Python, pypdfium2, pyarrow)."""
@@ -128,7 +126,9 @@ MIN_MEMORY = 256 << 20
 def parse_size(text: str) -> int:
     """Bytes of a size like ``2G``, ``512M``, ``1.5GiB`` (K, M, G, T are powers of 1024);
     ValueError when it is no size or below ``MIN_MEMORY``."""
-    match = _SIZE.fullmatch(text.strip())
+    import re
+
+    match = re.fullmatch(_SIZE, text.strip())
     if match is None:
         raise ValueError(f"bad size {text!r}: expected a number and K, M, G or T, like 2G")
     size = int(float(match[1]) * _UNITS[match[2].upper()])
@@ -178,11 +178,10 @@ def check_password(password: object) -> str | bytes | None:
 
 LAST = 0  # stands for "N" in a bound; real page numbers start at 1
 
-_ITEM = re.compile(r"(\d+|N)(?:(-)(\d+|N)?)?")
+_ITEM = r"(\d+|N)(?:(-)(\d+|N)?)?"  # compiled on first use
 
 
-@dataclass(frozen=True)
-class PageRanges:
+class PageRanges(NamedTuple):
     """Items (first, last) with 1-based bounds, ``LAST`` meaning the document's last page."""
 
     items: tuple[tuple[int, int], ...]
@@ -204,9 +203,11 @@ class PageRanges:
 
 def parse_page_ranges(text: str) -> PageRanges:
     """Parses ``1-3,7,10-N`` (``N-`` and ``5-`` run to the end); ValueError names a bad item."""
+    import re
+
     items = []
     for item in (part.strip() for part in text.split(",")):
-        match = _ITEM.fullmatch(item)
+        match = re.fullmatch(_ITEM, item)
         if match is None:
             raise ValueError(f"bad page range {item!r}: expected N, N-M or N- (N a page or 'N')")
         first_token, dash, last_token = match.groups()
@@ -233,8 +234,7 @@ def check_pages(pages: object) -> PageRanges | None:
 # -- option records -------------------------------------------------------------------
 
 
-@dataclass(frozen=True)
-class ReadOptions:
+class ReadOptions(NamedTuple):
     """What to read of each file and page: handed to every worker (picklable),
     the same for ``textloom text``, ``textloom extract`` and ``read_pdfs``."""
 
@@ -255,11 +255,10 @@ class ReadOptions:
         check_flag("dehyphenate", options.dehyphenate)
         check_flag("ligatures", options.ligatures)
         check_password(options.password)
-        return cls(**{**values, "pages": check_pages(options.pages)})
+        return options._replace(pages=check_pages(options.pages))
 
 
-@dataclass(frozen=True)
-class RunOptions:
+class RunOptions(NamedTuple):
     """How a batch runs: worker processes, the time one page may take, and the
     memory one worker may hold."""
 
