@@ -27,7 +27,7 @@ pdfplumber 0.11.9 is the newest release that accepts it):
         --config-settings=build-dir=build/peers .
     /work/venv-peers/bin/python bench/peers_bench.py [PDF ...] [--rounds N] > bench/PEERS.md
 The same environment runs the comparison with pdftext itself:
-    /work/venv-peers/bin/python -m pytest tests/python/test_compat_pdftext_peer.py
+    /work/venv-peers/bin/python -m pytest bench/pdftext_peer_check.py
 """
 
 from __future__ import annotations

@@ -5,7 +5,11 @@ page, words that agree (the word-sequence similarity of every document is
 printed), the same links and references, and the options and errors behaving
 alike (passwords are test_compat_pdftext.py's).
 
-    /work/venv-peers/bin/python -m pytest -s tests/python/test_compat_pdftext_peer.py
+It runs in the peers' environment only, beside the benchmarks against the
+same peers, with the test suite's fixtures:
+
+    /work/venv-peers/bin/python -m pytest -s -p no:cacheprovider --rootdir . \
+        --confcutdir tests/python bench/pdftext_peer_check.py
 """
 
 from __future__ import annotations
@@ -16,8 +20,12 @@ from typing import Any
 
 import pytest
 
-import pdfgen
-from conftest import corpus_files
+import sys
+from pathlib import Path
+
+sys.path[:0] = [str(Path(__file__).resolve().parents[1] / part) for part in ("tests/python", "tools")]
+import pdfgen  # noqa: E402
+from conftest import corpus_files  # noqa: E402
 
 extraction = pytest.importorskip("pdftext.extraction")
 
