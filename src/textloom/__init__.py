@@ -17,12 +17,14 @@ from textloom._image import Image
 from textloom._lock import pdfium_lock
 from textloom._page import Page
 from textloom._sample import sample_path
-from textloom._types import Link
+from textloom._types import Annotation, FormField, Link
 
 __version__: str = _native.__version__
 
 __all__ = [
+    "Annotation",
     "Document",
+    "FormField",
     "Image",
     "Link",
     "Page",

@@ -14,7 +14,8 @@ from textloom import _native
 from textloom._image import Image
 from textloom._optional import import_optional
 from textloom._options import DEFAULT_SORT, check_positive, check_timeout
-from textloom._types import BlockRow, Link, PdftextBlock, Rect, Sort, TextDict, WordRow
+from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
+                             TextDict, WordRow)
 
 if TYPE_CHECKING:
     import numpy as np
@@ -188,6 +189,28 @@ class Page:
         """The page's link annotations that lead to a URI or to a page of this
         document, read with the page's text (so they too stay after the document closes)."""
         return [Link(bbox, uri, target) for bbox, uri, target in self._page().links]
+
+    def form_fields(self) -> list[FormField]:
+        """The page's form field widgets, in annotation order: name, type (text,
+        checkbox, radio, combo, list, button, signature), value (a text field's
+        text, whether a checkbox or radio button is on, a choice field's chosen
+        option texts), bbox and whether the field is read-only. Read from the open
+        document through its form environment, opened once, when it has a form."""
+        from textloom._annotations import read_form_fields
+
+        crop = self.crop
+        with self._handle.pdfium_page(self.index, forms=True) as page:
+            formenv = self._handle.form_environment()
+            return [] if formenv is None else read_form_fields(formenv, page.raw, crop)
+
+    def annotations(self) -> list[Annotation]:
+        """The page's annotations, in annotation order: subtype, bbox, contents,
+        author, modification date, and for a link its URI or target page index."""
+        from textloom._annotations import read_annotations
+
+        crop = self.crop
+        with self._handle.pdfium_page(self.index) as page:
+            return read_annotations(self._handle.pdf().raw, page.raw, crop)
 
     def render(self, scale: float | None = None, *, dpi: float | None = None,
                clip: Rect | None = None, rotated: bool = True, alpha: bool = False,

@@ -29,3 +29,29 @@ class Link(NamedTuple):
     bbox: Rect
     uri: str | None
     page: int | None
+
+
+class FormField(NamedTuple):
+    """One widget of a form field. ``value``: the text of a text field (None when
+    empty), whether a checkbox or radio button is on, the chosen option texts of
+    a combo or list box, None for buttons and signatures."""
+
+    name: str
+    type: str  # text, checkbox, radio, combo, list, button, signature or unknown
+    value: str | bool | list[str] | None
+    bbox: Rect
+    read_only: bool
+
+
+class Annotation(NamedTuple):
+    """One annotation: its subtype ("Text", "Link", "FreeText", "Highlight",
+    "Widget", ...), box, contents, author and modification date (ISO 8601 when it
+    parses), and a link's target: a URI or a page index (from 0)."""
+
+    subtype: str
+    bbox: Rect
+    contents: str | None
+    author: str | None
+    modified: str | None
+    uri: str | None = None
+    page: int | None = None

@@ -173,6 +173,66 @@ def form_pdf(appearance: bool = False) -> bytes:
     return raw_pdf(objects)
 
 
+# A filled form: its fields (name, /FT, the rest of the field's dictionary,
+# /Rect) and what reading them gives (type, value, read-only).
+FORM_FIELDS = [
+    ("name", b"/Tx", b"/V (Ada Lovelace)", b"50 700 250 720", ("text", "Ada Lovelace", False)),
+    ("notes", b"/Tx", b"/Ff 4096 /V (first line\rsecond line)", b"50 600 300 660",
+     ("text", "first line\rsecond line", False)),
+    ("agree", b"/Btn", b"/V /Yes /AS /Yes", b"50 560 62 572", ("checkbox", True, False)),
+    ("spam", b"/Btn", b"/V /Off /AS /Off", b"80 560 92 572", ("checkbox", False, False)),
+    ("color", b"/Ch", b"/Ff 131072 /Opt [(Red) (Green) (Blue)] /V (Green)", b"50 520 200 540",
+     ("combo", ["Green"], False)),
+    ("tags", b"/Ch", b"/Ff 2097152 /Opt [(a) (b) (c)] /V [(a) (c)] /I [0 2]", b"50 450 200 510",
+     ("list", ["a", "c"], False)),
+    ("id", b"/Tx", b"/Ff 1 /V (X-42)", b"300 700 400 720", ("text", "X-42", True)),
+    ("empty", b"/Tx", b"", b"300 660 400 680", ("text", None, False)),
+]
+NOTE = "Check this " * 200_000  # megabytes of a note: cut to MAX_TEXT characters
+
+
+def filled_form_pdf() -> bytes:
+    """A page of the form fields of FORM_FIELDS (none with an appearance stream,
+    but the check boxes' on and off states), a radio group "size" of two buttons
+    with "L" on, a widget of no field, a free-text annotation, a comment with an
+    author and a date, and a highlight."""
+    objects = [b"", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>", b"",
+               b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+               stream(b"/Type /XObject /Subtype /Form /BBox [0 0 12 12]", b"")]
+    state = b"/AP << /N << /Yes 5 0 R /Off 5 0 R >> >> /MK << >>"
+    fields, annots = [], []
+    for name, kind, rest, rect, _ in FORM_FIELDS:
+        extra = state if kind == b"/Btn" else b""
+        objects.append(b"<< /Type /Annot /Subtype /Widget /FT %s /T (%s) %s /Rect [%s] /P 3 0 R "
+                       b"/DA (/Helv 10 Tf 0 g) /F 4 %s >>" % (kind, name.encode(), rest, rect, extra))
+        fields.append(len(objects))
+    radio = len(objects) + 1
+    objects.append(b"<< /FT /Btn /Ff 49152 /T (size) /V /L /Kids [%d 0 R %d 0 R] >>" % (radio + 1, radio + 2))
+    for on, state_name, x in ((False, b"S", 50), (True, b"L", 80)):
+        objects.append(b"<< /Type /Annot /Subtype /Widget /Parent %d 0 R /Rect [%d 420 %d 432] /P 3 0 R "
+                       b"/AS /%s /AP << /N << /%s 5 0 R /Off 5 0 R >> >> /F 4 >>"
+                       % (radio, x, x + 12, state_name if on else b"Off", state_name))
+        annots.append(len(objects))
+    fields.append(radio)
+    others = [b"<< /Type /Annot /Subtype /Widget /Rect [0 0 10 10] /P 3 0 R >>",
+              b"<< /Type /Annot /Subtype /FreeText /Rect [300 500 500 530] /Contents (Free note) "
+              b"/DA (/Helv 12 Tf 0 g) >>",
+              b"<< /Type /Annot /Subtype /Text /Rect [500 700 520 720] /Contents (%s) /T (Reviewer) "
+              b"/M (D:20240102030405Z) >>" % NOTE.encode(),
+              b"<< /Type /Annot /Subtype /Highlight /Rect [50 300 150 320] "
+              b"/QuadPoints [50 320 150 320 50 300 150 300] >>"]
+    for body in others:
+        objects.append(body)
+        annots.append(len(objects))
+    objects[0] = (b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [%s] /DA (/Helv 0 Tf 0 g) "
+                  b"/DR << /Font << /Helv 4 0 R >> >> >> >>"
+                  % b" ".join(b"%d 0 R" % n for n in fields))
+    widgets = [n for n in fields if n != radio] + annots
+    objects[2] = (b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [%s] >>"
+                  % b" ".join(b"%d 0 R" % n for n in sorted(widgets)))
+    return raw_pdf(objects)
+
+
 def raw_pdf(objects: list[bytes]) -> bytes:
     """A PDF of ``objects`` (numbered from 1, the catalog first), with its xref."""
     out = bytearray(b"%PDF-1.7\n")

@@ -359,3 +359,29 @@ def test_two_threads_extract_and_render_different_documents():
     for thread in threads:
         thread.join()
     assert threaded == serial
+
+
+def test_form_fields_and_annotations_as_drawn(tmp_path):
+    from conftest import FORM_FIELDS, NOTE, filled_form_pdf
+    from textloom._annotations import MAX_TEXT
+
+    with textloom.open(filled_form_pdf()) as doc:
+        page = doc[0]
+        fields = page.form_fields()
+        annotations = page.annotations()
+    expected = [(name, *reading) for name, _, _, _, reading in FORM_FIELDS]
+    expected += [("size", "radio", False, False), ("size", "radio", True, False)]
+    assert [(f.name, f.type, f.value, f.read_only) for f in fields] == expected
+    assert fields[0].bbox == (50.0, 72.0, 250.0, 92.0)  # page space: from the top-left corner
+    kinds = [a.subtype for a in annotations]
+    assert kinds == ["Widget"] * 11 + ["FreeText", "Text", "Highlight"]  # the fieldless widget too
+    free, comment, highlight = annotations[-3:]
+    assert (free.contents, free.author, comment.author, comment.modified) == (
+        "Free note", None, "Reviewer", "2024-01-02T03:04:05+00:00")
+    assert comment.contents == NOTE[:MAX_TEXT] and highlight.bbox == (50.0, 472.0, 150.0, 492.0)
+    assert all(a.author is None for a in annotations[:11])  # a widget's /T names its field
+    with textloom.open(SAMPLE) as doc:
+        assert doc[0].form_fields() == [] and doc[0].annotations() == []
+    with textloom.open(linked_pdf(tmp_path / "linked.pdf")) as doc:
+        assert [(a.subtype, a.uri, a.page) for a in doc[0].annotations()] == [
+            ("Link", "https://example.org/a", None), ("Link", None, 1)]
