@@ -244,6 +244,7 @@ class ReadOptions(NamedTuple):
     password: str | bytes | None = None
     dehyphenate: bool = False
     ligatures: bool = False
+    offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
     jsonl: bool = False  # a JSON object per page, rather than the format's own text
 
     @classmethod
@@ -254,6 +255,7 @@ class ReadOptions(NamedTuple):
         check_sort(options.sort)
         check_flag("dehyphenate", options.dehyphenate)
         check_flag("ligatures", options.ligatures)
+        check_flag("offpage", options.offpage)
         check_password(options.password)
         return options._replace(pages=check_pages(options.pages))
 

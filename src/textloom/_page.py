@@ -48,18 +48,30 @@ class Page:
     Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_handle", "index", "_glyphs")
+    __slots__ = ("_handle", "index", "_glyphs", "_visible")
 
     def __init__(self, handle: DocumentHandle, index: int) -> None:
         self._handle = handle
         self.index = index
         self._glyphs: _native.RsPage | None = None
+        self._visible: _native.RsPage | None = None
 
     def _page(self) -> _native.RsPage:
+        """Every glyph of the page, extracted once."""
         glyphs = self._glyphs
         if glyphs is None:
             glyphs = self._glyphs = self._handle.load_glyphs(self.index)
         return glyphs
+
+    def _seen(self, offpage: bool = False) -> _native.RsPage:
+        """The glyphs a reader sees: without the words wholly outside the crop box
+        (all of them with ``offpage``)."""
+        if offpage:
+            return self._page()
+        visible = self._visible
+        if visible is None:
+            visible = self._visible = self._page().visible()
+        return visible
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
 
@@ -94,31 +106,34 @@ class Page:
     @overload
     def get_text(self, option: Literal["text"] = "text", *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False) -> str: ...
+                 delimiters: str | None = None, extended: bool = False, offpage: bool = False) -> str: ...
 
     @overload
     def get_text(self, option: Literal["blocks"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False) -> list[BlockRow]: ...
+                 delimiters: str | None = None, extended: bool = False,
+                 offpage: bool = False) -> list[BlockRow]: ...
 
     @overload
     def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False) -> list[WordRow]: ...
+                 delimiters: str | None = None, extended: bool = False,
+                 offpage: bool = False) -> list[WordRow]: ...
 
     @overload
     def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False) -> TextDict: ...
+                 delimiters: str | None = None, extended: bool = False,
+                 offpage: bool = False) -> TextDict: ...
 
     @overload
     def get_text(self, option: str, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False) -> Any: ...
+                 extended: bool = False, offpage: bool = False) -> Any: ...
 
     def get_text(self, option: str = "text", *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False) -> Any:
+                 extended: bool = False, offpage: bool = False) -> Any:
         """The page's text in one schema: "text" (a string), "blocks" (a tuple per
         block), "words" (a tuple per word), "dict" (blocks, lines, spans) or
         "rawdict" (down to characters).
@@ -132,19 +147,20 @@ class Page:
         ``dehyphenate``: join words split by a hyphen at a line end.
         ``delimiters``: extra characters that split words ("words" only).
         ``extended``: font weight and flags on spans, character indices.
+        ``offpage``: keep the words wholly outside the crop box, which no viewer
+        shows (by default they are left out; a word reaching into the box stays).
         """
         if delimiters is not None and isinstance(option, str) and option.lower() != "words":
             raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
-        glyphs = self._glyphs or self._page()  # inlined: this wrapper is on the hot path
-        return glyphs.get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
+        return self._seen(offpage).get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
 
     def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
-                    rotated: bool = False) -> npt.NDArray[np.void]:
+                    rotated: bool = False, offpage: bool = False) -> npt.NDArray[np.void]:
         """The words of ``get_text("words")`` as a NumPy structured array with the
         fields x0, y0, x1, y1 (float64), block, line, word (int32) and text
-        (object); ``sort`` as for ``get_text``. Needs ``textloom[numpy]``."""
+        (object); ``sort`` and ``offpage`` as for ``get_text``. Needs ``textloom[numpy]``."""
         numpy = import_optional("numpy", "numpy")
-        coords, numbers, texts = self._page().words_arrays(sort, clip, rotated)
+        coords, numbers, texts = self._seen(offpage).words_arrays(sort, clip, rotated)
         words = numpy.empty(len(texts), dtype=WORDS_DTYPE)
         boxes = numpy.frombuffer(coords, dtype="<f8").reshape(-1, 4)
         ids = numpy.frombuffer(numbers, dtype="<i4").reshape(-1, 3)
@@ -160,13 +176,14 @@ class Page:
                        keep_chars: bool = False) -> list[PdftextBlock]:
         """Blocks in pdftext's schema: lists for boxes, shared font dictionaries,
         character indices, rotation in radians, with or without per-character
-        entries; ``sort`` as for ``get_text``."""
+        entries; ``sort`` as for ``get_text``. Every glyph, as pdftext reads them:
+        text outside the crop box too."""
         blocks: list[PdftextBlock] = self._page().pdftext_blocks(sort, keep_chars)
         return blocks
 
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
-                    links: bool = True) -> str:
+                    links: bool = True, offpage: bool = False) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
@@ -176,11 +193,12 @@ class Page:
         are found over the pages of ``Document.to_markdown``).
         ``superscripts``, ``subscripts``: mark raised and lowered text.
         ``links``: text inside the box of a link to a URI as [text](uri).
+        ``offpage``: keep the words wholly outside the crop box, as for ``get_text``.
         A page without text gives the empty string.
         """
         from textloom._markdown import pages_markdown
 
-        return pages_markdown([self._page()], sort=sort, keep_headers=keep_headers,
+        return pages_markdown([self._seen(offpage)], sort=sort, keep_headers=keep_headers,
                               superscripts=superscripts, subscripts=subscripts, links=links)[0]
 
     # -- links and rendering ----------------------------------------------------------

@@ -22,7 +22,7 @@ __all__ = ["read_pdfs"]
 
 def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], *,
               format: str = "text", sort: Sort = DEFAULT_SORT, pages: str | None = None,
-              password: str | bytes | None = None, dehyphenate: bool = False,
+              password: str | bytes | None = None, dehyphenate: bool = False, offpage: bool = False,
               pages_per_task: int = 64, timeout: float = DEFAULT_TIMEOUT,
               max_memory: str | int | None = None) -> ray.data.Dataset:
     """A row per page of the PDFs at ``paths``, as a Ray Data dataset.
@@ -34,7 +34,8 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
     ``Page.get_text`` takes it ("reading" by default); ``pages``: 1-based
     ranges like ``1-3,7,10-N`` (a page named twice gives one row);
     ``password`` of encrypted files; ``dehyphenate`` joins words split at
-    line ends; ``timeout``: seconds one page may take in PDFium;
+    line ends; ``offpage`` keeps the words wholly outside the crop box;
+    ``timeout``: seconds one page may take in PDFium;
     ``max_memory``: what PDFium may hold per worker (``"2G"``, or bytes;
     default: the worker's share of its machine's memory).
     ``pages_per_task``: files with more pages are split into parts of this
@@ -62,7 +63,7 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
 
     # Checked here: in the workers a wrong value would fail every page, one by one.
     options = ReadOptions.checked(formats=ROW_FORMATS, format=format, sort=sort, pages=pages,
-                                  password=password, dehyphenate=dehyphenate)
+                                  password=password, dehyphenate=dehyphenate, offpage=offpage)
     run = RunOptions.checked(1, timeout, max_memory)
     files = list(dict.fromkeys(list_inputs(paths)))
     return pages_dataset(files, options, run, pages_per_task=check_count("pages_per_task", pages_per_task),

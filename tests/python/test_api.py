@@ -385,3 +385,23 @@ def test_form_fields_and_annotations_as_drawn(tmp_path):
     with textloom.open(linked_pdf(tmp_path / "linked.pdf")) as doc:
         assert [(a.subtype, a.uri, a.page) for a in doc[0].annotations()] == [
             ("Link", "https://example.org/a", None), ("Link", None, 1)]
+
+
+def test_words_wholly_outside_the_crop_box_are_left_out_unless_asked():
+    writer = pdfgen.PdfWriter()
+    page = writer.page(width=200, height=100)
+    page.text(20, 50, "inside")
+    page.text(185, 50, "edge")  # starts in the box and runs past its right side: seen in part
+    page.text(230, 50, "beyond")
+    page.text(20, -30, "below")
+    with textloom.open(writer.tobytes()) as doc:
+        page = doc[0]
+        seen = [row[4] for row in page.get_text("words")]
+        everything = [row[4] for row in page.get_text("words", offpage=True)]
+        markdown = page.to_markdown()
+        chunk_text = doc.to_markdown(page_chunks=True)[0]["text"]
+        array_words = list(page.words_array()["text"])
+    assert seen == array_words == ["inside", "edge"]
+    assert sorted(everything) == ["below", "beyond", "edge", "inside"]
+    for text in (markdown, chunk_text):
+        assert "inside" in text and "beyond" not in text and "below" not in text

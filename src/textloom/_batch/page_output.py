@@ -38,10 +38,13 @@ def to_json(value: Any) -> str:
         return json.dumps(json_safe(value), ensure_ascii=False, separators=(",", ":"))
 
 
-def _page_result(page: Page, options: ReadOptions) -> Any:
-    if options.format == "pdftext":
+def page_result(page: Page, options: ReadOptions, schema: str | None = None) -> Any:
+    """The page in ``schema`` (``options.format`` when None), read with ``options``."""
+    schema = options.format if schema is None else schema
+    if schema == "pdftext":
         return page.pdftext_blocks(sort=options.sort)
-    return page.get_text(options.format, sort=options.sort, dehyphenate=options.dehyphenate)
+    return page.get_text(schema, sort=options.sort, dehyphenate=options.dehyphenate,
+                         offpage=options.offpage)
 
 
 def _row(number: int, row: tuple[Any, ...], numbers: int) -> str:
@@ -60,7 +63,7 @@ def format_page(page: Page, path: str, options: ReadOptions) -> str:
     JSON object per page: file, page, width, height, rotation and the result
     under the format's name.
     """
-    result = _page_result(page, options)
+    result = page_result(page, options)
     number = page.index + 1
     if options.jsonl:
         return to_json({"file": path, "page": number, "width": page.width,
@@ -82,9 +85,11 @@ def format_markdown(document: Document, indices: list[int], path: str,
     per page: file, page (from 1), label, metadata, toc_items (each with level,
     title, its target's page from 1 and page_index from 0) and text."""
     if not options.jsonl:
-        return [document.to_markdown(indices, sort=options.sort)] if indices else [""]
+        return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage)
+                ] if indices else [""]
     lines = []
-    for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True):
+    for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True,
+                                      offpage=options.offpage):
         toc_items = [{"level": level, "title": title, "page": page + 1, "page_index": page}
                      for level, title, page in chunk["toc_items"]]
         lines.append(to_json({"file": path, "page": chunk["page"] + 1, "label": chunk["label"],

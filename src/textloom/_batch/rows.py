@@ -18,9 +18,10 @@ from typing import TYPE_CHECKING, Any
 import pyarrow as pa
 
 from textloom._batch.failures import Failure
-from textloom._batch.page_output import to_json
+from textloom._batch.page_output import page_result, to_json
 
 if TYPE_CHECKING:
+    from textloom._options import ReadOptions
     from textloom._page import Page
 
 FILE_ROWS = "_file_rows"  # rows the whole file gives: tells a gatherer when a file is complete
@@ -54,16 +55,16 @@ class RowBuilder:
         for column, value in zip(self.columns.values(), values, strict=True):
             column.append(value)
 
-    def add_page(self, path: str, page: Page, sort: Any, dehyphenate: bool) -> None:
+    def add_page(self, path: str, page: Page, options: ReadOptions) -> None:
         """The page's row; its ``get_text`` call may raise, and then adds nothing."""
         payload: Sequence[Any]
         if self.format == "words":
-            words = page.get_text("words", sort=sort, dehyphenate=dehyphenate)
+            words = page_result(page, options, "words")
             payload = [list(column) for column in zip(*words)] if words else [[]] * 8
         elif self.format == "dict":
-            payload = [to_json(page.get_text("dict", sort=sort, dehyphenate=dehyphenate))]
+            payload = [to_json(page_result(page, options, "dict"))]
         else:
-            payload = [page.get_text("text", sort=sort, dehyphenate=dehyphenate)]
+            payload = [page_result(page, options, "text")]
         self._add(path, page.index + 1, None, (page.width, page.height, page.rotation), payload)
 
     def add_failure(self, failure: Failure) -> None:

@@ -38,7 +38,7 @@ def rows_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     for index in pages:
         page_started(index)
         try:
-            rows.add_page(path, document[index], options.sort, options.dehyphenate)
+            rows.add_page(path, document[index], options)
         except Exception as error:  # this page fails, the others go on
             failures.append((0, describe(error, path, index)))
     return Answer(rows.ipc(), failures, len(pages) - len(failures))

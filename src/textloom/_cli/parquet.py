@@ -30,7 +30,9 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
             "pages": [list(item) for item in options.pages.items] if options.pages else None,
             "dehyphenate": options.dehyphenate,
             "password": None if secret is None else
-            hashlib.sha256(b"textloom\0" + secret).hexdigest()}
+            hashlib.sha256(b"textloom\0" + secret).hexdigest(),
+            # Only when asked: the folders of earlier runs, which had no such option, stay valid.
+            **({"offpage": True} if options.offpage else {})}
 
 
 def _failures(rows: Any, path: str) -> list[Failure]:
@@ -51,7 +53,7 @@ def run(args: argparse.Namespace) -> int:
     from textloom._batch.outdir import OutputDir, OutputDirError
 
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
-                          password=args.password, dehyphenate=args.dehyphenate)
+                          password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage)
     runs = run_options(args)
     stamps = {}
     keys = set()

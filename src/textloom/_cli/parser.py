@@ -91,6 +91,9 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
         action="store_true", help="join words split by a hyphen at a line end")),
     "ligatures": (("--ligatures",), dict(
         action="store_true", help="keep ligatures as one character")),
+    "offpage": (("--offpage",), dict(
+        action="store_true", help="keep the words wholly outside the crop box, which no viewer "
+                                  "shows (left out by default)")),
     "jobs": (("--jobs", "-j"), dict(
         type=_count("jobs"), metavar="N",
         help="worker processes (default: the number of cores)")),
@@ -135,7 +138,8 @@ def build() -> argparse.ArgumentParser:
                     "a line on stderr (and a row with --jsonl); the file's other pages come out.")
     text.add_argument("paths", nargs="*", metavar="PATH",
                       help="PDF files or directories (default: the bundled sample)")
-    add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "jsonl", *batch)
+    add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "jsonl",
+              *batch)
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     extract = commands.add_parser(
@@ -148,7 +152,7 @@ def build() -> argparse.ArgumentParser:
                          help="PDF files, directories, globs or URIs (s3://, gs://, file://)")
     extract.add_argument("-o", "--output", required=True, metavar="OUT_DIR",
                          help="folder of the Parquet files and the run's manifest")
-    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", *batch)
+    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", "offpage", *batch)
     extract.add_argument("--engine", choices=("local", "ray"), default="local",
                          help="this machine's worker processes (default), or Ray "
                               "(pip install 'textloom[ray]')")
