@@ -168,7 +168,8 @@ def build() -> argparse.ArgumentParser:
     extract.add_argument("--rows-per-file", type=_count("rows-per-file"),
                          default=10000, metavar="N",
                          help="rows per Parquet file (default 10000); each file is written "
-                              "when full, or after a minute, so an interrupted run loses little")
+                              "when full, or when a quarter of the run's time has passed since the "
+                              "last (2 s to a minute), so an interrupted run loses little")
 
     render = commands.add_parser("render", help="render a page to an image (PNG, JPEG, ...)")
     render.add_argument("path", metavar="PATH")
