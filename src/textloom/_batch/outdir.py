@@ -321,8 +321,14 @@ class OutputDir:
             rows = pa.concat_tables([rows for _, rows in complete])
             name = self._write_part(rows.sort_by([("path", "ascending"), ("page", "ascending")]))
         inputs = [path for path, _ in complete] + list(rowless)
-        self._commit({"part": name, "inputs": [
-            _Entry(self.stamps[path], path, name).record() for path in inputs]})
+        try:
+            self._commit({"part": name, "inputs": [
+                _Entry(self.stamps[path], path, name).record() for path in inputs]})
+        except OutputWriteError:  # not recorded: readers must not see it either
+            if name is not None:
+                with contextlib.suppress(OSError):
+                    os.remove(self._path(name))
+            raise
 
     def finish(self, todo: Sequence[str]) -> list[str]:
         """Commits what is complete once a run over ``todo`` has gone to its end,

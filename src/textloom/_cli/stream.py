@@ -53,7 +53,12 @@ def output(path: str | None) -> Iterator[IO[bytes]]:
     and renamed over it when the run ends (interrupted too: what it wrote is
     whole); a run that fails on the way leaves ``path`` untouched."""
     if path is None:
-        yield sys.stdout.buffer
+        try:
+            yield sys.stdout.buffer
+        except BrokenPipeError:  # the reader went away: not a failure to report
+            raise
+        except OSError as error:
+            raise write_error(error, "stdout") from None
         return
     try:
         fd, temporary = tempfile.mkstemp(dir=os.path.dirname(path) or ".",
@@ -89,12 +94,19 @@ def _commit(temporary: str, path: str) -> None:
     os.replace(temporary, path)
 
 
+def write_whole(out: IO[bytes], data: bytes) -> None:
+    """Writes all of ``data`` and flushes. A signal that arrives while a pipe is
+    full makes a buffered write return early, having written only part."""
+    rest = memoryview(data)
+    while rest:
+        rest = rest[out.write(rest):]
+    out.flush()
+
+
 def stream(files: list[str], plan: Plan, work: Work | None, options: ReadOptions,
            run: RunOptions, out: IO[bytes], *, quiet: bool) -> int:
     """Runs the files and writes their output; returns the exit status."""
     reporter = Reporter(len(files), quiet=quiet)
-    name = getattr(out, "name", None)
-    where = "stdout" if out is sys.stdout.buffer or not isinstance(name, str) else name
     pages = 0
     events = run_in_order(files, plan, work, options, describe, jobs=run.jobs,
                           timeout=run.timeout, memory_limit=run.memory_limit)
@@ -110,13 +122,7 @@ def stream(files: list[str], plan: Plan, work: Work | None, options: ReadOptions
                         chunks.append(format_failure(failure).encode("utf-8", "surrogateescape"))
                 chunks.append(event.output[written:])
                 with guard.whole():
-                    try:
-                        out.write(b"".join(chunks))
-                        out.flush()
-                    except BrokenPipeError:
-                        raise
-                    except OSError as error:
-                        raise write_error(error, where) from None
+                    write_whole(out, b"".join(chunks))
                 pages += event.pages
                 if event.done:
                     reporter.file_done(pages)
