@@ -1,7 +1,8 @@
 """Interrupted and killed runs, measured: Ctrl-C at random moments of
 ``textloom text --jsonl`` (partial lines, exit statuses), and ``kill -9`` of
-``textloom extract`` at several moments followed by a rerun (rows kept by each
-killed run, then all rows, duplicates).
+``textloom extract`` at several moments and Ctrl-C of it at random moments,
+each followed by a rerun (rows kept by each killed run, then all rows,
+duplicates).
 
     python bench/interruptions.py [--copies 48] [--trials 20] [--kills 2,4,6,8]
 
@@ -68,21 +69,40 @@ def rows(out: Path) -> list[tuple[str, int | None]]:
 
 
 def kill_trials(folder: Path, kills: list[float], work: Path) -> None:
-    out = work / "pages"
     began = time.monotonic()
     subprocess.run(command("extract", folder, "-o", work / "whole", "--quiet"), check=False)
+    seconds = time.monotonic() - began
     whole = len(rows(work / "whole"))
-    print(f"extract, uninterrupted: {whole} rows in {time.monotonic() - began:.1f} s")
+    print(f"extract, uninterrupted: {whole} rows in {seconds:.1f} s")
     for moment in kills:
-        before = len(rows(out))
+        out = work / f"killed-{moment:g}"
         with subprocess.Popen(command("extract", folder, "-o", out, "--quiet")) as run:
             time.sleep(moment)
             run.send_signal(signal.SIGKILL)
-        print(f"kill -9 after {moment:g} s of a fresh start: kept {len(rows(out)) - before} rows "
-              f"more (total {len(rows(out))})")
-    subprocess.run(command("extract", folder, "-o", out, "--quiet"), check=False)
-    final = rows(out)
-    print(f"rerun: {len(final)} rows of {whole}, {len(final) - len(set(final))} duplicates")
+        kept = len(rows(out))
+        subprocess.run(command("extract", folder, "-o", out, "--quiet"), check=False)
+        final = rows(out)
+        print(f"kill -9 at {moment:g} s: kept {kept} rows (about {whole * moment / seconds:.0f} "
+              f"done by then); rerun: {len(final)} rows of {whole}, "
+              f"{len(final) - len(set(final))} duplicates")
+
+
+def extract_ctrl_c_trials(folder: Path, trials: int, rng: random.Random, work: Path) -> None:
+    """Ctrl-C of extract at a random moment, then the same command again, each in a fresh folder."""
+    duplicates = short = 0
+    expected = len(rows(work / "whole"))
+    for trial in range(trials):
+        out = work / f"stopped-{trial}"
+        with subprocess.Popen(command("extract", folder, "-o", out, "--rows-per-file", "30",
+                                      "--quiet")) as run:
+            time.sleep(rng.uniform(0.5, 5.0))
+            run.send_signal(signal.SIGINT)
+        subprocess.run(command("extract", folder, "-o", out, "--quiet"), check=False)
+        final = rows(out)
+        duplicates += len(final) - len(set(final))
+        short += len(set(final)) != expected
+    print(f"extract Ctrl-C then rerun: {trials} trials, {duplicates} duplicate rows, "
+          f"{short} folders not complete")
 
 
 def main() -> None:
@@ -98,6 +118,7 @@ def main() -> None:
         print(f"{inputs(folder, options.copies)} input files")
         ctrl_c_trials(folder, options.trials, rng)
         kill_trials(folder, [float(moment) for moment in options.kills.split(",")], Path(work))
+        extract_ctrl_c_trials(folder, options.trials, rng, Path(work))
 
 
 if __name__ == "__main__":

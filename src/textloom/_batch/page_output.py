@@ -51,7 +51,7 @@ def page_result(page: Page, options: ReadOptions, schema: str | None = None) -> 
     if schema == "pdftext":
         return page.pdftext_blocks(sort=options.sort)
     return page.get_text(schema, sort=options.sort, dehyphenate=options.dehyphenate,
-                         offpage=options.offpage)
+                         offpage=options.offpage, forms=options.forms)
 
 
 def _row(number: int, row: tuple[Any, ...], numbers: int) -> str:
@@ -74,8 +74,8 @@ def format_page(page: Page, path: str, options: ReadOptions) -> str:
     number = page.index + 1
     if options.jsonl:
         return to_json_row({"file": path, "page": number, "width": page.width,
-                        "height": page.height, "rotation": page.rotation,
-                        options.format: result}) + "\n"
+                            "height": page.height, "rotation": page.rotation,
+                            options.format: result}) + "\n"
     if options.format == "text":
         return f"{result}\f"
     if options.format == "words":
@@ -92,16 +92,16 @@ def format_markdown(document: Document, indices: list[int], path: str,
     per page: file, page (from 1), label, metadata, toc_items (each with level,
     title, its target's page from 1 and page_index from 0) and text."""
     if not options.jsonl:
-        return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage)
-                ] if indices else [""]
+        return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage,
+                                     forms=options.forms)] if indices else [""]
     lines = []
     for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True,
-                                      offpage=options.offpage):
+                                      offpage=options.offpage, forms=options.forms):
         toc_items = [{"level": level, "title": title, "page": page + 1, "page_index": page}
                      for level, title, page in chunk["toc_items"]]
-        lines.append(to_json_row({"file": path, "page": chunk["page"] + 1, "label": chunk["label"],
-                              "metadata": chunk["metadata"], "toc_items": toc_items,
-                              "text": chunk["text"]}) + "\n")
+        lines.append(to_json_row({"file": path, "page": chunk["page"] + 1,
+                                  "label": chunk["label"], "metadata": chunk["metadata"],
+                                  "toc_items": toc_items, "text": chunk["text"]}) + "\n")
     return lines
 
 

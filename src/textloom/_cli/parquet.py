@@ -33,7 +33,8 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
             "password": None if secret is None else
             hashlib.sha256(b"textloom\0" + secret).hexdigest(),
             # Only when asked: the folders of earlier runs, which had no such option, stay valid.
-            **({"offpage": True} if options.offpage else {})}
+            **({"offpage": True} if options.offpage else {}),
+            **({"forms": False} if not options.forms else {})}
 
 
 def _failures(rows: Any, path: str) -> list[Failure]:
@@ -54,7 +55,8 @@ def run(args: argparse.Namespace) -> int:
     from textloom._batch.outdir import OutputDir, OutputDirBusy, OutputDirError, OutputWriteError
 
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
-                          password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage)
+                          password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage,
+                          forms=args.forms)
     runs = run_options(args)
     stamps = {}
     keys = set()
