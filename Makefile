@@ -74,14 +74,14 @@ lint: build
 	$(PY) -m mypy src/textloom examples
 	$(PY) -m mypy.stubtest textloom._native
 
-# The wheel users install without a compiler: built by zig's clang against
-# glibc 2.28 (cmake/zig-toolchain.cmake says why zig), in a build folder of its
-# own so the developer build (gcc, build/<wheel tag>) stays as it is;
-# auditwheel checks that the extension needs nothing beyond the
-# manylinux_2_28 policy and tags it so. The tag is the glibc the toolchain
-# aims at (--only-plat), not an older one that the symbols of one build happen
-# to allow: no build is tried on those. zig's cache of its C++ runtime, built
-# on first use, lives under build/ too.
+# The wheel users install without a compiler: zig's clang against glibc 2.28
+# (cmake/zig-toolchain.cmake says why), in a build folder of its own so the
+# developer build (gcc) stays as it is, with zig's cache of its C++ runtime
+# (built on first use) under build/ too. ZIG is the binary inside the ziglang
+# package. auditwheel checks that the extension needs nothing beyond the
+# manylinux_2_28 policy and tags it so; --only-plat keeps the tag at the glibc
+# the toolchain aims at, not an older one that this build's symbols happen to
+# allow, on which nothing is tried.
 ZIG_TOOLCHAIN := $(CURDIR)/cmake/zig-toolchain.cmake
 WHEEL_PLATFORM := manylinux_2_28_x86_64
 
