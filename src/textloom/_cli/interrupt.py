@@ -27,13 +27,15 @@ class Interrupted(KeyboardInterrupt):
 
 class _Guard:
     def __init__(self) -> None:
-        self.pending = 0  # a signal that arrived inside whole(), 0 for none
+        self.pending = 0  # the signal that arrived, 0 for none
         self.writing = 0  # depth of whole() sections
 
     def _handle(self, signum: int, frame: FrameType | None) -> None:
+        # Kept even when raised at once: a signal that lands in a finalizer or
+        # a callback has its exception swallowed, and the next section raises it.
+        self.pending = signum
         if not self.writing:
             raise Interrupted(signum)
-        self.pending = signum
 
     @contextlib.contextmanager
     def installed(self) -> Iterator[None]:
