@@ -82,8 +82,8 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       // 'd': the first object again
       "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
-      // the page's links (none), read with its glyphs
-      "FPDFLink_Enumerate", "FPDFText_ClosePage", "FPDF_ClosePage"}));
+      // the page's links and page objects (none), read after its glyphs
+      "FPDFLink_Enumerate", "FPDFPage_CountObjects", "FPDFText_ClosePage", "FPDF_ClosePage"}));
   ASSERT_EQ(g.fonts.size(), 2u);
   const FontInfo& own = g.fonts[1];
   EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),
