@@ -1,0 +1,160 @@
+// find_tables: the page turned into the viewer's frame, its rules joined,
+// ruled tables first (rules win where they exist), then bands of header and
+// bottom rules read by the alignment of their words, then tables of words
+// alone among the words no table holds; cells filled, headers found, boxes
+// turned back into page space.
+
+#include "tables.hpp"
+
+#include <cmath>
+
+#include "layout.hpp"
+#include "output.hpp"
+#include "sort.hpp"
+#include "tables_cells.hpp"
+#include "tables_internal.hpp"
+
+namespace textloom {
+
+namespace {
+
+// The type size of a page without text: a common body size.
+constexpr double kDefaultEm = 10.0;
+// A rule shorter than this many ems after joining is a dash or a lone dot,
+// never a table line (the narrowest column holds a digit and its margins).
+constexpr double kMinRuleEms = 1.0;
+// White rules draw on coloured ground, which we do not see: no table line.
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+double median_size(const PageGlyphs& page) {
+  std::vector<double> sizes;
+  sizes.reserve(page.glyphs.size());
+  for (const Glyph& g : page.glyphs) {
+    if (g.size > 0 && std::isfinite(g.size)) sizes.push_back(g.size);
+  }
+  if (sizes.empty()) return kDefaultEm;
+  merge_sort(sizes, [](double a, double b) { return a < b; });
+  return sizes[sizes.size() / 2];
+}
+
+std::vector<PageRule> viewer_rules(const PageGlyphs& page, const Xf& xf) {
+  std::vector<PageRule> out;
+  out.reserve(page.rules.size());
+  for (PageRule r : page.rules) {
+    if (r.color == kWhite) continue;
+    xf.point(r.x0, r.y0);
+    xf.point(r.x1, r.y1);
+    const double x0 = min_num(r.x0, r.x1), x1 = max_num(r.x0, r.x1);
+    const double y0 = min_num(r.y0, r.y1), y1 = max_num(r.y0, r.y1);
+    r.x0 = x0, r.x1 = x1, r.y0 = y0, r.y1 = y1;
+    out.push_back(r);
+  }
+  return out;
+}
+
+Rect extent(const Grid& g) { return {g.xs.front(), g.ys.front(), g.xs.back(), g.ys.back()}; }
+
+std::size_t filled_cells(const Grid& g) {
+  std::size_t n = 0;
+  for (const TableCell& c : g.cells) n += c.text.empty() ? 0 : 1;
+  return n;
+}
+
+bool overlaps_any(const Rect& box, const std::vector<Rect>& taken) {
+  for (const Rect& t : taken) {
+    if (rects_overlap(box, t)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
+                               const std::optional<Rect>& clip, const TableParams& params) {
+  const double em = median_size(page);
+  const Xf xf{page.width, page.height, page.rotation, true};
+  const bool swaps = xf.swaps_axes();
+  const Xf back{swaps ? page.height : page.width, swaps ? page.width : page.height,
+                (360 - page.rotation) % 360, true};
+  const double tolerance = params.intersection_tolerance * em;
+  const RuleSet rules = join_rules(viewer_rules(page, xf), params.snap_tolerance * em,
+                                   params.join_tolerance * em, kMinRuleEms * em);
+  const std::vector<Block> blocks = layout_page(page, SortMode::reading, std::nullopt, LayoutParams{});
+
+  std::vector<Grid> found;
+  std::vector<Rect> taken;
+  if (strategy != TableStrategy::text) {
+    std::vector<Grid> ruled = ruled_grids(rules, tolerance);
+    fill_cells(ruled, blocks, xf);
+    for (Grid& g : ruled) {
+      // A box around one text or an empty drawing of lines is no table.
+      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken)) continue;
+      taken.push_back(extent(g));
+      found.push_back(std::move(g));
+    }
+  }
+  if (strategy != TableStrategy::lines) {
+    std::vector<WordBox> all;
+    for (Word& w : words(blocks, xf, false, "")) {
+      all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
+    }
+    std::vector<Grid> text;
+    if (strategy == TableStrategy::automatic) {
+      for (const RuledBand& band : rule_bands(rules, taken, tolerance)) {
+        std::vector<Grid> grids =
+            text_grids(all, band.region, em, params.column_gap, params.min_rows, true);
+        for (Grid& g : grids) {
+          // Rows above the header rule are the header.
+          std::uint32_t header = 0;
+          for (std::size_t r = 1; r < g.ys.size(); ++r) {
+            if (g.ys[r] <= band.header_rule + tolerance) header = static_cast<std::uint32_t>(r);
+          }
+          g.header = header < g.ys.size() - 1 ? header : 0;
+          g.ys.front() = band.region.y0, g.ys.back() = band.region.y1;
+          for (TableCell& c : g.cells) {
+            if (c.row == 0) c.bbox.y0 = band.region.y0;
+            if (c.row + c.row_span == g.ys.size() - 1) c.bbox.y1 = band.region.y1;
+          }
+          text.push_back(std::move(g));
+        }
+      }
+    }
+    std::vector<WordBox> free;
+    for (const WordBox& w : all) {
+      bool inside = overlaps_any(w.box, taken);
+      for (const Grid& g : text) inside = inside || rects_overlap(w.box, extent(g));
+      if (!inside) free.push_back(w);
+    }
+    const Rect everywhere{-INFINITY, -INFINITY, INFINITY, INFINITY};
+    for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
+      text.push_back(std::move(g));
+    }
+    fill_cells(text, blocks, xf);
+    for (Grid& g : text) {
+      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken)) continue;
+      taken.push_back(extent(g));
+      found.push_back(std::move(g));
+    }
+  }
+  merge_sort(found, [](const Grid& a, const Grid& b) {
+    return key_less(a.ys.front(), a.xs.front(), b.ys.front(), b.xs.front());
+  });
+  std::vector<Table> tables;
+  for (Grid& g : found) {
+    Table t{back.rc(extent(g)), static_cast<std::uint32_t>(g.ys.size() - 1),
+            static_cast<std::uint32_t>(g.xs.size() - 1), 0, {}};
+    if (clip && !(t.bbox.x0 >= clip->x0 && t.bbox.y0 >= clip->y0 && t.bbox.x1 <= clip->x1 &&
+                  t.bbox.y1 <= clip->y1)) {
+      continue;
+    }
+    t.header = g.header != 0 ? g.header : header_rows(g);
+    for (TableCell& c : g.cells) {
+      c.bbox = back.rc(c.bbox);
+      t.cells.push_back(std::move(c));
+    }
+    tables.push_back(std::move(t));
+  }
+  return tables;
+}
+
+}  // namespace textloom

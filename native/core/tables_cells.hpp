@@ -1,0 +1,20 @@
+// The cells' text and the header rows of found grids (tables_cells.cpp).
+#pragma once
+
+#include <vector>
+
+#include "layout.hpp"
+#include "output.hpp"
+#include "tables_internal.hpp"
+
+namespace textloom {
+
+// Fills each cell's text of `grids` (viewer's frame) from the chars of
+// `blocks` (page space, mapped by `xf`), in reading order inside each cell.
+void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf);
+
+// The header rows of a grid with its text: the rows before the first row
+// of values (at most half the rows), or 1 for a table of words.
+std::uint32_t header_rows(const Grid& grid);
+
+}  // namespace textloom

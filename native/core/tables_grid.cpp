@@ -1,0 +1,164 @@
+// Ruled tables from joined rules: rules that cross are one table; its rules'
+// positions are the grid; a grid unit joins its neighbour where the rule
+// between them is missing, which makes spanning cells. Stacks of horizontal
+// rules without verticals (the statistical layout: top, header and bottom
+// lines) are handed to the text strategy as bands.
+
+#include <cmath>
+#include <numeric>
+
+#include "sort.hpp"
+#include "tables_internal.hpp"
+
+namespace textloom {
+
+namespace {
+
+std::size_t find_root(std::vector<std::size_t>& parent, std::size_t i) {
+  while (parent[i] != i) i = parent[i] = parent[parent[i]];
+  return i;
+}
+
+// Sorted positions merged where they chain within `tolerance`.
+std::vector<double> cluster_positions(std::vector<double> values, double tolerance) {
+  merge_sort(values, [](double a, double b) { return a < b; });
+  std::vector<double> out;
+  for (double v : values) {
+    if (out.empty() || v - out.back() > tolerance) out.push_back(v);
+  }
+  return out;
+}
+
+// True when a segment of `segments` at `at` covers the middle of from..to.
+bool covered(const std::vector<const Segment*>& segments, double at, double from, double to,
+             double tolerance) {
+  const double quarter = (to - from) / 4;
+  for (const Segment* s : segments) {
+    if (std::fabs(s->at - at) <= tolerance && s->from <= from + quarter && s->to >= to - quarter) {
+      return true;
+    }
+  }
+  return false;
+}
+
+Grid grid_of(const std::vector<const Segment*>& h, const std::vector<const Segment*>& v,
+             double tolerance) {
+  Grid grid;
+  std::vector<double> xs, ys;
+  double left = v.front()->at, right = left, top = h.front()->at, bottom = top;
+  for (const Segment* s : v) {
+    xs.push_back(s->at);
+    top = min_num(top, s->from), bottom = max_num(bottom, s->to);
+  }
+  for (const Segment* s : h) {
+    ys.push_back(s->at);
+    left = min_num(left, s->from), right = max_num(right, s->to);
+  }
+  // Tables drawn without outer verticals (or outer horizontals) end where
+  // their other rules end.
+  xs.push_back(left), xs.push_back(right), ys.push_back(top), ys.push_back(bottom);
+  grid.xs = cluster_positions(std::move(xs), tolerance);
+  grid.ys = cluster_positions(std::move(ys), tolerance);
+  grid.ruled = true;
+  if (grid.xs.size() < 3 || grid.ys.size() < 3) return grid;
+  const std::size_t rows = grid.ys.size() - 1, cols = grid.xs.size() - 1;
+  std::vector<bool> taken(rows * cols, false);
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t c = 0; c < cols; ++c) {
+      if (taken[r * cols + c]) continue;
+      std::size_t cs = 1, rs = 1;
+      while (c + cs < cols && !taken[r * cols + c + cs] &&
+             !covered(v, grid.xs[c + cs], grid.ys[r], grid.ys[r + 1], tolerance)) {
+        ++cs;
+      }
+      auto row_open = [&](std::size_t below) {
+        for (std::size_t k = c; k < c + cs; ++k) {
+          if (taken[below * cols + k] ||
+              covered(h, grid.ys[below], grid.xs[k], grid.xs[k + 1], tolerance)) {
+            return false;
+          }
+        }
+        return true;
+      };
+      while (r + rs < rows && row_open(r + rs)) ++rs;
+      for (std::size_t i = r; i < r + rs; ++i) {
+        for (std::size_t k = c; k < c + cs; ++k) taken[i * cols + k] = true;
+      }
+      grid.cells.push_back({static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(c),
+                            static_cast<std::uint32_t>(rs), static_cast<std::uint32_t>(cs),
+                            Rect{grid.xs[c], grid.ys[r], grid.xs[c + cs], grid.ys[r + rs]},
+                            {}});
+    }
+  }
+  return grid;
+}
+
+}  // namespace
+
+std::vector<Grid> ruled_grids(const RuleSet& rules, double tolerance) {
+  const std::vector<Segment>& h = rules.horizontal;
+  const std::vector<Segment>& v = rules.vertical;
+  std::vector<std::size_t> parent(h.size() + v.size());
+  std::iota(parent.begin(), parent.end(), std::size_t{0});
+  // Verticals sorted by x (they are): each horizontal meets those whose x
+  // falls within its extent, found by binary search.
+  for (std::size_t i = 0; i < h.size(); ++i) {
+    const double lo = h[i].from - tolerance, hi = h[i].to + tolerance;
+    std::size_t first = 0, last = v.size();
+    while (first < last) {
+      const std::size_t mid = first + (last - first) / 2;
+      if (v[mid].at < lo) first = mid + 1; else last = mid;
+    }
+    for (std::size_t j = first; j < v.size() && v[j].at <= hi; ++j) {
+      if (h[i].at >= v[j].from - tolerance && h[i].at <= v[j].to + tolerance) {
+        const std::size_t a = find_root(parent, i), b = find_root(parent, h.size() + j);
+        if (a != b) parent[a] = b;
+      }
+    }
+  }
+  std::vector<std::vector<const Segment*>> hs(parent.size()), vs(parent.size());
+  for (std::size_t i = 0; i < h.size(); ++i) hs[find_root(parent, i)].push_back(&h[i]);
+  for (std::size_t j = 0; j < v.size(); ++j) vs[find_root(parent, h.size() + j)].push_back(&v[j]);
+  std::vector<Grid> grids;
+  for (std::size_t root = 0; root < parent.size(); ++root) {
+    if (hs[root].size() < 2 || vs[root].size() < 2) continue;  // a line, a bracket
+    Grid grid = grid_of(hs[root], vs[root], tolerance);
+    if (grid.cells.size() >= 2) grids.push_back(std::move(grid));
+  }
+  return grids;
+}
+
+std::vector<RuledBand> rule_bands(const RuleSet& rules, const std::vector<Rect>& taken,
+                                  double tolerance) {
+  std::vector<const Segment*> free;
+  for (const Segment& s : rules.horizontal) {
+    const Rect box{s.from, s.at - tolerance, s.to, s.at + tolerance};
+    bool inside = false;
+    for (const Rect& t : taken) inside = inside || rects_overlap(box, t);
+    if (!inside) free.push_back(&s);
+  }
+  std::vector<RuledBand> bands;
+  std::vector<bool> used(free.size(), false);
+  for (std::size_t i = 0; i < free.size(); ++i) {
+    if (used[i]) continue;
+    // Rules of one table share its width: both ends agree within a few
+    // tolerances, while a rule of another width belongs to something else.
+    const double slack = 4 * tolerance;
+    std::vector<std::size_t> stack{i};
+    for (std::size_t j = i + 1; j < free.size(); ++j) {
+      if (!used[j] && std::fabs(free[j]->from - free[i]->from) <= slack &&
+          std::fabs(free[j]->to - free[i]->to) <= slack) {
+        stack.push_back(j);
+      }
+    }
+    if (stack.size() < 2) continue;
+    for (std::size_t k : stack) used[k] = true;
+    const Segment& first = *free[stack.front()];
+    const Segment& last = *free[stack.back()];
+    const double header = stack.size() >= 3 ? free[stack[1]]->at : last.at;
+    bands.push_back({Rect{first.from, first.at, first.to, last.at}, header});
+  }
+  return bands;
+}
+
+}  // namespace textloom

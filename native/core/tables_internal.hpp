@@ -1,0 +1,76 @@
+// What the table-finding files share: joined rule segments, the grid a table
+// is cut by, and the word boxes of the text strategy, all in the viewer's
+// frame (points, y down).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "num.hpp"
+#include "tables.hpp"
+
+namespace textloom {
+
+// A joined horizontal (y fixed, x0..x1) or vertical (x fixed, y0..y1) rule.
+struct Segment {
+  double at;    // y of a horizontal rule, x of a vertical one
+  double from;  // start along the rule
+  double to;    // end along the rule
+};
+
+// The page's rules after snapping and joining.
+struct RuleSet {
+  std::vector<Segment> horizontal;  // sorted by at, then from
+  std::vector<Segment> vertical;
+};
+
+// A table's geometry before its text: boundaries and cells.
+struct Grid {
+  std::vector<double> xs;  // column boundaries, ascending, cols + 1 of them
+  std::vector<double> ys;  // row boundaries, ascending, rows + 1 of them
+  std::vector<TableCell> cells;  // text empty, bbox in the viewer's frame
+  std::uint32_t header = 0;      // rows known to be the header (0: found from the text)
+  bool ruled = false;            // from a grid of rules on every side
+};
+
+// A word in the viewer's frame.
+struct WordBox {
+  Rect box;
+  std::string text;
+};
+
+// The page's rules (mapped into the viewer's frame already) snapped across
+// within `snap` points and joined along within `join` points; what stays
+// shorter than `min_length` dropped. A dot (a rule no longer than it is
+// thick) can be part of a run either way.
+RuleSet join_rules(const std::vector<PageRule>& rules, double snap, double join,
+                   double min_length);
+
+// Ruled tables: the connected groups of crossing rules with at least two
+// rows and two columns, cut into cells, a missing inner rule making a span.
+std::vector<Grid> ruled_grids(const RuleSet& rules, double tolerance);
+
+// Horizontal rules not inside `taken` that stack into the top, header and
+// bottom lines of a table without verticals: the regions between the top
+// and bottom rule of each stack, and the y of its second rule (the header's).
+struct RuledBand {
+  Rect region;
+  double header_rule;  // y of the rule under the header, or the region's bottom
+};
+std::vector<RuledBand> rule_bands(const RuleSet& rules, const std::vector<Rect>& taken,
+                                  double tolerance);
+
+// Tables without rules among `words` inside `region`: rows from lines,
+// columns from the white gaps common to consecutive rows, at least
+// `min_rows` rows and two columns; prose is never one. With `whole`, the
+// region is one table if its words make any columns at all.
+std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& region, double em,
+                             double column_gap, std::uint32_t min_rows, bool whole);
+
+// True when `a` and `b` overlap by more than a sliver.
+inline bool rects_overlap(const Rect& a, const Rect& b) {
+  return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+}  // namespace textloom
