@@ -58,6 +58,16 @@ class RsPage:
     @property
     def links(self) -> list[tuple[Rect, str | None, int | None]]: ...
     def visible(self) -> RsPage: ...
+    def tables(
+        self,
+        strategy: str = "auto",
+        clip: Rect | None = None,
+        snap_tolerance: float = 0.3,
+        join_tolerance: float = 0.35,
+        intersection_tolerance: float = 0.3,
+        column_gap: float = 1.0,
+        min_rows: int = 3,
+    ) -> list[tuple[Rect, int, int, int, list[tuple[int, int, int, int, Rect, str]]]]: ...
     def get_text(
         self,
         option: str = "text",

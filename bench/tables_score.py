@@ -1,0 +1,89 @@
+"""Table quality and speed on the ICDAR 2013 EU documents.
+
+Runs ``Page.find_tables`` on every page of ../shared/tables/icdar2013-eu/*.pdf,
+writes the predictions (page 1-based, boxes in PDF user space, y up) as
+build/tables/PRED.json, scores them with the set's own scorer and prints
+detection and adjacency-relation precision, recall and F1; then the median
+per-page time of ``find_tables`` beside ``get_text("dict")`` on the same pages
+(glyphs extracted beforehand, the two calls interleaved page by page, CPU
+time of the thread, as the cores are shared).
+
+    .venv/bin/python bench/tables_score.py [--strategy auto|lines|text]
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+from typing import Any
+
+import textloom
+
+ROOT = Path(__file__).resolve().parent.parent
+DATA = ROOT.parent / "shared" / "tables"
+OUT = ROOT / "build" / "tables"
+
+
+def user_box(bbox: tuple[float, float, float, float], crop: tuple[float, ...]) -> list[float]:
+    """A page-space box (y down from the crop box's top) in PDF user space, y up."""
+    x0, y0, x1, y1 = bbox
+    return [x0 + crop[0], crop[3] - y1, x1 + crop[0], crop[3] - y0]
+
+
+def predict(strategy: str) -> tuple[dict[str, list[dict[str, Any]]], list[float], list[float]]:
+    pred: dict[str, list[dict[str, Any]]] = {}
+    find_times: list[float] = []
+    dict_times: list[float] = []
+    for path in sorted((DATA / "icdar2013-eu").glob("*.pdf")):
+        tables = pred.setdefault(path.stem, [])
+        with textloom.open(path) as doc:
+            for page in doc:
+                page.get_text("text")  # glyphs extracted before timing
+                t0 = time.thread_time()
+                page.get_text("dict")
+                t1 = time.thread_time()
+                found = page.find_tables(strategy=strategy)
+                t2 = time.thread_time()
+                dict_times.append(t1 - t0)
+                find_times.append(t2 - t1)
+                for table in found:
+                    tables.append({
+                        "page": page.index + 1,
+                        "bbox": user_box(table.bbox, page.crop),
+                        "cells": [{"row": c.row, "col": c.col, "row_span": c.row_span,
+                                   "col_span": c.col_span, "text": c.text} for c in table.cells],
+                    })
+    return pred, find_times, dict_times
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--strategy", default="auto", choices=("auto", "lines", "text"))
+    args = parser.parse_args()
+    if not (DATA / "score.py").exists():
+        print(f"no table set at {DATA}", file=sys.stderr)
+        return 1
+    pred, find_times, dict_times = predict(args.strategy)
+    OUT.mkdir(parents=True, exist_ok=True)
+    pred_path = OUT / "PRED.json"
+    pred_path.write_text(json.dumps(pred))
+    result = subprocess.run([sys.executable, str(DATA / "score.py"), str(DATA), str(pred_path),
+                             "--no-teds"], capture_output=True, text=True, check=True)
+    scores = json.loads(result.stdout)
+    for name, key in (("detection", "detection_iou50"), ("adjacency", "adjacency_relations")):
+        s = scores[key]
+        print(f"{name:10s} P {s['precision']:.3f}  R {s['recall']:.3f}  F1 {s['f1']:.3f}")
+    find_ms = statistics.median(find_times) * 1e3
+    dict_ms = statistics.median(dict_times) * 1e3
+    print(f"speed      {len(find_times)} pages: find_tables median {find_ms:.3f} ms, "
+          f"get_text(\"dict\") median {dict_ms:.3f} ms, ratio {find_ms / dict_ms:.2f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
