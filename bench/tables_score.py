@@ -29,10 +29,16 @@ DATA = ROOT.parent / "shared" / "tables"
 OUT = ROOT / "build" / "tables"
 
 
-def user_box(bbox: tuple[float, float, float, float], crop: tuple[float, ...]) -> list[float]:
-    """A page-space box (y down from the crop box's top) in PDF user space, y up."""
+def user_box(bbox: tuple[float, float, float, float], crop: tuple[float, ...],
+             rotation: int) -> list[float]:
+    """A page-space box (y down from the crop box's top) in PDF user space, y up;
+    on a page turned a quarter clockwise, in the frame the ground truth gives such
+    pages: the viewer's, y up."""
     x0, y0, x1, y1 = bbox
-    return [x0 + crop[0], crop[3] - y1, x1 + crop[0], crop[3] - y0]
+    box = [x0 + crop[0], crop[3] - y1, x1 + crop[0], crop[3] - y0]
+    if rotation == 90:
+        box = [box[1], crop[2] - box[2], box[3], crop[2] - box[0]]
+    return box
 
 
 def predict(strategy: str) -> tuple[dict[str, list[dict[str, Any]]], list[float], list[float]]:
@@ -54,7 +60,7 @@ def predict(strategy: str) -> tuple[dict[str, list[dict[str, Any]]], list[float]
                 for table in found:
                     tables.append({
                         "page": page.index + 1,
-                        "bbox": user_box(table.bbox, page.crop),
+                        "bbox": user_box(table.bbox, page.crop, page.rotation),
                         "cells": [{"row": c.row, "col": c.col, "row_span": c.row_span,
                                    "col_span": c.col_span, "text": c.text} for c in table.cells],
                     })

@@ -397,7 +397,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
     if (ligatures) join_ligatures(page.glyphs);
   }
   page.links = read_links(pdf, doc, page_handle.get(), page.crop);
-  page.rules = read_rules(pdf, page_handle.get(), page.crop);
+  read_rules(pdf, page_handle.get(), page.crop, page.rules, page.marks);
   const std::uint64_t t3 = now_ns();
 
   text_page.reset();

@@ -66,7 +66,10 @@ struct Walk {
   const Pdfium& pdf;
   double crop_left, crop_top;
   std::vector<PageRule>& rules;
+  std::vector<Rect>& marks;
   std::vector<Point> subpath;  // reused by every subpath of the page
+  bool figure = false;         // the current path draws a figure
+  Rect seen = kEmptyRect;      // the current path's points so far
   std::size_t objects = 0;
   std::size_t segments = 0;
 
@@ -83,6 +86,8 @@ struct Walk {
     } else if (dx <= kAxisSlope * dy) {
       const double x = (p.x + q.x) / 2;
       rules.push_back({x, min_num(p.y, q.y), x, max_num(p.y, q.y), width, color, false});
+    } else {
+      figure = true;
     }
   }
 
@@ -91,7 +96,10 @@ struct Walk {
   void add_fill(std::uint32_t color) {
     std::size_t n = subpath.size();
     if (n == 5 && subpath[4].x == subpath[0].x && subpath[4].y == subpath[0].y) n = 4;
-    if (n != 4) return;
+    if (n != 4) {
+      figure = figure || n >= 3;  // a filled polygon: a chart's area or a symbol
+      return;
+    }
     double x0 = subpath[0].x, y0 = subpath[0].y, x1 = x0, y1 = y0;
     for (std::size_t k = 1; k < 4; ++k) {
       x0 = min_num(x0, subpath[k].x), x1 = max_num(x1, subpath[k].x);
@@ -102,7 +110,10 @@ struct Walk {
                         std::fabs(subpath[k].x - x1) <= kCornerSlack;
       const bool on_y = std::fabs(subpath[k].y - y0) <= kCornerSlack ||
                         std::fabs(subpath[k].y - y1) <= kCornerSlack;
-      if (!on_x || !on_y) return;
+      if (!on_x || !on_y) {
+        figure = true;
+        return;
+      }
     }
     const double w = x1 - x0, h = y1 - y0;
     if (w >= h && h <= kMaxRectThickness && w > 0) {
@@ -141,6 +152,8 @@ struct Walk {
     const int count = pdf.FPDFPath_CountSegments(path);
     if (count <= 0) return;
     subpath.clear();
+    figure = false;
+    seen = kEmptyRect;
     const std::size_t first_rule = rules.size();
     bool have_point = false;
     Point current{0, 0};
@@ -170,9 +183,11 @@ struct Walk {
         // A curve: the path draws a figure, not a table, and reading the
         // rest of its segments (charts have thousands) would only cost.
         rules.resize(first_rule);
+        marks.push_back(rect_union(seen, Rect{p.x, p.y, p.x, p.y}));
         return;
       }
       subpath.push_back(p);
+      seen = rect_union(seen, Rect{p.x, p.y, p.x, p.y});
       current = p;
       have_point = true;
       if (pdf.FPDFPathSegment_GetClose(segment)) {
@@ -183,6 +198,7 @@ struct Walk {
       }
     }
     finish();
+    if (figure) marks.push_back(seen);
   }
 
   void read_objects(FPDF_PAGEOBJECT form, FPDF_PAGE page, int count, const Matrix& outer,
@@ -220,14 +236,12 @@ struct Walk {
 
 }  // namespace
 
-std::vector<PageRule> read_rules(const Pdfium& pdf, FPDF_PAGE page,
-                                 const std::array<double, 4>& crop) {
-  std::vector<PageRule> rules;
+void read_rules(const Pdfium& pdf, FPDF_PAGE page, const std::array<double, 4>& crop,
+                std::vector<PageRule>& rules, std::vector<Rect>& marks) {
   const int count = pdf.FPDFPage_CountObjects(page);
-  if (count <= 0) return rules;
-  Walk walk{pdf, crop[0], crop[3], rules, {}};
+  if (count <= 0) return;
+  Walk walk{pdf, crop[0], crop[3], rules, marks, {}};
   walk.read_objects(nullptr, page, count, kIdentity, 0);
-  return rules;
 }
 
 }  // namespace textloom

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "num.hpp"
+
 namespace textloom {
 
 // Classification bits of FontInfo::style (bit 1, superscript, belongs to spans).
@@ -89,6 +91,8 @@ struct PageGlyphs {
   std::vector<FontInfo> fonts;   // in order of first use
   std::vector<PageLink> links;   // in annotation order
   std::vector<PageRule> rules;   // in content order, form XObjects in place
+  std::vector<Rect> marks;       // boxes of paths that draw figures (curves, slanted
+                                 // lines, polygons), page space; what tells charts from tables
   double width = 0;              // |crop right - crop left|
   double height = 0;             // |crop top - crop bottom|
   std::array<double, 4> crop{};  // crop box (left, bottom, right, top), PDF user space

@@ -25,6 +25,24 @@ constexpr double kDefaultEm = 10.0;
 constexpr double kMinRuleEms = 1.0;
 // White rules draw on coloured ground, which we do not see: no table line.
 constexpr std::uint32_t kWhite = 0xFFFFFF;
+// Figure marks (curves, slanted lines, polygons) covering this share of a
+// candidate's area make it a chart: a table's cells hold text, and the odd
+// symbol or logo in one covers far less.
+constexpr double kMaxMarkShare = 0.1;
+
+// The share of `box` that the marks' boxes cover (overlaps counted twice).
+double mark_share(const Rect& box, const std::vector<Rect>& marks) {
+  const double area = (box.x1 - box.x0) * (box.y1 - box.y0);
+  if (!(area > 0)) return 0;
+  double covered = 0;
+  for (const Rect& m : marks) {
+    const double w = min_num(m.x1, box.x1) - max_num(m.x0, box.x0);
+    const double h = min_num(m.y1, box.y1) - max_num(m.y0, box.y0);
+    // A mark along one line (a slanted stroke) has no area; count it as a point wide.
+    if (w >= 0 && h >= 0) covered += max_num(w, 1.0) * max_num(h, 1.0);
+  }
+  return covered / area;
+}
 
 double median_size(const PageGlyphs& page) {
   std::vector<double> sizes;
@@ -80,6 +98,10 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   const RuleSet rules = join_rules(viewer_rules(page, xf), params.snap_tolerance * em,
                                    params.join_tolerance * em, kMinRuleEms * em);
   const std::vector<Block> blocks = layout_page(page, SortMode::reading, std::nullopt, LayoutParams{});
+  std::vector<Rect> marks;
+  marks.reserve(page.marks.size());
+  for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
+  auto chart = [&](const Grid& g) { return mark_share(extent(g), marks) >= kMaxMarkShare; };
 
   std::vector<Grid> found;
   std::vector<Rect> taken;
@@ -88,7 +110,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     fill_cells(ruled, blocks, xf);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.
-      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken)) continue;
+      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
       taken.push_back(extent(g));
       found.push_back(std::move(g));
     }
@@ -131,7 +153,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
     fill_cells(text, blocks, xf);
     for (Grid& g : text) {
-      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken)) continue;
+      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
       taken.push_back(extent(g));
       found.push_back(std::move(g));
     }
