@@ -14,6 +14,10 @@ namespace textloom {
 
 namespace {
 
+// A grid of more units than this is hatching or graph paper, not a table a
+// reader reads (the densest statistical tables have a few thousand cells).
+constexpr std::size_t kMaxGridUnits = 100'000;
+
 std::size_t find_root(std::vector<std::size_t>& parent, std::size_t i) {
   while (parent[i] != i) i = parent[i] = parent[parent[i]];
   return i;
@@ -62,6 +66,7 @@ Grid grid_of(const std::vector<const Segment*>& h, const std::vector<const Segme
   grid.ruled = true;
   if (grid.xs.size() < 3 || grid.ys.size() < 3) return grid;
   const std::size_t rows = grid.ys.size() - 1, cols = grid.xs.size() - 1;
+  if (rows * cols > kMaxGridUnits) return grid;
   std::vector<bool> taken(rows * cols, false);
   for (std::size_t r = 0; r < rows; ++r) {
     for (std::size_t c = 0; c < cols; ++c) {
