@@ -64,11 +64,12 @@ TablePage grid_page(Drawing drawing) {
     } else {
       // Dashes of 2 points; gaps of 3 join (under 0.35 em), gaps of 4 do not.
       const double step = drawing == Drawing::dotted ? 5 : 6;
-      for (double s = 0; s < length; s += step) {
-        s = s + 2 > length ? length - 2 : s;  // the last dash ends the line
+      auto dash = [&](double s) {
         if (across) p.page().rules.push_back({x0 + s, y0, x0 + s + 2, y0, 0.5, 0, false});
         else p.page().rules.push_back({x0, y0 + s, x0, y0 + s + 2, 0.5, 0, false});
-      }
+      };
+      for (double s = 0; s + 2 < length; s += step) dash(s);
+      dash(length - 2);  // the last dash ends the line
     }
   };
   for (int r = 0; r <= 3; ++r) line(50, 100 + 30 * r, 450, 100 + 30 * r);
