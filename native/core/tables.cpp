@@ -30,6 +30,11 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 // symbol or logo in one covers far less.
 constexpr double kMaxMarkShare = 0.1;
 
+// A grid of rules whose cells are mostly empty is a chart's gridlines or a
+// form to fill in: a table holds text in at least a quarter of its cells
+// (sparse statistical tables keep far more than that).
+constexpr double kMinFilledShare = 0.25;
+
 // The share of `box` that the marks' boxes cover (overlaps counted twice).
 double mark_share(const Rect& box, const std::vector<Rect>& marks) {
   const double area = (box.x1 - box.x0) * (box.y1 - box.y0);
@@ -110,7 +115,12 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     fill_cells(ruled, blocks, xf);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.
-      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
+      const double share = static_cast<double>(filled_cells(g)) /
+                           static_cast<double>((g.xs.size() - 1) * (g.ys.size() - 1));
+      if (filled_cells(g) < 2 || share < kMinFilledShare || overlaps_any(extent(g), taken) ||
+          chart(g)) {
+        continue;
+      }
       taken.push_back(extent(g));
       found.push_back(std::move(g));
     }
@@ -141,8 +151,15 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
         }
       }
     }
+    // Rules win where they exist: a page that draws its tables with rules
+    // draws them all so, and a page with vertical rules (charts' axes, boxes)
+    // but no ruled table has its words aligned by a chart's labels or a
+    // legend more often than by a table. Horizontal rules alone (running
+    // header lines, separators) say nothing.
+    const bool ruled_page = !found.empty() || !text.empty() || !rules.vertical.empty();
     std::vector<WordBox> free;
     for (const WordBox& w : all) {
+      if (strategy == TableStrategy::automatic && ruled_page) break;
       bool inside = overlaps_any(w.box, taken);
       for (const Grid& g : text) inside = inside || rects_overlap(w.box, extent(g));
       if (!inside) free.push_back(w);
