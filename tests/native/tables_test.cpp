@@ -158,6 +158,21 @@ TEST(TablesRuled, NotTables) {
   EXPECT_EQ(cells_of(tables[0]), full_grid());
 }
 
+// A grid under a figure's marks is a chart; a grid with text in fewer than a
+// quarter of its cells is gridlines or a form (3 of 12 is a table, 2 not).
+TEST(TablesRuled, ChartsAndEmptyGrids) {
+  TablePage chart = grid_page(Drawing::solid);
+  chart.page().marks.push_back({60, 105, 440, 185});
+  EXPECT_TRUE(find(chart.page()).empty());
+  chart.page().marks.back() = {60, 105, 80, 110};  // a small symbol in one cell
+  EXPECT_EQ(find(chart.page()).size(), 1u);
+  for (const auto& [kept, tables] : {std::pair{3u, 1u}, {2u, 0u}}) {
+    TablePage sparse = grid_page(Drawing::solid);
+    sparse.page().glyphs.resize(2 * kept);  // the first cells' two glyphs each
+    EXPECT_EQ(find(sparse.page(), TableStrategy::lines).size(), tables) << kept;
+  }
+}
+
 // A cell of two lines joins them by one space; a hyphenated line end joins
 // without the hyphen.
 TEST(TablesCells, LinesJoined) {
