@@ -5,8 +5,8 @@ writes the predictions (page 1-based, boxes in PDF user space, y up) as
 build/tables/PRED.json, scores them with the set's own scorer and prints
 detection and adjacency-relation precision, recall and F1; then the median
 per-page time of ``find_tables`` beside ``get_text("dict")`` on the same pages
-(glyphs extracted beforehand, the two calls interleaved page by page, CPU
-time of the thread, as the cores are shared).
+(glyphs extracted beforehand, the two calls interleaved page by page, the
+fastest of five rounds each, CPU time of the thread, as the cores are shared).
 
     .venv/bin/python bench/tables_score.py [--strategy auto|lines|text]
 """
@@ -27,6 +27,9 @@ import textloom
 ROOT = Path(__file__).resolve().parent.parent
 DATA = ROOT.parent / "shared" / "tables"
 OUT = ROOT / "build" / "tables"
+ROUNDS = 5
+"""Calls of each kind per page, interleaved; the fastest of each counts (the
+cores are shared, and other work only ever adds time)."""
 
 
 def user_box(bbox: tuple[float, float, float, float], crop: tuple[float, ...],
@@ -50,13 +53,16 @@ def predict(strategy: str) -> tuple[dict[str, list[dict[str, Any]]], list[float]
         with textloom.open(path) as doc:
             for page in doc:
                 page.get_text("text")  # glyphs extracted before timing
-                t0 = time.thread_time()
-                page.get_text("dict")
-                t1 = time.thread_time()
-                found = page.find_tables(strategy=strategy)
-                t2 = time.thread_time()
-                dict_times.append(t1 - t0)
-                find_times.append(t2 - t1)
+                best_dict = best_find = float("inf")
+                for _ in range(ROUNDS):
+                    t0 = time.thread_time()
+                    page.get_text("dict")
+                    t1 = time.thread_time()
+                    found = page.find_tables(strategy=strategy)
+                    t2 = time.thread_time()
+                    best_dict, best_find = min(best_dict, t1 - t0), min(best_find, t2 - t1)
+                dict_times.append(best_dict)
+                find_times.append(best_find)
                 for table in found:
                     tables.append({
                         "page": page.index + 1,

@@ -90,6 +90,22 @@ bool overlaps_any(const Rect& box, const std::vector<Rect>& taken) {
   return false;
 }
 
+// A band's grid: rows above the header rule are the header, and the band's
+// rules bound the first and last rows.
+Grid band_grid(Grid g, const RuledBand& band, double tolerance) {
+  std::uint32_t header = 0;
+  for (std::size_t r = 1; r < g.ys.size(); ++r) {
+    if (g.ys[r] <= band.header_rule + tolerance) header = static_cast<std::uint32_t>(r);
+  }
+  g.header = header < g.ys.size() - 1 ? header : 0;
+  g.ys.front() = band.region.y0, g.ys.back() = band.region.y1;
+  for (TableCell& c : g.cells) {
+    if (c.row == 0) c.bbox.y0 = band.region.y0;
+    if (c.row + c.row_span == g.ys.size() - 1) c.bbox.y1 = band.region.y1;
+  }
+  return g;
+}
+
 }  // namespace
 
 std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
@@ -102,7 +118,33 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   const double tolerance = params.intersection_tolerance * em;
   const RuleSet rules = join_rules(viewer_rules(page, xf), params.snap_tolerance * em,
                                    params.join_tolerance * em, kMinRuleEms * em);
-  const std::vector<Block> blocks = layout_page(page, SortMode::reading, std::nullopt, LayoutParams{});
+  std::vector<Grid> ruled =
+      strategy != TableStrategy::text ? ruled_grids(rules, tolerance) : std::vector<Grid>{};
+  // Words alone make tables on pages without vertical rules (see below);
+  // elsewhere only the text inside ruled grids and bands is read, so only
+  // that is laid out. Cells order their own pieces by position, so the
+  // blocks need no reading order.
+  std::optional<Rect> region;
+  if (strategy == TableStrategy::lines || (strategy == TableStrategy::automatic &&
+                                           !rules.vertical.empty())) {
+    Rect reach = kEmptyRect;
+    for (const Grid& g : ruled) reach = rect_union(reach, extent(g));
+    if (strategy == TableStrategy::automatic) {
+      for (const RuledBand& band : rule_bands(rules, {}, tolerance)) {
+        reach = rect_union(reach, band.region);
+      }
+    }
+    region = reach.x0 <= reach.x1 ? back.rc(reach) : Rect{0, 0, -1, -1};
+  }
+  if (clip) {
+    region = region ? Rect{max_num(region->x0, clip->x0), max_num(region->y0, clip->y0),
+                           min_num(region->x1, clip->x1), min_num(region->y1, clip->y1)}
+                    : *clip;
+  }
+  const bool nothing = region && !(region->x0 <= region->x1 && region->y0 <= region->y1);
+  const std::vector<Block> blocks =
+      nothing ? std::vector<Block>{}
+              : layout_page(page, SortMode::none, region, LayoutParams{});
   std::vector<Rect> marks;
   marks.reserve(page.marks.size());
   for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
@@ -111,7 +153,6 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Grid> found;
   std::vector<Rect> taken;
   if (strategy != TableStrategy::text) {
-    std::vector<Grid> ruled = ruled_grids(rules, tolerance);
     fill_cells(ruled, blocks, xf);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.
@@ -126,43 +167,32 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
   }
   if (strategy != TableStrategy::lines) {
-    std::vector<WordBox> all;
-    for (Word& w : words(blocks, xf, false, "")) {
-      all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
-    }
-    std::vector<Grid> text;
-    if (strategy == TableStrategy::automatic) {
-      for (const RuledBand& band : rule_bands(rules, taken, tolerance)) {
-        std::vector<Grid> grids =
-            text_grids(all, band.region, em, params.column_gap, params.min_rows, true);
-        for (Grid& g : grids) {
-          // Rows above the header rule are the header.
-          std::uint32_t header = 0;
-          for (std::size_t r = 1; r < g.ys.size(); ++r) {
-            if (g.ys[r] <= band.header_rule + tolerance) header = static_cast<std::uint32_t>(r);
-          }
-          g.header = header < g.ys.size() - 1 ? header : 0;
-          g.ys.front() = band.region.y0, g.ys.back() = band.region.y1;
-          for (TableCell& c : g.cells) {
-            if (c.row == 0) c.bbox.y0 = band.region.y0;
-            if (c.row + c.row_span == g.ys.size() - 1) c.bbox.y1 = band.region.y1;
-          }
-          text.push_back(std::move(g));
-        }
-      }
-    }
+    const std::vector<RuledBand> bands = strategy == TableStrategy::automatic
+                                             ? rule_bands(rules, taken, tolerance)
+                                             : std::vector<RuledBand>{};
     // Rules win where they exist: a page that draws its tables with rules
     // draws them all so, and a page with vertical rules (charts' axes, boxes)
     // but no ruled table has its words aligned by a chart's labels or a
     // legend more often than by a table. Horizontal rules alone (running
     // header lines, separators) say nothing.
-    const bool ruled_page = !found.empty() || !text.empty() || !rules.vertical.empty();
+    const bool alone = strategy == TableStrategy::text ||
+                       (found.empty() && rules.vertical.empty());
+    std::vector<WordBox> all;
+    if (alone || !bands.empty()) {
+      for (Word& w : words(blocks, xf, false, "")) {
+        all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
+      }
+    }
+    std::vector<Grid> text;
+    for (const RuledBand& band : bands) {
+      for (Grid& g : text_grids(all, band.region, em, params.column_gap, params.min_rows, true)) {
+        text.push_back(band_grid(std::move(g), band, tolerance));
+      }
+    }
     std::vector<WordBox> free;
     for (const WordBox& w : all) {
-      if (strategy == TableStrategy::automatic && ruled_page) break;
-      bool inside = overlaps_any(w.box, taken);
-      for (const Grid& g : text) inside = inside || rects_overlap(w.box, extent(g));
-      if (!inside) free.push_back(w);
+      if (!alone || !text.empty()) break;
+      if (!overlaps_any(w.box, taken)) free.push_back(w);
     }
     const Rect everywhere{-INFINITY, -INFINITY, INFINITY, INFINITY};
     for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {

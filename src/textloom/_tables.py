@@ -35,14 +35,26 @@ class Table:
     grid's counts), ``header`` (how many leading rows are the header) and
     ``cells`` (row by row, each cell once)."""
 
-    __slots__ = ("bbox", "rows", "cols", "header", "cells")
+    __slots__ = ("bbox", "rows", "cols", "header", "_cells", "_raw")
 
-    def __init__(self, bbox: Rect, rows: int, cols: int, header: int, cells: list[Cell]) -> None:
+    def __init__(self, bbox: Rect, rows: int, cols: int, header: int,
+                 cells: list[Cell] | list[tuple[int, int, int, int, Rect, str]]) -> None:
         self.bbox = bbox
         self.rows = rows
         self.cols = cols
         self.header = header
-        self.cells = cells
+        # The native tuples become Cells when first asked for: a caller that
+        # wants only the boxes or counts pays nothing for them.
+        self._raw = cells
+        self._cells: list[Cell] | None = None
+
+    @property
+    def cells(self) -> list[Cell]:
+        """The cells, row by row, each once at its first row and column."""
+        cells = self._cells
+        if cells is None:
+            cells = self._cells = [c if isinstance(c, Cell) else Cell(*c) for c in self._raw]
+        return cells
 
     def __repr__(self) -> str:
         return f"<Table {self.rows}x{self.cols} at {tuple(round(v, 1) for v in self.bbox)}>"
@@ -124,5 +136,4 @@ def tables_of(page: _native.RsPage, strategy: str, clip: Rect | None, snap_toler
     """The native tables of ``page`` as Table objects."""
     found = page.tables(strategy, clip, snap_tolerance, join_tolerance, intersection_tolerance,
                         column_gap, min_rows)
-    return [Table(bbox, rows, cols, header, [Cell(*cell) for cell in cells])
-            for bbox, rows, cols, header, cells in found]
+    return [Table(bbox, rows, cols, header, cells) for bbox, rows, cols, header, cells in found]
