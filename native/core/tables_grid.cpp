@@ -67,21 +67,34 @@ Grid grid_of(const std::vector<const Segment*>& h, const std::vector<const Segme
   if (grid.xs.size() < 3 || grid.ys.size() < 3) return grid;
   const std::size_t rows = grid.ys.size() - 1, cols = grid.xs.size() - 1;
   if (rows * cols > kMaxGridUnits) return grid;
+  // A missing rule joins two units into one cell only where its row (or
+  // column) has other inner rules: a row without any inner vertical (the
+  // body of a table ruled in its header alone) keeps the grid's columns, and
+  // likewise a column without any inner horizontal keeps the grid's rows.
+  std::vector<bool> v_edge((cols + 1) * rows), h_edge((rows + 1) * cols);
+  for (std::size_t r = 0; r < rows; ++r) {
+    bool any = false;
+    for (std::size_t k = 1; k < cols; ++k) {
+      any = v_edge[r * (cols + 1) + k] = covered(v, grid.xs[k], grid.ys[r], grid.ys[r + 1], tolerance) || any;
+    }
+    for (std::size_t k = 1; k < cols && !any; ++k) v_edge[r * (cols + 1) + k] = true;
+  }
+  for (std::size_t c = 0; c < cols; ++c) {
+    bool any = false;
+    for (std::size_t k = 1; k < rows; ++k) {
+      any = h_edge[k * cols + c] = covered(h, grid.ys[k], grid.xs[c], grid.xs[c + 1], tolerance) || any;
+    }
+    for (std::size_t k = 1; k < rows && !any; ++k) h_edge[k * cols + c] = true;
+  }
   std::vector<bool> taken(rows * cols, false);
   for (std::size_t r = 0; r < rows; ++r) {
     for (std::size_t c = 0; c < cols; ++c) {
       if (taken[r * cols + c]) continue;
       std::size_t cs = 1, rs = 1;
-      while (c + cs < cols && !taken[r * cols + c + cs] &&
-             !covered(v, grid.xs[c + cs], grid.ys[r], grid.ys[r + 1], tolerance)) {
-        ++cs;
-      }
+      while (c + cs < cols && !taken[r * cols + c + cs] && !v_edge[r * (cols + 1) + c + cs]) ++cs;
       auto row_open = [&](std::size_t below) {
         for (std::size_t k = c; k < c + cs; ++k) {
-          if (taken[below * cols + k] ||
-              covered(h, grid.ys[below], grid.xs[k], grid.xs[k + 1], tolerance)) {
-            return false;
-          }
+          if (taken[below * cols + k] || h_edge[below * cols + k]) return false;
         }
         return true;
       };
