@@ -75,14 +75,16 @@ Grid grid_of(const std::vector<const Segment*>& h, const std::vector<const Segme
   for (std::size_t r = 0; r < rows; ++r) {
     bool any = false;
     for (std::size_t k = 1; k < cols; ++k) {
-      any = v_edge[r * (cols + 1) + k] = covered(v, grid.xs[k], grid.ys[r], grid.ys[r + 1], tolerance) || any;
+      v_edge[r * (cols + 1) + k] = covered(v, grid.xs[k], grid.ys[r], grid.ys[r + 1], tolerance);
+      any = any || v_edge[r * (cols + 1) + k];
     }
     for (std::size_t k = 1; k < cols && !any; ++k) v_edge[r * (cols + 1) + k] = true;
   }
   for (std::size_t c = 0; c < cols; ++c) {
     bool any = false;
     for (std::size_t k = 1; k < rows; ++k) {
-      any = h_edge[k * cols + c] = covered(h, grid.ys[k], grid.xs[c], grid.xs[c + 1], tolerance) || any;
+      h_edge[k * cols + c] = covered(h, grid.ys[k], grid.xs[c], grid.xs[c + 1], tolerance);
+      any = any || h_edge[k * cols + c];
     }
     for (std::size_t k = 1; k < rows && !any; ++k) h_edge[k * cols + c] = true;
   }

@@ -127,6 +127,16 @@ TEST(TablesRuled, MissingInnerRulesMakeSpans) {
                                         {2, 3, 1, 1, "c4"}}));
 }
 
+// A table ruled in its header alone (inner verticals in the first row only)
+// keeps its columns below: no inner rule at all is no missing rule.
+TEST(TablesRuled, HeaderRuledAloneKeepsColumns) {
+  TablePage p = grid_page(Drawing::solid);
+  for (std::size_t k = 5; k <= 7; ++k) p.page().rules[k].y1 = 130;
+  const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(cells_of(tables[0]), full_grid());
+}
+
 // Rules a little apart across snap into one line: within the tolerance the
 // table stays 3 x 4, beyond it a stray rule makes another row.
 TEST(TablesRuled, SnapToleranceBothSides) {
