@@ -26,27 +26,30 @@ constexpr double kMinRuleEms = 1.0;
 // White rules draw on coloured ground, which we do not see: no table line.
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 // Figure marks (curves, slanted lines, polygons) covering this share of a
-// candidate's area make it a chart: a table's cells hold text, and the odd
-// symbol or logo in one covers far less.
+// candidate's area, or this many of them inside it, make it a chart: a
+// table's cells hold text, and the odd symbol or logo in one covers far less
+// and comes alone, while a chart's series are a path per line or segment.
 constexpr double kMaxMarkShare = 0.1;
+constexpr std::size_t kMaxMarks = 10;
 
 // A grid of rules whose cells are mostly empty is a chart's gridlines or a
 // form to fill in: a table holds text in at least a quarter of its cells
 // (sparse statistical tables keep far more than that).
 constexpr double kMinFilledShare = 0.25;
 
-// The share of `box` that the marks' boxes cover (overlaps counted twice).
-double mark_share(const Rect& box, const std::vector<Rect>& marks) {
+// True when the marks inside `box` make it a chart (overlaps counted twice).
+bool is_chart(const Rect& box, const std::vector<Rect>& marks) {
   const double area = (box.x1 - box.x0) * (box.y1 - box.y0);
-  if (!(area > 0)) return 0;
+  if (!(area > 0)) return false;
   double covered = 0;
+  std::size_t count = 0;
   for (const Rect& m : marks) {
     const double w = min_num(m.x1, box.x1) - max_num(m.x0, box.x0);
     const double h = min_num(m.y1, box.y1) - max_num(m.y0, box.y0);
     // A mark along one line (a slanted stroke) has no area; count it as a point wide.
-    if (w >= 0 && h >= 0) covered += max_num(w, 1.0) * max_num(h, 1.0);
+    if (w >= 0 && h >= 0) covered += max_num(w, 1.0) * max_num(h, 1.0), ++count;
   }
-  return covered / area;
+  return covered >= kMaxMarkShare * area || count >= kMaxMarks;
 }
 
 double median_size(const PageGlyphs& page) {
@@ -148,7 +151,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Rect> marks;
   marks.reserve(page.marks.size());
   for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
-  auto chart = [&](const Grid& g) { return mark_share(extent(g), marks) >= kMaxMarkShare; };
+  auto chart = [&](const Grid& g) { return is_chart(extent(g), marks); };
 
   std::vector<Grid> found;
   std::vector<Rect> taken;
