@@ -67,26 +67,31 @@ Grid grid_of(const std::vector<const Segment*>& h, const std::vector<const Segme
   if (grid.xs.size() < 3 || grid.ys.size() < 3) return grid;
   const std::size_t rows = grid.ys.size() - 1, cols = grid.xs.size() - 1;
   if (rows * cols > kMaxGridUnits) return grid;
-  // A missing rule joins two units into one cell only where its row (or
-  // column) has other inner rules: a row without any inner vertical (the
-  // body of a table ruled in its header alone) keeps the grid's columns, and
-  // likewise a column without any inner horizontal keeps the grid's rows.
+  // A missing rule joins two units into one cell. But where most rows have
+  // no inner vertical at all (a table ruled in its header alone), such rows
+  // keep the grid's columns instead of becoming one cell each, while a lone
+  // row without (a title across a ruled table) still spans; likewise for
+  // columns without inner horizontals.
   std::vector<bool> v_edge((cols + 1) * rows), h_edge((rows + 1) * cols);
+  std::vector<bool> row_bare(rows, true), col_bare(cols, true);
+  std::size_t bare_rows = rows, bare_cols = cols;
   for (std::size_t r = 0; r < rows; ++r) {
-    bool any = false;
     for (std::size_t k = 1; k < cols; ++k) {
       v_edge[r * (cols + 1) + k] = covered(v, grid.xs[k], grid.ys[r], grid.ys[r + 1], tolerance);
-      any = any || v_edge[r * (cols + 1) + k];
+      if (v_edge[r * (cols + 1) + k] && row_bare[r]) row_bare[r] = false, --bare_rows;
     }
-    for (std::size_t k = 1; k < cols && !any; ++k) v_edge[r * (cols + 1) + k] = true;
   }
   for (std::size_t c = 0; c < cols; ++c) {
-    bool any = false;
     for (std::size_t k = 1; k < rows; ++k) {
       h_edge[k * cols + c] = covered(h, grid.ys[k], grid.xs[c], grid.xs[c + 1], tolerance);
-      any = any || h_edge[k * cols + c];
+      if (h_edge[k * cols + c] && col_bare[c]) col_bare[c] = false, --bare_cols;
     }
-    for (std::size_t k = 1; k < rows && !any; ++k) h_edge[k * cols + c] = true;
+  }
+  for (std::size_t r = 0; r < rows && bare_rows * 2 > rows; ++r) {
+    for (std::size_t k = 1; k < cols && row_bare[r]; ++k) v_edge[r * (cols + 1) + k] = true;
+  }
+  for (std::size_t c = 0; c < cols && bare_cols * 2 > cols; ++c) {
+    for (std::size_t k = 1; k < rows && col_bare[c]; ++k) h_edge[k * cols + c] = true;
   }
   std::vector<bool> taken(rows * cols, false);
   for (std::size_t r = 0; r < rows; ++r) {
