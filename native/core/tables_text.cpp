@@ -23,6 +23,12 @@ constexpr double kMaxRowGap = 2.5;
 // A column of table cells holds labels and values; a column whose median
 // entry has more words is running prose (a line of text holds a dozen).
 constexpr std::size_t kMaxMedianWords = 7;
+// A column bound holds when at least half the rows have words on both sides
+// of it (1 / kMinSupport), and at most a quarter cross it (1 / kMaxCrossing):
+// a table's rows mostly fill its columns, while the gaps of a few loose
+// lines of prose or display maths line up only by chance.
+constexpr std::size_t kMinSupport = 2;
+constexpr std::size_t kMaxCrossing = 4;
 
 struct Row {
   Rect box;
@@ -90,6 +96,31 @@ std::vector<double> column_bounds(const std::vector<Row>& rows, std::size_t firs
   return xs;
 }
 
+// Keeps the inner bounds of `xs` that hold as columns across rows[first,
+// last): most rows have words on both sides of the bound, few cross it (a
+// title or a cell's long line may; prose lines cross every bound by chance).
+std::vector<double> supported_bounds(const std::vector<Row>& rows, std::size_t first,
+                                     std::size_t last, const std::vector<double>& xs) {
+  const std::size_t n = last - first;
+  std::vector<double> kept{xs.front()};
+  for (std::size_t k = 1; k + 1 < xs.size(); ++k) {
+    std::size_t both = 0, crossing = 0;
+    for (std::size_t r = first; r < last; ++r) {
+      bool left = false, right = false, across = false;
+      for (const WordBox* w : rows[r].words) {
+        left = left || w->box.x1 <= xs[k];
+        right = right || w->box.x0 >= xs[k];
+        across = across || (w->box.x0 < xs[k] && w->box.x1 > xs[k]);
+      }
+      both += left && right && !across ? 1 : 0;
+      crossing += across ? 1 : 0;
+    }
+    if (both * kMinSupport >= n && crossing * kMaxCrossing <= n) kept.push_back(xs[k]);
+  }
+  kept.push_back(xs.back());
+  return kept;
+}
+
 std::size_t column_of(const std::vector<double>& xs, double x) {
   std::size_t c = 0;
   while (c + 2 < xs.size() && x >= xs[c + 1]) ++c;
@@ -151,7 +182,8 @@ std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& regi
     while (first < last && rows[first].chunks < 2 && !whole) ++first;
     while (last > first && rows[last - 1].chunks < 2 && !whole) --last;
     if (last - first < (whole ? 2 : min_rows)) return;
-    const std::vector<double> xs = column_bounds(rows, first, last, gap);
+    const std::vector<double> xs =
+        supported_bounds(rows, first, last, column_bounds(rows, first, last, gap));
     if (xs.size() < 3) return;
     Grid grid = grid_of(rows, first, last, xs);
     if (!grid.cells.empty()) grids.push_back(std::move(grid));
