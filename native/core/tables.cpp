@@ -1,4 +1,5 @@
-// find_tables: the page turned into the viewer's frame, its rules joined,
+// find_tables: the page turned into the frame its text reads in (the
+// viewer's, or the way most glyphs run), its rules joined,
 // ruled tables first (rules win where they exist), then bands of header and
 // bottom rules read by the alignment of their words, then tables of words
 // alone among the words no table holds; cells filled, headers found, boxes
@@ -50,6 +51,30 @@ bool is_chart(const Rect& box, const std::vector<Rect>& marks) {
     if (w >= 0 && h >= 0) covered += max_num(w, 1.0) * max_num(h, 1.0), ++count;
   }
   return covered >= kMaxMarkShare * area || count >= kMaxMarks;
+}
+
+// Share of the glyphs running one way that makes that way the frame's, as
+// the "reading" order has it.
+constexpr double kDominantShare = 0.6;
+
+// The frame tables are read in, as a page rotation: the one that shows the
+// way most glyphs run as rightwards (a table set sideways on an upright
+// page), else the page's own.
+std::uint32_t frame_rotation(const PageGlyphs& page) {
+  double count[4] = {0, 0, 0, 0};  // right, up, left, down (rotations 0, 90, 180, 270)
+  for (const Glyph& g : page.glyphs) {
+    if (std::isnan(g.dir_x) || std::isnan(g.dir_y) || (g.dir_x == 0 && g.dir_y == 0)) continue;
+    if (std::fabs(g.dir_x) >= std::fabs(g.dir_y)) {
+      count[g.dir_x > 0 ? 0 : 2] += 1;
+    } else {
+      count[g.dir_y < 0 ? 1 : 3] += 1;
+    }
+  }
+  const double total = static_cast<double>(page.glyphs.size());
+  for (std::uint32_t w = 0; w < 4; ++w) {
+    if (total > 0 && count[w] >= kDominantShare * total) return w * 90;
+  }
+  return page.rotation;
 }
 
 double median_size(const PageGlyphs& page) {
@@ -114,10 +139,11 @@ Grid band_grid(Grid g, const RuledBand& band, double tolerance) {
 std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
                                const std::optional<Rect>& clip, const TableParams& params) {
   const double em = median_size(page);
-  const Xf xf{page.width, page.height, page.rotation, true};
+  const std::uint32_t rotation = frame_rotation(page);
+  const Xf xf{page.width, page.height, rotation, true};
   const bool swaps = xf.swaps_axes();
   const Xf back{swaps ? page.height : page.width, swaps ? page.width : page.height,
-                (360 - page.rotation) % 360, true};
+                (360 - rotation) % 360, true};
   const double tolerance = params.intersection_tolerance * em;
   const RuleSet rules = join_rules(viewer_rules(page, xf), params.snap_tolerance * em,
                                    params.join_tolerance * em, kMinRuleEms * em);

@@ -3,8 +3,10 @@
 // grid (tables_grid), tables without rules from the alignment of words
 // (tables_text), tables with only header and bottom rules by both; the cells'
 // text from the page's chars (tables_cells). Rules are snapped and joined in
-// tables_rules. Everything runs in the viewer's frame (the page turned by its
-// rotation), as the "reading" order does; results come back in page space.
+// tables_rules. Everything runs in the frame the text reads in, as the
+// "reading" order has it (the page turned by its rotation, or so that the way
+// most glyphs run is rightwards: a table set sideways); results come back in
+// page space.
 #pragma once
 
 #include <cstdint>

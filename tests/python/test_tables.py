@@ -60,6 +60,29 @@ def test_ruled_table_with_spanning_header(tmp_path: Path, rectangles: bool) -> N
     assert html.index("</thead>") < html.index("<tbody>")
 
 
+@pytest.mark.parametrize("rotate", [0, 90], ids=["sideways-table", "rotated-page"])
+def test_table_turned_a_quarter(tmp_path: Path, rotate: int) -> None:
+    """The table drawn turned a quarter anticlockwise: a sideways table on an
+    upright page, or, with /Rotate 90, an upright one in the viewer."""
+    import pypdfium2
+
+    def draw(pdf: FPDF) -> None:
+        with pdf.rotation(90, 300, 400):
+            ruled(pdf)
+    write(tmp_path, draw)
+    path = tmp_path / "turned.pdf"
+    document = pypdfium2.PdfDocument(tmp_path / "table.pdf")
+    document[0].set_rotation(rotate)
+    document.save(path)
+    document.close()
+    page = textloom.open(path)[0]
+    (table,) = page.find_tables()
+    assert (table.rows, table.cols) == (3, 4)
+    assert table.to_list()[1] == ["b1", "a|b", "b3", "b4"]
+    # Page space, unrotated: the turned grid is 90 wide and 400 high.
+    assert table.bbox == pytest.approx((0, 250, 90, 650), abs=1)
+
+
 def test_header_and_bottom_rules(tmp_path: Path) -> None:
     def draw(pdf: FPDF) -> None:
         for y in (100, 118, 190):
