@@ -1,4 +1,5 @@
-// The cells' text and the header rows of found grids (tables_cells.cpp).
+// The rows, the cells' text and the header rows of found grids
+// (tables_rows.cpp, tables_cells.cpp).
 #pragma once
 
 #include <vector>
@@ -12,6 +13,11 @@ namespace textloom {
 // Fills each cell's text of `grids` (viewer's frame) from the chars of
 // `blocks` (page space, mapped by `xf`), in reading order inside each cell.
 void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf);
+
+// Cuts the rows of a ruled `grid` that hold three or more lines started in
+// their label column (rows left unruled) into a row per such line
+// (tables_rows.cpp).
+void split_rows(Grid& grid, const std::vector<Block>& blocks, const Xf& xf);
 
 // The header rows of a grid with its text: the rows before the first row
 // of values (at most half the rows), or 1 for a table of words.

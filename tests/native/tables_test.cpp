@@ -137,6 +137,27 @@ TEST(TablesRuled, HeaderRuledAloneKeepsColumns) {
   EXPECT_EQ(cells_of(tables[0]), full_grid());
 }
 
+// Columns ruled, rows not (rules above and below the header and at the
+// bottom only): a row per line its label column starts; a line the label
+// column does not start is its row's wrapped cell.
+TEST(TablesRuled, UnruledRowsFromLines) {
+  TablePage p;
+  p.h(50, 350, 100), p.h(50, 350, 115), p.h(50, 350, 200);
+  for (double x : {50.0, 150.0, 250.0, 350.0}) p.v(x, 100, 200);
+  p.words(U"k", 60, 111), p.words(U"v", 160, 111), p.words(U"w", 260, 111);
+  const char32_t* labels[] = {U"aa", U"bb", U"cc", U"dd"};
+  for (int r = 0; r < 4; ++r) {
+    const double y = 130 + 15 * r + (r == 3 ? 15 : 0);  // dd after a wrapped line
+    p.words(labels[r], 60, y), p.words(U"1", 160, y), p.words(U"2", 260, y);
+  }
+  p.words(U"3", 260, 175);  // cc's last cell wraps onto a second line
+  const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cols), std::tuple(5u, 3u));
+  EXPECT_EQ(std::get<4>(cells_of(tables[0])[11]), "2 3");
+  EXPECT_EQ(std::get<4>(cells_of(tables[0])[12]), "dd");
+}
+
 // Rules a little apart across snap into one line: within the tolerance the
 // table stays 3 x 4, beyond it a stray rule makes another row.
 TEST(TablesRuled, SnapToleranceBothSides) {

@@ -1,0 +1,158 @@
+// Rows from lines inside ruled grids: a table whose columns are ruled but
+// whose rows are not (verticals and a header rule only) comes out of the
+// grid as one tall row holding many lines; here such a row is cut where a
+// line starts in its label column (the first with text) and in another. A
+// line that the label column does not start (a wrapped cell, a header's
+// second line over an empty stub) stays in its row.
+
+#include <cstddef>
+#include <vector>
+
+#include "sort.hpp"
+#include "tables_cells.hpp"
+
+namespace textloom {
+
+namespace {
+
+// A text line's stretch inside one grid row: its vertical extent and the
+// columns it has chars in (a bit per column, the first 64).
+struct Band {
+  double top;
+  double bottom;
+  std::uint64_t columns;
+};
+
+// A ruled row is cut only into this many rows or more: a producer who rules
+// rows may well put two lines in one (a header of two lines), but a row
+// holding three or more lines that its label column starts is rows left
+// unruled.
+constexpr std::size_t kMinParts = 3;
+
+// A band overlapping another by this share of the smaller height is the
+// same line (superscripts and mixed sizes in one line stay one band).
+constexpr double kSameLine = 0.5;
+
+int popcount(std::uint64_t bits) {
+  int n = 0;
+  for (; bits != 0; bits &= bits - 1) ++n;
+  return n;
+}
+
+std::size_t interval(const std::vector<double>& bounds, double v) {
+  if (!(v >= bounds.front() && v <= bounds.back())) return static_cast<std::size_t>(-1);
+  std::size_t lo = 0, hi = bounds.size() - 1;
+  while (hi - lo > 1) {
+    const std::size_t mid = (lo + hi) / 2;
+    if (v < bounds[mid]) hi = mid; else lo = mid;
+  }
+  return lo;
+}
+
+// The cuts of one row: midpoints before each band that starts a line in the
+// row's label column and in another.
+std::vector<double> cuts_of(std::vector<Band>& bands) {
+  merge_sort(bands, [](const Band& a, const Band& b) { return a.top < b.top; });
+  std::vector<Band> merged;
+  for (const Band& b : bands) {
+    if (!merged.empty()) {
+      Band& m = merged.back();
+      const double overlap = min_num(m.bottom, b.bottom) - max_num(m.top, b.top);
+      if (overlap >= kSameLine * min_num(m.bottom - m.top, b.bottom - b.top)) {
+        m.bottom = max_num(m.bottom, b.bottom);
+        m.columns |= b.columns;
+        continue;
+      }
+    }
+    merged.push_back(b);
+  }
+  std::uint64_t all = 0;
+  for (const Band& b : merged) all |= b.columns;
+  const std::uint64_t label = all & (~all + 1);  // the row's first column with text
+  std::vector<double> cuts;
+  for (std::size_t k = 1; k < merged.size(); ++k) {
+    const int here = popcount(merged[k].columns);
+    if (here >= 2 && (merged[k].columns & label) != 0 && merged[k].top > merged[k - 1].bottom) {
+      cuts.push_back((merged[k - 1].bottom + merged[k].top) / 2);
+    }
+  }
+  return cuts;
+}
+
+}  // namespace
+
+void split_rows(Grid& grid, const std::vector<Block>& blocks, const Xf& xf) {
+  const std::size_t rows = grid.ys.size() - 1, cols = grid.xs.size() - 1;
+  if (cols < 2 || cols > 64) return;
+  std::vector<bool> spanned(rows, false);
+  for (const TableCell& c : grid.cells) {
+    if (c.row_span > 1) {
+      for (std::size_t r = c.row; r < c.row + c.row_span; ++r) spanned[r] = true;
+    }
+  }
+  std::vector<std::vector<Band>> bands(rows);
+  for (const Block& block : blocks) {
+    for (const Line& line : block.lines) {
+      // The line's stretch in each row it has chars in.
+      std::size_t row = static_cast<std::size_t>(-1);
+      for (const Char& ch : line.chars) {
+        const Rect box = xf.rc(ch.bbox);
+        const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
+        const std::size_t c = interval(grid.xs, cx), r = interval(grid.ys, cy);
+        if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1) || spanned[r]) {
+          continue;
+        }
+        if (r != row || bands[r].empty()) {
+          bands[r].push_back({box.y0, box.y1, 0});
+          row = r;
+        }
+        Band& b = bands[r].back();
+        b.top = min_num(b.top, box.y0), b.bottom = max_num(b.bottom, box.y1);
+        b.columns |= std::uint64_t{1} << c;
+      }
+    }
+  }
+  std::vector<std::vector<double>> cuts(rows);
+  std::size_t added = 0;
+  for (std::size_t r = 0; r < rows; ++r) {
+    if (bands[r].size() >= kMinParts) cuts[r] = cuts_of(bands[r]);
+    if (cuts[r].size() + 1 < kMinParts) cuts[r].clear();
+    added += cuts[r].size();
+  }
+  if (added == 0) return;
+  // New row numbers: each row's first sub-row, and the boundaries.
+  std::vector<std::uint32_t> first(rows + 1, 0);
+  std::vector<double> ys;
+  for (std::size_t r = 0; r < rows; ++r) {
+    first[r + 1] = first[r] + static_cast<std::uint32_t>(cuts[r].size() + 1);
+    ys.push_back(grid.ys[r]);
+    for (double cut : cuts[r]) ys.push_back(cut);
+  }
+  ys.push_back(grid.ys.back());
+  std::vector<TableCell> cells;
+  for (const TableCell& c : grid.cells) {
+    const std::uint32_t top = first[c.row];
+    if (c.row_span > 1 || cuts[c.row].empty()) {
+      TableCell moved = c;
+      moved.row = top;
+      moved.row_span = first[c.row + c.row_span] - top;
+      cells.push_back(moved);
+      continue;
+    }
+    for (std::uint32_t k = 0; k <= cuts[c.row].size(); ++k) {
+      TableCell part = c;
+      part.row = top + k;
+      part.row_span = 1;
+      part.bbox.y0 = ys[top + k];
+      part.bbox.y1 = ys[top + k + 1];
+      cells.push_back(part);
+    }
+  }
+  merge_sort(cells, [](const TableCell& a, const TableCell& b) {
+    return a.row != b.row ? a.row < b.row : a.col < b.col;
+  });
+  grid.cells = std::move(cells);
+  grid.ys = std::move(ys);
+}
+
+}  // namespace textloom
