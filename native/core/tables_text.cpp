@@ -20,6 +20,11 @@ constexpr double kRowOverlap = 0.5;
 // line and a half: row spacing of loose tables, not the gap before a new
 // paragraph or heading block).
 constexpr double kMaxRowGap = 2.5;
+// Rows of one table stand evenly: a gap more than twice the run's median
+// gap (taken as at least a fifth of an em, for rows set solid) parts two
+// things, a heading or a running header from the table below it.
+constexpr double kGapJump = 2.0;
+constexpr double kMinRowGap = 0.2;
 // A column of table cells holds labels and values; a column whose median
 // entry has more words is running prose (a line of text holds a dozen).
 constexpr std::size_t kMaxMedianWords = 7;
@@ -177,7 +182,7 @@ std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& regi
   const double gap = column_gap * em;
   const std::vector<Row> rows = rows_of(words, region, gap);
   std::vector<Grid> grids;
-  auto try_run = [&](std::size_t first, std::size_t last) {
+  auto try_piece = [&](std::size_t first, std::size_t last) {
     // Single-chunk rows at the ends belong to the text around the table.
     while (first < last && rows[first].chunks < 2 && !whole) ++first;
     while (last > first && rows[last - 1].chunks < 2 && !whole) --last;
@@ -188,8 +193,23 @@ std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& regi
     Grid grid = grid_of(rows, first, last, xs);
     if (!grid.cells.empty()) grids.push_back(std::move(grid));
   };
+  // A run is cut where rows stand much farther apart than its rows do: a
+  // running header or a caption above a table, a paragraph's lines below it.
+  auto try_run = [&](std::size_t first, std::size_t last) {
+    if (last - first < 3) return try_piece(first, last);
+    std::vector<double> gaps;
+    for (std::size_t r = first + 1; r < last; ++r) gaps.push_back(rows[r].box.y0 - rows[r - 1].box.y1);
+    std::vector<double> sorted = gaps;
+    merge_sort(sorted, [](double a, double b) { return a < b; });
+    const double limit = kGapJump * max_num(sorted[sorted.size() / 2], kMinRowGap * em);
+    std::size_t start = first;
+    for (std::size_t r = first + 1; r < last; ++r) {
+      if (gaps[r - first - 1] > limit) try_piece(start, r), start = r;
+    }
+    try_piece(start, last);
+  };
   if (whole) {
-    if (!rows.empty()) try_run(0, rows.size());
+    if (!rows.empty()) try_piece(0, rows.size());
     return grids;
   }
   std::size_t first = 0;
