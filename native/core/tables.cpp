@@ -182,7 +182,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Grid> found;
   std::vector<Rect> taken;
   if (strategy != TableStrategy::text) {
-    for (Grid& g : ruled) split_rows(g, blocks, xf);
+    split_rows(ruled, blocks, xf);
     fill_cells(ruled, blocks, xf);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.

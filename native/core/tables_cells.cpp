@@ -97,6 +97,7 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, cons
       }
     }
   }
+  const GridIndex index(grids);
   std::size_t serial = 0;
   for (const Block& block : blocks) {
     for (const Line& line : block.lines) {
@@ -104,17 +105,17 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, cons
       for (const Char& ch : line.chars) {
         const Rect box = xf.rc(ch.bbox);
         const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
-        for (std::size_t g = 0; g < grids.size(); ++g) {
+        index.at(cx, cy, [&](std::size_t g) {
           const Grid& grid = grids[g];
           const std::size_t c = index_in(grid.xs, cx), r = index_in(grid.ys, cy);
-          if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1)) continue;
+          if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1)) return false;
           std::vector<Piece>& cell = pieces[g][owner[g][r * (grid.xs.size() - 1) + c]];
           if (cell.empty() || cell.back().line != serial) {
             cell.push_back({box.y0, box.y1, box.x0, serial, {}});
           }
           append_utf8(cell.back().text, ch.ch);
-          break;
-        }
+          return true;  // a char is in one cell at most
+        });
       }
     }
   }

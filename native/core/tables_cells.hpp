@@ -14,10 +14,10 @@ namespace textloom {
 // `blocks` (page space, mapped by `xf`), in reading order inside each cell.
 void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf);
 
-// Cuts the rows of a ruled `grid` that hold three or more lines started in
+// Cuts the rows of ruled `grids` that hold three or more lines started in
 // their label column (rows left unruled) into a row per such line
 // (tables_rows.cpp).
-void split_rows(Grid& grid, const std::vector<Block>& blocks, const Xf& xf);
+void split_rows(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf);
 
 // The header rows of a grid with its text: the rows before the first row
 // of values (at most half the rows), or 1 for a table of words.

@@ -162,27 +162,38 @@ std::vector<RuledBand> rule_bands(const RuleSet& rules, const std::vector<Rect>&
     for (const Rect& t : taken) inside = inside || rects_overlap(box, t);
     if (!inside) free.push_back(&s);
   }
-  std::vector<RuledBand> bands;
-  std::vector<bool> used(free.size(), false);
-  for (std::size_t i = 0; i < free.size(); ++i) {
-    if (used[i]) continue;
-    // Rules of one table share its width: both ends agree within a few
-    // tolerances, while a rule of another width belongs to something else.
-    const double slack = 4 * tolerance;
-    std::vector<std::size_t> stack{i};
-    for (std::size_t j = i + 1; j < free.size(); ++j) {
-      if (!used[j] && std::fabs(free[j]->from - free[i]->from) <= slack &&
-          std::fabs(free[j]->to - free[i]->to) <= slack) {
-        stack.push_back(j);
+  // Rules of one table share its width: both ends agree within a few
+  // tolerances, while a rule of another width belongs to something else.
+  // Groups of such rules: chains of close left ends, cut into chains of
+  // close right ends (sorting, never comparing all pairs).
+  const double slack = 4 * tolerance;
+  auto chains = [&](std::vector<const Segment*>& items, double Segment::*end,
+                    auto&& each) {
+    merge_sort(items, [&](const Segment* a, const Segment* b) { return a->*end < b->*end; });
+    std::size_t start = 0;
+    for (std::size_t k = 1; k <= items.size(); ++k) {
+      if (k == items.size() || items[k]->*end - items[k - 1]->*end > slack) {
+        std::vector<const Segment*> chain(items.begin() + static_cast<std::ptrdiff_t>(start),
+                                          items.begin() + static_cast<std::ptrdiff_t>(k));
+        each(chain);
+        start = k;
       }
     }
-    if (stack.size() < 2) continue;
-    for (std::size_t k : stack) used[k] = true;
-    const Segment& first = *free[stack.front()];
-    const Segment& last = *free[stack.back()];
-    const double header = stack.size() >= 3 ? free[stack[1]]->at : last.at;
-    bands.push_back({Rect{first.from, first.at, first.to, last.at}, header});
-  }
+  };
+  std::vector<RuledBand> bands;
+  chains(free, &Segment::from, [&](std::vector<const Segment*>& same_left) {
+    chains(same_left, &Segment::to, [&](std::vector<const Segment*>& stack) {
+      if (stack.size() < 2) return;
+      merge_sort(stack, [](const Segment* a, const Segment* b) { return a->at < b->at; });
+      const Segment& first = *stack.front();
+      const Segment& last = *stack.back();
+      const double header = stack.size() >= 3 ? stack[1]->at : last.at;
+      bands.push_back({Rect{first.from, first.at, first.to, last.at}, header});
+    });
+  });
+  merge_sort(bands, [](const RuledBand& a, const RuledBand& b) {
+    return key_less(a.region.y0, a.region.x0, b.region.y0, b.region.x0);
+  });
   return bands;
 }
 

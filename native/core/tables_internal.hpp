@@ -3,11 +3,13 @@
 // frame (points, y down).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "num.hpp"
+#include "sort.hpp"
 #include "tables.hpp"
 
 namespace textloom {
@@ -67,6 +69,42 @@ std::vector<RuledBand> rule_bands(const RuleSet& rules, const std::vector<Rect>&
 // region is one table if its words make any columns at all.
 std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& region, double em,
                              double column_gap, std::uint32_t min_rows, bool whole);
+
+// The grids whose extent holds a point, found without visiting every grid:
+// grids sorted by top, each with the lowest bottom among it and those
+// before it (interval stabbing); grids seldom overlap, so few are visited.
+class GridIndex {
+ public:
+  explicit GridIndex(const std::vector<Grid>& grids) : grids_(grids) {
+    for (std::size_t g = 0; g < grids.size(); ++g) order_.push_back(g);
+    merge_sort(order_, [&](std::size_t a, std::size_t b) { return top(a) < top(b); });
+    double reach = -INFINITY;
+    for (std::size_t g : order_) reach = max_num(reach, grids[g].ys.back()), reach_.push_back(reach);
+  }
+
+  // Calls visit(g) for each grid g whose extent holds (x, y), lowest top
+  // last, until visit returns true.
+  template <class Visit>
+  void at(double x, double y, Visit visit) const {
+    std::size_t lo = 0, hi = order_.size();  // first grid whose top is below y
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (top(order_[mid]) <= y) lo = mid + 1; else hi = mid;
+    }
+    for (std::size_t k = lo; k-- > 0 && reach_[k] >= y;) {
+      const Grid& grid = grids_[order_[k]];
+      if (y <= grid.ys.back() && x >= grid.xs.front() && x <= grid.xs.back() && visit(order_[k])) {
+        return;
+      }
+    }
+  }
+
+ private:
+  double top(std::size_t g) const { return grids_[g].ys.front(); }
+  const std::vector<Grid>& grids_;
+  std::vector<std::size_t> order_;
+  std::vector<double> reach_;  // the largest bottom of order_[0..k]
+};
 
 // True when `a` and `b` overlap by more than a sliver.
 inline bool rects_overlap(const Rect& a, const Rect& b) {

@@ -79,9 +79,41 @@ std::vector<double> cuts_of(std::vector<Band>& bands) {
   return cuts;
 }
 
-}  // namespace
+// The bands of each row of each grid: every line's stretch in each row it
+// has chars in.
+std::vector<std::vector<std::vector<Band>>> bands_of(const std::vector<Grid>& grids,
+                                                     const std::vector<Block>& blocks,
+                                                     const Xf& xf) {
+  std::vector<std::vector<std::vector<Band>>> bands(grids.size());
+  for (std::size_t g = 0; g < grids.size(); ++g) bands[g].resize(grids[g].ys.size() - 1);
+  const GridIndex index(grids);
+  for (const Block& block : blocks) {
+    for (const Line& line : block.lines) {
+      std::size_t last_grid = static_cast<std::size_t>(-1), last_row = last_grid;
+      for (const Char& ch : line.chars) {
+        const Rect box = xf.rc(ch.bbox);
+        const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
+        index.at(cx, cy, [&](std::size_t g) {
+          const Grid& grid = grids[g];
+          const std::size_t c = interval(grid.xs, cx), r = interval(grid.ys, cy);
+          if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1) || c >= 64) {
+            return false;
+          }
+          std::vector<Band>& row = bands[g][r];
+          if (g != last_grid || r != last_row || row.empty()) row.push_back({box.y0, box.y1, 0});
+          last_grid = g, last_row = r;
+          Band& b = row.back();
+          b.top = min_num(b.top, box.y0), b.bottom = max_num(b.bottom, box.y1);
+          b.columns |= std::uint64_t{1} << c;
+          return true;
+        });
+      }
+    }
+  }
+  return bands;
+}
 
-void split_rows(Grid& grid, const std::vector<Block>& blocks, const Xf& xf) {
+void split_grid(Grid& grid, std::vector<std::vector<Band>>& bands) {
   const std::size_t rows = grid.ys.size() - 1, cols = grid.xs.size() - 1;
   if (cols < 2 || cols > 64) return;
   std::vector<bool> spanned(rows, false);
@@ -90,32 +122,10 @@ void split_rows(Grid& grid, const std::vector<Block>& blocks, const Xf& xf) {
       for (std::size_t r = c.row; r < c.row + c.row_span; ++r) spanned[r] = true;
     }
   }
-  std::vector<std::vector<Band>> bands(rows);
-  for (const Block& block : blocks) {
-    for (const Line& line : block.lines) {
-      // The line's stretch in each row it has chars in.
-      std::size_t row = static_cast<std::size_t>(-1);
-      for (const Char& ch : line.chars) {
-        const Rect box = xf.rc(ch.bbox);
-        const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
-        const std::size_t c = interval(grid.xs, cx), r = interval(grid.ys, cy);
-        if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1) || spanned[r]) {
-          continue;
-        }
-        if (r != row || bands[r].empty()) {
-          bands[r].push_back({box.y0, box.y1, 0});
-          row = r;
-        }
-        Band& b = bands[r].back();
-        b.top = min_num(b.top, box.y0), b.bottom = max_num(b.bottom, box.y1);
-        b.columns |= std::uint64_t{1} << c;
-      }
-    }
-  }
   std::vector<std::vector<double>> cuts(rows);
   std::size_t added = 0;
   for (std::size_t r = 0; r < rows; ++r) {
-    if (bands[r].size() >= kMinParts) cuts[r] = cuts_of(bands[r]);
+    if (!spanned[r] && bands[r].size() >= kMinParts) cuts[r] = cuts_of(bands[r]);
     if (cuts[r].size() + 1 < kMinParts) cuts[r].clear();
     added += cuts[r].size();
   }
@@ -153,6 +163,13 @@ void split_rows(Grid& grid, const std::vector<Block>& blocks, const Xf& xf) {
   });
   grid.cells = std::move(cells);
   grid.ys = std::move(ys);
+}
+
+}  // namespace
+
+void split_rows(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf) {
+  std::vector<std::vector<std::vector<Band>>> bands = bands_of(grids, blocks, xf);
+  for (std::size_t g = 0; g < grids.size(); ++g) split_grid(grids[g], bands[g]);
 }
 
 }  // namespace textloom
