@@ -243,6 +243,25 @@ TEST(TablesText, HeaderAndBottomRules) {
   EXPECT_TRUE(find(p.page(), TableStrategy::lines).empty());
 }
 
+// Columns of words apart by the column gap (here two ems, so that the words
+// stay apart either way) or more make a table; a little less, and no table.
+TEST(TablesText, ColumnGapBothSides) {
+  TableParams params;
+  params.column_gap = 2.0;
+  for (const auto& [gap, tables] : {std::pair{20.5, 1u}, {19.5, 0u}}) {
+    TablePage p;
+    for (int r = 0; r < 4; ++r) {
+      double x = 50;
+      for (const char32_t* w : {U"alpha", U"12", U"beta"}) {
+        p.words(w, x, 100 + 14 * r);
+        x += 5 * static_cast<double>(std::u32string(w).size()) + gap;
+      }
+    }
+    EXPECT_EQ(find_tables(p.page(), TableStrategy::text, std::nullopt, params).size(), tables)
+        << gap;
+  }
+}
+
 // Justified prose (word gaps stretched, different in every line) and a
 // paragraph of one long line per row: no table.
 TEST(TablesText, ProseIsNoTable) {
@@ -272,6 +291,19 @@ TEST(TablesBounds, TenThousandRules) {
   const auto start = std::chrono::steady_clock::now();
   find(p.page());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+// Fifty thousand words in aligned columns: one table, in bounded time.
+TEST(TablesBounds, FiftyThousandWords) {
+  TablePage p;
+  for (int r = 0; r < 5000; ++r) {
+    for (int c = 0; c < 10; ++c) p.words(U"1.25", 50 + 40 * c, 20 + 14 * r);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const std::vector<Table> tables = find(p.page());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cols), std::tuple(5000u, 10u));
 }
 
 }  // namespace

@@ -83,9 +83,12 @@ def test_table_turned_a_quarter(tmp_path: Path, rotate: int) -> None:
     assert table.bbox == pytest.approx((0, 250, 90, 650), abs=1)
 
 
-def test_header_and_bottom_rules(tmp_path: Path) -> None:
+@pytest.mark.parametrize("rules", [True, False], ids=["header-and-bottom-rules", "white-space"])
+def test_statistical_table(tmp_path: Path, rules: bool) -> None:
+    """Right-aligned numbers with decimal points under a header, with a top,
+    header and bottom rule or with none."""
     def draw(pdf: FPDF) -> None:
-        for y in (100, 118, 190):
+        for y in (100, 118, 190) if rules else ():
             pdf.line(50, y, 400, y)
         for x, text in ((55, "Country"), (250, "Share"), (340, "Total")):
             pdf.text(x, 112, text)
