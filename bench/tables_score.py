@@ -6,14 +6,18 @@ build/tables/PRED.json, scores them with the set's own scorer and prints
 detection and adjacency-relation precision, recall and F1; then the median
 per-page time of ``find_tables`` beside ``get_text("dict")`` on the same pages
 (glyphs extracted beforehand, the two calls interleaved page by page, the
-fastest of five rounds each, CPU time of the thread, as the cores are shared).
+fastest of five rounds each, CPU time of the thread, as the cores are shared),
+and on the pages of ../shared/corpus where it finds no table, its time beside
+the page's extraction. With ``--worst N``, the N ground-truth tables with the
+lowest adjacency F1 (through the scorer's own pairing and relations).
 
-    .venv/bin/python bench/tables_score.py [--strategy auto|lines|text]
+    .venv/bin/python bench/tables_score.py [--strategy auto|lines|text] [--worst N]
 """
 
 from __future__ import annotations
 
 import argparse
+import importlib.util
 import json
 import statistics
 import subprocess
@@ -73,9 +77,66 @@ def predict(strategy: str) -> tuple[dict[str, list[dict[str, Any]]], list[float]
     return pred, find_times, dict_times
 
 
+def plain_pages(strategy: str) -> list[float]:
+    """find_tables' time over the extraction's on corpus pages without tables."""
+    ratios = []
+    for path in sorted((DATA.parent / "corpus").glob("*.pdf")):
+        try:
+            doc = textloom.open(path)
+        except textloom.PdfError:
+            continue
+        with doc:
+            for page in doc:
+                t0 = time.thread_time()
+                try:
+                    page.get_text("text")
+                except textloom.PdfError:
+                    continue
+                extract = time.thread_time() - t0
+                best = float("inf")
+                for _ in range(ROUNDS):
+                    t1 = time.thread_time()
+                    found = page.find_tables(strategy=strategy)
+                    best = min(best, time.thread_time() - t1)
+                if not found and extract > 0:
+                    ratios.append(best / extract)
+    return ratios
+
+
+def worst(pred: dict[str, list[dict[str, Any]]], count: int) -> None:
+    """The ground-truth tables whose adjacency relations we match worst."""
+    spec = importlib.util.spec_from_file_location("table_scorer", DATA / "score.py")
+    assert spec is not None and spec.loader is not None
+    scorer = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(scorer)
+    rows = []
+    for doc, truth in scorer.load_gt(str(DATA)).items():
+        for page in sorted({t["page"] for t in truth}):
+            gts = [t for t in truth if t["page"] == page]
+            preds = [t for t in pred.get(doc, []) if t["page"] == page]
+            paired = dict(scorer.pair_by_content(gts, preds))
+            for i, gt in enumerate(gts):
+                want = scorer.adjacency(gt["cells"])
+                got = scorer.adjacency(preds[paired[i]]["cells"]) if i in paired else {}
+                hit = sum((want & got).values()) if got else 0
+                n_want, n_got = sum(want.values()), sum(got.values()) if got else 0
+                f1 = 2 * hit / (n_want + n_got) if n_want + n_got else 1.0
+                shape = (f"{max(c['row'] + c['row_span'] for c in preds[paired[i]]['cells'])}x"
+                         f"{max(c['col'] + c['col_span'] for c in preds[paired[i]]['cells'])}"
+                         if i in paired else "unpaired")
+                truth_shape = (f"{max(c['row'] + c['row_span'] for c in gt['cells'])}x"
+                               f"{max(c['col'] + c['col_span'] for c in gt['cells'])}")
+                rows.append((f1, doc, page, hit, n_want, n_got, truth_shape, shape))
+    rows.sort()
+    print(f"worst {count} tables (adjacency F1, relations matched / truth / ours, grid truth / ours):")
+    for f1, doc, page, hit, n_want, n_got, truth_shape, shape in rows[:count]:
+        print(f"  {doc} p{page}: F1 {f1:.3f}  {hit}/{n_want}/{n_got}  {truth_shape} / {shape}")
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--strategy", default="auto", choices=("auto", "lines", "text"))
+    parser.add_argument("--worst", type=int, default=0, metavar="N")
     args = parser.parse_args()
     if not (DATA / "score.py").exists():
         print(f"no table set at {DATA}", file=sys.stderr)
@@ -94,6 +155,12 @@ def main() -> int:
     dict_ms = statistics.median(dict_times) * 1e3
     print(f"speed      {len(find_times)} pages: find_tables median {find_ms:.3f} ms, "
           f"get_text(\"dict\") median {dict_ms:.3f} ms, ratio {find_ms / dict_ms:.2f}")
+    ratios = plain_pages(args.strategy)
+    if ratios:
+        print(f"plain      {len(ratios)} corpus pages without tables: find_tables median "
+              f"{statistics.median(ratios) * 100:.1f}% of the page's extraction")
+    if args.worst:
+        worst(pred, args.worst)
     return 0
 
 

@@ -1,9 +1,9 @@
 // Rows from lines inside ruled grids: a table whose columns are ruled but
 // whose rows are not (verticals and a header rule only) comes out of the
 // grid as one tall row holding many lines; here such a row is cut where a
-// line starts in its label column (the first with text) and in another. A
-// line that the label column does not start (a wrapped cell, a header's
-// second line over an empty stub) stays in its row.
+// line starts in the label column (the grid's first) and in another. A line
+// that the label column does not start (a wrapped cell, a header's second
+// line over an empty stub) stays in its row.
 
 #include <cstddef>
 #include <vector>
@@ -66,13 +66,11 @@ std::vector<double> cuts_of(std::vector<Band>& bands) {
     }
     merged.push_back(b);
   }
-  std::uint64_t all = 0;
-  for (const Band& b : merged) all |= b.columns;
-  const std::uint64_t label = all & (~all + 1);  // the row's first column with text
+  constexpr std::uint64_t kLabel = 1;  // the grid's first column
   std::vector<double> cuts;
   for (std::size_t k = 1; k < merged.size(); ++k) {
     const int here = popcount(merged[k].columns);
-    if (here >= 2 && (merged[k].columns & label) != 0 && merged[k].top > merged[k - 1].bottom) {
+    if (here >= 2 && (merged[k].columns & kLabel) != 0 && merged[k].top > merged[k - 1].bottom) {
       cuts.push_back((merged[k - 1].bottom + merged[k].top) / 2);
     }
   }
