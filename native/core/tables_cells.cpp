@@ -23,16 +23,6 @@ struct Piece {
   std::string text;
 };
 
-std::size_t index_in(const std::vector<double>& bounds, double v) {
-  // bounds ascending; the interval holding v, or npos outside.
-  if (!(v >= bounds.front() && v <= bounds.back())) return static_cast<std::size_t>(-1);
-  std::size_t lo = 0, hi = bounds.size() - 1;
-  while (hi - lo > 1) {
-    const std::size_t mid = (lo + hi) / 2;
-    if (v < bounds[mid]) hi = mid; else lo = mid;
-  }
-  return lo;
-}
 
 void trim(std::string& s) {
   std::size_t a = 0, b = s.size();
@@ -107,7 +97,7 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, cons
         const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
         index.at(cx, cy, [&](std::size_t g) {
           const Grid& grid = grids[g];
-          const std::size_t c = index_in(grid.xs, cx), r = index_in(grid.ys, cy);
+          const std::size_t c = interval_of(grid.xs, cx), r = interval_of(grid.ys, cy);
           if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1)) return false;
           std::vector<Piece>& cell = pieces[g][owner[g][r * (grid.xs.size() - 1) + c]];
           if (cell.empty() || cell.back().line != serial) {

@@ -70,6 +70,18 @@ std::vector<RuledBand> rule_bands(const RuleSet& rules, const std::vector<Rect>&
 std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& region, double em,
                              double column_gap, std::uint32_t min_rows, bool whole);
 
+// The index of the interval of ascending `bounds` that holds `v` (the last
+// one for its upper end), or npos when `v` lies outside them or is NaN.
+inline std::size_t interval_of(const std::vector<double>& bounds, double v) {
+  if (!(v >= bounds.front() && v <= bounds.back())) return static_cast<std::size_t>(-1);
+  std::size_t lo = 0, hi = bounds.size() - 1;
+  while (hi - lo > 1) {
+    const std::size_t mid = (lo + hi) / 2;
+    if (v < bounds[mid]) hi = mid; else lo = mid;
+  }
+  return lo;
+}
+
 // The grids whose extent holds a point, found without visiting every grid:
 // grids sorted by top, each with the lowest bottom among it and those
 // before it (interval stabbing); grids seldom overlap, so few are visited.

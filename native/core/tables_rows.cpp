@@ -39,15 +39,6 @@ int popcount(std::uint64_t bits) {
   return n;
 }
 
-std::size_t interval(const std::vector<double>& bounds, double v) {
-  if (!(v >= bounds.front() && v <= bounds.back())) return static_cast<std::size_t>(-1);
-  std::size_t lo = 0, hi = bounds.size() - 1;
-  while (hi - lo > 1) {
-    const std::size_t mid = (lo + hi) / 2;
-    if (v < bounds[mid]) hi = mid; else lo = mid;
-  }
-  return lo;
-}
 
 // The cuts of one row: midpoints before each band that starts a line in the
 // row's label column and in another.
@@ -93,7 +84,7 @@ std::vector<std::vector<std::vector<Band>>> bands_of(const std::vector<Grid>& gr
         const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
         index.at(cx, cy, [&](std::size_t g) {
           const Grid& grid = grids[g];
-          const std::size_t c = interval(grid.xs, cx), r = interval(grid.ys, cy);
+          const std::size_t c = interval_of(grid.xs, cx), r = interval_of(grid.ys, cy);
           if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1) || c >= 64) {
             return false;
           }

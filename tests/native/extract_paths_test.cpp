@@ -58,7 +58,9 @@ void place(fake::Page& page, std::vector<std::pair<int, PageObject>> objects) {
 }
 
 // A text object is only typed; a top-level path has its bounds read first; a
-// form's objects are walked with its matrix, and their bounds are not asked.
+// form's objects are walked with its matrix, and their bounds are not asked;
+// a stroked path has its stroke colour and width read, a filled one its fill
+// colour.
 TEST(ExtractRules, CallOrder) {
   fake::Page page;
   PageObject text;
@@ -69,6 +71,10 @@ TEST(ExtractRules, CallOrder) {
   place(page, {{1, text}, {2, path({move(0, 700), line(100, 700)})}, {3, form},
                {4, path({move(0, 600), line(0, 500)})}});
   page.page_objects.pop_back();  // 4 lives in the form only
+  PageObject rect = path({move(10, 500), line(90, 500), line(90, 498), line(10, 498, true)});
+  rect.stroke = 0, rect.fill_mode = 1;  // a thin filled rectangle: its fill colour asked
+  page.page_objects.push_back(5);
+  page.objects_of_page[5] = rect;
   const Got got = rules_of(page);
   const std::vector<std::string> path_calls{
       "FPDFPageObj_GetMatrix", "FPDFPath_GetDrawMode", "FPDFPageObj_GetStrokeColor",
@@ -87,10 +93,18 @@ TEST(ExtractRules, CallOrder) {
     want.emplace_back(call);
   }
   want.insert(want.end(), path_calls.begin(), path_calls.end());
+  want.insert(want.end(), {"FPDFPage_GetObject", "FPDFPageObj_GetType", "FPDFPageObj_GetBounds",
+                           "FPDFPageObj_GetMatrix", "FPDFPath_GetDrawMode",
+                           "FPDFPageObj_GetFillColor", "FPDFPath_CountSegments"});
+  for (int k = 0; k < 4; ++k) {
+    want.insert(want.end(), {"FPDFPath_GetPathSegment", "FPDFPathSegment_GetPoint",
+                             "FPDFPathSegment_GetType", "FPDFPathSegment_GetClose"});
+  }
   want.insert(want.end(), {"FPDFText_ClosePage", "FPDF_ClosePage"});
   const auto first = std::find(page.log.begin(), page.log.end(), "FPDFLink_Enumerate");
   EXPECT_EQ(Calls(first, page.log.end()), want);
-  EXPECT_EQ(got, (Got{{0, 100, 100, 100, 1, false}, {0, 200, 0, 300, 1, false}}));
+  EXPECT_EQ(got, (Got{{0, 100, 100, 100, 1, false}, {0, 200, 0, 300, 1, false},
+                      {10, 301, 90, 301, 2, true}}));
 }
 
 PageObject filled(float x0, float y0, float x1, float y1) {
@@ -161,6 +175,22 @@ TEST(ExtractRules, WhatBecomesARule) {
     place(page, {{1, row.object}});
     EXPECT_EQ(rules_of(page), row.want) << row.name;
   }
+}
+
+// Paths that draw figures leave their box as a mark: a curve (the points
+// read up to it), a slanted line, a filled polygon; rules leave none.
+TEST(ExtractRules, FigureMarks) {
+  fake::Page page;
+  PageObject polygon = path({move(0, 500), line(10, 500), line(5, 490, true)});
+  polygon.stroke = 0, polygon.fill_mode = 1;
+  place(page, {{1, path({move(0, 700), line(100, 700)})},
+               {2, path({move(0, 700), line(20, 690), {40, 700, kPdfSegmentBezierTo}})},
+               {3, path({move(50, 600), line(60, 580)})}, {4, polygon}});
+  const Result<PageGlyphs> result = extract_page(fake::table(page), nullptr, 0, false);
+  ASSERT_TRUE(result.ok());
+  std::vector<std::tuple<double, double, double, double>> got;
+  for (const Rect& m : result.value().marks) got.emplace_back(m.x0, m.y0, m.x1, m.y1);
+  EXPECT_EQ(got, (decltype(got){{0, 100, 40, 110}, {50, 200, 60, 220}, {0, 300, 10, 310}}));
 }
 
 // Forms nested one in another, each with its own rule: the walk stops at
