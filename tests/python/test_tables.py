@@ -12,6 +12,8 @@ from fpdf import FPDF
 
 import textloom
 
+from conftest import TABLES, corpus_files
+
 
 def write(tmp_path: Path, draw) -> textloom.Page:
     pdf = FPDF(unit="pt", format=(600, 800))
@@ -135,22 +137,33 @@ def test_native_strategy_message(tmp_path: Path) -> None:
         page._page().tables("x")
 
 
-def test_cells_inside_and_apart_on_table_documents(corpus: Path) -> None:
-    files = sorted((corpus.parent / "tables" / "icdar2013-eu").glob("*.pdf"))
-    files += sorted(corpus.glob("table-*.pdf"))
-    assert files
+TABLE_SET = sorted((TABLES / "icdar2013-eu").glob("*.pdf"))
+
+
+@pytest.mark.parametrize("path", corpus_files() + TABLE_SET, ids=lambda p: getattr(p, "name", p))
+def test_cells_inside_and_apart(path: Path) -> None:
+    """On every page of the corpus and the table set: each table's cells lie
+    inside its box, and no two overlap (so no char is in two cells)."""
     slack = 0.5  # points: rounding of the box unions
-    for path in files:
-        with textloom.open(path) as doc:
-            for page in doc:
-                for table in page.find_tables():
-                    x0, y0, x1, y1 = table.bbox
-                    boxes = [cell.bbox for cell in table.cells]
-                    for b in boxes:
-                        assert (b[0] >= x0 - slack and b[1] >= y0 - slack and b[2] <= x1 + slack
-                                and b[3] <= y1 + slack), (path.name, page.index, b, table.bbox)
-                    for i, a in enumerate(boxes):
-                        for b in boxes[i + 1:]:
-                            overlap = (min(a[2], b[2]) - max(a[0], b[0]),
-                                       min(a[3], b[3]) - max(a[1], b[1]))
-                            assert min(overlap) <= slack, (path.name, page.index, a, b)
+    try:
+        doc = textloom.open(path)
+    except textloom.PdfError:
+        pytest.skip("PDFium cannot open it")
+    with doc:
+        for page in doc:
+            try:
+                tables = page.find_tables()
+            except textloom.PdfError:
+                continue  # a page PDFium cannot load
+            for table in tables:
+                x0, y0, x1, y1 = table.bbox
+                boxes = [cell.bbox for cell in table.cells]
+                assert len(boxes) >= 2 and table.rows * table.cols >= len(boxes)
+                for b in boxes:
+                    assert (b[0] >= x0 - slack and b[1] >= y0 - slack and b[2] <= x1 + slack
+                            and b[3] <= y1 + slack), (page.index, b, table.bbox)
+                for i, a in enumerate(boxes):
+                    for b in boxes[i + 1:]:
+                        overlap = (min(a[2], b[2]) - max(a[0], b[0]),
+                                   min(a[3], b[3]) - max(a[1], b[1]))
+                        assert min(overlap) <= slack, (page.index, a, b)
