@@ -183,7 +183,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Rect> taken;
   if (strategy != TableStrategy::text) {
     split_rows(ruled, blocks, xf);
-    fill_cells(ruled, blocks, xf);
+    fill_cells(ruled, blocks, xf, page.fonts);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.
       const double share = static_cast<double>(filled_cells(g)) /
@@ -228,7 +228,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
       text.push_back(std::move(g));
     }
-    fill_cells(text, blocks, xf);
+    fill_cells(text, blocks, xf, page.fonts);
     for (Grid& g : text) {
       if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
       taken.push_back(extent(g));

@@ -1,8 +1,9 @@
-// The cells' text: every char of the laid-out page (reading order) filed into
+// The cells' text: every char of the laid-out page filed into
 // the cell its centre falls in; a cell's pieces of lines ordered top to
 // bottom, then left to right, and joined by one space, or by nothing where a
 // line ends in a hyphenated word (de-hyphenation's rule). Then the header
-// rows, from the text: the rows above the first row of values.
+// rows, by style (bold rows above rows that are not) or from the text (the
+// rows above the first row of values).
 
 #include <cmath>
 
@@ -71,7 +72,8 @@ bool is_value(const std::string& text) {
 
 }  // namespace
 
-void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf) {
+void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf,
+                const std::vector<FontInfo>& fonts) {
   // Per grid, a map from grid unit to its cell.
   std::vector<std::vector<std::size_t>> owner(grids.size());
   std::vector<std::vector<std::vector<Piece>>> pieces(grids.size());
@@ -80,6 +82,7 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, cons
     const std::size_t cols = grid.xs.size() - 1;
     owner[g].assign((grid.ys.size() - 1) * cols, 0);
     pieces[g].resize(grid.cells.size());
+    grids[g].bold.assign(grid.cells.size(), true);
     for (std::size_t k = 0; k < grid.cells.size(); ++k) {
       const TableCell& c = grid.cells[k];
       for (std::size_t r = c.row; r < c.row + c.row_span; ++r) {
@@ -104,6 +107,10 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, cons
             cell.push_back({box.y0, box.y1, box.x0, serial, {}});
           }
           append_utf8(cell.back().text, ch.ch);
+          const std::size_t k = owner[g][r * (grid.xs.size() - 1) + c];
+          if (ch.ch != ' ' && !(ch.font < fonts.size() && (fonts[ch.font].style & kStyleBold) != 0)) {
+            grids[g].bold[k] = false;
+          }
           return true;  // a char is in one cell at most
         });
       }
@@ -125,11 +132,25 @@ std::uint32_t header_rows(const Grid& grid) {
     ++filled[c.row];
     if (is_value(c.text)) ++values[c.row];
   }
-  // The header ends at the first row whose cells are mostly values; a table
-  // of words alone has one header row. More than half the table is no header.
+  const std::size_t cap = rows / 2;  // more than half the table is no header
+  // Rows set in bold above rows that are not: the header by its style.
+  std::vector<int> bold_row(rows, -1);  // -1 empty, 0 not all bold, 1 all bold
+  for (std::size_t k = 0; k < grid.cells.size(); ++k) {
+    const TableCell& c = grid.cells[k];
+    if (c.text.empty()) continue;
+    const bool bold = k < grid.bold.size() && grid.bold[k];
+    int& state = bold_row[c.row];
+    state = state == -1 ? (bold ? 1 : 0) : (state == 1 && bold ? 1 : 0);
+  }
+  std::size_t leading = 0;
+  while (leading < rows && bold_row[leading] != 0) ++leading;
+  if (leading > 0 && leading < rows && bold_row[0] == 1) {
+    return static_cast<std::uint32_t>(leading < cap ? leading : cap);
+  }
+  // Else the header ends at the first row whose cells are mostly values; a
+  // table of words alone has one header row.
   for (std::size_t r = 0; r < rows; ++r) {
     if (filled[r] > 0 && values[r] * 2 >= filled[r]) {
-      const std::size_t cap = rows / 2;
       return static_cast<std::uint32_t>(r == 0 ? 0 : (r < cap ? r : cap));
     }
   }

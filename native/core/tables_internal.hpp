@@ -34,6 +34,7 @@ struct Grid {
   std::vector<TableCell> cells;  // text empty, bbox in the viewer's frame
   std::uint32_t header = 0;      // rows known to be the header (0: found from the text)
   bool ruled = false;            // from a grid of rules on every side
+  std::vector<bool> bold;        // per cell: every char of its text is bold (fill_cells)
 };
 
 // A word in the viewer's frame.

@@ -262,6 +262,25 @@ TEST(TablesText, ColumnGapBothSides) {
   }
 }
 
+// The header of a table of words: its leading bold rows above rows that are
+// not; without bold, the first row.
+TEST(TablesText, HeaderByStyle) {
+  for (const auto& [bold_rows, header] : {std::pair{2, 2u}, {0, 1u}}) {
+    TablePage p;
+    const std::uint32_t bold = p.builder.add_font("Test-Bold");
+    for (int r = 0; r < 5; ++r) {
+      const std::size_t first = p.page().glyphs.size();
+      p.words(U"name", 50, 100 + 14 * r), p.words(U"kind", 120, 100 + 14 * r);
+      for (std::size_t k = first; k < p.page().glyphs.size() && r < bold_rows; ++k) {
+        p.page().glyphs[k].font = bold;
+      }
+    }
+    const std::vector<Table> tables = find(p.page(), TableStrategy::text);
+    ASSERT_EQ(tables.size(), 1u) << bold_rows;
+    EXPECT_EQ(tables[0].header, header) << bold_rows;
+  }
+}
+
 // Justified prose (word gaps stretched, different in every line) and a
 // paragraph of one long line per row: no table.
 TEST(TablesText, ProseIsNoTable) {
