@@ -1,5 +1,5 @@
-// Page extraction: the four timed phases (load page, load text, characters
-// and links, close), the character loop with its per-object and per-font
+// Page extraction: the four timed phases (load page, load text, characters,
+// links and rules, close), the character loop with its per-object and per-font
 // caches, the two post-passes (kerning overlap, ligatures), and the links.
 
 #include "extract.hpp"
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "clock.hpp"
+#include "extract_paths.hpp"
 #include "num.hpp"
 #include "utf8.hpp"
 
@@ -414,6 +415,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
   }
   page.links = read_links(pdf, doc, page_handle.get(), page.crop);
   page.text_annotations = count_text_annotations(pdf, page_handle.get());
+  read_rules(pdf, page_handle.get(), page.crop, page.rules, page.marks);
   const std::uint64_t t3 = now_ns();
 
   text_page.reset();

@@ -25,7 +25,8 @@ struct ObjState {
 
 // Extracts every character of page `index` of `doc`: generated spaces and line
 // breaks dropped, glyphs in page space, fonts read once per handle; and the
-// page's links that lead to a URI or to a page, in page space. With
+// page's links that lead to a URI or to a page, and its rules (see
+// extract_paths.hpp), in page space. With
 // `ligatures`, PDFium's expansions of ff, fi, fl, ffi, ffl and st become one
 // ligature glyph. Errors: "cannot load page <index>", "cannot load text of
 // page <index>". The page and its text page are closed on every path.

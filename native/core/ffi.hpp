@@ -23,6 +23,7 @@ struct FpdfLink;
 struct FpdfAction;
 struct FpdfDest;
 struct FpdfAnnotation;
+struct FpdfPathSegment;
 using FPDF_DOCUMENT = FpdfDocument*;
 using FPDF_PAGE = FpdfPage*;
 using FPDF_TEXTPAGE = FpdfTextPage*;
@@ -33,6 +34,7 @@ using FPDF_LINK = FpdfLink*;
 using FPDF_ACTION = FpdfAction*;
 using FPDF_DEST = FpdfDest*;
 using FPDF_ANNOTATION = FpdfAnnotation*;
+using FPDF_PATHSEGMENT = FpdfPathSegment*;
 using FPDF_BOOL = int;  // non-zero for success
 
 // FPDFAnnot_GetSubtype's values for the annotations whose text a viewer shows
@@ -44,6 +46,14 @@ inline constexpr int kPdfAnnotXfaWidget = 27;
 // FPDFAction_GetType's values for the actions a link may lead by.
 inline constexpr unsigned long kPdfActionGoTo = 1;
 inline constexpr unsigned long kPdfActionUri = 3;
+
+// FPDFPageObj_GetType's values for the objects whose lines tables are drawn with.
+inline constexpr int kPdfObjectPath = 2;
+inline constexpr int kPdfObjectForm = 5;
+// FPDFPathSegment_GetType's values.
+inline constexpr int kPdfSegmentLineTo = 0;
+inline constexpr int kPdfSegmentBezierTo = 1;
+inline constexpr int kPdfSegmentMoveTo = 2;
 
 struct FS_RECTF {
   float left;
@@ -65,8 +75,9 @@ struct IFSDK_PAUSE {
 
 // Every function we resolve, in resolution order: X(name, return type, parameters).
 // The first four are required of the library but never called by the module.
-// The link and action functions read a page's links during extraction, and the
-// annotation functions count its free-text and widget annotations; the
+// The link and action functions read a page's links during extraction, the
+// annotation functions count its free-text and widget annotations, and the
+// page-object and path functions read its lines and thin rectangles after them; the
 // bitmap and rendering functions at the end serve page rendering.
 #define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
   X(FPDF_InitLibrary, void, ())                                                        \
@@ -123,6 +134,28 @@ struct IFSDK_PAUSE {
   X(FPDFPage_GetAnnot, FPDF_ANNOTATION, (FPDF_PAGE page, int index))                   \
   X(FPDFAnnot_GetSubtype, int, (FPDF_ANNOTATION annot))                                \
   X(FPDFPage_CloseAnnot, void, (FPDF_ANNOTATION annot))                                \
+  X(FPDFPage_CountObjects, int, (FPDF_PAGE page))                                      \
+  X(FPDFPage_GetObject, FPDF_PAGEOBJECT, (FPDF_PAGE page, int index))                  \
+  X(FPDFPageObj_GetType, int, (FPDF_PAGEOBJECT object))                                \
+  X(FPDFPageObj_GetMatrix, FPDF_BOOL, (FPDF_PAGEOBJECT object, FS_MATRIX * matrix))    \
+  X(FPDFPageObj_GetBounds, FPDF_BOOL,                                                  \
+    (FPDF_PAGEOBJECT object, float* left, float* bottom, float* right, float* top))    \
+  X(FPDFPageObj_GetStrokeWidth, FPDF_BOOL, (FPDF_PAGEOBJECT object, float* width))     \
+  X(FPDFPageObj_GetStrokeColor, FPDF_BOOL,                                             \
+    (FPDF_PAGEOBJECT object, unsigned int* r, unsigned int* g, unsigned int* b,        \
+     unsigned int* a))                                                                 \
+  X(FPDFPageObj_GetFillColor, FPDF_BOOL,                                               \
+    (FPDF_PAGEOBJECT object, unsigned int* r, unsigned int* g, unsigned int* b,        \
+     unsigned int* a))                                                                 \
+  X(FPDFPath_GetDrawMode, FPDF_BOOL,                                                   \
+    (FPDF_PAGEOBJECT path, int* fill_mode, FPDF_BOOL* stroke))                         \
+  X(FPDFPath_CountSegments, int, (FPDF_PAGEOBJECT path))                               \
+  X(FPDFPath_GetPathSegment, FPDF_PATHSEGMENT, (FPDF_PAGEOBJECT path, int index))      \
+  X(FPDFPathSegment_GetPoint, FPDF_BOOL, (FPDF_PATHSEGMENT segment, float* x, float* y)) \
+  X(FPDFPathSegment_GetType, int, (FPDF_PATHSEGMENT segment))                          \
+  X(FPDFPathSegment_GetClose, FPDF_BOOL, (FPDF_PATHSEGMENT segment))                   \
+  X(FPDFFormObj_CountObjects, int, (FPDF_PAGEOBJECT form))                             \
+  X(FPDFFormObj_GetObject, FPDF_PAGEOBJECT, (FPDF_PAGEOBJECT form, unsigned long index)) \
   X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
     (int width, int height, int format, void* first_scan, int stride))                 \
   X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \

@@ -1,7 +1,8 @@
 // The page glyph model: what extraction reads from PDFium for one page (one
-// Glyph per kept character, one FontInfo per distinct font, the page's links,
-// the page geometry and phase timings), and the FontInfo constructor that classifies fonts by
-// PDFium's flags, weight, italic angle and the font name. Extraction itself
+// Glyph per kept character, one FontInfo per distinct font, the page's links
+// and rules, the page geometry and phase timings), and the FontInfo
+// constructor that classifies fonts by PDFium's flags, weight, italic angle
+// and the font name. Extraction itself
 // is in extract.cpp; layout and output read these records and never change them.
 //
 // Page space, used by every coordinate here: origin at the top-left corner of
@@ -15,6 +16,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "num.hpp"
 
 namespace textloom {
 
@@ -70,11 +73,26 @@ struct PageLink {
   std::int32_t page;      // the target page's index, -1 when it leads to a URI
 };
 
+// A straight horizontal or vertical line of the page's vector graphics, or a
+// thin filled rectangle, that can be a table rule: its centre line.
+struct PageRule {
+  double x0;             // left end, page space (x0 <= x1)
+  double y0;             // top end, page space (y0 <= y1)
+  double x1;             // right end; x1 == x0 for a vertical rule
+  double y1;             // bottom end; y1 == y0 for a horizontal rule
+  double width;          // thickness across the line, points
+  std::uint32_t color;   // 0xRRGGBB of the stroke, or of the fill for a rectangle
+  bool filled;           // a filled thin rectangle rather than a stroked line
+};
+
 // One page.
 struct PageGlyphs {
   std::vector<Glyph> glyphs;     // in PDFium character order
   std::vector<FontInfo> fonts;   // in order of first use
   std::vector<PageLink> links;   // in annotation order
+  std::vector<PageRule> rules;   // in content order, form XObjects in place
+  std::vector<Rect> marks;       // boxes of paths that draw figures (curves, slanted
+                                 // lines, polygons), page space; what tells charts from tables
   double width = 0;              // |crop right - crop left|
   double height = 0;             // |crop top - crop bottom|
   std::array<double, 4> crop{};  // crop box (left, bottom, right, top), PDF user space

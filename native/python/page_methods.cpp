@@ -12,6 +12,7 @@
 #include "layout.hpp"
 #include "output.hpp"
 #include "page.hpp"
+#include "page_tables.hpp"
 #include "page_views.hpp"
 #include "pdftext_schema.hpp"
 #include "quote.hpp"
@@ -163,6 +164,7 @@ PyMethodDef* page_methods() {
        pdftext_blocks_doc.c_str()},
       {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
        words_arrays_doc.c_str()},
+      {"tables", as_cfunction<page_tables>(), METH_VARARGS | METH_KEYWORDS, page_tables_doc()},
       {"visible", page_visible, METH_NOARGS, page_visible_doc()},
       {"with_text", as_cfunction<page_with_text>(), METH_VARARGS | METH_KEYWORDS,
        page_with_text_doc()},

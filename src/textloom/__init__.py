@@ -17,12 +17,14 @@ from textloom._image import Image
 from textloom._lock import pdfium_lock
 from textloom._page import Page
 from textloom._sample import sample_path
+from textloom._tables import Cell, Table
 from textloom._types import Annotation, FormField, Link
 
 __version__: str = _native.__version__
 
 __all__ = [
     "Annotation",
+    "Cell",
     "Document",
     "FormField",
     "Image",
@@ -30,6 +32,7 @@ __all__ = [
     "Page",
     "PasswordError",
     "PdfError",
+    "Table",
     "__version__",
     "document_address",
     "open",

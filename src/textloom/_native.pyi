@@ -64,6 +64,16 @@ class RsPage:
     def with_text(
         self, runs: Iterable[tuple[str, float, float, float, float]], font: str = "Helvetica"
     ) -> RsPage: ...
+    def tables(
+        self,
+        strategy: str = "auto",
+        clip: Rect | None = None,
+        snap_tolerance: float = 0.3,
+        join_tolerance: float = 0.35,
+        intersection_tolerance: float = 0.3,
+        column_gap: float = 1.0,
+        min_rows: int = 3,
+    ) -> list[tuple[Rect, int, int, int, list[tuple[int, int, int, int, Rect, str]]]]: ...
     def get_text(
         self,
         option: str = "text",

@@ -59,6 +59,21 @@ def check_sort(sort: object) -> Sort:
     raise TypeError(f"sort must be one of {', '.join(SORTS)}, not {type(sort).__name__}")
 
 
+# -- table strategies -----------------------------------------------------------------
+
+STRATEGIES = ("auto", "lines", "text")
+"""How ``find_tables`` finds tables: rules and word alignment (rules winning
+where they exist), rules only, word alignment only."""
+
+
+def check_strategy(strategy: object) -> str:
+    """``strategy`` when it is one of STRATEGIES; ValueError naming them otherwise."""
+    if isinstance(strategy, str) and strategy in STRATEGIES:
+        return strategy
+    shown = quoted(strategy) if isinstance(strategy, str) else type(strategy).__name__
+    raise ValueError(f"unknown strategy {shown}: expected {_one_of(STRATEGIES)}")
+
+
 # -- formats ------------------------------------------------------------------------
 
 TEXT_FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdown")
@@ -106,6 +121,14 @@ def check_positive(name: str, value: object, unit: str = "a number") -> float:
             and math.isfinite(value)):
         return float(value)
     raise ValueError(f"{name} must be {unit} above 0, not {value!r}")
+
+
+def check_tolerance(name: str, value: object) -> float:
+    """A finite real number not below 0 (an int or float, not a bool)."""
+    if (isinstance(value, (int, float)) and not isinstance(value, bool) and value >= 0
+            and math.isfinite(value)):
+        return float(value)
+    raise ValueError(f"{name} must be a number not below 0, not {value!r}")
 
 
 def check_timeout(value: object) -> float:

@@ -13,7 +13,9 @@ from typing import TYPE_CHECKING, Any, Literal, overload
 from textloom import _native
 from textloom._image import Image
 from textloom._optional import import_optional
-from textloom._options import DEFAULT_SORT, check_positive, check_timeout
+from textloom._options import (DEFAULT_SORT, check_count, check_positive, check_strategy,
+                               check_timeout, check_tolerance)
+from textloom._tables import Table, tables_of
 from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
                              TextDict, WordRow)
 
@@ -212,6 +214,38 @@ class Page:
         return pages_markdown([self._seen(offpage, forms)], sort=sort,
                               keep_headers=keep_headers, superscripts=superscripts,
                               subscripts=subscripts, links=links)[0]
+
+    # -- tables -------------------------------------------------------------------------
+
+    def find_tables(self, *, strategy: str = "auto", clip: Rect | None = None,
+                    snap_tolerance: float = 0.3, join_tolerance: float = 0.35,
+                    intersection_tolerance: float = 0.3, column_gap: float = 1.0,
+                    min_rows: int = 3) -> list[Table]:
+        """The page's tables, top to bottom in the viewer's frame (the page
+        turned by its rotation, in which rows and columns are counted); boxes in
+        page space, as the text's.
+
+        ``strategy``: "lines" finds tables drawn with rules (a grid of crossing
+        rules; a missing inner rule makes a spanning cell), "text" tables of
+        words aligned in columns across consecutive lines, "auto" both, rules
+        winning where they exist, and also tables with only a top, header and
+        bottom rule.
+        ``clip``: only tables lying inside (x0, y0, x1, y1), page space.
+        Tolerances are in ems, the page's median type size:
+        ``snap_tolerance`` (0.3): rules this close across are one line;
+        ``join_tolerance`` (0.35): collinear rules with gaps up to this are one
+        (dashed and dotted rules); ``intersection_tolerance`` (0.3): a rule this
+        short of another still meets it; ``column_gap`` (1.0): the narrowest
+        white gap between columns of words. ``min_rows`` (3): the rows a table
+        without rules needs.
+        """
+        check_strategy(strategy)
+        return tables_of(self._seen(), strategy, clip,
+                         check_tolerance("snap_tolerance", snap_tolerance),
+                         check_tolerance("join_tolerance", join_tolerance),
+                         check_tolerance("intersection_tolerance", intersection_tolerance),
+                         check_positive("column_gap", column_gap),
+                         check_count("min_rows", min_rows))
 
     # -- links and rendering ----------------------------------------------------------
 

@@ -83,9 +83,10 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       // 'd': the first object again
       "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
-      // the page's links (none), read with its glyphs, and its annotations (one, free text)
+      // the page's links (none), its annotations (one, free text) and page objects
+      // (none), read after its glyphs
       "FPDFLink_Enumerate", "FPDFPage_GetAnnotCount", "FPDFPage_GetAnnot", "FPDFAnnot_GetSubtype",
-      "FPDFPage_CloseAnnot", "FPDFText_ClosePage", "FPDF_ClosePage"}));
+      "FPDFPage_CloseAnnot", "FPDFPage_CountObjects", "FPDFText_ClosePage", "FPDF_ClosePage"}));
   ASSERT_EQ(g.fonts.size(), 2u);
   const FontInfo& own = g.fonts[1];
   EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),

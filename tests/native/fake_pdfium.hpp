@@ -53,6 +53,31 @@ struct Link {
   bool has_dest = true;  // false: the destination handle is null
 };
 
+// A point of a path: PDFium's segment.
+struct Segment {
+  float x = 0, y = 0;
+  int type = kPdfSegmentLineTo;
+  bool close = false, point_ok = true;
+};
+
+// A page object that is not text: a path, a form (its children keys into
+// Page::objects_of_page), or another kind only typed.
+struct PageObject {
+  int type = kPdfObjectPath;
+  FS_MATRIX matrix{1, 0, 0, 1, 0, 0};
+  int fill_mode = 0, stroke = 1;
+  float width = 1;
+  unsigned stroke_rgba[4] = {0, 0, 0, 255}, fill_rgba[4] = {0, 0, 0, 255};
+  float bounds[4] = {0, 0, 10, 10};  // left, bottom, right, top
+  bool bounds_ok = true;
+  std::vector<Segment> segments;
+  std::vector<int> children;
+  int count_override = 0;  // non-zero: the segment or child count reported
+};
+
+// Segment handles: the object's key * 1,000,000 + the segment's index + 1.
+inline constexpr int kSegmentsPerKey = 1'000'000;
+
 struct Page {
   bool load_fails = false, text_fails = false;
   int count_override = 0;            // non-zero: FPDFText_CountChars returns this
@@ -66,6 +91,9 @@ struct Page {
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
   std::vector<Link> links;
   std::vector<int> annotations;  // subtypes
+  std::vector<int> page_objects;            // keys into objects_of_page, in content order
+  std::map<int, PageObject> objects_of_page;  // keys from 1
+  int object_count_override = 0;            // non-zero: FPDFPage_CountObjects returns this
   int pages_open = 0, text_pages_open = 0;  // observations
   std::vector<std::string> log;             // every call made, by name
 };
@@ -94,6 +122,20 @@ inline FPDF_BOOL box4(bool ok, const float (&v)[4], float* l, float* b, float* r
 // Link, action and destination handles are 1 + the link's index.
 inline const Link& link_at(const void* handle) {
   return current->links.at(static_cast<std::size_t>(key_of(handle) - 1));
+}
+
+inline PageObject& object_at(const void* handle) { return current->objects_of_page.at(key_of(handle)); }
+inline const Segment& segment_at(const void* handle) {
+  const int key = key_of(handle);
+  return object_at(handle_of<const void*>(key / kSegmentsPerKey))
+      .segments.at(static_cast<std::size_t>(key % kSegmentsPerKey - 1));
+}
+inline FPDF_BOOL rgba(const unsigned (&v)[4], unsigned* r, unsigned* g, unsigned* b, unsigned* a) {
+  *r = v[0], *g = v[1], *b = v[2], *a = v[3];
+  return 1;
+}
+inline int count_of(const PageObject& o, std::size_t size) {
+  return o.count_override != 0 ? o.count_override : static_cast<int>(size);
 }
 
 // The stand-ins, before logging wraps them.
@@ -206,6 +248,46 @@ inline Pdfium table(Page& page) {
     return current->annotations.at(static_cast<std::size_t>(key_of(annot) - 1));
   };
   t.FPDFPage_CloseAnnot = [](FPDF_ANNOTATION) {};
+  t.FPDFPage_CountObjects = [](FPDF_PAGE) {
+    return current->object_count_override != 0 ? current->object_count_override
+                                                : static_cast<int>(current->page_objects.size());
+  };
+  t.FPDFPage_GetObject = [](FPDF_PAGE, int i) {
+    if (i < 0 || static_cast<std::size_t>(i) >= current->page_objects.size()) return FPDF_PAGEOBJECT{};
+    return handle_of<FPDF_PAGEOBJECT>(current->page_objects[static_cast<std::size_t>(i)]);
+  };
+  t.FPDFPageObj_GetType = [](FPDF_PAGEOBJECT o) { return object_at(o).type; };
+  t.FPDFPageObj_GetMatrix = [](FPDF_PAGEOBJECT o, FS_MATRIX* m) { return answer(true, object_at(o).matrix, m); };
+  t.FPDFPageObj_GetBounds = [](FPDF_PAGEOBJECT o, float* l, float* b, float* r, float* top) {
+    return box4(object_at(o).bounds_ok, object_at(o).bounds, l, b, r, top);
+  };
+  t.FPDFPageObj_GetStrokeWidth = [](FPDF_PAGEOBJECT o, float* w) { return answer(true, object_at(o).width, w); };
+  t.FPDFPageObj_GetStrokeColor = [](FPDF_PAGEOBJECT o, unsigned* r, unsigned* g, unsigned* b, unsigned* a) {
+    return rgba(object_at(o).stroke_rgba, r, g, b, a);
+  };
+  t.FPDFPageObj_GetFillColor = [](FPDF_PAGEOBJECT o, unsigned* r, unsigned* g, unsigned* b, unsigned* a) {
+    return rgba(object_at(o).fill_rgba, r, g, b, a);
+  };
+  t.FPDFPath_GetDrawMode = [](FPDF_PAGEOBJECT o, int* fill, FPDF_BOOL* stroke) -> FPDF_BOOL {
+    *fill = object_at(o).fill_mode, *stroke = object_at(o).stroke;
+    return 1;
+  };
+  t.FPDFPath_CountSegments = [](FPDF_PAGEOBJECT o) { return count_of(object_at(o), object_at(o).segments.size()); };
+  t.FPDFPath_GetPathSegment = [](FPDF_PAGEOBJECT o, int i) {
+    if (i < 0 || static_cast<std::size_t>(i) >= object_at(o).segments.size()) return FPDF_PATHSEGMENT{};
+    return handle_of<FPDF_PATHSEGMENT>(key_of(o) * kSegmentsPerKey + i + 1);
+  };
+  t.FPDFPathSegment_GetPoint = [](FPDF_PATHSEGMENT s, float* x, float* y) -> FPDF_BOOL {
+    *x = segment_at(s).x, *y = segment_at(s).y;
+    return segment_at(s).point_ok;
+  };
+  t.FPDFPathSegment_GetType = [](FPDF_PATHSEGMENT s) { return segment_at(s).type; };
+  t.FPDFPathSegment_GetClose = [](FPDF_PATHSEGMENT s) -> FPDF_BOOL { return segment_at(s).close; };
+  t.FPDFFormObj_CountObjects = [](FPDF_PAGEOBJECT o) { return count_of(object_at(o), object_at(o).children.size()); };
+  t.FPDFFormObj_GetObject = [](FPDF_PAGEOBJECT o, unsigned long i) {
+    const std::vector<int>& children = object_at(o).children;
+    return i < children.size() ? handle_of<FPDF_PAGEOBJECT>(children[i]) : FPDF_PAGEOBJECT{};
+  };
   unlogged = t;
 #define TEXTLOOM_FAKE_LOGGED(name, ret, params)                  \
   if (unlogged.name != nullptr) {                                \

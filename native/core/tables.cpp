@@ -1,0 +1,259 @@
+// find_tables: the page turned into the frame its text reads in (the
+// viewer's, or the way most glyphs run), its rules joined,
+// ruled tables first (rules win where they exist), then bands of header and
+// bottom rules read by the alignment of their words, then tables of words
+// alone among the words no table holds; cells filled, headers found, boxes
+// turned back into page space.
+
+#include "tables.hpp"
+
+#include <cmath>
+
+#include "layout.hpp"
+#include "output.hpp"
+#include "sort.hpp"
+#include "tables_cells.hpp"
+#include "tables_internal.hpp"
+
+namespace textloom {
+
+namespace {
+
+// The type size of a page without text: a common body size.
+constexpr double kDefaultEm = 10.0;
+// A rule shorter than this many ems after joining is a dash or a lone dot,
+// never a table line (the narrowest column holds a digit and its margins).
+constexpr double kMinRuleEms = 1.0;
+// White rules draw on coloured ground, which we do not see: no table line.
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+// Figure marks (curves, slanted lines, polygons) covering this share of a
+// candidate's area, or this many of them inside it, make it a chart: a
+// table's cells hold text, and the odd symbol or logo in one covers far less
+// and comes alone, while a chart's series are a path per line or segment.
+constexpr double kMaxMarkShare = 0.1;
+constexpr std::size_t kMaxMarks = 10;
+
+// A grid of rules whose cells are mostly empty is a chart's gridlines or a
+// form to fill in: a table holds text in at least a quarter of its cells
+// (sparse statistical tables keep far more than that).
+constexpr double kMinFilledShare = 0.25;
+
+// True when the marks inside `box` make it a chart (overlaps counted twice).
+bool is_chart(const Rect& box, const std::vector<Rect>& marks) {
+  const double area = (box.x1 - box.x0) * (box.y1 - box.y0);
+  if (!(area > 0)) return false;
+  double covered = 0;
+  std::size_t count = 0;
+  for (const Rect& m : marks) {
+    const double w = min_num(m.x1, box.x1) - max_num(m.x0, box.x0);
+    const double h = min_num(m.y1, box.y1) - max_num(m.y0, box.y0);
+    // A mark along one line (a slanted stroke) has no area; count it as a point wide.
+    if (w >= 0 && h >= 0) covered += max_num(w, 1.0) * max_num(h, 1.0), ++count;
+  }
+  return covered >= kMaxMarkShare * area || count >= kMaxMarks;
+}
+
+// Share of the glyphs running one way that makes that way the frame's, as
+// the "reading" order has it.
+constexpr double kDominantShare = 0.6;
+
+// The frame tables are read in, as a page rotation: the one that shows the
+// way most glyphs run as rightwards (a table set sideways on an upright
+// page), else the page's own.
+std::uint32_t frame_rotation(const PageGlyphs& page) {
+  double count[4] = {0, 0, 0, 0};  // right, up, left, down (rotations 0, 90, 180, 270)
+  for (const Glyph& g : page.glyphs) {
+    if (std::isnan(g.dir_x) || std::isnan(g.dir_y) || (g.dir_x == 0 && g.dir_y == 0)) continue;
+    if (std::fabs(g.dir_x) >= std::fabs(g.dir_y)) {
+      count[g.dir_x > 0 ? 0 : 2] += 1;
+    } else {
+      count[g.dir_y < 0 ? 1 : 3] += 1;
+    }
+  }
+  const double total = static_cast<double>(page.glyphs.size());
+  for (std::uint32_t w = 0; w < 4; ++w) {
+    if (total > 0 && count[w] >= kDominantShare * total) return w * 90;
+  }
+  return page.rotation;
+}
+
+double median_size(const PageGlyphs& page) {
+  std::vector<double> sizes;
+  sizes.reserve(page.glyphs.size());
+  for (const Glyph& g : page.glyphs) {
+    if (g.size > 0 && std::isfinite(g.size)) sizes.push_back(g.size);
+  }
+  if (sizes.empty()) return kDefaultEm;
+  merge_sort(sizes, [](double a, double b) { return a < b; });
+  return sizes[sizes.size() / 2];
+}
+
+std::vector<PageRule> viewer_rules(const PageGlyphs& page, const Xf& xf) {
+  std::vector<PageRule> out;
+  out.reserve(page.rules.size());
+  for (PageRule r : page.rules) {
+    if (r.color == kWhite) continue;
+    xf.point(r.x0, r.y0);
+    xf.point(r.x1, r.y1);
+    const double x0 = min_num(r.x0, r.x1), x1 = max_num(r.x0, r.x1);
+    const double y0 = min_num(r.y0, r.y1), y1 = max_num(r.y0, r.y1);
+    r.x0 = x0, r.x1 = x1, r.y0 = y0, r.y1 = y1;
+    out.push_back(r);
+  }
+  return out;
+}
+
+Rect extent(const Grid& g) { return {g.xs.front(), g.ys.front(), g.xs.back(), g.ys.back()}; }
+
+std::size_t filled_cells(const Grid& g) {
+  std::size_t n = 0;
+  for (const TableCell& c : g.cells) n += c.text.empty() ? 0 : 1;
+  return n;
+}
+
+bool overlaps_any(const Rect& box, const std::vector<Rect>& taken) {
+  for (const Rect& t : taken) {
+    if (rects_overlap(box, t)) return true;
+  }
+  return false;
+}
+
+// A band's grid: rows above the header rule are the header, and the band's
+// rules bound the first and last rows.
+Grid band_grid(Grid g, const RuledBand& band, double tolerance) {
+  std::uint32_t header = 0;
+  for (std::size_t r = 1; r < g.ys.size(); ++r) {
+    if (g.ys[r] <= band.header_rule + tolerance) header = static_cast<std::uint32_t>(r);
+  }
+  g.header = header < g.ys.size() - 1 ? header : 0;
+  g.ys.front() = band.region.y0, g.ys.back() = band.region.y1;
+  for (TableCell& c : g.cells) {
+    if (c.row == 0) c.bbox.y0 = band.region.y0;
+    if (c.row + c.row_span == g.ys.size() - 1) c.bbox.y1 = band.region.y1;
+  }
+  return g;
+}
+
+}  // namespace
+
+std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
+                               const std::optional<Rect>& clip, const TableParams& params) {
+  const double em = median_size(page);
+  const std::uint32_t rotation = frame_rotation(page);
+  const Xf xf{page.width, page.height, rotation, true};
+  const bool swaps = xf.swaps_axes();
+  const Xf back{swaps ? page.height : page.width, swaps ? page.width : page.height,
+                (360 - rotation) % 360, true};
+  const double tolerance = params.intersection_tolerance * em;
+  const RuleSet rules = join_rules(viewer_rules(page, xf), params.snap_tolerance * em,
+                                   params.join_tolerance * em, kMinRuleEms * em);
+  std::vector<Grid> ruled =
+      strategy != TableStrategy::text ? ruled_grids(rules, tolerance) : std::vector<Grid>{};
+  // Words alone make tables on pages without vertical rules (see below);
+  // elsewhere only the text inside ruled grids and bands is read, so only
+  // that is laid out. Cells order their own pieces by position, so the
+  // blocks need no reading order.
+  std::optional<Rect> region;
+  if (strategy == TableStrategy::lines || (strategy == TableStrategy::automatic &&
+                                           !rules.vertical.empty())) {
+    Rect reach = kEmptyRect;
+    for (const Grid& g : ruled) reach = rect_union(reach, extent(g));
+    if (strategy == TableStrategy::automatic) {
+      for (const RuledBand& band : rule_bands(rules, {}, tolerance)) {
+        reach = rect_union(reach, band.region);
+      }
+    }
+    region = reach.x0 <= reach.x1 ? back.rc(reach) : Rect{0, 0, -1, -1};
+  }
+  if (clip) {
+    region = region ? Rect{max_num(region->x0, clip->x0), max_num(region->y0, clip->y0),
+                           min_num(region->x1, clip->x1), min_num(region->y1, clip->y1)}
+                    : *clip;
+  }
+  const bool nothing = region && !(region->x0 <= region->x1 && region->y0 <= region->y1);
+  const std::vector<Block> blocks =
+      nothing ? std::vector<Block>{}
+              : layout_page(page, SortMode::none, region, LayoutParams{});
+  std::vector<Rect> marks;
+  marks.reserve(page.marks.size());
+  for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
+  auto chart = [&](const Grid& g) { return is_chart(extent(g), marks); };
+
+  std::vector<Grid> found;
+  std::vector<Rect> taken;
+  if (strategy != TableStrategy::text) {
+    split_rows(ruled, blocks, xf);
+    fill_cells(ruled, blocks, xf, page.fonts);
+    for (Grid& g : ruled) {
+      // A box around one text or an empty drawing of lines is no table.
+      const double share = static_cast<double>(filled_cells(g)) /
+                           static_cast<double>((g.xs.size() - 1) * (g.ys.size() - 1));
+      if (filled_cells(g) < 2 || share < kMinFilledShare || overlaps_any(extent(g), taken) ||
+          chart(g)) {
+        continue;
+      }
+      taken.push_back(extent(g));
+      found.push_back(std::move(g));
+    }
+  }
+  if (strategy != TableStrategy::lines) {
+    const std::vector<RuledBand> bands = strategy == TableStrategy::automatic
+                                             ? rule_bands(rules, taken, tolerance)
+                                             : std::vector<RuledBand>{};
+    // Rules win where they exist: a page that draws its tables with rules
+    // draws them all so, and a page with vertical rules (charts' axes, boxes)
+    // but no ruled table has its words aligned by a chart's labels or a
+    // legend more often than by a table. Horizontal rules alone (running
+    // header lines, separators) say nothing.
+    const bool alone = strategy == TableStrategy::text ||
+                       (found.empty() && rules.vertical.empty());
+    std::vector<WordBox> all;
+    if (alone || !bands.empty()) {
+      for (Word& w : words(blocks, xf, false, "")) {
+        all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
+      }
+    }
+    std::vector<Grid> text;
+    for (const RuledBand& band : bands) {
+      for (Grid& g : text_grids(all, band.region, em, params.column_gap, params.min_rows, true)) {
+        text.push_back(band_grid(std::move(g), band, tolerance));
+      }
+    }
+    std::vector<WordBox> free;
+    for (const WordBox& w : all) {
+      if (!alone || !text.empty()) break;
+      if (!overlaps_any(w.box, taken)) free.push_back(w);
+    }
+    const Rect everywhere{-INFINITY, -INFINITY, INFINITY, INFINITY};
+    for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
+      text.push_back(std::move(g));
+    }
+    fill_cells(text, blocks, xf, page.fonts);
+    for (Grid& g : text) {
+      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
+      taken.push_back(extent(g));
+      found.push_back(std::move(g));
+    }
+  }
+  merge_sort(found, [](const Grid& a, const Grid& b) {
+    return key_less(a.ys.front(), a.xs.front(), b.ys.front(), b.xs.front());
+  });
+  std::vector<Table> tables;
+  for (Grid& g : found) {
+    Table t{back.rc(extent(g)), static_cast<std::uint32_t>(g.ys.size() - 1),
+            static_cast<std::uint32_t>(g.xs.size() - 1), 0, {}};
+    if (clip && !(t.bbox.x0 >= clip->x0 && t.bbox.y0 >= clip->y0 && t.bbox.x1 <= clip->x1 &&
+                  t.bbox.y1 <= clip->y1)) {
+      continue;
+    }
+    t.header = g.header != 0 ? g.header : header_rows(g);
+    for (TableCell& c : g.cells) {
+      c.bbox = back.rc(c.bbox);
+      t.cells.push_back(std::move(c));
+    }
+    tables.push_back(std::move(t));
+  }
+  return tables;
+}
+
+}  // namespace textloom

@@ -1,0 +1,139 @@
+"""``Table`` and ``Cell``: the tables ``Page.find_tables`` finds, and their
+written forms (rows of strings, a GitHub pipe table, HTML, a pandas frame).
+
+The finding itself is native (``RsPage.tables``); this module wraps its plain
+tuples and writes them out.
+"""
+
+from __future__ import annotations
+
+import html
+from typing import TYPE_CHECKING, Any, NamedTuple
+
+from textloom._optional import import_optional
+from textloom._types import Rect
+
+if TYPE_CHECKING:
+    from textloom import _native
+
+
+class Cell(NamedTuple):
+    """One cell: its first row and column (from 0), how many rows and columns
+    it spans, its box in page space and its text (lines joined by one space,
+    hyphenated line ends joined)."""
+
+    row: int
+    col: int
+    row_span: int
+    col_span: int
+    bbox: Rect
+    text: str
+
+
+class Table:
+    """A table of a page: ``bbox`` (page space), ``rows`` and ``cols`` (the
+    grid's counts), ``header`` (how many leading rows are the header) and
+    ``cells`` (row by row, each cell once)."""
+
+    __slots__ = ("bbox", "rows", "cols", "header", "_cells", "_raw")
+
+    def __init__(self, bbox: Rect, rows: int, cols: int, header: int,
+                 cells: list[Cell] | list[tuple[int, int, int, int, Rect, str]]) -> None:
+        self.bbox = bbox
+        self.rows = rows
+        self.cols = cols
+        self.header = header
+        # The native tuples become Cells when first asked for: a caller that
+        # wants only the boxes or counts pays nothing for them.
+        self._raw = cells
+        self._cells: list[Cell] | None = None
+
+    @property
+    def cells(self) -> list[Cell]:
+        """The cells, row by row, each once at its first row and column."""
+        cells = self._cells
+        if cells is None:
+            cells = self._cells = [c if isinstance(c, Cell) else Cell(*c) for c in self._raw]
+        return cells
+
+    def __repr__(self) -> str:
+        return f"<Table {self.rows}x{self.cols} at {tuple(round(v, 1) for v in self.bbox)}>"
+
+    def to_list(self) -> list[list[str | None]]:
+        """Rows of strings; a spanning cell's text in its first slot, None in the
+        other slots it covers (and in slots no cell covers)."""
+        grid: list[list[str | None]] = [[None] * self.cols for _ in range(self.rows)]
+        for cell in self.cells:
+            grid[cell.row][cell.col] = cell.text
+        return grid
+
+    def to_markdown(self) -> str:
+        """A GitHub-flavoured pipe table: the first row as its head (a table
+        without header rows gets an empty head), ``|`` and line breaks escaped."""
+        rows = [[_markdown_cell(text) for text in row] for row in self.to_list()]
+        if self.header == 0:
+            rows.insert(0, [""] * self.cols)
+        lines = ["| " + " | ".join(rows[0]) + " |", "|" + "---|" * self.cols]
+        lines += ["| " + " | ".join(row) + " |" for row in rows[1:]]
+        return "\n".join(lines) + "\n"
+
+    def to_html(self) -> str:
+        """An HTML table: header rows in ``<thead>`` with ``<th>`` cells, spans
+        as rowspan and colspan."""
+        by_row: list[list[Cell]] = [[] for _ in range(self.rows)]
+        for cell in self.cells:
+            by_row[cell.row].append(cell)
+        out = ["<table>"]
+        for r, cells in enumerate(by_row):
+            if r == 0 and self.header:
+                out.append("<thead>")
+            if r == self.header:
+                out.append("<tbody>")
+            tag = "th" if r < self.header else "td"
+            parts = []
+            for cell in cells:
+                spans = "".join(f' {name}="{n}"' for name, n in (("rowspan", cell.row_span),
+                                                                  ("colspan", cell.col_span)) if n > 1)
+                parts.append(f"<{tag}{spans}>{html.escape(cell.text)}</{tag}>")
+            out.append("<tr>" + "".join(parts) + "</tr>")
+            if r + 1 == self.header:
+                out.append("</thead>")
+        if self.rows > self.header:
+            out.append("</tbody>")
+        out.append("</table>")
+        return "\n".join(out) + "\n"
+
+    def to_pandas(self) -> Any:
+        """A pandas DataFrame: the header rows' texts as column names (joined by
+        a space where there are several), the other rows as data. Needs the
+        ``pandas`` extra."""
+        pandas = import_optional("pandas", "pandas")
+        rows = self.to_list()
+        head = rows[:self.header]
+        names = [" ".join(row[c] or "" for row in head).strip() or str(c) for c in range(self.cols)]
+        return pandas.DataFrame(rows[self.header:], columns=_unique(names))
+
+
+def _markdown_cell(text: str | None) -> str:
+    return (text or "").replace("\\", "\\\\").replace("|", "\\|").replace("\r\n", "<br>") \
+        .replace("\n", "<br>").replace("\r", "<br>")
+
+
+def _unique(names: list[str]) -> list[str]:
+    """Column names made distinct (pandas allows repeats, but every use trips on them)."""
+    seen: dict[str, int] = {}
+    out = []
+    for name in names:
+        count = seen.get(name, 0)
+        seen[name] = count + 1
+        out.append(name if count == 0 else f"{name}.{count}")
+    return out
+
+
+def tables_of(page: _native.RsPage, strategy: str, clip: Rect | None, snap_tolerance: float,
+              join_tolerance: float, intersection_tolerance: float, column_gap: float,
+              min_rows: int) -> list[Table]:
+    """The native tables of ``page`` as Table objects."""
+    found = page.tables(strategy, clip, snap_tolerance, join_tolerance, intersection_tolerance,
+                        column_gap, min_rows)
+    return [Table(bbox, rows, cols, header, cells) for bbox, rows, cols, header, cells in found]
