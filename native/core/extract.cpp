@@ -77,6 +77,7 @@ class ObjectStates {
   const ObjState& insert(FPDF_PAGEOBJECT object, const ObjState& state) {
     if ((states_.size() + 1) * 2 > slots_.size()) grow(slots_.empty() ? 512 : slots_.size() * 2);
     states_.push_back(state);
+    keys_.push_back(object);
     place(object, static_cast<std::uint32_t>(states_.size() - 1));
     return states_.back();
   }
@@ -108,6 +109,14 @@ class ObjectStates {
 
   std::vector<Slot> slots_;
   std::vector<ObjState> states_;
+  std::vector<FPDF_PAGEOBJECT> keys_;  // by state index: the objects in order of first use
+
+ public:
+  // The position of `state` (one of this table's) in order of first use.
+  std::uint32_t index_of(const ObjState& state) const {
+    return static_cast<std::uint32_t>(&state - states_.data());
+  }
+  const std::vector<FPDF_PAGEOBJECT>& keys() const { return keys_; }
 };
 
 // Working state of one character loop.
@@ -116,6 +125,7 @@ struct Extraction {
   FPDF_TEXTPAGE text_page;
   PageGlyphs& page;
   ObjectStates objects;
+  std::vector<std::uint32_t> owners;  // per glyph: the index of its object's state
   // Font handle -> font index; a page has few fonts, so a short list is fastest.
   std::vector<std::pair<FPDF_FONT, std::uint32_t>> font_indexes;
 
@@ -242,6 +252,7 @@ void read_chars(Extraction& ex, int n_chars) {
       ch = kReplacementChar;
     }
     const ObjState& st = ex.state_of(pdf.FPDFText_GetTextObject(ex.text_page, i), i);
+    ex.owners.push_back(ex.objects.index_of(st));
     pdf.FPDFText_GetCharOrigin(ex.text_page, i, &x, &y);
     pdf.FPDFText_GetLooseCharBox(ex.text_page, i, &box);
     const double w = advance(st, box);
@@ -260,6 +271,7 @@ void read_chars(Extraction& ex, int n_chars) {
     glyph.ch = ch;
     glyph.hyphen = hyphen;
     glyph.space_before = space_before;
+    glyph.invisible = false;
     glyph.repeat = false;
     space_before = false;
     if (page.glyphs.size() > 1) {
@@ -382,6 +394,21 @@ std::uint32_t count_text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
   return count;
 }
 
+// Marks the glyphs of text objects drawn invisible (render mode 3), asked
+// once per object after every other call of the extraction.
+void read_render_modes(const Pdfium& pdf, const Extraction& ex, std::vector<Glyph>& glyphs) {
+  const std::vector<FPDF_PAGEOBJECT>& objects = ex.objects.keys();
+  std::vector<bool> invisible(objects.size(), false);
+  bool any = false;
+  for (std::size_t k = 0; k < objects.size(); ++k) {
+    if (objects[k] == nullptr) continue;  // chars of no object: drawn as the text page has them
+    invisible[k] = pdf.FPDFTextObj_GetTextRenderMode(objects[k]) == kPdfTextRenderInvisible;
+    any = any || invisible[k];
+  }
+  if (!any) return;
+  for (std::size_t g = 0; g < glyphs.size(); ++g) glyphs[g].invisible = invisible[ex.owners[g]];
+}
+
 }  // namespace
 
 Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32_t index,
@@ -407,15 +434,18 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
   // reservation of 2^64 glyphs.
   const int n_chars = pdf.FPDFText_CountChars(text_page.get());
   page.n_chars = n_chars > 0 ? n_chars : 0;
+  Extraction ex{pdf, text_page.get(), page, {}, {}, {}};
   if (page.n_chars > 0) {
     page.glyphs.reserve(static_cast<std::size_t>(page.n_chars));
-    Extraction ex{pdf, text_page.get(), page, {}, {}};
+    ex.owners.reserve(static_cast<std::size_t>(page.n_chars));
     read_chars(ex, page.n_chars);
-    if (ligatures) join_ligatures(page.glyphs);
   }
   page.links = read_links(pdf, doc, page_handle.get(), page.crop);
   page.text_annotations = count_text_annotations(pdf, page_handle.get());
-  read_rules(pdf, page_handle.get(), page.crop, page.rules, page.marks);
+  read_rules(pdf, page_handle.get(), page.crop, page.rules, page.marks, page.images);
+  read_render_modes(pdf, ex, page.glyphs);
+  // After the render modes: joining moves glyphs, and the modes go by glyph.
+  if (ligatures) join_ligatures(page.glyphs);
   const std::uint64_t t3 = now_ns();
 
   text_page.reset();

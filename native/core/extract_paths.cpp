@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 #include "num.hpp"
 
@@ -67,6 +68,7 @@ struct Walk {
   double crop_left, crop_top;
   std::vector<PageRule>& rules;
   std::vector<Rect>& marks;
+  std::vector<Rect>& images;
   std::vector<Point> subpath;  // reused by every subpath of the page
   bool figure = false;         // the current path draws a figure
   Rect seen = kEmptyRect;      // the current path's points so far
@@ -201,6 +203,17 @@ struct Walk {
     if (figure) marks.push_back(seen);
   }
 
+  // An image fills the unit square its matrix maps into the page.
+  void add_image(const Matrix& m) {
+    Rect box = kEmptyRect;
+    for (const auto& [x, y] : {std::pair{0.0, 0.0}, {1.0, 0.0}, {0.0, 1.0}, {1.0, 1.0}}) {
+      const Point p = to_page(m, x, y);
+      if (!finite_point(p.x, p.y)) return;
+      box = rect_union(box, Rect{p.x, p.y, p.x, p.y});
+    }
+    images.push_back(box);
+  }
+
   void read_objects(FPDF_PAGEOBJECT form, FPDF_PAGE page, int count, const Matrix& outer,
                     int depth) {
     for (int i = 0; i < count; ++i) {
@@ -210,7 +223,7 @@ struct Walk {
                                    : pdf.FPDFPage_GetObject(page, i);
       if (object == nullptr) continue;
       const int type = pdf.FPDFPageObj_GetType(object);
-      if (type != kPdfObjectPath && type != kPdfObjectForm) continue;
+      if (type != kPdfObjectPath && type != kPdfObjectForm && type != kPdfObjectImage) continue;
       if (type == kPdfObjectPath && form == nullptr) {
         // Top-level bounds are in user space: a path off the page or with
         // damaged bounds is skipped before its segments are read.
@@ -226,6 +239,8 @@ struct Walk {
       const Matrix m = compose({fm.a, fm.b, fm.c, fm.d, fm.e, fm.f}, outer);
       if (type == kPdfObjectPath) {
         read_path(object, m);
+      } else if (type == kPdfObjectImage) {
+        add_image(m);
       } else if (depth < kMaxFormDepth) {
         const int inner = pdf.FPDFFormObj_CountObjects(object);
         if (inner > 0) read_objects(object, page, inner, m, depth + 1);
@@ -237,10 +252,10 @@ struct Walk {
 }  // namespace
 
 void read_rules(const Pdfium& pdf, FPDF_PAGE page, const std::array<double, 4>& crop,
-                std::vector<PageRule>& rules, std::vector<Rect>& marks) {
+                std::vector<PageRule>& rules, std::vector<Rect>& marks, std::vector<Rect>& images) {
   const int count = pdf.FPDFPage_CountObjects(page);
   if (count <= 0) return;
-  Walk walk{pdf, crop[0], crop[3], rules, marks, {}};
+  Walk walk{pdf, crop[0], crop[3], rules, marks, images, {}};
   walk.read_objects(nullptr, page, count, kIdentity, 0);
 }
 

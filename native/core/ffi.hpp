@@ -47,9 +47,13 @@ inline constexpr int kPdfAnnotXfaWidget = 27;
 inline constexpr unsigned long kPdfActionGoTo = 1;
 inline constexpr unsigned long kPdfActionUri = 3;
 
-// FPDFPageObj_GetType's values for the objects whose lines tables are drawn with.
+// FPDFPageObj_GetType's values for the objects whose lines tables are drawn
+// with, and for images.
 inline constexpr int kPdfObjectPath = 2;
+inline constexpr int kPdfObjectImage = 3;
 inline constexpr int kPdfObjectForm = 5;
+// FPDFTextObj_GetTextRenderMode's mode for text that is neither filled nor stroked.
+inline constexpr int kPdfTextRenderInvisible = 3;
 // FPDFPathSegment_GetType's values.
 inline constexpr int kPdfSegmentLineTo = 0;
 inline constexpr int kPdfSegmentBezierTo = 1;
@@ -77,7 +81,8 @@ struct IFSDK_PAUSE {
 // The first four are required of the library but never called by the module.
 // The link and action functions read a page's links during extraction, the
 // annotation functions count its free-text and widget annotations, and the
-// page-object and path functions read its lines and thin rectangles after them; the
+// page-object and path functions read its lines, thin rectangles and images after
+// them, and the text objects' render modes come last; the
 // bitmap and rendering functions at the end serve page rendering.
 #define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
   X(FPDF_InitLibrary, void, ())                                                        \
@@ -156,6 +161,7 @@ struct IFSDK_PAUSE {
   X(FPDFPathSegment_GetClose, FPDF_BOOL, (FPDF_PATHSEGMENT segment))                   \
   X(FPDFFormObj_CountObjects, int, (FPDF_PAGEOBJECT form))                             \
   X(FPDFFormObj_GetObject, FPDF_PAGEOBJECT, (FPDF_PAGEOBJECT form, unsigned long index)) \
+  X(FPDFTextObj_GetTextRenderMode, int, (FPDF_PAGEOBJECT text))                       \
   X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
     (int width, int height, int format, void* first_scan, int stride))                 \
   X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \

@@ -50,6 +50,7 @@ struct Glyph {
   bool hyphen;        // PDFium reported U+0002 (end-of-line hyphen); ch is then '-'
   bool repeat;        // same origin, end and font as the glyph kept just before
   bool space_before;  // a PDFium-generated space was dropped right before this glyph
+  bool invisible;     // drawn in text render mode 3 (neither filled nor stroked): an OCR layer
 };
 
 // One font of a page.
@@ -93,6 +94,7 @@ struct PageGlyphs {
   std::vector<PageRule> rules;   // in content order, form XObjects in place
   std::vector<Rect> marks;       // boxes of paths that draw figures (curves, slanted
                                  // lines, polygons), page space; what tells charts from tables
+  std::vector<Rect> images;      // boxes of image objects, page space, form XObjects in place
   double width = 0;              // |crop right - crop left|
   double height = 0;             // |crop top - crop bottom|
   std::array<double, 4> crop{};  // crop box (left, bottom, right, top), PDF user space

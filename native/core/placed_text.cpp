@@ -83,6 +83,7 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
       g.hyphen = false;
       g.repeat = false;
       g.space_before = false;
+      g.invisible = false;
     }
   }
   return placed;

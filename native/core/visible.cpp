@@ -49,6 +49,25 @@ bool same_word(const Glyph& prev, const Glyph& next) {
 
 }  // namespace
 
+WordCount count_words(const PageGlyphs& page) {
+  const std::vector<Glyph>& glyphs = page.glyphs;
+  WordCount count;
+  for (std::size_t start = 0; start < glyphs.size();) {
+    std::size_t end = start + 1;
+    while (end < glyphs.size() && same_word(glyphs[end - 1], glyphs[end])) ++end;
+    bool all_off = true, text = false;
+    for (std::size_t i = start; i < end; ++i) {
+      const Glyph& g = glyphs[i];
+      text = text || !is_space(g.ch);
+      all_off = all_off && outside(glyph_box(g, page.fonts[g.font]), page.width, page.height);
+    }
+    count.words += text;
+    count.outside += text && all_off;
+    start = end;
+  }
+  return count;
+}
+
 std::optional<PageGlyphs> without_offpage_words(const PageGlyphs& page) {
   const std::vector<Glyph>& glyphs = page.glyphs;
   const std::size_t n = glyphs.size();

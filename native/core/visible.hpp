@@ -17,4 +17,12 @@ namespace textloom {
 // glyph starting within the touching gap of the previous one's end.
 std::optional<PageGlyphs> without_offpage_words(const PageGlyphs& page);
 
+// The page's words as without_offpage_words finds them (runs of glyphs that
+// are not white space), and how many of them lie wholly outside the crop box.
+struct WordCount {
+  std::size_t words = 0;
+  std::size_t outside = 0;
+};
+WordCount count_words(const PageGlyphs& page);
+
 }  // namespace textloom

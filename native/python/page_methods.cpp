@@ -12,6 +12,7 @@
 #include "layout.hpp"
 #include "output.hpp"
 #include "page.hpp"
+#include "page_signals.hpp"
 #include "page_tables.hpp"
 #include "page_views.hpp"
 #include "pdftext_schema.hpp"
@@ -165,6 +166,7 @@ PyMethodDef* page_methods() {
       {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
        words_arrays_doc.c_str()},
       {"tables", as_cfunction<page_tables>(), METH_VARARGS | METH_KEYWORDS, page_tables_doc()},
+      {"text_signals", page_text_signals, METH_NOARGS, page_text_signals_doc()},
       {"visible", page_visible, METH_NOARGS, page_visible_doc()},
       {"with_text", as_cfunction<page_with_text>(), METH_VARARGS | METH_KEYWORDS,
        page_with_text_doc()},

@@ -18,7 +18,7 @@ from textloom._lock import pdfium_lock
 from textloom._page import Page
 from textloom._sample import sample_path
 from textloom._tables import Cell, Table
-from textloom._types import Annotation, FormField, Link
+from textloom._types import Annotation, FormField, Link, TextSignals
 
 __version__: str = _native.__version__
 
@@ -33,6 +33,7 @@ __all__ = [
     "PasswordError",
     "PdfError",
     "Table",
+    "TextSignals",
     "__version__",
     "document_address",
     "open",

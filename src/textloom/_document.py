@@ -178,7 +178,8 @@ class Document(Sequence[Page]):
                                keep_headers=keep_headers, superscripts=superscripts,
                                subscripts=subscripts, links=links)
         if page_chunks:
-            return chunks(self._handle, self.metadata, self.toc, indices, texts)
+            return chunks(self._handle, self.metadata, self.toc, indices, texts,
+                          [page.text_signals().needs_ocr for page in selected])
         return "\n".join(text for text in texts if text)
 
     def __repr__(self) -> str:

@@ -17,7 +17,8 @@ if TYPE_CHECKING:
     from textloom._handle import DocumentHandle
 
 MarkdownChunk = dict[str, Any]
-"""One page of ``Document.to_markdown(page_chunks=True)``: page, label, metadata, toc_items, text."""
+"""One page of ``Document.to_markdown(page_chunks=True)``: page, label, metadata, toc_items,
+needs_ocr, text."""
 
 
 def pages_markdown(glyphs: list[_native.RsPage], *, sort: Sort, keep_headers: bool,
@@ -28,9 +29,11 @@ def pages_markdown(glyphs: list[_native.RsPage], *, sort: Sort, keep_headers: bo
 
 def chunks(handle: DocumentHandle, metadata: dict[str, str | None],
            toc: list[tuple[int, str, int | None]], indices: Sequence[int],
-           texts: Sequence[str]) -> list[MarkdownChunk]:
+           texts: Sequence[str], needs_ocr: Sequence[bool]) -> list[MarkdownChunk]:
     """One dictionary per page of ``indices``: its index (from 0), label, the
-    document's metadata, the outline entries that point at it, and its Markdown."""
+    document's metadata, the outline entries that point at it, whether it
+    needs OCR (``Page.text_signals``), and its Markdown."""
     return [{"page": index, "label": handle.label(index), "metadata": dict(metadata),
-             "toc_items": [entry for entry in toc if entry[2] == index], "text": text}
-            for index, text in zip(indices, texts)]
+             "toc_items": [entry for entry in toc if entry[2] == index], "needs_ocr": ocr,
+             "text": text}
+            for index, text, ocr in zip(indices, texts, needs_ocr)]

@@ -17,7 +17,7 @@ from textloom._options import (DEFAULT_SORT, check_count, check_positive, check_
                                check_timeout, check_tolerance)
 from textloom._tables import Table, tables_of
 from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
-                             TextDict, WordRow)
+                             TextDict, TextSignals, WordRow)
 
 if TYPE_CHECKING:
     import numpy as np
@@ -246,6 +246,13 @@ class Page:
                          check_tolerance("intersection_tolerance", intersection_tolerance),
                          check_positive("column_gap", column_gap),
                          check_count("min_rows", min_rows))
+
+    def text_signals(self) -> TextSignals:
+        """What the page's glyphs and objects say about its text: chars, words,
+        the shares of unmapped, invisible and off-page text and of the page
+        under images, and whether the page needs OCR (and why). One pass over
+        what extraction read; the form fields' values do not count."""
+        return TextSignals(*self._page().text_signals())
 
     # -- links and rendering ----------------------------------------------------------
 

@@ -55,3 +55,20 @@ class Annotation(NamedTuple):
     modified: str | None
     uri: str | None = None
     page: int | None = None
+
+
+class TextSignals(NamedTuple):
+    """What a page's glyphs and objects say about its text, before anyone reads
+    it. Shares are from 0 to 1. ``needs_ocr`` with its ``reason``: "no text"
+    (no chars, and images cover at least half the page: a scan), "garbled"
+    (most chars have no Unicode, or only a private-use one); None when the
+    page reads as it is (invisible text over an image is an OCR layer already)."""
+
+    chars: int  # chars that are not white space
+    words: int
+    unmapped_share: float  # chars without Unicode (U+FFFD) or in a private-use area
+    invisible_share: float  # chars drawn invisible (text render mode 3)
+    offpage_share: float  # words wholly outside the crop box
+    image_share: float  # of the page's area, under image objects
+    needs_ocr: bool
+    reason: str | None

@@ -43,7 +43,8 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
     many, run as separate tasks.
 
     Columns: "path" (string), "page" (int32, 1-based), "width", "height"
-    (float64), "rotation" (int32), the payload ("text" a string; for "words"
+    (float64), "rotation" (int32), "needs_ocr" (bool: the page has no usable
+    text, ``Page.text_signals``), the payload ("text" a string; for "words"
     the list columns x0, y0, x1, y1, text, block, line, word; for "dict" a
     JSON string "dict"), "error" and "error_kind" (strings, null on success).
     A file that cannot be opened is one row with a null "page" and its

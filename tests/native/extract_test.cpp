@@ -53,7 +53,7 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
   Char marker = at(2, 30);
   marker.object = 2;  // another object, same font
   marker.r = 0x12, marker.g = 0x34, marker.b = 0x56;
-  page.objects[2] = fake::Object{20, true, 1};
+  page.objects[2] = fake::Object{20, true, 1, kPdfTextRenderInvisible};
   Char loose = at('c', 40);
   loose.object = 0;  // no text object
   loose.text_font_size = 9;
@@ -86,7 +86,10 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       // the page's links (none), its annotations (one, free text) and page objects
       // (none), read after its glyphs
       "FPDFLink_Enumerate", "FPDFPage_GetAnnotCount", "FPDFPage_GetAnnot", "FPDFAnnot_GetSubtype",
-      "FPDFPage_CloseAnnot", "FPDFPage_CountObjects", "FPDFText_ClosePage", "FPDF_ClosePage"}));
+      "FPDFPage_CloseAnnot", "FPDFPage_CountObjects",
+      // last, the render mode of each text object met (not of the chars without one)
+      "FPDFTextObj_GetTextRenderMode", "FPDFTextObj_GetTextRenderMode", "FPDFText_ClosePage",
+      "FPDF_ClosePage"}));
   ASSERT_EQ(g.fonts.size(), 2u);
   const FontInfo& own = g.fonts[1];
   EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),
@@ -94,6 +97,9 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
   std::vector<std::tuple<double, std::uint32_t, std::uint32_t>> got;  // size, font, colour
   for (const Glyph& glyph : g.glyphs) got.emplace_back(glyph.size, glyph.font, glyph.color);
   EXPECT_EQ(got, (decltype(got){{10, 0, 0}, {10, 0, 0}, {20, 0, 0x123456}, {9, 1, 0}, {10, 0, 0}}));
+  std::vector<bool> invisible;  // the marker's object is drawn invisible
+  for (const Glyph& glyph : g.glyphs) invisible.push_back(glyph.invisible);
+  EXPECT_EQ(invisible, (std::vector<bool>{false, false, true, false, false}));
 }
 
 TEST(ExtractFailures, PageOrTextThatCannotLoad) {

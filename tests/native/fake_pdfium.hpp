@@ -26,6 +26,7 @@ struct Object {
   float font_size = 10;
   bool size_ok = true;
   int font = 1;  // key into Page::fonts; 0 is the null font handle
+  int render_mode = 0;  // 3: invisible
 };
 
 struct Char {
@@ -198,6 +199,9 @@ inline Pdfium table(Page& page) {
   };
   t.FPDFTextObj_GetFont = [](FPDF_PAGEOBJECT object) {
     return handle_of<FPDF_FONT>(current->objects.at(key_of(object)).font);
+  };
+  t.FPDFTextObj_GetTextRenderMode = [](FPDF_PAGEOBJECT object) {
+    return current->objects.at(key_of(object)).render_mode;
   };
   t.FPDFFont_GetBaseFontName = [](FPDF_FONT font, char* buffer, std::size_t length) {
     const Font& f = font_of(font);

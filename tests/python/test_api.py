@@ -433,3 +433,21 @@ def test_filled_fields_and_free_text_read_as_text_in_their_boxes(tmp_path):
     printed = [json.loads(line)["text"] for line in cli("text", path, "--jsonl").stdout.splitlines()]
     assert printed[0].startswith("Ada Lovelace\n")
     assert cli("text", path, "--no-forms").stdout == b"\f"
+
+
+def test_a_scanned_page_says_it_needs_ocr_and_a_page_with_text_does_not(tmp_path):
+    from conftest import cli
+
+    scan = tmp_path / "scan.pdf"
+    with textloom.open(SAMPLE) as doc:
+        doc[0].render(dpi=50).to_pil().save(scan)  # an image of a page, and nothing else
+        assert doc[0].text_signals()[:2] == (sum(not c.isspace() for c in doc[0].get_text()),
+                                            len(doc[0].get_text("words")))
+        assert not doc[0].text_signals().needs_ocr
+    with textloom.open(scan) as doc:
+        signals = doc[0].text_signals()
+    assert (signals.chars, signals.needs_ocr, signals.reason) == (0, True, "no text")
+    assert signals.image_share == pytest.approx(1.0)
+    (row,) = [json.loads(line) for line in cli("text", scan, "--jsonl").stdout.splitlines()]
+    assert (row["needs_ocr"], row["text"]) == (True, "")
+    assert "needs OCR: page 1 (no text)" in cli("info", scan).stdout.decode()

@@ -135,7 +135,7 @@ def test_jsonl_parses_back_to_the_api_result(fmt):
                       page.get_text(fmt, sort="reading", dehyphenate=True))
             assert record == {"file": str(SAMPLE), "page": page.index + 1, "width": page.width,
                               "height": page.height, "rotation": page.rotation,
-                              fmt: json.loads(json.dumps(result))}
+                              "needs_ocr": False, fmt: json.loads(json.dumps(result))}
 
 
 def test_markdown_of_whole_files(tmp_path):
@@ -157,7 +157,7 @@ def test_markdown_of_whole_files(tmp_path):
     done = cli(path, "--format", "markdown", "--jsonl", "--pages", "11-12", "-q")
     assert [json.loads(line) for line in done.stdout.splitlines()] == [
         {"file": str(path), "page": chunk["page"] + 1, "label": None, "metadata": chunk["metadata"],
-         "toc_items": [], "text": chunk["text"]} for chunk in chunks]
+         "toc_items": [], "needs_ocr": False, "text": chunk["text"]} for chunk in chunks]
     assert chunks[1]["text"].startswith("# Heading 12\n")
 
 

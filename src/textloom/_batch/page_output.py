@@ -75,6 +75,7 @@ def format_page(page: Page, path: str, options: ReadOptions) -> str:
     if options.jsonl:
         return to_json_row({"file": path, "page": number, "width": page.width,
                             "height": page.height, "rotation": page.rotation,
+                            "needs_ocr": page.text_signals().needs_ocr,
                             options.format: result}) + "\n"
     if options.format == "text":
         return f"{result}\f"
@@ -101,7 +102,8 @@ def format_markdown(document: Document, indices: list[int], path: str,
                      for level, title, page in chunk["toc_items"]]
         lines.append(to_json_row({"file": path, "page": chunk["page"] + 1,
                                   "label": chunk["label"], "metadata": chunk["metadata"],
-                                  "toc_items": toc_items, "text": chunk["text"]}) + "\n")
+                                  "toc_items": toc_items, "needs_ocr": chunk["needs_ocr"],
+                                  "text": chunk["text"]}) + "\n")
     return lines
 
 
@@ -117,13 +119,21 @@ def format_failure(failure: Failure) -> str:
 
 
 def format_info(document: Document, path: str, options: ReadOptions) -> str:
-    """``textloom info`` of one file: pages, page sizes (runs of equal pages) and metadata."""
-    sizes = [(page.width, page.height, page.rotation) for page in document]
+    """``textloom info`` of one file: pages, page sizes (runs of equal pages),
+    metadata, and each page's text signals (in plain text: the totals and the
+    pages that need OCR)."""
+    pages = list(document)
+    sizes = [(page.width, page.height, page.rotation) for page in pages]
+    signals = [page.text_signals() for page in pages]
     metadata = document.metadata
     if options.jsonl:
         return to_json_row({"file": path, "pages": len(sizes),
-                        "page_sizes": [{"width": w, "height": h, "rotation": r} for w, h, r in sizes],
-                        "metadata": metadata}) + "\n"
+                            "page_sizes": [{"width": w, "height": h, "rotation": r}
+                                           for w, h, r in sizes],
+                            "metadata": metadata,
+                            "text_signals": [{"page": number, **signal._asdict()}
+                                             for number, signal in enumerate(signals, start=1)]
+                            }) + "\n"
     lines = [path, f"  pages: {len(sizes)}"]
     runs: list[tuple[tuple[float, float, int], int, int]] = []
     for number, size in enumerate(sizes, start=1):
@@ -136,4 +146,9 @@ def format_info(document: Document, path: str, options: ReadOptions) -> str:
         turned = f", rotated {rotation}" if rotation else ""
         lines.append(f"  {pages_text}: {width:.2f} x {height:.2f} pt{turned}")
     lines += [f"  {key.replace('_', ' ')}: {value}" for key, value in metadata.items() if value]
+    lines.append(f"  text: {sum(s.chars for s in signals)} chars, "
+                 f"{sum(s.words for s in signals)} words")
+    scans = [f"page {number} ({s.reason})" for number, s in enumerate(signals, start=1) if s.needs_ocr]
+    if scans:
+        lines.append(f"  needs OCR: {', '.join(scans)}")
     return "\n".join(lines) + "\n"

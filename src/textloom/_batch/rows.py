@@ -1,13 +1,14 @@
 """Pages as Arrow rows: the one schema that ``textloom extract`` writes and
 ``textloom.ray.read_pdfs`` gives, and the rows of failures.
 
-A row per page: "path", "page" (1-based), "width", "height", "rotation", the
-payload of the format ("text" a string; for "words" list columns; for "dict" a
-JSON string), "error" and "error_kind" (null on success; the kinds are those
-of ``failures``). A file that fails before its pages are known is one row
-with a null "page". Pages are built in the worker processes and travel as
-Arrow IPC bytes, so the process that gathers them only copies buffers; it
-makes the rows of the failures it learns of with ``failure_rows``.
+A row per page: "path", "page" (1-based), "width", "height", "rotation",
+"needs_ocr" (``Page.text_signals``), the payload of the format ("text" a
+string; for "words" list columns; for "dict" a JSON string), "error" and
+"error_kind" (null on success; the kinds are those of ``failures``). A file
+that fails before its pages are known is one row with a null "page". Pages
+are built in the worker processes and travel as Arrow IPC bytes, so the
+process that gathers them only copies buffers; it makes the rows of the
+failures it learns of with ``failure_rows``.
 """
 
 from __future__ import annotations
@@ -37,7 +38,8 @@ _PAYLOAD = {"text": [("text", pa.string())], "words": _WORD_COLUMNS, "dict": [("
 def schema(format: str) -> pa.Schema:
     """The columns of ``format``'s rows, in order."""
     return pa.schema([("path", pa.string()), ("page", pa.int32()), ("width", pa.float64()),
-                      ("height", pa.float64()), ("rotation", pa.int32()), *_PAYLOAD[format],
+                      ("height", pa.float64()), ("rotation", pa.int32()),
+                      ("needs_ocr", pa.bool_()), *_PAYLOAD[format],
                       ("error", pa.string()), ("error_kind", pa.string())])
 
 
@@ -66,13 +68,14 @@ class RowBuilder:
             payload = [to_json(page_result(page, options, "dict"))]
         else:
             payload = [page_result(page, options, "text")]
-        self._add(path, page.index + 1, None, (page.width, page.height, page.rotation), payload)
+        self._add(path, page.index + 1, None,
+                  (page.width, page.height, page.rotation, page.text_signals().needs_ocr), payload)
 
     def add_failure(self, failure: Failure) -> None:
         """The row of a failed page, or of a file that failed as a whole."""
         payload = [None] * len(_PAYLOAD[self.format])
         page = None if failure.page is None else failure.page + 1
-        self._add(failure.path, page, failure, (None, None, None), payload)
+        self._add(failure.path, page, failure, (None, None, None, None), payload)
 
     def table(self) -> pa.Table:
         return pa.Table.from_pydict(self.columns, schema=self.schema)

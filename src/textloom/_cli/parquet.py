@@ -27,7 +27,8 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
     digest of the password, never the password)."""
     password = options.password
     secret = password.encode() if isinstance(password, str) else password
-    return {"format": options.format, "sort": options.sort,
+    # "columns": 2 since rows gained needs_ocr: a folder of older parts is refused, not mixed.
+    return {"columns": 2, "format": options.format, "sort": options.sort,
             "pages": [list(item) for item in options.pages.items] if options.pages else None,
             "dehyphenate": options.dehyphenate,
             "password": None if secret is None else
