@@ -262,7 +262,7 @@ class Page:
         if forms:
             from textloom._forms import draw_forms
 
-            with self._handle.pdfium_page(self.index, forms=True) as page:
+            with self._handle.pdfium_page(self.index, forms=True, draws=True) as page:
                 formenv = self._handle.form_environment()
                 if formenv is not None:  # None: the document has no form
                     pixels = draw_forms(formenv, page.raw, pixels, channels, plan,
