@@ -1,14 +1,16 @@
 """What settling PDFium's substitute fonts before page loads costs (textloom._substitutes).
 
 - One settling alone, the fonts unsettled before each (--settles times), CPU
-  time of this thread; and the process's peak RSS after as many more
-  settlings while a document whose substituted text was rendered stays open
-  (PDFium keeps each settling's glyph until that document closes).
-- Every corpus page, over --rounds rounds (the fastest kept): words of a new
-  Page of an open Document ("text only": the fonts stay settled, so a flag
+  time of this thread; and the growth of the process's RSS over ten times as
+  many settlings while a document whose substituted text was rendered stays open
+  (PDFium keeps each settling's glyph until that document closes), and then
+  with that document closed.
+- Every corpus page, read once to warm PDFium's caches, then --rounds times
+  with settling as shipped and as many times with settling replaced by
+  nothing, alternating (the fastest of each kept): words of a new Page of an
+  open Document ("text only": the fonts stay settled, so a flag
   test per load), and a render at scale 1 followed by the words of a new Page
-  ("render, then words": one settling per page), each with settling as
-  shipped and with settling replaced by nothing; totals over the corpus and
+  ("render, then words": one settling per page); totals over the corpus and
   the median of the per-page differences.
 
 Run: nice -n 10 .venv/bin/python bench/substitutes_bench.py [--rounds 3]
@@ -43,14 +45,37 @@ def settle_once() -> None:
         _substitutes.settle()
 
 
-def per_page(documents: list[textloom.Document], render: bool, rounds: int) -> list[float]:
+def per_page(documents: list[textloom.Document], render: bool,
+             rounds: int) -> tuple[list[float], list[float]]:
+    """Per page, the fastest of ``rounds`` reads with settling and without,
+    alternating, after one read of each page that warms PDFium's caches."""
+    shipped = _handle.settle
+
     def read(document: textloom.Document, index: int) -> None:
         if render:
             document[index].render()
         document[index].get_text("words")
 
-    return [min(cpu_us(lambda: read(document, index)) for _ in range(rounds))
-            for document in documents for index in range(len(document))]
+    with_settle, without = [], []
+    for document in documents:
+        for index in range(len(document)):
+            read(document, index)
+            times: dict[bool, list[float]] = {True: [], False: []}
+            for _ in range(rounds):
+                for settling in (True, False):
+                    _handle.settle = shipped if settling else (lambda: None)  # type: ignore[assignment]
+                    try:
+                        times[settling].append(cpu_us(lambda: read(document, index)))
+                    finally:
+                        _handle.settle = shipped  # type: ignore[assignment]
+            with_settle.append(min(times[True]))
+            without.append(min(times[False]))
+    return with_settle, without
+
+
+def rss_kib() -> int:
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * resource.getpagesize() // 1024
 
 
 def main() -> int:
@@ -69,22 +94,20 @@ def main() -> int:
           f"90th percentile {times[len(times) * 9 // 10]:.0f} us")
     holder = textloom.open(SUBSTITUTED)
     holder[0].render()
-    before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    before = rss_kib()
     for _ in range(args.settles * 10):
         settle_once()
-    grown = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before
-    print(f"peak RSS growth over {args.settles * 10} settlings with {SUBSTITUTED.name} rendered "
+    grown = rss_kib() - before
+    print(f"RSS growth over {args.settles * 10} settlings with {SUBSTITUTED.name} rendered "
           f"and open: {grown} KiB ({grown * 1024 / (args.settles * 10):.0f} bytes each)")
     holder.close()
+    before = rss_kib()
+    for _ in range(args.settles * 10):
+        settle_once()
+    print(f"RSS growth over as many settlings with no such document open: {rss_kib() - before} KiB")
     pages = sum(len(document) for document in documents)
-    shipped = _handle.settle
     for render in (False, True):
-        with_settle = per_page(documents, render, args.rounds)
-        _handle.settle = lambda: None  # type: ignore[assignment]
-        try:
-            without = per_page(documents, render, args.rounds)
-        finally:
-            _handle.settle = shipped  # type: ignore[assignment]
+        with_settle, without = per_page(documents, render, args.rounds)
         name = "render, then words" if render else "text only"
         extra = [a - b for a, b in zip(with_settle, without)]
         print(f"{name}: {pages} pages, {sum(without) / 1e3:.1f} ms without settling, "

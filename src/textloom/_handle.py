@@ -2,12 +2,12 @@
 
 pypdfium2 owns the document; this small owner holds it with its raw address,
 and is the one place that takes the PDFium lock to read pages (glyphs,
-pypdfium2 page objects, renderings, labels). Every page load here settles
-PDFium's substitute fonts first and every drawing unsettles them
-(``_substitutes``), so that boxes do not depend on what was drawn before. ``Document`` and ``Page`` each
+pypdfium2 page objects, renderings, labels). ``Document`` and ``Page`` each
 hold the handle instead of reaching into each other. The document is closed
 by ``close()``, or when the handle is collected: after the document and all
-its pages are gone.
+its pages are gone. Every page load here first settles PDFium's substitute
+fonts, which a drawing unsettles (``_substitutes``): boxes do not depend on
+what was drawn before.
 """
 
 from __future__ import annotations
@@ -95,8 +95,6 @@ class DocumentHandle:
                 return _native.load_page(self._address, index, self.ligatures)
             except RuntimeError as error:
                 raise PdfError(self.name, page_failure(index, str(error))) from None
-            finally:
-                unsettle()
 
     @contextlib.contextmanager
     def pdfium_page(self, index: int, *, forms: bool = False,
