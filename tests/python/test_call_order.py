@@ -24,8 +24,8 @@ MOST_PAGES = 6  # pages of a long document read per sequence: a seeded few keep 
 
 
 def substituted_pdf(width: int) -> bytes:
-    """A "3" in a font no system font matches, so PDFium draws it with its sans
-    substitute, whose design drawing it sets from ``width``."""
+    """A "3" in a font no system font matches: PDFium draws it with its sans
+    substitute, which drawing sets to the design that fits ``width``."""
     return raw_pdf([
         b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 40 40] /Resources << /Font << /F 4 0 R >> >>"
