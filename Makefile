@@ -6,7 +6,8 @@
 #   make test   every test: C++ (plain and sanitized), pytest (with the shared
 #               documents and without them), mypy and ruff, and the manylinux
 #               wheel installed into a fresh environment
-#   make wheel  the abi3 wheel, repaired by auditwheel, in dist/
+#   make wheel  the abi3 manylinux_2_28 wheel (zig's toolchain), repaired by
+#               auditwheel, in dist/
 
 SHELL := /bin/bash
 PYTHON ?= python3
@@ -73,12 +74,24 @@ lint: build
 	$(PY) -m mypy src/textloom examples
 	$(PY) -m mypy.stubtest textloom._native
 
-# The wheel users install without a compiler: auditwheel checks that the
-# extension needs nothing beyond the manylinux policy and tags it so.
+# The wheel users install without a compiler: zig's clang against glibc 2.28
+# (cmake/zig-toolchain.cmake says why), in a build folder of its own so the
+# developer build (gcc) stays as it is, with zig's cache of its C++ runtime
+# (built on first use) under build/ too. ZIG is the binary inside the ziglang
+# package. auditwheel checks that the extension needs nothing beyond the
+# manylinux_2_28 policy and tags it so; --only-plat keeps the tag at the glibc
+# the toolchain aims at, not an older one that this build's symbols happen to
+# allow, on which nothing is tried.
+ZIG_TOOLCHAIN := $(CURDIR)/cmake/zig-toolchain.cmake
+WHEEL_PLATFORM := manylinux_2_28_x86_64
+
 wheel: build
 	rm -rf dist
-	$(PY) -m pip wheel -q --no-build-isolation --no-deps -w dist/unrepaired .
-	$(PY) -m auditwheel repair -w dist dist/unrepaired/*.whl
+	ZIG="$$($(PY) -c 'import os, ziglang; print(os.path.join(os.path.dirname(ziglang.__file__), "zig"))')" \
+	ZIG_GLOBAL_CACHE_DIR=$(CURDIR)/build/zig-cache CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) \
+	  $(PY) -m pip wheel -q --no-build-isolation --no-deps -w dist/unrepaired \
+	  -C build-dir=build/wheel-zig -C cmake.define.CMAKE_TOOLCHAIN_FILE=$(ZIG_TOOLCHAIN) .
+	$(PY) -m auditwheel repair --plat $(WHEEL_PLATFORM) --only-plat -w dist dist/unrepaired/*.whl
 	rm -rf dist/unrepaired
 
 test-wheel: wheel

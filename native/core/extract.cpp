@@ -364,6 +364,23 @@ std::vector<PageLink> read_links(const Pdfium& pdf, FPDF_DOCUMENT doc, FPDF_PAGE
   return links;
 }
 
+// The page's annotations whose text a viewer shows with the page's own: free
+// text and form widgets. Counted only, so the host reads them (a second look
+// at the page) only where they exist.
+std::uint32_t count_text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
+  std::uint32_t count = 0;
+  const int n = pdf.FPDFPage_GetAnnotCount(page);
+  for (int i = 0; i < n; ++i) {
+    FPDF_ANNOTATION annot = pdf.FPDFPage_GetAnnot(page, i);
+    if (annot == nullptr) continue;
+    const int subtype = pdf.FPDFAnnot_GetSubtype(annot);
+    pdf.FPDFPage_CloseAnnot(annot);
+    count += subtype == kPdfAnnotFreeText || subtype == kPdfAnnotWidget ||
+             subtype == kPdfAnnotXfaWidget;
+  }
+  return count;
+}
+
 }  // namespace
 
 Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32_t index,
@@ -396,6 +413,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
     if (ligatures) join_ligatures(page.glyphs);
   }
   page.links = read_links(pdf, doc, page_handle.get(), page.crop);
+  page.text_annotations = count_text_annotations(pdf, page_handle.get());
   const std::uint64_t t3 = now_ns();
 
   text_page.reset();

@@ -22,6 +22,7 @@ struct FpdfBitmap;
 struct FpdfLink;
 struct FpdfAction;
 struct FpdfDest;
+struct FpdfAnnotation;
 using FPDF_DOCUMENT = FpdfDocument*;
 using FPDF_PAGE = FpdfPage*;
 using FPDF_TEXTPAGE = FpdfTextPage*;
@@ -31,7 +32,14 @@ using FPDF_BITMAP = FpdfBitmap*;
 using FPDF_LINK = FpdfLink*;
 using FPDF_ACTION = FpdfAction*;
 using FPDF_DEST = FpdfDest*;
+using FPDF_ANNOTATION = FpdfAnnotation*;
 using FPDF_BOOL = int;  // non-zero for success
+
+// FPDFAnnot_GetSubtype's values for the annotations whose text a viewer shows
+// as part of the page: free text, and the widgets of form fields.
+inline constexpr int kPdfAnnotFreeText = 3;
+inline constexpr int kPdfAnnotWidget = 20;
+inline constexpr int kPdfAnnotXfaWidget = 27;
 
 // FPDFAction_GetType's values for the actions a link may lead by.
 inline constexpr unsigned long kPdfActionGoTo = 1;
@@ -57,7 +65,8 @@ struct IFSDK_PAUSE {
 
 // Every function we resolve, in resolution order: X(name, return type, parameters).
 // The first four are required of the library but never called by the module.
-// The link and action functions read a page's links during extraction; the
+// The link and action functions read a page's links during extraction, and the
+// annotation functions count its free-text and widget annotations; the
 // bitmap and rendering functions at the end serve page rendering.
 #define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
   X(FPDF_InitLibrary, void, ())                                                        \
@@ -110,6 +119,10 @@ struct IFSDK_PAUSE {
     (FPDF_DOCUMENT doc, FPDF_ACTION action, void* buffer, unsigned long length))       \
   X(FPDFAction_GetDest, FPDF_DEST, (FPDF_DOCUMENT doc, FPDF_ACTION action))            \
   X(FPDFDest_GetDestPageIndex, int, (FPDF_DOCUMENT doc, FPDF_DEST dest))               \
+  X(FPDFPage_GetAnnotCount, int, (FPDF_PAGE page))                                     \
+  X(FPDFPage_GetAnnot, FPDF_ANNOTATION, (FPDF_PAGE page, int index))                   \
+  X(FPDFAnnot_GetSubtype, int, (FPDF_ANNOTATION annot))                                \
+  X(FPDFPage_CloseAnnot, void, (FPDF_ANNOTATION annot))                                \
   X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
     (int width, int height, int format, void* first_scan, int stride))                 \
   X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \

@@ -84,6 +84,8 @@ struct PageGlyphs {
   std::uint64_t t_close = 0;
   std::uint32_t rotation = 0;    // 0, 90, 180 or 270 degrees
   std::int32_t n_chars = 0;      // PDFium's character count, dropped ones included
+  std::uint32_t text_annotations = 0;  // free-text and form-widget annotations: text the
+                                       // text page does not hold, which the host may add
 };
 
 // Builds a FontInfo: name, flags, weight, italic angle, embedded, ascent and

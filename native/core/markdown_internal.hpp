@@ -111,7 +111,9 @@ struct PageSurvey {
 class CharCounts {
  public:
   void add(SizeKey size, std::uint64_t chars, bool mono);
-  // The size with the most chars (the smaller of a tie); kNoSize when none.
+  // The body size: the sizes within 2.5% of one another that carry the
+  // most chars together, and of them the one that carries the most (the
+  // smaller of a tie); kNoSize when none.
   SizeKey most() const;
   // More than half the chars are monospaced.
   bool mostly_mono() const { return 2 * mono_ > total_; }

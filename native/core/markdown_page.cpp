@@ -7,6 +7,7 @@
 // A unit's lines are joined into one line of Markdown, hyphenated line ends
 // joined as get_text's de-hyphenation joins them.
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -20,6 +21,14 @@ namespace {
 constexpr double kSameBaseline = 0.3;
 // Items whose text starts closer than this, in sizes, are at one level.
 constexpr double kLevelTolerance = 0.25;
+// A heading is a title: a run of heading-sized lines longer than this (lines,
+// or chars) is body text set large, an abstract or a pull quote. Titles wrap
+// to two or three lines and stay far below 300 chars.
+constexpr std::size_t kHeadingMaxLines = 4;
+constexpr std::uint64_t kHeadingMaxChars = 300;
+// Lines whose direction in the viewer's frame strays further than this from
+// the horizontal (cosine) run across the page, as a preprint's side stamp.
+constexpr double kUpright = 0.9;
 
 // A line that stays on the page, with what the writer reads of it more than once.
 struct PageLine {
@@ -28,6 +37,7 @@ struct PageLine {
   std::vector<Span> spans;
   LineFacts facts;
   ListMarker marker;
+  bool may_head = true;  // neither turned against the view nor in a run too long for a title
 };
 
 const Char& first_text(const PageLine& line) { return line.line->chars[next_text(*line.line, 0)]; }
@@ -76,7 +86,7 @@ class PageWriter {
         }
         emit();
       }
-      if (scale_.is_heading(line.facts)) {
+      if (line.may_head && scale_.is_heading(line.facts)) {
         if (kind_ != Kind::heading || level_ != scale_.level(line.facts.max_size)) {
           emit();
           start(Kind::heading);
@@ -86,7 +96,7 @@ class PageWriter {
         continue;
       }
       if (kind_ == Kind::heading) emit();
-      if (lone && line.facts.all_bold && scale_.at_body(line.facts) &&
+      if (lone && line.may_head && line.facts.all_bold && scale_.at_body(line.facts) &&
           line.marker.kind == ListMarker::Kind::none) {
         start(Kind::heading);
         level_ = 4;
@@ -245,6 +255,29 @@ class PageWriter {
   std::vector<const Line*> code_;  // the listing being gathered
 };
 
+// Clears may_head of lines turned against the view and of runs of
+// consecutive heading-sized lines of one block too long to be a title.
+void mark_headings(std::vector<PageLine>& lines, const PageGlyphs& page, const TypeScale& scale) {
+  const Xf view{page.width, page.height, page.rotation, true};
+  for (PageLine& line : lines) {
+    double dx = line.line->dir_x, dy = line.line->dir_y;
+    view.vector(dx, dy);
+    if (line.line->wmode == 0 && !(std::fabs(dx) >= kUpright)) line.may_head = false;
+  }
+  for (std::size_t begin = 0; begin < lines.size();) {
+    std::size_t end = begin;
+    std::uint64_t chars = 0;
+    while (end < lines.size() && lines[end].block == lines[begin].block && lines[end].may_head &&
+           scale.is_heading(lines[end].facts)) {
+      chars += lines[end++].facts.chars;
+    }
+    if (end - begin > kHeadingMaxLines || chars > kHeadingMaxChars) {
+      for (std::size_t i = begin; i < end; ++i) lines[i].may_head = false;
+    }
+    begin = std::max(end, begin + 1);
+  }
+}
+
 }  // namespace
 
 std::string page_markdown(const std::vector<Block>& blocks, const PageGlyphs& page,
@@ -263,6 +296,7 @@ std::string page_markdown(const std::vector<Block>& blocks, const PageGlyphs& pa
       lines.push_back({&line, b, std::move(spans), facts, list_marker(line)});
     }
   }
+  mark_headings(lines, page, scale);
   std::vector<const PageLink*> links;
   if (options.links) {
     for (const PageLink& link : page.links) {

@@ -26,6 +26,10 @@ constexpr double kSamePlace = 2.0;
 // Candidates per band and page: running headers and footers are a line or
 // two, and the cap keeps the comparison of pages quadratic in pages only.
 constexpr std::size_t kBandCandidates = 8;
+// Body text set with font expansion, or through scaled text matrices, varies
+// by a few hundredths of a point; sizes within 2.5% of one another (a quarter
+// point at 10 pt, well below the 15% step to a heading) are one body size.
+constexpr SizeKey kBodyBandPerMille = 25;
 
 // The line's text without leading and trailing separators, separator runs as
 // one space and digit runs as one '0' (so page 9 and page 10 read alike).
@@ -67,12 +71,23 @@ void CharCounts::add(SizeKey size, std::uint64_t chars, bool mono) {
 }
 
 SizeKey CharCounts::most() const {
-  SizeKey best = kNoSize;
-  std::uint64_t most = 0;
-  for (const auto& [size, chars] : sizes_) {  // ascending: a tie keeps the smaller size
-    if (chars > most) best = size, most = chars;
+  // The band around each size, in a window that slides up the ascending sizes
+  // (both of its ends only rise); a tie keeps the smaller size.
+  const std::vector<std::pair<SizeKey, std::uint64_t>> sizes(sizes_.begin(), sizes_.end());
+  auto reach = [](SizeKey size) { return std::max<SizeKey>(1, size * kBodyBandPerMille / 1000); };
+  std::size_t low = 0, high = 0, best_low = 0, best_high = 0;
+  std::uint64_t in_band = 0, best = 0;
+  for (const auto& [size, chars] : sizes) {
+    while (high < sizes.size() && sizes[high].first <= size + reach(size)) in_band += sizes[high++].second;
+    while (sizes[low].first < size - reach(size)) in_band -= sizes[low++].second;
+    if (in_band > best) best = in_band, best_low = low, best_high = high;
   }
-  return best;
+  SizeKey body = kNoSize;
+  std::uint64_t most = 0;
+  for (std::size_t i = best_low; i < best_high; ++i) {
+    if (sizes[i].second > most) body = sizes[i].first, most = sizes[i].second;
+  }
+  return body;
 }
 
 void survey_page(const std::vector<Block>& blocks, const PageGlyphs& page, CharCounts& counts,

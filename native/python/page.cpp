@@ -58,6 +58,10 @@ PyObject* get_n_glyphs(PyObject* self, void*) {
   return PyLong_FromSize_t(as_page(self)->glyphs.glyphs.size());
 }
 
+PyObject* get_text_annotations(PyObject* self, void*) {
+  return PyLong_FromUnsignedLong(as_page(self)->glyphs.text_annotations);
+}
+
 PyObject* get_timings(PyObject* self, void*) {
   const PageGlyphs& g = as_page(self)->glyphs;
   return int_dict({{"load_page_ns", g.t_load_page},
@@ -91,6 +95,8 @@ PyGetSetDef page_getset[] = {
     {"rotation", get_rotation, nullptr, nullptr, nullptr},
     {"crop", get_crop, nullptr, "CropBox in PDF user space (l, b, r, t)", nullptr},
     {"n_glyphs", get_n_glyphs, nullptr, nullptr, nullptr},
+    {"text_annotations", get_text_annotations, nullptr,
+     "Free-text and form-widget annotations: text a viewer shows that the glyphs lack.", nullptr},
     {"timings", get_timings, nullptr, "PDFium timings of the extraction call, nanoseconds.",
      nullptr},
     {"links", get_links, nullptr,

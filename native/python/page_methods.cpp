@@ -164,6 +164,8 @@ PyMethodDef* page_methods() {
       {"words_arrays", as_cfunction<words_arrays>(), METH_VARARGS | METH_KEYWORDS,
        words_arrays_doc.c_str()},
       {"visible", page_visible, METH_NOARGS, page_visible_doc()},
+      {"with_text", as_cfunction<page_with_text>(), METH_VARARGS | METH_KEYWORDS,
+       page_with_text_doc()},
       {nullptr, nullptr, 0, nullptr},
   };
   return methods;

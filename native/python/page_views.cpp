@@ -2,7 +2,12 @@
 
 #include "page_views.hpp"
 
+#include <string>
+#include <vector>
+
+#include "args.hpp"
 #include "page.hpp"
+#include "placed_text.hpp"
 #include "visible.hpp"
 
 namespace textloom::py {
@@ -20,6 +25,62 @@ const char* page_visible_doc() {
   return "visible($self)\n--\n\n"
          "The page without the words that lie wholly outside its crop box (no viewer shows\n"
          "them); the page itself when it has none. A word that reaches into the box stays.";
+}
+
+namespace {
+
+struct WithTextArgs {
+  PyObject* runs = nullptr;
+  std::string font = "Helvetica";
+};
+const Signature<WithTextArgs, 2> kWithTextSignature{
+    "RsPage.with_text",
+    {{{"runs", &WithTextArgs::runs}, {"font", &WithTextArgs::font, "'Helvetica'"}}}};
+
+// One (text, x0, y0, x1, y1) item; false with TypeError for anything else.
+bool read_run(PyObject* item, PlacedRun& run) {
+  if (!PyTuple_Check(item) || PyTuple_Size(item) != 5) {
+    PyErr_SetString(PyExc_TypeError, "a run must be a tuple (text, x0, y0, x1, y1)");
+    return false;
+  }
+  if (!convert(PyTuple_GetItem(item, 0), run.text)) return false;
+  double* coords[4] = {&run.x0, &run.y0, &run.x1, &run.y1};
+  for (Py_ssize_t i = 0; i < 4; ++i) {
+    if (!convert(PyTuple_GetItem(item, i + 1), *coords[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs) {
+  WithTextArgs a;
+  if (!parse_args(kWithTextSignature, args, kwargs, a)) return nullptr;
+  PyObject* iterator = PyObject_GetIter(a.runs);
+  if (iterator == nullptr) return nullptr;
+  std::vector<PlacedRun> runs;
+  while (PyObject* item = PyIter_Next(iterator)) {
+    PlacedRun& run = runs.emplace_back();
+    const bool ok = read_run(item, run);
+    Py_DECREF(item);
+    if (!ok) {
+      Py_DECREF(iterator);
+      return nullptr;
+    }
+  }
+  Py_DECREF(iterator);
+  if (PyErr_Occurred()) return nullptr;
+  return new_page(with_placed_text(page_glyphs(self), runs, std::move(a.font)));
+}
+
+const char* page_with_text_doc() {
+  static const std::string doc = docstring(
+      kWithTextSignature,
+      "The page with text it shows but does not hold as characters (form field values, OCR\n"
+      "words): each run (text, x0, y0, x1, y1), one line in a page-space box, becomes glyphs\n"
+      "of the font `font` spread evenly along the box, upright in the viewer's frame. Runs\n"
+      "that are empty or have an empty, NaN or infinite box are left out.");
+  return doc.c_str();
 }
 
 }  // namespace textloom::py

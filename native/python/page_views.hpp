@@ -9,4 +9,8 @@ namespace textloom::py {
 PyObject* page_visible(PyObject* self, PyObject* unused);
 const char* page_visible_doc();
 
+// RsPage.with_text(runs, font): the page with runs of text placed in their boxes.
+PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs);
+const char* page_with_text_doc();
+
 }  // namespace textloom::py

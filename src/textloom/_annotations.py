@@ -31,7 +31,7 @@ FIELD_TYPES = {1: "button", 2: "checkbox", 3: "radio", 4: "combo", 5: "list", 6:
                7: "signature", 8: "unknown", 9: "checkbox", 10: "combo", 11: "button",
                12: "checkbox", 13: "button", 14: "list", 15: "signature", 16: "text"}
 _READ_ONLY = 1  # bit 1 of a field's /Ff
-_WIDGETS = (raw.FPDF_ANNOT_WIDGET, raw.FPDF_ANNOT_XFAWIDGET)
+WIDGETS = (raw.FPDF_ANNOT_WIDGET, raw.FPDF_ANNOT_XFAWIDGET)
 
 
 def _utf16(getter: Any, *args: Any) -> str | None:
@@ -47,7 +47,7 @@ def _utf16(getter: Any, *args: Any) -> str | None:
     return text or None
 
 
-def _bbox(annot: Any, crop: tuple[float, float, float, float]) -> Rect | None:
+def bbox_of(annot: Any, crop: tuple[float, float, float, float]) -> Rect | None:
     rect = raw.FS_RECTF()
     if not raw.FPDFAnnot_GetRect(annot, rect):
         return None
@@ -57,11 +57,11 @@ def _bbox(annot: Any, crop: tuple[float, float, float, float]) -> Rect | None:
     return box if all(math.isfinite(value) for value in box) else None
 
 
-def _string(annot: Any, key: bytes) -> str | None:
+def annotation_string(annot: Any, key: bytes) -> str | None:
     return _utf16(raw.FPDFAnnot_GetStringValue, annot, key)
 
 
-class _Annots:
+class Annots:
     """The page's annotations, each closed after it is read."""
 
     def __init__(self, page: Any) -> None:
@@ -78,7 +78,7 @@ class _Annots:
                 raw.FPDFPage_CloseAnnot(annot)
 
 
-def _value(formenv: Any, annot: Any, kind: str) -> str | bool | list[str] | None:
+def field_value(formenv: Any, annot: Any, kind: str) -> str | bool | list[str] | None:
     if kind in ("checkbox", "radio"):
         return bool(raw.FPDFAnnot_IsChecked(formenv, annot))
     text = _utf16(raw.FPDFAnnot_GetFormFieldValue, formenv, annot)
@@ -95,16 +95,16 @@ def _value(formenv: Any, annot: Any, kind: str) -> str | bool | list[str] | None
 def read_form_fields(formenv: Any, page: Any, crop: tuple[float, float, float, float]) -> list[FormField]:
     """The page's widgets that belong to a form field, in annotation order."""
     fields = []
-    for annot in _Annots(page):
-        if raw.FPDFAnnot_GetSubtype(annot) not in _WIDGETS:
+    for annot in Annots(page):
+        if raw.FPDFAnnot_GetSubtype(annot) not in WIDGETS:
             continue
         kind = FIELD_TYPES.get(int(raw.FPDFAnnot_GetFormFieldType(formenv, annot)))
-        box = _bbox(annot, crop)
+        box = bbox_of(annot, crop)
         if kind is None or box is None:  # a widget without a field, or a box of damage
             continue
         name = _utf16(raw.FPDFAnnot_GetFormFieldName, formenv, annot)
         flags = int(raw.FPDFAnnot_GetFormFieldFlags(formenv, annot))
-        fields.append(FormField(name or "", kind, _value(formenv, annot, kind), box,
+        fields.append(FormField(name or "", kind, field_value(formenv, annot, kind), box,
                                 bool(flags & _READ_ONLY)))
     return fields
 
@@ -130,12 +130,12 @@ def read_annotations(document: Any, page: Any, crop: tuple[float, float, float, 
 
     _make_appearances(page)
     found = []
-    for annot in _Annots(page):
-        box = _bbox(annot, crop)
+    for annot in Annots(page):
+        box = bbox_of(annot, crop)
         if box is None:
             continue
         subtype = int(raw.FPDFAnnot_GetSubtype(annot))
-        modified = _string(annot, b"M")
+        modified = annotation_string(annot, b"M")
         uri = target = None
         if subtype == raw.FPDF_ANNOT_LINK:
             link = raw.FPDFAnnot_GetLink(annot)
@@ -145,8 +145,8 @@ def read_annotations(document: Any, page: Any, crop: tuple[float, float, float, 
 
                 target = dest_page(document, raw.FPDFLink_GetDest(document, link))
         # A widget's /T is its field's name; a markup annotation's, its author.
-        author = None if subtype in _WIDGETS else _string(annot, b"T")
+        author = None if subtype in WIDGETS else annotation_string(annot, b"T")
         found.append(Annotation(SUBTYPES[subtype] if 0 <= subtype < len(SUBTYPES) else "Unknown", box,
-                                _string(annot, b"Contents"), author,
+                                annotation_string(annot, b"Contents"), author,
                                 pdf_date_to_iso(modified) if modified else None, uri, target))
     return found

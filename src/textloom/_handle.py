@@ -15,13 +15,17 @@ from __future__ import annotations
 import contextlib
 import weakref
 from collections.abc import Iterator
-from typing import Any, NamedTuple
+from typing import TYPE_CHECKING, Any, NamedTuple
 
 from textloom import _native
 from textloom._errors import PdfError
 from textloom._host import document_address
 from textloom._lock import pdfium_lock
 from textloom._substitutes import settle, unsettle
+from textloom._types import Rect
+
+if TYPE_CHECKING:
+    from textloom._form_text import Run
 
 # The native module words failures of a page with its 0-based index; the
 # package names pages from 1 in the prefix it adds, so the index goes.
@@ -58,13 +62,16 @@ class RenderPlan(NamedTuple):
 class DocumentHandle:
     """An open pypdfium2 document, its address and what pages ask of it."""
 
-    __slots__ = ("name", "ligatures", "page_count", "_pdf", "_address", "_forms_ready",
-                 "_finalizer", "__weakref__")
+    __slots__ = ("name", "ligatures", "page_count", "has_form", "_pdf", "_address",
+                 "_forms_ready", "_finalizer", "__weakref__")
 
     def __init__(self, pdf: Any, *, name: str, ligatures: bool) -> None:
         self.name = name
         self.ligatures = ligatures
         self.page_count: int = len(pdf)
+        import pypdfium2.raw as pdfium_c  # loaded already: pdf is pypdfium2's
+
+        self.has_form = int(pdfium_c.FPDF_GetFormType(pdf.raw)) != pdfium_c.FORMTYPE_NONE
         self._pdf: Any = pdf
         self._address = document_address(pdf)
         self._forms_ready = False
@@ -121,6 +128,14 @@ class DocumentHandle:
         (call inside ``pdfium_page(..., forms=True)``)."""
         formenv = self.pdf().formenv
         return None if formenv is None else formenv.raw
+
+    def shown_runs(self, index: int, crop: Rect, rotation: int) -> list[Run]:
+        """The text runs of page ``index``'s filled form fields and free-text annotations."""
+        from textloom._form_text import shown_runs
+
+        with self.pdfium_page(index, forms=self.has_form) as page:
+            formenv = self.form_environment() if self.has_form else None
+            return shown_runs(formenv, page.raw, crop, rotation)
 
     def label(self, index: int) -> str | None:
         with pdfium_lock:

@@ -1,4 +1,5 @@
 # Stubs of the C++ extension textloom._native (see native/python/).
+from collections.abc import Iterable
 from typing import Any, Final, final
 
 from textloom._types import PdftextBlock, Rect, Sort
@@ -57,7 +58,12 @@ class RsPage:
     def timings(self) -> dict[str, int]: ...
     @property
     def links(self) -> list[tuple[Rect, str | None, int | None]]: ...
+    @property
+    def text_annotations(self) -> int: ...
     def visible(self) -> RsPage: ...
+    def with_text(
+        self, runs: Iterable[tuple[str, float, float, float, float]], font: str = "Helvetica"
+    ) -> RsPage: ...
     def get_text(
         self,
         option: str = "text",

@@ -245,6 +245,7 @@ class ReadOptions(NamedTuple):
     dehyphenate: bool = False
     ligatures: bool = False
     offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
+    forms: bool = True  # the values of filled form fields as text in their boxes
     jsonl: bool = False  # a JSON object per page, rather than the format's own text
 
     @classmethod
@@ -256,6 +257,7 @@ class ReadOptions(NamedTuple):
         check_flag("dehyphenate", options.dehyphenate)
         check_flag("ligatures", options.ligatures)
         check_flag("offpage", options.offpage)
+        check_flag("forms", options.forms)
         check_password(options.password)
         return options._replace(pages=check_pages(options.pages))
 

@@ -48,30 +48,36 @@ class Page:
     Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_handle", "index", "_glyphs", "_visible")
+    __slots__ = ("_handle", "index", "_glyphs", "_fields", "_views")
 
     def __init__(self, handle: DocumentHandle, index: int) -> None:
         self._handle = handle
         self.index = index
         self._glyphs: _native.RsPage | None = None
-        self._visible: _native.RsPage | None = None
+        self._fields: list[tuple[str, float, float, float, float]] = []  # form and free text
+        self._views: dict[tuple[bool, bool], _native.RsPage] = {}
 
     def _page(self) -> _native.RsPage:
-        """Every glyph of the page, extracted once."""
+        """Every glyph of the page, extracted once, with its form fields' text beside it."""
         glyphs = self._glyphs
         if glyphs is None:
-            glyphs = self._glyphs = self._handle.load_glyphs(self.index)
+            glyphs = self._handle.load_glyphs(self.index)
+            if glyphs.text_annotations:  # a second look at the page, only where it has them
+                self._fields = self._handle.shown_runs(self.index, glyphs.crop, glyphs.rotation)
+            self._glyphs = glyphs
         return glyphs
 
-    def _seen(self, offpage: bool = False) -> _native.RsPage:
+    def _seen(self, offpage: bool = False, forms: bool = True) -> _native.RsPage:
         """The glyphs a reader sees: without the words wholly outside the crop box
-        (all of them with ``offpage``)."""
-        if offpage:
-            return self._page()
-        visible = self._visible
-        if visible is None:
-            visible = self._visible = self._page().visible()
-        return visible
+        (all of them with ``offpage``), with the values of filled form fields and
+        the text of free-text annotations (not with ``forms`` false)."""
+        view = self._views.get((offpage, forms))
+        if view is None:
+            view = self._page() if offpage else self._seen(True, False).visible()
+            if forms and self._fields:
+                view = view.with_text(self._fields)
+            self._views[offpage, forms] = view
+        return view
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
 
@@ -106,34 +112,35 @@ class Page:
     @overload
     def get_text(self, option: Literal["text"] = "text", *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False, offpage: bool = False) -> str: ...
+                 delimiters: str | None = None, extended: bool = False, offpage: bool = False,
+                 forms: bool = True) -> str: ...
 
     @overload
     def get_text(self, option: Literal["blocks"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False,
-                 offpage: bool = False) -> list[BlockRow]: ...
+                 offpage: bool = False, forms: bool = True) -> list[BlockRow]: ...
 
     @overload
     def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False,
-                 offpage: bool = False) -> list[WordRow]: ...
+                 offpage: bool = False, forms: bool = True) -> list[WordRow]: ...
 
     @overload
     def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False,
-                 offpage: bool = False) -> TextDict: ...
+                 offpage: bool = False, forms: bool = True) -> TextDict: ...
 
     @overload
     def get_text(self, option: str, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False, offpage: bool = False) -> Any: ...
+                 extended: bool = False, offpage: bool = False, forms: bool = True) -> Any: ...
 
     def get_text(self, option: str = "text", *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False, offpage: bool = False) -> Any:
+                 extended: bool = False, offpage: bool = False, forms: bool = True) -> Any:
         """The page's text in one schema: "text" (a string), "blocks" (a tuple per
         block), "words" (a tuple per word), "dict" (blocks, lines, spans) or
         "rawdict" (down to characters).
@@ -149,18 +156,22 @@ class Page:
         ``extended``: font weight and flags on spans, character indices.
         ``offpage``: keep the words wholly outside the crop box, which no viewer
         shows (by default they are left out; a word reaching into the box stays).
+        ``forms``: the values of filled form fields as text in their boxes, as a
+        viewer shows them (a checked box "☒"); ``forms=False`` leaves them out.
         """
         if delimiters is not None and isinstance(option, str) and option.lower() != "words":
             raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
-        return self._seen(offpage).get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
+        return self._seen(offpage, forms).get_text(option, sort, clip, rotated, dehyphenate,
+                                                   delimiters, extended)
 
     def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
-                    rotated: bool = False, offpage: bool = False) -> npt.NDArray[np.void]:
+                    rotated: bool = False, offpage: bool = False,
+                    forms: bool = True) -> npt.NDArray[np.void]:
         """The words of ``get_text("words")`` as a NumPy structured array with the
         fields x0, y0, x1, y1 (float64), block, line, word (int32) and text
-        (object); ``sort`` and ``offpage`` as for ``get_text``. Needs ``textloom[numpy]``."""
+        (object); ``sort``, ``offpage`` and ``forms`` as for ``get_text``. Needs ``textloom[numpy]``."""
         numpy = import_optional("numpy", "numpy")
-        coords, numbers, texts = self._seen(offpage).words_arrays(sort, clip, rotated)
+        coords, numbers, texts = self._seen(offpage, forms).words_arrays(sort, clip, rotated)
         words = numpy.empty(len(texts), dtype=WORDS_DTYPE)
         boxes = numpy.frombuffer(coords, dtype="<f8").reshape(-1, 4)
         ids = numpy.frombuffer(numbers, dtype="<i4").reshape(-1, 3)
@@ -183,7 +194,7 @@ class Page:
 
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
-                    links: bool = True, offpage: bool = False) -> str:
+                    links: bool = True, offpage: bool = False, forms: bool = True) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
@@ -193,13 +204,14 @@ class Page:
         are found over the pages of ``Document.to_markdown``).
         ``superscripts``, ``subscripts``: mark raised and lowered text.
         ``links``: text inside the box of a link to a URI as [text](uri).
-        ``offpage``: keep the words wholly outside the crop box, as for ``get_text``.
+        ``offpage``, ``forms``: as for ``get_text``.
         A page without text gives the empty string.
         """
         from textloom._markdown import pages_markdown
 
-        return pages_markdown([self._seen(offpage)], sort=sort, keep_headers=keep_headers,
-                              superscripts=superscripts, subscripts=subscripts, links=links)[0]
+        return pages_markdown([self._seen(offpage, forms)], sort=sort,
+                              keep_headers=keep_headers, superscripts=superscripts,
+                              subscripts=subscripts, links=links)[0]
 
     # -- links and rendering ----------------------------------------------------------
 

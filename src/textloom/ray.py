@@ -23,7 +23,7 @@ __all__ = ["read_pdfs"]
 def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], *,
               format: str = "text", sort: Sort = DEFAULT_SORT, pages: str | None = None,
               password: str | bytes | None = None, dehyphenate: bool = False, offpage: bool = False,
-              pages_per_task: int = 64, timeout: float = DEFAULT_TIMEOUT,
+              forms: bool = True, pages_per_task: int = 64, timeout: float = DEFAULT_TIMEOUT,
               max_memory: str | int | None = None) -> ray.data.Dataset:
     """A row per page of the PDFs at ``paths``, as a Ray Data dataset.
 
@@ -35,6 +35,7 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
     ranges like ``1-3,7,10-N`` (a page named twice gives one row);
     ``password`` of encrypted files; ``dehyphenate`` joins words split at
     line ends; ``offpage`` keeps the words wholly outside the crop box;
+    ``forms=False`` leaves out the values of filled form fields;
     ``timeout``: seconds one page may take in PDFium;
     ``max_memory``: what PDFium may hold per worker (``"2G"``, or bytes;
     default: the worker's share of its machine's memory).
@@ -63,7 +64,8 @@ def read_pdfs(paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]], 
 
     # Checked here: in the workers a wrong value would fail every page, one by one.
     options = ReadOptions.checked(formats=ROW_FORMATS, format=format, sort=sort, pages=pages,
-                                  password=password, dehyphenate=dehyphenate, offpage=offpage)
+                                  password=password, dehyphenate=dehyphenate, offpage=offpage,
+                                  forms=forms)
     run = RunOptions.checked(1, timeout, max_memory)
     files = list(dict.fromkeys(list_inputs(paths)))
     return pages_dataset(files, options, run, pages_per_task=check_count("pages_per_task", pages_per_task),

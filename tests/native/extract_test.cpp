@@ -58,6 +58,7 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
   loose.object = 0;  // no text object
   loose.text_font_size = 9;
   page.chars = {at('a', 0), space, at('b', 20), at('\r', 25), marker, loose, at('d', 50)};
+  page.annotations = {kPdfAnnotFreeText};
   const PageGlyphs g = extract(page);
   EXPECT_EQ(page.log, (Calls{
       "FPDF_LoadPage", "FPDFText_LoadPage", "FPDFText_CountChars", "FPDFPage_GetCropBox",
@@ -82,8 +83,9 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       // 'd': the first object again
       "FPDFText_GetUnicode", "FPDFText_GetTextObject", "FPDFText_GetCharOrigin",
       "FPDFText_GetLooseCharBox",
-      // the page's links (none), read with its glyphs
-      "FPDFLink_Enumerate", "FPDFText_ClosePage", "FPDF_ClosePage"}));
+      // the page's links (none), read with its glyphs, and its annotations (one, free text)
+      "FPDFLink_Enumerate", "FPDFPage_GetAnnotCount", "FPDFPage_GetAnnot", "FPDFAnnot_GetSubtype",
+      "FPDFPage_CloseAnnot", "FPDFText_ClosePage", "FPDF_ClosePage"}));
   ASSERT_EQ(g.fonts.size(), 2u);
   const FontInfo& own = g.fonts[1];
   EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),
@@ -347,5 +349,14 @@ TEST(ExtractLinks, TargetsAndBoxes) {
                                   {20, 100, 100, 110, "x\xEF\xBF\xBDy", -1}}));  // U+FFFD
 }
 
+// Free text and form widgets are what a viewer shows as the page's text;
+// links, comments and highlights are not.
+TEST(ExtractAnnotations, CountsFreeTextAndWidgetsOnly) {
+  Page page;
+  page.annotations = {1, 2, kPdfAnnotFreeText, kPdfAnnotWidget, 9, kPdfAnnotXfaWidget};
+  EXPECT_EQ(extract(page).text_annotations, 3u);
+}
+
 }  // namespace
 }  // namespace textloom
+

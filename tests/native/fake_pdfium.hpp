@@ -65,6 +65,7 @@ struct Page {
   std::map<int, Object> objects{{1, Object{}}};
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
   std::vector<Link> links;
+  std::vector<int> annotations;  // subtypes
   int pages_open = 0, text_pages_open = 0;  // observations
   std::vector<std::string> log;             // every call made, by name
 };
@@ -199,6 +200,12 @@ inline Pdfium table(Page& page) {
     return link_at(action).has_dest ? handle_of<FPDF_DEST>(key_of(action)) : nullptr;
   };
   t.FPDFDest_GetDestPageIndex = [](FPDF_DOCUMENT, FPDF_DEST dest) { return link_at(dest).dest_page; };
+  t.FPDFPage_GetAnnotCount = [](FPDF_PAGE) { return static_cast<int>(current->annotations.size()); };
+  t.FPDFPage_GetAnnot = [](FPDF_PAGE, int index) { return handle_of<FPDF_ANNOTATION>(index + 1); };
+  t.FPDFAnnot_GetSubtype = [](FPDF_ANNOTATION annot) {
+    return current->annotations.at(static_cast<std::size_t>(key_of(annot) - 1));
+  };
+  t.FPDFPage_CloseAnnot = [](FPDF_ANNOTATION) {};
   unlogged = t;
 #define TEXTLOOM_FAKE_LOGGED(name, ret, params)                  \
   if (unlogged.name != nullptr) {                                \

@@ -58,6 +58,9 @@ std::string markdown_of(const PageGlyphs& page, int off = kStreamOrder) {
 // A body paragraph that sets the body size at 10, and its Markdown.
 const Put kBody{U"body text of the page at the body size", 10, 300};
 const std::string kBodyMd = "body text of the page at the body size\n";
+// More chars than one body line, fewer than two.
+constexpr std::u32string_view kFootnote = U"a footnote set small, longer than one line of the body";
+constexpr std::string_view kFootnoteMd = "a footnote set small, longer than one line of the body\n";
 constexpr Face B = Face::bold, I = Face::italic, M = Face::mono;
 
 struct Case {
@@ -92,6 +95,20 @@ INSTANTIATE_TEST_SUITE_P(
         // A mirrored size counts by its magnitude; a line with a span at the body size is no heading.
         Case{"SizesOfHeadings", {{U"Big", 10, 40, -24}, {U"Big ", 10, 80, 24}, {U"and body", kOn, 80}, kBody},
              "# Big\n\nBig and body\n\n" + kBodyMd},
+        // Sizes within 2.5% of one another are one body size, outweighing a smaller
+        // size that has more chars than each of them; 4% apart they are not.
+        Case{"BodySizeIsABand",
+             {{kBody.text, 10, 100}, {kBody.text, 10, 140, 10.2}, {kFootnote, 10, 400, 8}},
+             kBodyMd + "\n" + kBodyMd + "\n" + std::string(kFootnoteMd)},
+        Case{"BodySizesApart",
+             {{kBody.text, 10, 100}, {kBody.text, 10, 140, 10.4}, {kFootnote, 10, 400, 8}},
+             "## " + kBodyMd + "\n# " + kBodyMd + "\n" + std::string(kFootnoteMd)},
+        // Four heading-sized lines of a block are a title; five are body text set large.
+        Case{"TitlesAreShort",
+             {{U"one", 10, 40, 14}, {U"two", 10, 56, 14}, {U"three", 10, 72, 14}, {U"four", 10, 88, 14},
+              {U"a", 10, 200, 14}, {U"b", 10, 216, 14}, {U"c", 10, 232, 14}, {U"d", 10, 248, 14},
+              {U"e", 10, 264, 14}, {kBody.text, 10, 340}},
+             "# one two three four\n\na b c d e\n\n" + kBodyMd},
         // Equal chars at two sizes: the smaller is the body size.
         Case{"BodySizeTie", {{U"abcd", 10, 100, 12}, {U"efgh", 10, 140}}, "# abcd\n\nefgh\n"},
         // A lone bold line within 5% of the body size is ####; 6% off, or two lines, are bold.
@@ -185,6 +202,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // Items nest ten levels deep at most.
+// A line at a heading size that runs up the page (a side stamp) is no heading.
+TEST(Markdown, TurnedLinesAreNoHeadings) {
+  PageGlyphs page = page_of({{U"Stamp", 10, 40, 24}, kBody});
+  for (std::size_t k = 0; k < 5; ++k) {
+    Glyph& g = page.glyphs[k];
+    g.dir_x = 0, g.dir_y = -1;
+    g.origin_x = g.end_x = 30;
+    g.origin_y = 600 - 12.0 * static_cast<double>(k), g.end_y = g.origin_y - 12;
+  }
+  EXPECT_EQ(markdown_of(page), "Stamp\n\n" + kBodyMd);
+}
+
 TEST(Markdown, NestingStopsAtTenLevels) {
   std::vector<Put> puts;
   std::string expected;

@@ -8,6 +8,7 @@ from __future__ import annotations
 import gc
 import io
 import itertools
+import json
 import pickle
 import subprocess
 import sys
@@ -405,3 +406,30 @@ def test_words_wholly_outside_the_crop_box_are_left_out_unless_asked():
     assert sorted(everything) == ["below", "beyond", "edge", "inside"]
     for text in (markdown, chunk_text):
         assert "inside" in text and "beyond" not in text and "below" not in text
+
+
+def test_filled_fields_and_free_text_read_as_text_in_their_boxes(tmp_path):
+    from conftest import FORM_FIELDS, cli, filled_form_pdf
+
+    def shown(value):
+        return "☒" if value is True else ", ".join(value) if isinstance(value, list) else value
+
+    values = [shown(value) for *_, (_, value, _) in FORM_FIELDS if value]
+    expected = [word for value in values for word in value.split()] + ["☒", "Free", "note"]
+    path = tmp_path / "form.pdf"
+    path.write_bytes(filled_form_pdf())
+    with textloom.open(path) as doc:
+        page = doc[0]
+        words = page.get_text("words")
+        fields = {field.name: field.bbox for field in page.form_fields()}
+        assert page.get_text("words", forms=False) == [] and page.to_markdown(forms=False) == ""
+        markdown = page.to_markdown()
+    assert sorted(row[4] for row in words) == sorted(expected)  # the unchecked box shows nothing
+    (mark,) = [row for row in words if row[4] == "☒" and row[0] < 70]  # "agree", at its box
+    x0, y0, x1, y1 = fields["agree"]
+    assert x0 <= mark[0] < mark[2] <= x1 and y0 <= mark[1] < mark[3] <= y1
+    assert [row[4] for row in words[:2]] == ["Ada", "Lovelace"]  # the top field comes first
+    assert "first line second line" in markdown
+    printed = [json.loads(line)["text"] for line in cli("text", path, "--jsonl").stdout.splitlines()]
+    assert printed[0].startswith("Ada Lovelace\n")
+    assert cli("text", path, "--no-forms").stdout == b"\f"

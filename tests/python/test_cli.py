@@ -227,8 +227,10 @@ def test_a_killed_worker_fails_its_page_only(big_pdf, tmp_path):
     with subprocess.Popen(
             [sys.executable, "-m", "textloom", SAMPLE, big_pdf, SAMPLE, "--jobs", "1", "--jsonl",
              "-o", out], stderr=subprocess.PIPE) as process:
-        while str(big_pdf).encode() not in (out.read_bytes() if out.exists() else b""):
-            time.sleep(0.002)  # until the only worker is on the big file
+        # Until the only worker is on the big file (-o writes beside its target until the end).
+        while not any(str(big_pdf).encode() in part.read_bytes()
+                      for part in tmp_path.glob(".out.jsonl.*.tmp")):
+            time.sleep(0.002)
         for pid in children(process.pid):
             os.kill(pid, signal.SIGKILL)
         err = process.stderr.read()

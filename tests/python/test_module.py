@@ -100,7 +100,8 @@ def test_rspage_class():
         _native.RsPage()
     properties = [name for name, value in vars(_native.RsPage).items()
                   if type(value).__name__ == "getset_descriptor"]
-    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "timings", "links"]
+    assert properties == ["width", "height", "rotation", "crop", "n_glyphs", "text_annotations",
+                          "timings", "links"]
 
 
 def test_init_in_a_fresh_process():

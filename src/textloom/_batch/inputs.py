@@ -8,9 +8,11 @@ paths need nothing beyond the standard library.
 
 from __future__ import annotations
 
+import errno
 import fnmatch
 import glob
 import os
+import stat
 from collections.abc import Iterable
 from pathlib import Path
 from typing import IO, Any, NamedTuple
@@ -30,8 +32,9 @@ def _filesystem(uri: str) -> tuple[Any, str]:
 
 
 def _pdfs_below(folder: Path) -> list[str]:
-    return sorted(str(found) for found in folder.rglob("*")
-                  if found.suffix.lower() == ".pdf" and found.is_file())
+    """Every ``*.pdf`` below ``folder``: its files, and what only bears the name
+    (a FIFO, a folder), which fails as "not a regular file" rather than pass unseen."""
+    return sorted(str(found) for found in folder.rglob("*") if found.suffix.lower() == ".pdf")
 
 
 def _expand_local(path: str) -> list[str]:
@@ -112,8 +115,16 @@ def stamp(path: str) -> Stamp:
 
 
 def open_source(path: str) -> str | IO[bytes]:
-    """What ``textloom.open`` reads: a local path as it is, a URI as a seekable stream."""
+    """What ``textloom.open`` reads: a local path as it is, a URI as a seekable stream.
+    A local path that is not a regular file (a FIFO would block its reader for
+    ever) is an OSError "not a regular file"."""
     if not is_uri(path):
+        try:
+            regular = stat.S_ISREG(os.stat(path).st_mode)
+        except OSError:
+            return path  # missing or unreadable: opening it says so
+        if not regular:
+            raise OSError(errno.EINVAL, "not a regular file", path)
         return path
     filesystem, inner = _filesystem(path)
     stream: IO[bytes] = filesystem.open_input_file(inner)

@@ -8,10 +8,15 @@ whose leading underscore makes Parquet readers skip it as they skip
 The manifest is a journal, one JSON object a line, each appended and synced
 in one write: first the options of the run, then a line per committed part
 naming the inputs it holds (key, path, size, modification time). Rows of a
-file are written only once the file is complete, and a part counts only once
-its line is in the journal: a part file that no line names was left by a run
-that died before committing it, and the next run deletes it and does its
-inputs again. So a page is never written twice, whenever a run is killed.
+file are written only once the file is complete. A part is written under a
+temporary name, synced, renamed and the folder synced, and only then is its
+line appended: a part file that no line names was left by a run that died
+before committing it, and the next run deletes it and does its inputs again.
+The finished files leave the run's buffer before their part is written, so
+an interruption at any step leaves them either uncommitted or committed
+once, never both. So a page is never written twice, whenever a run is killed;
+and a folder where an earlier version recorded an input twice is repaired on
+the next run, the newest copy kept.
 An input whose file changed since (size or time) is done again, and its old
 rows leave their part: the part is rewritten without them, committed the
 same way.
@@ -19,6 +24,7 @@ same way.
 
 from __future__ import annotations
 
+import contextlib
 import fcntl
 import json
 import os
@@ -33,6 +39,7 @@ import pyarrow.compute as pc
 import pyarrow.parquet as pq
 
 from textloom._batch.inputs import Stamp
+from textloom._batch.names import escape_stray, output_name
 from textloom._batch.rows import FILE_ROWS
 
 MANIFEST = "_textloom_manifest.jsonl"
@@ -40,17 +47,47 @@ LOCK = "_textloom.lock"
 _PART = re.compile(r"part-(\d+)\.parquet")
 _TEMPORARY = "_writing-"
 FLUSH_BYTES = 128 << 20  # a part is written at this size in memory, or ...
-FLUSH_SECONDS = 60.0  # ... when this long has passed since the last, so a kill loses little
+# ... when a quarter of the run's time has passed since the last part, at
+# least FLUSH_SECONDS_MIN and at most FLUSH_SECONDS_MAX: a run killed at any
+# moment keeps about three quarters of what it finished, and a long run
+# writes a part a minute, not a folder of tiny files.
+FLUSH_SECONDS_MIN = 2.0
+FLUSH_SECONDS_MAX = 60.0
 
 
 class OutputDirError(Exception):
-    """OUT_DIR cannot take this run; the message says why and what to do."""
+    """OUT_DIR cannot take this run's options or inputs; the message says why and what to do."""
+
+
+class OutputDirBusy(OutputDirError):
+    """Another run holds OUT_DIR."""
+
+
+class OutputWriteError(OutputDirError):
+    """OUT_DIR cannot be written (a full disk, a folder without permission)."""
+
+
+def _write_error(error: OSError, path: str) -> OutputWriteError:
+    """The one line for a failed write: the reason, then the file."""
+    reason = os.strerror(error.errno) if error.errno else str(error)
+    if not error.errno and "No space left on device" in reason:  # pyarrow's own wording
+        reason = os.strerror(28)
+    return OutputWriteError(f"{reason[:1].lower()}{reason[1:]} writing {path}")
+
+
+def _sync_folder(folder: str) -> None:
+    """Makes a rename in ``folder`` durable."""
+    fd = os.open(folder, os.O_RDONLY)
+    try:
+        os.fsync(fd)
+    finally:
+        os.close(fd)
 
 
 @dataclass(frozen=True)
 class _Entry:
     stamp: Stamp
-    path: str  # as the rows name it
+    path: str  # as the rows name it (``names.output_name``)
     part: str | None  # None: the input gave no rows
 
     def record(self) -> list[Any]:
@@ -69,17 +106,19 @@ class OutputDir:
         self.done: dict[str, _Entry] = {}  # by input key
         self.parts: dict[str | None, list[_Entry]] = {}
         self.next_part = 0
+        self.repaired = 0  # inputs an earlier run recorded twice, now kept once
+        self._twice: dict[str | None, set[str]] = {}  # older part -> keys recorded again later
         try:
             self._open(options, overwrite)
         except BaseException:
             self.close()
             raise
-        self.stamps: dict[str, Stamp] = {}  # this run's inputs, by path
+        self.stamps: dict[str, Stamp] = {}  # this run's inputs, by the name the rows give
         self.seen: set[str] = set()  # inputs that gave rows in this run
         self.partial: dict[str, tuple[int, list[pa.Table]]] = {}  # rows so far of unfinished files
         self.complete: list[tuple[str, pa.Table]] = []  # finished files not yet written
         self.buffered = self.buffered_bytes = 0  # rows and bytes of the finished files
-        self.last_flush = time.monotonic()
+        self.began = self.last_flush = time.monotonic()
 
     # -- the journal ------------------------------------------------------------------
 
@@ -105,7 +144,7 @@ class OutputDir:
             fcntl.lockf(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
         except OSError:
             lock.close()
-            raise OutputDirError(f"another textloom extract is writing to {self.folder}") from None
+            raise OutputDirBusy(f"another textloom extract is writing to {self.folder}") from None
         return lock
 
     def _clear(self) -> None:
@@ -130,7 +169,7 @@ class OutputDir:
                 raise OutputDirError(f"{self.folder} holds a run with other options ({differ}); "
                                   "rerun with those, or --overwrite to start anew")
             for line in lines[1:]:
-                self._apply(json.loads(line))
+                self._apply(json.loads(line), repairing=True)
         except (ValueError, KeyError, TypeError, AttributeError) as error:
             raise OutputDirError(f"{path} is not a textloom manifest, or is damaged ({error}); "
                               "--overwrite replaces it") from None
@@ -138,13 +177,18 @@ class OutputDir:
             with open(path, "rb+") as journal:
                 journal.truncate(end)
 
-    def _apply(self, record: dict[str, Any]) -> None:
+    def _apply(self, record: dict[str, Any], *, repairing: bool = False) -> None:
         if "replaces" in record:
             for entry in self.parts.pop(record["replaces"], []):
-                self.done.pop(entry.stamp.key, None)
+                if self.done.get(entry.stamp.key) == entry:
+                    del self.done[entry.stamp.key]
         part = record["part"]
         entries = [_Entry(Stamp(key, size, mtime), path, part)
                    for key, path, size, mtime in record["inputs"]]
+        for entry in entries:
+            earlier = self.done.get(entry.stamp.key)
+            if repairing and earlier is not None and earlier.part != part:
+                self._twice.setdefault(earlier.part, set()).add(entry.stamp.key)
         self.parts.setdefault(part, []).extend(entries)
         self.done.update((entry.stamp.key, entry) for entry in entries)
         for name in (part, record.get("replaces")):
@@ -153,13 +197,20 @@ class OutputDir:
                 self.next_part = max(self.next_part, int(match[1]) + 1)
 
     def _append(self, record: dict[str, Any]) -> None:
-        line = (json.dumps(record, ensure_ascii=False, separators=(",", ":")) + "\n").encode()
-        fd = os.open(self._path(MANIFEST), os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+        text = json.dumps(record, ensure_ascii=False, separators=(",", ":"))
+        line = (escape_stray(text) + "\n").encode()  # a key of a name that is not UTF-8 escaped
+        path = self._path(MANIFEST)
         try:
-            os.write(fd, line)
-            os.fsync(fd)
-        finally:
-            os.close(fd)
+            fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+            try:
+                rest = memoryview(line)
+                while rest:  # a short write (a full disk) is retried to learn why; a cut line never counts
+                    rest = rest[os.write(fd, rest):]
+                os.fsync(fd)
+            finally:
+                os.close(fd)
+        except OSError as error:
+            raise _write_error(error, path) from None
 
     def _commit(self, record: dict[str, Any]) -> None:
         self._append(record)
@@ -169,13 +220,27 @@ class OutputDir:
         for name in os.listdir(self.folder):
             if (_PART.fullmatch(name) and name not in self.parts) or name.startswith(_TEMPORARY):
                 os.remove(self._path(name))
+        for part, keys in self._twice.items():
+            if part in self.parts:
+                self._drop_inputs(part, keys)
+                self.repaired += len(keys)
+        self._twice.clear()
 
     def _write_part(self, table: pa.Table) -> str:
         name = f"part-{self.next_part:06d}.parquet"
         self.next_part += 1
         temporary = self._path(_TEMPORARY + name + ".tmp")  # not *.parquet to any reader
-        pq.write_table(table, temporary)
-        os.replace(temporary, self._path(name))
+        try:
+            with open(temporary, "wb") as file:
+                pq.write_table(table, file)
+                file.flush()
+                os.fsync(file.fileno())
+            os.replace(temporary, self._path(name))
+            _sync_folder(self.folder)
+        except OSError as error:
+            with contextlib.suppress(OSError):
+                os.remove(temporary)
+            raise _write_error(error, self._path(name)) from None
         return name
 
     # -- inputs -----------------------------------------------------------------------
@@ -183,7 +248,7 @@ class OutputDir:
     def pending(self, stamps: dict[str, Stamp]) -> list[str]:
         """The paths still to do, in order: new inputs, and inputs whose file
         changed (their old rows are dropped now). Keeps ``stamps`` for the commits."""
-        self.stamps = stamps
+        self.stamps = {output_name(path): identity for path, identity in stamps.items()}
         todo: list[str] = []
         changed: dict[str | None, set[str]] = {}
         for path, stamp in stamps.items():
@@ -235,31 +300,41 @@ class OutputDir:
                 self.buffered_bytes += rows.nbytes
                 yield path, rows
             start = end
+        now = time.monotonic()
+        interval = min(max((now - self.began) / 4, FLUSH_SECONDS_MIN), FLUSH_SECONDS_MAX)
         if (self.buffered >= self.rows_per_file or self.buffered_bytes >= FLUSH_BYTES
-                or time.monotonic() - self.last_flush >= FLUSH_SECONDS):
+                or now - self.last_flush >= interval):
             self.flush()
 
     def flush(self, rowless: Sequence[str] = ()) -> None:
         """Writes the complete files as a part and commits it, with the ``rowless``
-        inputs (done, no rows) beside them."""
+        inputs (done, no rows) beside them. The files leave the buffer first: an
+        interruption from here on leaves them uncommitted (a rerun does them)
+        or committed, and a later flush never commits them again."""
         self.last_flush = time.monotonic()
-        if not self.complete and not rowless:
+        complete, self.complete = self.complete, []
+        self.buffered = self.buffered_bytes = 0
+        if not complete and not rowless:
             return
         name = None
-        if self.complete:
-            rows = pa.concat_tables([rows for _, rows in self.complete])
+        if complete:
+            rows = pa.concat_tables([rows for _, rows in complete])
             name = self._write_part(rows.sort_by([("path", "ascending"), ("page", "ascending")]))
-        inputs = [path for path, _ in self.complete] + list(rowless)
-        self._commit({"part": name, "inputs": [
-            _Entry(self.stamps[path], path, name).record() for path in inputs]})
-        self.complete.clear()
-        self.buffered = self.buffered_bytes = 0
+        inputs = [path for path, _ in complete] + list(rowless)
+        try:
+            self._commit({"part": name, "inputs": [
+                _Entry(self.stamps[path], path, name).record() for path in inputs]})
+        except OutputWriteError:  # not recorded: readers must not see it either
+            if name is not None:
+                with contextlib.suppress(OSError):
+                    os.remove(self._path(name))
+            raise
 
     def finish(self, todo: Sequence[str]) -> list[str]:
         """Commits what is complete once a run over ``todo`` has gone to its end,
         with the inputs that gave no row (no page chosen), which it returns."""
-        rowless = [path for path in todo if path not in self.seen]
-        self.flush(rowless)
+        rowless = [path for path in todo if output_name(path) not in self.seen]
+        self.flush([output_name(path) for path in rowless])
         return rowless
 
     def close(self) -> None:

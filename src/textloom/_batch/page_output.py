@@ -12,6 +12,7 @@ import math
 from typing import Any
 
 from textloom._batch.failures import Failure
+from textloom._batch.names import escape_stray, is_utf8
 from textloom._document import Document
 from textloom._options import ReadOptions
 from textloom._page import Page
@@ -38,13 +39,19 @@ def to_json(value: Any) -> str:
         return json.dumps(json_safe(value), ensure_ascii=False, separators=(",", ":"))
 
 
+def to_json_row(record: dict[str, Any]) -> str:
+    """``to_json`` of a row that names its "file" (a name that is not UTF-8 escaped)."""
+    text = to_json(record)
+    return text if is_utf8(record["file"]) else escape_stray(text)
+
+
 def page_result(page: Page, options: ReadOptions, schema: str | None = None) -> Any:
     """The page in ``schema`` (``options.format`` when None), read with ``options``."""
     schema = options.format if schema is None else schema
     if schema == "pdftext":
         return page.pdftext_blocks(sort=options.sort)
     return page.get_text(schema, sort=options.sort, dehyphenate=options.dehyphenate,
-                         offpage=options.offpage)
+                         offpage=options.offpage, forms=options.forms)
 
 
 def _row(number: int, row: tuple[Any, ...], numbers: int) -> str:
@@ -66,9 +73,9 @@ def format_page(page: Page, path: str, options: ReadOptions) -> str:
     result = page_result(page, options)
     number = page.index + 1
     if options.jsonl:
-        return to_json({"file": path, "page": number, "width": page.width,
-                        "height": page.height, "rotation": page.rotation,
-                        options.format: result}) + "\n"
+        return to_json_row({"file": path, "page": number, "width": page.width,
+                            "height": page.height, "rotation": page.rotation,
+                            options.format: result}) + "\n"
     if options.format == "text":
         return f"{result}\f"
     if options.format == "words":
@@ -85,16 +92,16 @@ def format_markdown(document: Document, indices: list[int], path: str,
     per page: file, page (from 1), label, metadata, toc_items (each with level,
     title, its target's page from 1 and page_index from 0) and text."""
     if not options.jsonl:
-        return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage)
-                ] if indices else [""]
+        return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage,
+                                     forms=options.forms)] if indices else [""]
     lines = []
     for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True,
-                                      offpage=options.offpage):
+                                      offpage=options.offpage, forms=options.forms):
         toc_items = [{"level": level, "title": title, "page": page + 1, "page_index": page}
                      for level, title, page in chunk["toc_items"]]
-        lines.append(to_json({"file": path, "page": chunk["page"] + 1, "label": chunk["label"],
-                              "metadata": chunk["metadata"], "toc_items": toc_items,
-                              "text": chunk["text"]}) + "\n")
+        lines.append(to_json_row({"file": path, "page": chunk["page"] + 1,
+                                  "label": chunk["label"], "metadata": chunk["metadata"],
+                                  "toc_items": toc_items, "text": chunk["text"]}) + "\n")
     return lines
 
 
@@ -106,7 +113,7 @@ def format_failure(failure: Failure) -> str:
         record["page"] = failure.page + 1
     record["error"] = failure.message
     record["error_kind"] = failure.kind
-    return to_json(record) + "\n"
+    return to_json_row(record) + "\n"
 
 
 def format_info(document: Document, path: str, options: ReadOptions) -> str:
@@ -114,7 +121,7 @@ def format_info(document: Document, path: str, options: ReadOptions) -> str:
     sizes = [(page.width, page.height, page.rotation) for page in document]
     metadata = document.metadata
     if options.jsonl:
-        return to_json({"file": path, "pages": len(sizes),
+        return to_json_row({"file": path, "pages": len(sizes),
                         "page_sizes": [{"width": w, "height": h, "rotation": r} for w, h, r in sizes],
                         "metadata": metadata}) + "\n"
     lines = [path, f"  pages: {len(sizes)}"]

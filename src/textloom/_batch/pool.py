@@ -35,7 +35,7 @@ import sys
 import threading
 import time
 from collections import deque
-from collections.abc import Callable, Iterable, Iterator
+from collections.abc import Callable, Generator, Iterable, Iterator
 from dataclasses import dataclass, field
 from multiprocessing.connection import Connection, wait
 from multiprocessing.process import BaseProcess
@@ -102,6 +102,7 @@ def _serve(conn: Connection, plan: Plan, work: Work | None, options: Any, descri
     """A worker's loop: one piece in, its answer or its failure out."""
     global _progress
     signal.signal(signal.SIGINT, signal.SIG_IGN)  # the main process handles Ctrl-C
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)  # not the main process's handler, if it has one
     if memory_limit is not None:
         _limit_memory(memory_limit)
     set_memory_limit(memory_limit)
@@ -417,7 +418,8 @@ def _emit(window: deque[_File]) -> Iterator[Event]:
 
 def run_in_order(items: Iterable[Item], plan: Plan, work: Work | None, options: Any,
                  describe: Describe,
-                 *, jobs: int, timeout: float, memory_limit: int | None = None) -> Iterator[Event]:
+                 *, jobs: int, timeout: float, memory_limit: int | None = None
+                 ) -> Generator[Event, None, None]:
     """Runs ``plan`` and ``work`` over ``items`` on up to ``jobs`` worker processes
     and yields each file's output pieces, then its end, in input order."""
     pool = Pool(plan, work, options, describe, jobs=jobs, timeout=timeout,

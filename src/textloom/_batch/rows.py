@@ -18,6 +18,7 @@ from typing import TYPE_CHECKING, Any
 import pyarrow as pa
 
 from textloom._batch.failures import Failure
+from textloom._batch.names import output_name
 from textloom._batch.page_output import page_result, to_json
 
 if TYPE_CHECKING:
@@ -51,7 +52,7 @@ class RowBuilder:
     def _add(self, path: str, page: int | None, failure: Failure | None, geometry: Sequence[Any],
              payload: Sequence[Any]) -> None:
         error = (None, None) if failure is None else (failure.message, failure.kind)
-        values = (path, page, *geometry, *payload, *error)
+        values = (output_name(path), page, *geometry, *payload, *error)
         for column, value in zip(self.columns.values(), values, strict=True):
             column.append(value)
 

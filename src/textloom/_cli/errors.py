@@ -2,7 +2,7 @@
 
 Commands raise these; ``main`` turns each into its one line on stderr and
 its status. 0: every input worked; 1: some input (or the output) failed;
-2: the command was used wrongly; 130: interrupted (Ctrl-C).
+2: the command was used wrongly; 130: interrupted (Ctrl-C), 143: stopped (SIGTERM).
 """
 
 from __future__ import annotations

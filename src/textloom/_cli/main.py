@@ -2,8 +2,8 @@
 
 Without a command, ``text`` is meant; without files, the bundled sample.
 Commands raise the errors of ``errors``; this is the one place that turns
-them (and Ctrl-C, and a reader that went away) into a stderr line and an
-exit status.
+them (and Ctrl-C or SIGTERM, and a reader that went away) into a stderr line
+and an exit status.
 """
 
 from __future__ import annotations
@@ -14,6 +14,7 @@ import sys
 from collections.abc import Sequence
 
 from textloom._cli.errors import EXIT_FAILED, EXIT_INTERRUPTED, EXIT_USAGE, CliError, UsageError
+from textloom._cli.interrupt import Interrupted, guard
 from textloom._cli.parser import COMMANDS, build
 from textloom._cli.report import line
 
@@ -47,7 +48,8 @@ def main(argv: Sequence[str] | None = None) -> int:
             args = build().parse_args(arguments)
         except SystemExit as exit:  # argparse: usage errors are 2, --help and --version 0
             return exit.code if isinstance(exit.code, int) else EXIT_USAGE
-        return run[args.command](args)
+        with guard.installed():
+            return run[args.command](args)
     except CliError as error:
         line(str(error))
         return error.status
@@ -55,5 +57,7 @@ def main(argv: Sequence[str] | None = None) -> int:
         devnull = os.open(os.devnull, os.O_WRONLY)
         os.dup2(devnull, sys.stdout.fileno())
         return EXIT_FAILED
+    except Interrupted as interrupted:
+        return interrupted.status
     except KeyboardInterrupt:
         return EXIT_INTERRUPTED

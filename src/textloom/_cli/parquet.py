@@ -15,6 +15,7 @@ from typing import Any
 from textloom._batch.failures import Failure
 from textloom._batch.inputs import stamp
 from textloom._cli.errors import EXIT_FAILED, EXIT_OK, InputError, OutputError, UsageError
+from textloom._cli.interrupt import Interrupted, guard
 from textloom._cli.report import Reporter
 from textloom._cli.stream import input_files, run_options
 from textloom._optional import import_optional
@@ -32,7 +33,8 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
             "password": None if secret is None else
             hashlib.sha256(b"textloom\0" + secret).hexdigest(),
             # Only when asked: the folders of earlier runs, which had no such option, stay valid.
-            **({"offpage": True} if options.offpage else {})}
+            **({"offpage": True} if options.offpage else {}),
+            **({"forms": False} if not options.forms else {})}
 
 
 def _failures(rows: Any, path: str) -> list[Failure]:
@@ -50,10 +52,11 @@ def run(args: argparse.Namespace) -> int:
             import_optional("ray.data", "ray")
     except ImportError as error:
         raise InputError(str(error)) from None
-    from textloom._batch.outdir import OutputDir, OutputDirError
+    from textloom._batch.outdir import OutputDir, OutputDirBusy, OutputDirError, OutputWriteError
 
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
-                          password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage)
+                          password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage,
+                          forms=args.forms)
     runs = run_options(args)
     stamps = {}
     keys = set()
@@ -65,11 +68,14 @@ def run(args: argparse.Namespace) -> int:
     try:
         out = OutputDir(args.output, manifest_options(options), overwrite=args.overwrite,
                         rows_per_file=args.rows_per_file)
+    except (OutputDirBusy, OutputWriteError) as error:  # not a usage error: the run cannot go on
+        raise OutputError(str(error)) from None
     except OutputDirError as error:  # other options or another tool's files in it
         raise UsageError(str(error)) from None
     except OSError as error:  # a folder it cannot write fails the run
         raise OutputError(f"{error.filename or args.output}: {error.strerror or error}") from None
     engine = None
+    writable = True  # a write failed: nothing more is tried
     try:
         todo = out.pending(stamps)
         reporter = Reporter(len(todo), quiet=args.quiet)
@@ -86,22 +92,41 @@ def run(args: argparse.Namespace) -> int:
             from textloom._batch.local import local_tables
 
             tables = local_tables(todo, options, runs) if todo else []
+        notes = (f", {len(stamps) - len(todo)} files already in {args.output}"
+                 if len(stamps) > len(todo) else "")
+        notes += f", {out.repaired} inputs written twice by an earlier run now kept once" \
+            if out.repaired else ""
+        notes += f" (Ray start-up {engine.startup:.1f} s apart)" if engine else ""
         try:
             for table in tables:
-                for path, rows in out.add(table):
+                with guard.whole():  # a part in flight is committed whole or not at all
+                    finished = list(out.add(table))
+                for path, rows in finished:
                     for failure in _failures(rows, path):
                         reporter.failure(failure)
                     reporter.file_done(rows["error"].null_count)
-            reporter.files += len(out.finish(todo))
+            with guard.whole():
+                reporter.files += len(out.finish(todo))
+        except OutputWriteError as error:
+            writable = False
+            reporter.close(summary=False)
+            raise OutputError(str(error)) from None
+        except Interrupted:
+            reporter.close(notes + " (interrupted)")
+            raise
         except BaseException:
             reporter.close(summary=False)
             raise
-        skipped = len(stamps) - len(todo)
-        reporter.close((f", {skipped} files already in {args.output}" if skipped else "")
-                       + (f" (Ray start-up {engine.startup:.1f} s apart)" if engine else ""))
+        reporter.close(notes)
     finally:
-        out.flush()  # what is complete stays written, however the run ends
-        out.close()
-        if engine is not None:
-            engine.close()
+        try:
+            if writable:
+                with guard.whole():
+                    out.flush()  # what is complete stays written, however the run ends
+        except OutputWriteError as error:
+            raise OutputError(str(error)) from None
+        finally:
+            out.close()
+            if engine is not None:
+                engine.close()
     return EXIT_FAILED if reporter.failed else EXIT_OK

@@ -94,6 +94,9 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
     "offpage": (("--offpage",), dict(
         action="store_true", help="keep the words wholly outside the crop box, which no viewer "
                                   "shows (left out by default)")),
+    "forms": (("--no-forms",), dict(
+        action="store_false", dest="forms", help="leave out the values of filled form fields "
+                                                 "(read as text in their boxes by default)")),
     "jobs": (("--jobs", "-j"), dict(
         type=_count("jobs"), metavar="N",
         help="worker processes (default: the number of cores)")),
@@ -138,7 +141,7 @@ def build() -> argparse.ArgumentParser:
                     "a line on stderr (and a row with --jsonl); the file's other pages come out.")
     text.add_argument("paths", nargs="*", metavar="PATH",
                       help="PDF files or directories (default: the bundled sample)")
-    add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "jsonl",
+    add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "forms", "jsonl",
               *batch)
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
@@ -152,7 +155,7 @@ def build() -> argparse.ArgumentParser:
                          help="PDF files, directories, globs or URIs (s3://, gs://, file://)")
     extract.add_argument("-o", "--output", required=True, metavar="OUT_DIR",
                          help="folder of the Parquet files and the run's manifest")
-    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", "offpage", *batch)
+    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", "offpage", "forms", *batch)
     extract.add_argument("--engine", choices=("local", "ray"), default="local",
                          help="this machine's worker processes (default), or Ray "
                               "(pip install 'textloom[ray]')")
@@ -168,7 +171,8 @@ def build() -> argparse.ArgumentParser:
     extract.add_argument("--rows-per-file", type=_count("rows-per-file"),
                          default=10000, metavar="N",
                          help="rows per Parquet file (default 10000); each file is written "
-                              "when full, or after a minute, so an interrupted run loses little")
+                              "when full, or when a quarter of the run's time has passed since the "
+                              "last (2 s to a minute), so an interrupted run loses little")
 
     render = commands.add_parser("render", help="render a page to an image (PNG, JPEG, ...)")
     render.add_argument("path", metavar="PATH")

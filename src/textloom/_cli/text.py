@@ -13,7 +13,8 @@ from textloom._sample import sample_path
 def run(args: argparse.Namespace) -> int:
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
                           password=args.password, dehyphenate=args.dehyphenate,
-                          ligatures=args.ligatures, offpage=args.offpage, jsonl=args.jsonl)
+                          ligatures=args.ligatures, offpage=args.offpage, forms=args.forms,
+                          jsonl=args.jsonl)
     files = input_files(args.paths) if args.paths else [str(sample_path())]
     with output(args.output) as out:
         return stream(files, plan_text, text_piece, options, run_options(args), out,

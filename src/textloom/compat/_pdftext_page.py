@@ -171,9 +171,13 @@ def page_text(document: Document, index: int, options: Options) -> str:
     if options.flatten:
         flatten(document, index)
     page = document[index]
-    texts = [row[4][:-1] for row in page.get_text("blocks", sort=options.sort)]
+    # pdftext reads every character of the page's content, as the viewer's
+    # extras (text off the page, form values) are not.
+    texts = [row[4][:-1] for row in page.get_text("blocks", sort=options.sort, offpage=True,
+                                                     forms=False)]
     if not options.hyphens and any("-\n" in text for text in texts):
-        joined = page.get_text("blocks", sort=options.sort, dehyphenate=True)
+        joined = page.get_text("blocks", sort=options.sort, dehyphenate=True, offpage=True,
+                               forms=False)
         for number, (text, row) in enumerate(zip(texts, joined)):
             if "-\n" in text:
                 lines = text.split("\n")

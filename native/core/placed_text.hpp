@@ -1,0 +1,28 @@
+// Text that a page shows but whose characters PDFium's text page does not
+// hold (the values of filled form fields, words an OCR engine read), placed
+// into the glyph model so that layout, reading order, words and Markdown
+// treat it as any other text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "glyphs.hpp"
+
+namespace textloom {
+
+// One line of text filling its box: UTF-8 text, box in page space.
+struct PlacedRun {
+  std::string text;
+  double x0, y0, x1, y1;
+};
+
+// The page with each run's characters appended as glyphs of a new font named
+// `font`: evenly spaced along the box, with the baseline and size that make
+// their boxes fill the box's height, upright in the viewer's frame (the
+// page's rotation undone). Runs with an empty text or a box that is empty,
+// NaN or infinite are left out. Glyph indices continue after the page's own.
+PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
+                            std::string font);
+
+}  // namespace textloom
