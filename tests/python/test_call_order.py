@@ -4,8 +4,9 @@ fields, a rendering) from a fresh Document against the same results after
 seeded random calls on one Document: other pages, renderings (which change the
 design of PDFium's substitute fonts, here also through a document of their
 own), annotations, Markdown of the document, labels, the document closed and
-reopened, pages kept or made anew. bench/call_order_probe.py runs more
-sequences over every page."""
+reopened, pages kept or made anew; and the same on a filled form, whose
+fields' values are read as text. bench/call_order_probe.py runs more sequences
+over every page."""
 
 from __future__ import annotations
 
@@ -16,9 +17,10 @@ import random
 import pytest
 
 import textloom
-from conftest import SCHEMAS, corpus_files, raw_pdf, stream
+from conftest import SCHEMAS, corpus_files, filled_form_pdf, raw_pdf, stream
 
-CORPUS = pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
+SOURCES = pytest.mark.parametrize("source", [*corpus_files(), pytest.param(
+    filled_form_pdf(), id="filled-form")], ids=lambda path: path.name)
 SEQUENCES = 3
 MOST_PAGES = 6  # pages of a long document read per sequence: a seeded few keep the run short
 
@@ -77,24 +79,24 @@ def calls(rng: random.Random, document: textloom.Document, count: int) -> list:
     ]
 
 
-@CORPUS
-def test_a_page_reads_the_same_whatever_came_before(path):
-    with textloom.open(path) as document:
+@SOURCES
+def test_a_page_reads_the_same_whatever_came_before(source):
+    with textloom.open(source) as document:
         count = len(document)
-    rng = random.Random(path.name)
+    rng = random.Random(document.name if isinstance(source, bytes) else source.name)
     indices = sorted(rng.sample(range(count), min(count, MOST_PAGES)))
     expected = {}
     for index in indices:
-        with textloom.open(path) as fresh:
+        with textloom.open(source) as fresh:
             expected[index] = results(fresh[index])
-    document = textloom.open(path)
+    document = textloom.open(source)
     kept: dict[int, textloom.Page] = {}
     for sequence in range(SEQUENCES):
         redesign(rng)
         history = ["substitute"]
         for index in rng.sample(indices, len(indices)):
             if document.closed:
-                document = textloom.open(path)
+                document = textloom.open(source)
             for name, call in rng.sample(calls(rng, document, count), 3):
                 call()
                 history.append(name)
@@ -104,7 +106,7 @@ def test_a_page_reads_the_same_whatever_came_before(path):
             page = kept.get(index) if rng.random() < 0.5 else None
             if page is None or (page._handle.closed and page._glyphs is None):
                 if document.closed:
-                    document = textloom.open(path)
+                    document = textloom.open(source)
                 page = kept[index] = document[index]
             got = results(page)
             differ = [name for name in got if got[name] != expected[index][name]]
