@@ -109,10 +109,26 @@ def read_form_fields(formenv: Any, page: Any, crop: tuple[float, float, float, f
     return fields
 
 
+def _make_appearances(page: Any) -> None:
+    """Has PDFium make the appearances the file leaves out, as drawing annotations
+    does, where they show nothing: making one sets the annotation's rectangle to
+    the one it draws in (a 20-point icon for a note, the reach of an ink's strokes)."""
+    bitmap = raw.FPDFBitmap_Create(1, 1, 0)
+    if not bitmap:
+        raise MemoryError("cannot create a 1x1 bitmap")
+    try:  # the page moved 2 pixels past the bitmap's corner: nothing of it is drawn
+        raw.FPDF_RenderPageBitmapWithMatrix(bitmap, page, raw.FS_MATRIX(1, 0, 0, 1, 2, 2),
+                                            raw.FS_RECTF(0, 0, 1, 1), raw.FPDF_ANNOT)
+    finally:
+        raw.FPDFBitmap_Destroy(bitmap)
+
+
 def read_annotations(document: Any, page: Any, crop: tuple[float, float, float, float]) -> list[Annotation]:
-    """The page's annotations, in annotation order (form widgets among them)."""
+    """The page's annotations, in annotation order (form widgets among them), with
+    the rectangles a rendering gives them, rendered first or not."""
     from textloom._links import action_target
 
+    _make_appearances(page)
     found = []
     for annot in Annots(page):
         box = bbox_of(annot, crop)

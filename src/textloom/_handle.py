@@ -5,7 +5,9 @@ and is the one place that takes the PDFium lock to read pages (glyphs,
 pypdfium2 page objects, renderings, labels). ``Document`` and ``Page`` each
 hold the handle instead of reaching into each other. The document is closed
 by ``close()``, or when the handle is collected: after the document and all
-its pages are gone.
+its pages are gone. Every page load here first settles PDFium's substitute
+fonts, which a drawing unsettles (``_substitutes``): boxes do not depend on
+what was drawn before.
 """
 
 from __future__ import annotations
@@ -19,6 +21,7 @@ from textloom import _native
 from textloom._errors import PdfError
 from textloom._host import document_address
 from textloom._lock import pdfium_lock
+from textloom._substitutes import settle, unsettle
 from textloom._types import Rect
 
 if TYPE_CHECKING:
@@ -94,25 +97,31 @@ class DocumentHandle:
         """The glyphs of page ``index`` (from 0), extracted natively."""
         with pdfium_lock:
             self.pdf()
+            settle()
             try:
                 return _native.load_page(self._address, index, self.ligatures)
             except RuntimeError as error:
                 raise PdfError(self.name, page_failure(index, str(error))) from None
 
     @contextlib.contextmanager
-    def pdfium_page(self, index: int, *, forms: bool = False) -> Iterator[Any]:
+    def pdfium_page(self, index: int, *, forms: bool = False,
+                    draws: bool = False) -> Iterator[Any]:
         """pypdfium2's page, held under the lock and closed on leaving; with
-        ``forms`` the document's form environment is opened first (once)."""
+        ``forms`` the document's form environment is opened first (once);
+        ``draws``: the caller draws on it."""
         with pdfium_lock:
             pdf = self.pdf()
             if forms and not self._forms_ready:
                 pdf.init_forms()
                 self._forms_ready = True
+            settle()
             page = pdf[index]
             try:
                 yield page
             finally:
                 page.close()
+                if draws:
+                    unsettle()
 
     def form_environment(self) -> Any:
         """The raw form environment, or None when the document has no form
@@ -137,6 +146,7 @@ class DocumentHandle:
         """The grid ``render`` would draw page ``index`` on with these arguments."""
         with pdfium_lock:
             self.pdf()
+            settle()
             try:
                 return RenderPlan(*_native.render_plan(self._address, index, scale, scale, clip,
                                                        rotated))
@@ -147,9 +157,12 @@ class DocumentHandle:
         """``_native.render_page`` of page ``index``; its failures as the package's errors."""
         with pdfium_lock:
             self.pdf()
+            settle()
             try:
                 return _native.render_page(self._address, index, scale, scale, *args)
             except _native.RenderTimeout as error:
                 raise TimeoutError(f"{self.name}: page {index + 1}: {error}") from None
             except RuntimeError as error:
                 raise PdfError(self.name, page_failure(index, str(error))) from None
+            finally:
+                unsettle()

@@ -276,11 +276,13 @@ class Page:
 
     def annotations(self) -> list[Annotation]:
         """The page's annotations, in annotation order: subtype, bbox, contents,
-        author, modification date, and for a link its URI or target page index."""
+        author, modification date, and for a link its URI or target page index.
+        An annotation the file gives no appearance has the bbox PDFium draws the
+        one it makes in, whether the page was rendered before or not."""
         from textloom._annotations import read_annotations
 
         crop = self.crop
-        with self._handle.pdfium_page(self.index) as page:
+        with self._handle.pdfium_page(self.index, draws=True) as page:
             return read_annotations(self._handle.pdf().raw, page.raw, crop)
 
     def render(self, scale: float | None = None, *, dpi: float | None = None,
@@ -315,7 +317,7 @@ class Page:
         if forms:
             from textloom._forms import draw_forms
 
-            with self._handle.pdfium_page(self.index, forms=True) as page:
+            with self._handle.pdfium_page(self.index, forms=True, draws=True) as page:
                 formenv = self._handle.form_environment()
                 if formenv is not None:  # None: the document has no form
                     pixels = draw_forms(formenv, page.raw, pixels, channels, plan,
