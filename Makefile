@@ -16,7 +16,8 @@ BIN := $(CURDIR)/$(VENV)/bin
 PY := $(BIN)/python
 JOBS ?= 2
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-DEBIAN_PACKAGES := g++ libpcre2-dev libgtest-dev unicode-data fonts-dejavu-core
+DEBIAN_PACKAGES := g++ libpcre2-dev libgtest-dev unicode-data fonts-dejavu-core \
+  tesseract-ocr tesseract-ocr-eng tesseract-ocr-osd
 export PATH := $(BIN):$(PATH)
 
 .PHONY: demo test setup deps build test-native test-sanitize test-python test-fresh lint wheel test-wheel clean

@@ -37,6 +37,7 @@ class Run:
     color: tuple[float, float, float] | None = None
     char_spacing: float = 0.0
     word_spacing: float = 0.0
+    render_mode: int = 0  # 3: invisible, as OCR layers are drawn
 
 
 @dataclass
@@ -111,6 +112,8 @@ class PdfWriter:
                 parts.append(f"{_num(run.char_spacing)} Tc")
             if run.word_spacing:
                 parts.append(f"{_num(run.word_spacing)} Tw")
+            if run.render_mode:
+                parts.append(f"{run.render_mode} Tr")
             parts.append(f"{_num(a)} {_num(b)} {_num(c)} {_num(d)} {_num(run.x)} {_num(run.y)} Tm")
             line = " ".join(parts).encode()
             if run.kerning is not None:

@@ -35,8 +35,9 @@ bool usable(const PlacedRun& run) {
 }  // namespace
 
 PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
-                            std::string font) {
+                            std::string font, bool replace) {
   PageGlyphs placed = page;
+  if (replace) placed.glyphs.clear();
   // Helvetica's metrics, the face viewers substitute for a field without one.
   FontInfo info = make_font_info(std::move(font), 0, 400, 0, false, 0.718, -0.207);
   const auto font_index = static_cast<std::uint32_t>(placed.fonts.size());

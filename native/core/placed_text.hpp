@@ -22,7 +22,9 @@ struct PlacedRun {
 // their boxes fill the box's height, upright in the viewer's frame (the
 // page's rotation undone). Runs with an empty text or a box that is empty,
 // NaN or infinite are left out. Glyph indices continue after the page's own.
+// With `replace`, the runs take the place of the page's own glyphs (an OCR
+// reading of a page whose text is missing or garbled).
 PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
-                            std::string font);
+                            std::string font, bool replace = false);
 
 }  // namespace textloom

@@ -32,10 +32,13 @@ namespace {
 struct WithTextArgs {
   PyObject* runs = nullptr;
   std::string font = "Helvetica";
+  bool replace = false;
 };
-const Signature<WithTextArgs, 2> kWithTextSignature{
+const Signature<WithTextArgs, 3> kWithTextSignature{
     "RsPage.with_text",
-    {{{"runs", &WithTextArgs::runs}, {"font", &WithTextArgs::font, "'Helvetica'"}}}};
+    {{{"runs", &WithTextArgs::runs},
+      {"font", &WithTextArgs::font, "'Helvetica'"},
+      {"replace", &WithTextArgs::replace, "False"}}}};
 
 // One (text, x0, y0, x1, y1) item; false with TypeError for anything else.
 bool read_run(PyObject* item, PlacedRun& run) {
@@ -70,7 +73,7 @@ PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs) {
   }
   Py_DECREF(iterator);
   if (PyErr_Occurred()) return nullptr;
-  return new_page(with_placed_text(page_glyphs(self), runs, std::move(a.font)));
+  return new_page(with_placed_text(page_glyphs(self), runs, std::move(a.font), a.replace));
 }
 
 const char* page_with_text_doc() {
@@ -79,7 +82,8 @@ const char* page_with_text_doc() {
       "The page with text it shows but does not hold as characters (form field values, OCR\n"
       "words): each run (text, x0, y0, x1, y1), one line in a page-space box, becomes glyphs\n"
       "of the font `font` spread evenly along the box, upright in the viewer's frame. Runs\n"
-      "that are empty or have an empty, NaN or infinite box are left out.");
+      "that are empty or have an empty, NaN or infinite box are left out. With `replace`, the\n"
+      "runs take the place of the page's own glyphs.");
   return doc.c_str();
 }
 

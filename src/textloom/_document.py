@@ -18,7 +18,7 @@ from textloom._errors import PasswordError, PdfError
 from textloom._handle import DocumentHandle
 from textloom._host import use_pdfium
 from textloom._lock import pdfium_lock
-from textloom._options import DEFAULT_SORT, check_password
+from textloom._options import DEFAULT_OCR, DEFAULT_SORT, check_password
 from textloom._page import Page
 from textloom._types import Sort
 
@@ -144,21 +144,24 @@ class Document(Sequence[Page]):
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[False] = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True, offpage: bool = False,
-                    forms: bool = True) -> str: ...
+                    forms: bool = True, ocr: str = DEFAULT_OCR) -> str: ...
 
     @overload
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[True],
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
-                    offpage: bool = False, forms: bool = True) -> list[MarkdownChunk]: ...
+                    offpage: bool = False, forms: bool = True,
+                    ocr: str = DEFAULT_OCR) -> list[MarkdownChunk]: ...
 
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
-                    offpage: bool = False, forms: bool = True) -> str | list[MarkdownChunk]:
+                    offpage: bool = False, forms: bool = True,
+                    ocr: str = DEFAULT_OCR) -> str | list[MarkdownChunk]:
         """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
         writes them, with the body size and heading levels found over these pages;
-        ``sort`` "reading" by default, ``offpage`` and ``forms``, as for ``Page.get_text``.
+        ``sort`` "reading" by default, ``offpage``, ``forms`` and ``ocr``, as for
+        ``Page.get_text``.
 
         Running headers and footers are left out unless ``keep_headers``: a line
         in the top or bottom 12% of a page whose text, digits aside, recurs in
@@ -174,7 +177,8 @@ class Document(Sequence[Page]):
         indices = (range(count) if pages is None
                    else [self._position(index, count) for index in pages])
         selected = [Page(self._handle, index) for index in indices]
-        texts = pages_markdown([page._seen(offpage, forms) for page in selected], sort=sort,
+        texts = pages_markdown([page._seen(offpage, forms, page._reads_by_ocr(ocr))
+                                for page in selected], sort=sort,
                                keep_headers=keep_headers, superscripts=superscripts,
                                subscripts=subscripts, links=links)
         if page_chunks:

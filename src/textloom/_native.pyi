@@ -63,7 +63,10 @@ class RsPage:
     def visible(self) -> RsPage: ...
     def text_signals(self) -> tuple[int, int, float, float, float, float, bool, str | None]: ...
     def with_text(
-        self, runs: Iterable[tuple[str, float, float, float, float]], font: str = "Helvetica"
+        self,
+        runs: Iterable[tuple[str, float, float, float, float]],
+        font: str = "Helvetica",
+        replace: bool = False,
     ) -> RsPage: ...
     def tables(
         self,

@@ -74,6 +74,24 @@ def check_strategy(strategy: object) -> str:
     raise ValueError(f"unknown strategy {shown}: expected {_one_of(STRATEGIES)}")
 
 
+# -- OCR ------------------------------------------------------------------------------
+
+OCR_MODES = ("auto", "always", "never")
+"""When a page is read by OCR: where ``Page.text_signals`` says it needs it
+(and an engine is installed), always, or never."""
+DEFAULT_OCR = "auto"
+DEFAULT_OCR_DPI = 300.0  # what OCR engines are trained on: small print stays legible
+DEFAULT_OCR_LANGUAGE = "eng"
+
+
+def check_ocr(ocr: object) -> str:
+    """``ocr`` when it is one of OCR_MODES; ValueError naming them otherwise."""
+    if isinstance(ocr, str) and ocr in OCR_MODES:
+        return ocr
+    shown = quoted(ocr) if isinstance(ocr, str) else type(ocr).__name__
+    raise ValueError(f"unknown ocr {shown}: expected {_one_of(OCR_MODES)}")
+
+
 # -- formats ------------------------------------------------------------------------
 
 TEXT_FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdown")
@@ -269,6 +287,7 @@ class ReadOptions(NamedTuple):
     ligatures: bool = False
     offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
     forms: bool = True  # the values of filled form fields as text in their boxes
+    ocr: str = DEFAULT_OCR  # when pages are read by OCR
     jsonl: bool = False  # a JSON object per page, rather than the format's own text
 
     @classmethod
@@ -281,6 +300,7 @@ class ReadOptions(NamedTuple):
         check_flag("ligatures", options.ligatures)
         check_flag("offpage", options.offpage)
         check_flag("forms", options.forms)
+        check_ocr(options.ocr)
         check_password(options.password)
         return options._replace(pages=check_pages(options.pages))
 

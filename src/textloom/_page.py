@@ -13,7 +13,8 @@ from typing import TYPE_CHECKING, Any, Literal, overload
 from textloom import _native
 from textloom._image import Image
 from textloom._optional import import_optional
-from textloom._options import (DEFAULT_SORT, check_count, check_positive, check_strategy,
+from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
+                               check_count, check_ocr, check_positive, check_strategy,
                                check_timeout, check_tolerance)
 from textloom._tables import Table, tables_of
 from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
@@ -24,6 +25,7 @@ if TYPE_CHECKING:
     import numpy.typing as npt
 
     from textloom._handle import DocumentHandle
+    from textloom._ocr import OcrWord
 
 WORDS_DTYPE = [("x0", "<f8"), ("y0", "<f8"), ("x1", "<f8"), ("y1", "<f8"),
                ("block", "<i4"), ("line", "<i4"), ("word", "<i4"), ("text", "O")]
@@ -50,14 +52,15 @@ class Page:
     Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_handle", "index", "_glyphs", "_fields", "_views")
+    __slots__ = ("_handle", "index", "_glyphs", "_fields", "_views", "_ocr")
 
     def __init__(self, handle: DocumentHandle, index: int) -> None:
         self._handle = handle
         self.index = index
         self._glyphs: _native.RsPage | None = None
         self._fields: list[tuple[str, float, float, float, float]] = []  # form and free text
-        self._views: dict[tuple[bool, bool], _native.RsPage] = {}
+        self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
+        self._ocr: dict[tuple[float, str], list[OcrWord]] = {}  # by dpi and language
 
     def _page(self) -> _native.RsPage:
         """Every glyph of the page, extracted once, with its form fields' text beside it."""
@@ -69,17 +72,58 @@ class Page:
             self._glyphs = glyphs
         return glyphs
 
-    def _seen(self, offpage: bool = False, forms: bool = True) -> _native.RsPage:
+    def _seen(self, offpage: bool = False, forms: bool = True,
+              ocr: bool = False) -> _native.RsPage:
         """The glyphs a reader sees: without the words wholly outside the crop box
         (all of them with ``offpage``), with the values of filled form fields and
-        the text of free-text annotations (not with ``forms`` false)."""
-        view = self._views.get((offpage, forms))
+        the text of free-text annotations (not with ``forms`` false); with
+        ``ocr``, the words OCR reads in place of the page's own glyphs."""
+        view = self._views.get((offpage, forms, ocr))
         if view is None:
-            view = self._page() if offpage else self._seen(True, False).visible()
+            if ocr:
+                view = self._seen(True, False).with_text(
+                    [(word.text, *word[:4]) for word in self.ocr_words()], "OCR", True)
+                view = view if offpage else view.visible()
+            else:
+                view = self._page() if offpage else self._seen(True, False).visible()
             if forms and self._fields:
                 view = view.with_text(self._fields)
-            self._views[offpage, forms] = view
+            self._views[offpage, forms, ocr] = view
         return view
+
+    def _reads_by_ocr(self, ocr: str) -> bool:
+        """Whether text calls with ``ocr`` read this page by OCR."""
+        mode = check_ocr(ocr)
+        if mode == "auto":
+            from textloom._ocr import available
+
+            return self.text_signals().needs_ocr and available()
+        return mode == "always"
+
+    @property
+    def ocr(self) -> bool:
+        """Whether this page's text comes from OCR under the default ``ocr="auto"``:
+        it needs OCR (``text_signals``) and an engine is installed."""
+        return self._reads_by_ocr(DEFAULT_OCR)
+
+    def ocr_words(self, *, dpi: float = DEFAULT_OCR_DPI,
+                  language: str = DEFAULT_OCR_LANGUAGE) -> list[OcrWord]:
+        """The words OCR reads on the page rendered at ``dpi`` (lower where the
+        image would pass ``_ocr.MAX_PIXELS``), in ``language`` (Tesseract's
+        name: "eng", "deu", "eng+fra"): each with its box in page space, text
+        and confidence (0 to 100). Read once per dpi and language, from the open
+        document; needs Tesseract (``textloom[ocr]``), else an ImportError that
+        says what to install."""
+        from textloom._ocr import ocr_dpi, page_words
+
+        key = (check_positive("dpi", dpi), language)
+        words = self._ocr.get(key)
+        if words is None:
+            width, height = self.width, self.height
+            used = ocr_dpi(width, height, key[0])
+            image = self.render(dpi=used, grayscale=True, rotated=False)
+            words = self._ocr[key] = page_words(image, language, used, width, height)
+        return words
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
 
@@ -115,34 +159,39 @@ class Page:
     def get_text(self, option: Literal["text"] = "text", *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False, offpage: bool = False,
-                 forms: bool = True) -> str: ...
+                 forms: bool = True, ocr: str = DEFAULT_OCR) -> str: ...
 
     @overload
     def get_text(self, option: Literal["blocks"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False,
-                 offpage: bool = False, forms: bool = True) -> list[BlockRow]: ...
+                 offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> list[BlockRow]: ...
 
     @overload
     def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False,
-                 offpage: bool = False, forms: bool = True) -> list[WordRow]: ...
+                 offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> list[WordRow]: ...
 
     @overload
     def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
                  delimiters: str | None = None, extended: bool = False,
-                 offpage: bool = False, forms: bool = True) -> TextDict: ...
+                 offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> TextDict: ...
 
     @overload
     def get_text(self, option: str, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False, offpage: bool = False, forms: bool = True) -> Any: ...
+                 extended: bool = False, offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> Any: ...
 
     def get_text(self, option: str = "text", *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
                  rotated: bool = False, dehyphenate: bool = False, delimiters: str | None = None,
-                 extended: bool = False, offpage: bool = False, forms: bool = True) -> Any:
+                 extended: bool = False, offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> Any:
         """The page's text in one schema: "text" (a string), "blocks" (a tuple per
         block), "words" (a tuple per word), "dict" (blocks, lines, spans) or
         "rawdict" (down to characters).
@@ -160,20 +209,29 @@ class Page:
         shows (by default they are left out; a word reaching into the box stays).
         ``forms``: the values of filled form fields as text in their boxes, as a
         viewer shows them (a checked box "☒"); ``forms=False`` leaves them out.
+        ``ocr``: "auto" reads the page by OCR where ``text_signals`` says it
+        needs it and an engine is installed (``ocr_words``), "always" reads
+        every page so, "never" none; an OCR'd page's "dict" has "ocr": True.
         """
         if delimiters is not None and isinstance(option, str) and option.lower() != "words":
             raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
-        return self._seen(offpage, forms).get_text(option, sort, clip, rotated, dehyphenate,
-                                                   delimiters, extended)
+        read_by_ocr = self._reads_by_ocr(ocr)
+        result = self._seen(offpage, forms, read_by_ocr).get_text(
+            option, sort, clip, rotated, dehyphenate, delimiters, extended)
+        if read_by_ocr and isinstance(result, dict):
+            result["ocr"] = True
+        return result
 
     def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,
-                    rotated: bool = False, offpage: bool = False,
-                    forms: bool = True) -> npt.NDArray[np.void]:
+                    rotated: bool = False, offpage: bool = False, forms: bool = True,
+                    ocr: str = DEFAULT_OCR) -> npt.NDArray[np.void]:
         """The words of ``get_text("words")`` as a NumPy structured array with the
         fields x0, y0, x1, y1 (float64), block, line, word (int32) and text
-        (object); ``sort``, ``offpage`` and ``forms`` as for ``get_text``. Needs ``textloom[numpy]``."""
+        (object); ``sort``, ``offpage``, ``forms`` and ``ocr`` as for ``get_text``.
+        Needs ``textloom[numpy]``."""
         numpy = import_optional("numpy", "numpy")
-        coords, numbers, texts = self._seen(offpage, forms).words_arrays(sort, clip, rotated)
+        seen = self._seen(offpage, forms, self._reads_by_ocr(ocr))
+        coords, numbers, texts = seen.words_arrays(sort, clip, rotated)
         words = numpy.empty(len(texts), dtype=WORDS_DTYPE)
         boxes = numpy.frombuffer(coords, dtype="<f8").reshape(-1, 4)
         ids = numpy.frombuffer(numbers, dtype="<i4").reshape(-1, 3)
@@ -196,7 +254,8 @@ class Page:
 
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
-                    links: bool = True, offpage: bool = False, forms: bool = True) -> str:
+                    links: bool = True, offpage: bool = False, forms: bool = True,
+                    ocr: str = DEFAULT_OCR) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
@@ -206,12 +265,12 @@ class Page:
         are found over the pages of ``Document.to_markdown``).
         ``superscripts``, ``subscripts``: mark raised and lowered text.
         ``links``: text inside the box of a link to a URI as [text](uri).
-        ``offpage``, ``forms``: as for ``get_text``.
+        ``offpage``, ``forms``, ``ocr``: as for ``get_text``.
         A page without text gives the empty string.
         """
         from textloom._markdown import pages_markdown
 
-        return pages_markdown([self._seen(offpage, forms)], sort=sort,
+        return pages_markdown([self._seen(offpage, forms, self._reads_by_ocr(ocr))], sort=sort,
                               keep_headers=keep_headers, superscripts=superscripts,
                               subscripts=subscripts, links=links)[0]
 
@@ -240,7 +299,7 @@ class Page:
         without rules needs.
         """
         check_strategy(strategy)
-        return tables_of(self._seen(), strategy, clip,
+        return tables_of(self._seen(ocr=self._reads_by_ocr(DEFAULT_OCR)), strategy, clip,
                          check_tolerance("snap_tolerance", snap_tolerance),
                          check_tolerance("join_tolerance", join_tolerance),
                          check_tolerance("intersection_tolerance", intersection_tolerance),

@@ -51,7 +51,7 @@ def page_result(page: Page, options: ReadOptions, schema: str | None = None) -> 
     if schema == "pdftext":
         return page.pdftext_blocks(sort=options.sort)
     return page.get_text(schema, sort=options.sort, dehyphenate=options.dehyphenate,
-                         offpage=options.offpage, forms=options.forms)
+                         offpage=options.offpage, forms=options.forms, ocr=options.ocr)
 
 
 def _row(number: int, row: tuple[Any, ...], numbers: int) -> str:
@@ -76,6 +76,8 @@ def format_page(page: Page, path: str, options: ReadOptions) -> str:
         return to_json_row({"file": path, "page": number, "width": page.width,
                             "height": page.height, "rotation": page.rotation,
                             "needs_ocr": page.text_signals().needs_ocr,
+                            **({"ocr": True} if options.ocr == "always"
+                               or (options.ocr == "auto" and page.ocr) else {}),
                             options.format: result}) + "\n"
     if options.format == "text":
         return f"{result}\f"
@@ -94,10 +96,11 @@ def format_markdown(document: Document, indices: list[int], path: str,
     title, its target's page from 1 and page_index from 0) and text."""
     if not options.jsonl:
         return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage,
-                                     forms=options.forms)] if indices else [""]
+                                     forms=options.forms, ocr=options.ocr)] if indices else [""]
     lines = []
     for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True,
-                                      offpage=options.offpage, forms=options.forms):
+                                      offpage=options.offpage, forms=options.forms,
+                                      ocr=options.ocr):
         toc_items = [{"level": level, "title": title, "page": page + 1, "page_index": page}
                      for level, title, page in chunk["toc_items"]]
         lines.append(to_json_row({"file": path, "page": chunk["page"] + 1,

@@ -35,7 +35,8 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
             hashlib.sha256(b"textloom\0" + secret).hexdigest(),
             # Only when asked: the folders of earlier runs, which had no such option, stay valid.
             **({"offpage": True} if options.offpage else {}),
-            **({"forms": False} if not options.forms else {})}
+            **({"forms": False} if not options.forms else {}),
+            **({"ocr": options.ocr} if options.ocr != "auto" else {})}
 
 
 def _failures(rows: Any, path: str) -> list[Failure]:
@@ -57,7 +58,7 @@ def run(args: argparse.Namespace) -> int:
 
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
                           password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage,
-                          forms=args.forms)
+                          forms=args.forms, ocr=args.ocr)
     runs = run_options(args)
     stamps = {}
     keys = set()

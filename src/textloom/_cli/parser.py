@@ -13,13 +13,16 @@ from typing import Any
 
 from textloom import __version__
 from textloom._options import (
+    DEFAULT_OCR,
     DEFAULT_SORT,
     DEFAULT_TIMEOUT,
+    OCR_MODES,
     ROW_FORMATS,
     SORTS,
     TEXT_FORMATS,
     check_count,
     check_format,
+    check_ocr,
     check_positive,
     check_sort,
     check_timeout,
@@ -97,6 +100,10 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
     "forms": (("--no-forms",), dict(
         action="store_false", dest="forms", help="leave out the values of filled form fields "
                                                  "(read as text in their boxes by default)")),
+    "ocr": (("--ocr",), dict(
+        type=_checked(check_ocr), default=DEFAULT_OCR, metavar="|".join(OCR_MODES),
+        help="read pages by OCR where they need it and Tesseract is installed (auto, the "
+             "default), every page (always), or none (never)")),
     "jobs": (("--jobs", "-j"), dict(
         type=_count("jobs"), metavar="N",
         help="worker processes (default: the number of cores)")),
@@ -141,8 +148,8 @@ def build() -> argparse.ArgumentParser:
                     "a line on stderr (and a row with --jsonl); the file's other pages come out.")
     text.add_argument("paths", nargs="*", metavar="PATH",
                       help="PDF files or directories (default: the bundled sample)")
-    add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "forms", "jsonl",
-              *batch)
+    add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "forms",
+              "ocr", "jsonl", *batch)
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     extract = commands.add_parser(
@@ -155,7 +162,8 @@ def build() -> argparse.ArgumentParser:
                          help="PDF files, directories, globs or URIs (s3://, gs://, file://)")
     extract.add_argument("-o", "--output", required=True, metavar="OUT_DIR",
                          help="folder of the Parquet files and the run's manifest")
-    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", "offpage", "forms", *batch)
+    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", "offpage", "forms", "ocr",
+              *batch)
     extract.add_argument("--engine", choices=("local", "ray"), default="local",
                          help="this machine's worker processes (default), or Ray "
                               "(pip install 'textloom[ray]')")

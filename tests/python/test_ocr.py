@@ -1,0 +1,85 @@
+"""Scanned pages read by OCR (Tesseract, where installed): images of pages
+with known text, a page with an invisible text layer left alone, a blank
+scan, "always" and "never", and a machine without the engine."""
+
+from __future__ import annotations
+
+import json
+
+import pytest
+
+import textloom
+from textloom import _ocr
+
+import pdfgen
+from conftest import cli
+
+pytestmark = pytest.mark.skipif(not _ocr.available(), reason="Tesseract is not installed")
+
+LINES = ["Scanned pages read", "like born digital ones"]
+
+
+def scan_of(tmp_path, data: bytes, name: str = "scan.pdf", dpi: float = 150):
+    """An image-only PDF of the first page of ``data``, and that page's words."""
+    path = tmp_path / name
+    with textloom.open(data) as doc:
+        doc[0].render(dpi=dpi).to_pil().save(path, resolution=dpi)
+        return path, doc[0].get_text("words")
+
+
+@pytest.fixture
+def typed() -> bytes:
+    writer = pdfgen.PdfWriter()
+    page = writer.page(width=400, height=200)
+    for number, line in enumerate(LINES):
+        page.text(30, 150 - 40 * number, line, size=24)
+    return writer.tobytes()
+
+
+def test_a_scan_reads_as_the_page_it_was(tmp_path, typed):
+    path, truth = scan_of(tmp_path, typed)
+    with textloom.open(path) as doc:
+        page = doc[0]
+        assert page.ocr and page.get_text("dict")["ocr"] is True
+        words = page.get_text("words")
+        assert page.get_text(ocr="never") == ""
+    assert [row[4] for row in words] == [row[4] for row in truth]
+    for got, want in zip(words, truth):  # the engine boxes ink, the PDF its font's height
+        assert abs(got[0] - want[0]) < 3 and abs(got[2] - want[2]) < 3, (got, want)
+        assert want[1] - 2 < got[1] < got[3] < want[3] + 2, (got, want)
+    (row,) = [json.loads(line) for line in cli("text", path, "--jsonl").stdout.splitlines()]
+    assert (row["ocr"], row["text"].split()) == (True, " ".join(LINES).split())
+
+
+def test_an_ocr_layer_is_kept_and_always_reads_any_page(tmp_path, typed):
+    writer = pdfgen.PdfWriter()
+    writer.page(width=400, height=200).text(30, 150, "hidden layer", size=24, render_mode=3)
+    with textloom.open(writer.tobytes()) as doc:
+        page = doc[0]
+        assert (page.ocr, page.text_signals().invisible_share) == (False, 1.0)
+        assert page.get_text() == "hidden layer\n"  # under auto: the layer as it is
+        assert page.get_text(ocr="always") == ""  # drawn invisible: nothing on the pixels
+    with textloom.open(typed) as doc:
+        assert doc[0].get_text(ocr="always").lower().split() == " ".join(LINES).lower().split()
+
+
+def test_a_blank_scan_reads_as_nothing(tmp_path):
+    writer = pdfgen.PdfWriter()
+    writer.page(width=200, height=200)
+    path, _ = scan_of(tmp_path, writer.tobytes())
+    with textloom.open(path) as doc:  # a scan (an image over the page), of nothing
+        assert (doc[0].ocr, doc[0].ocr_words(), doc[0].get_text()) == (True, [], "")
+
+
+def test_without_the_engine_auto_reads_nothing_and_asking_says_what_to_install(
+        tmp_path, typed, monkeypatch):
+    path, _ = scan_of(tmp_path, typed)
+
+    def missing(language):
+        raise _ocr.OcrUnavailable(_ocr._HINT)
+
+    monkeypatch.setattr(_ocr, "engine", missing)
+    with textloom.open(path) as doc:
+        assert (doc[0].ocr, doc[0].get_text()) == (False, "")
+        with pytest.raises(ImportError, match="apt-get install tesseract-ocr"):
+            doc[0].ocr_words()
