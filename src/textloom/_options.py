@@ -98,10 +98,12 @@ TEXT_FORMATS = ("text", "blocks", "words", "dict", "rawdict", "pdftext", "markdo
 """What ``textloom text`` prints of a page: the five text schemas, pdftext's
 blocks and Markdown."""
 
-ROW_FORMATS = ("text", "words", "dict")
+ROW_FORMATS = ("text", "words", "dict", "tables")
 """The payloads of a row of ``textloom extract`` and ``read_pdfs``: the text
-formats whose result is a fixed set of columns."""
+formats whose result is a fixed set of columns, and the page's tables."""
 
+TABLE_FORMATS = ("markdown", "csv", "html", "json")
+"""How ``textloom tables`` writes each table found."""
 
 def check_format(format: object, formats: tuple[str, ...] = TEXT_FORMATS) -> str:
     """``format`` when it is one of ``formats``; ValueError naming them otherwise."""
@@ -288,6 +290,7 @@ class ReadOptions(NamedTuple):
     offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
     forms: bool = True  # the values of filled form fields as text in their boxes
     ocr: str = DEFAULT_OCR  # when pages are read by OCR
+    strategy: str = "auto"  # how tables are found (format "tables" and textloom tables)
     jsonl: bool = False  # a JSON object per page, rather than the format's own text
 
     @classmethod
@@ -301,6 +304,7 @@ class ReadOptions(NamedTuple):
         check_flag("offpage", options.offpage)
         check_flag("forms", options.forms)
         check_ocr(options.ocr)
+        check_strategy(options.strategy)
         check_password(options.password)
         return options._replace(pages=check_pages(options.pages))
 

@@ -279,7 +279,7 @@ class Page:
     def find_tables(self, *, strategy: str = "auto", clip: Rect | None = None,
                     snap_tolerance: float = 0.3, join_tolerance: float = 0.35,
                     intersection_tolerance: float = 0.3, column_gap: float = 1.0,
-                    min_rows: int = 3) -> list[Table]:
+                    min_rows: int = 3, ocr: str = DEFAULT_OCR) -> list[Table]:
         """The page's tables, top to bottom in the viewer's frame (the page
         turned by its rotation, in which rows and columns are counted); boxes in
         page space, as the text's.
@@ -296,10 +296,10 @@ class Page:
         (dashed and dotted rules); ``intersection_tolerance`` (0.3): a rule this
         short of another still meets it; ``column_gap`` (1.0): the narrowest
         white gap between columns of words. ``min_rows`` (3): the rows a table
-        without rules needs.
+        without rules needs. ``ocr``: as for ``get_text``.
         """
         check_strategy(strategy)
-        return tables_of(self._seen(ocr=self._reads_by_ocr(DEFAULT_OCR)), strategy, clip,
+        return tables_of(self._seen(ocr=self._reads_by_ocr(ocr)), strategy, clip,
                          check_tolerance("snap_tolerance", snap_tolerance),
                          check_tolerance("join_tolerance", join_tolerance),
                          check_tolerance("intersection_tolerance", intersection_tolerance),

@@ -353,3 +353,32 @@ def test_info_jsonl():
     assert done.returncode == 0 and record["metadata"]["creator"] == "textloom tools/make_sample.py"
     assert [(s["width"], s["height"], s["rotation"]) for s in record["page_sizes"]] == [
         (595.280029296875, 841.8900146484375, 0)] * 2 + [(841.8900146484375, 595.280029296875, 90)]
+
+
+def test_tables_command_and_extract_format_tables(tmp_path):
+    import pyarrow.parquet as pq
+    from fpdf import FPDF
+
+    pdf = FPDF(unit="pt", format=(400, 300))
+    pdf.add_page()
+    pdf.set_font("Helvetica", size=10)
+    for row in range(4):  # a 3 x 3 grid of cells 80 x 30, ruled
+        pdf.line(50, 50 + 30 * row, 290, 50 + 30 * row)
+    for col in range(4):
+        pdf.line(50 + 80 * col, 50, 50 + 80 * col, 140)
+    for row in range(3):
+        for col in range(3):
+            pdf.text(60 + 80 * col, 70 + 30 * row, f"r{row}c{col}")
+    path = tmp_path / "grid.pdf"
+    pdf.output(str(path))
+    with textloom.open(path) as doc:
+        (table,) = doc[0].find_tables()
+    markdown = cli("tables", path).stdout.decode()
+    assert markdown == f"{path}, page 1, table 1:\n\n{table.to_markdown()}\n\n"
+    (record,) = [json.loads(line) for line in cli("tables", path, "--jsonl").stdout.splitlines()]
+    assert (record["page"], record["rows"], record["cols"], record["cells"][4]["text"]) == (
+        1, 3, 3, "r1c1")
+    assert cli("extract", path, "-o", tmp_path / "out", "--format", "tables").returncode == 0
+    (row,) = pq.read_table(tmp_path / "out").to_pylist()
+    assert [cell["text"] for cell in json.loads(row["tables"])[0]["cells"]][:3] == [
+        "r0c0", "r0c1", "r0c2"]

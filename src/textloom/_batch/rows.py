@@ -32,7 +32,8 @@ _WORD_COLUMNS = [("x0", pa.list_(pa.float64())), ("y0", pa.list_(pa.float64())),
                  ("x1", pa.list_(pa.float64())), ("y1", pa.list_(pa.float64())),
                  ("text", pa.list_(pa.string())), ("block", pa.list_(pa.int32())),
                  ("line", pa.list_(pa.int32())), ("word", pa.list_(pa.int32()))]
-_PAYLOAD = {"text": [("text", pa.string())], "words": _WORD_COLUMNS, "dict": [("dict", pa.string())]}
+_PAYLOAD = {"text": [("text", pa.string())], "words": _WORD_COLUMNS, "dict": [("dict", pa.string())],
+            "tables": [("tables", pa.string())]}
 
 
 def schema(format: str) -> pa.Schema:
@@ -66,6 +67,11 @@ class RowBuilder:
             payload = [list(column) for column in zip(*words)] if words else [[]] * 8
         elif self.format == "dict":
             payload = [to_json(page_result(page, options, "dict"))]
+        elif self.format == "tables":  # a page's row, its tables as JSON: one row per page
+            from textloom._batch.table_output import table_record
+
+            tables = page.find_tables(strategy=options.strategy, ocr=options.ocr)
+            payload = [to_json([table_record(table) for table in tables])]
         else:
             payload = [page_result(page, options, "text")]
         self._add(path, page.index + 1, None,

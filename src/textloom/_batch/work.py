@@ -8,6 +8,8 @@ land on the same worker open it once.
 
 from __future__ import annotations
 
+from collections.abc import Callable
+
 import pypdfium2  # noqa: F401  (imported before workers start, not by each of them)
 
 from textloom._batch.failures import NoPagesError, describe
@@ -18,6 +20,7 @@ from textloom._batch.pool import Answer, Pages, page_started
 from textloom._document import Document
 from textloom._document import open as open_document
 from textloom._options import ReadOptions
+from textloom._page import Page
 
 _last: tuple[tuple[str, str | bytes | None, bool], Document] | None = None
 
@@ -62,13 +65,33 @@ def text_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     document = open_cached(path, options.password, options.ligatures)
     if options.format == "markdown":
         return _markdown_piece(document, path, options, pages)
+    return _pages_piece(document, path, options, pages, format_page)
+
+
+def plan_tables(path: str, options: ReadOptions) -> list[Pages]:
+    """The pieces of ``textloom tables``."""
+    return split_pages(selected_pages(path, options))
+
+
+def tables_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
+    """The tables of ``pages`` as ``textloom tables`` writes them."""
+    from textloom._batch.table_output import format_tables
+
+    document = open_cached(path, options.password, options.ligatures)
+    return _pages_piece(document, path, options, pages, format_tables)
+
+
+def _pages_piece(document: Document, path: str, options: ReadOptions, pages: Pages,
+                 format_one: Callable[[Page, str, ReadOptions], str]) -> Answer:
+    """Each page of ``pages`` written by ``format_one``, a page that fails a failure
+    at its place in the output."""
     out: list[str] = []
     size = 0
     failures = []
     for index in pages:
         page_started(index)
         try:
-            text = format_page(document[index], path, options)
+            text = format_one(document[index], path, options)
         except Exception as error:  # this page fails, the others go on
             failures.append((size, describe(error, path, index)))
             continue

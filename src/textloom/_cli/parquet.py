@@ -36,7 +36,8 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
             # Only when asked: the folders of earlier runs, which had no such option, stay valid.
             **({"offpage": True} if options.offpage else {}),
             **({"forms": False} if not options.forms else {}),
-            **({"ocr": options.ocr} if options.ocr != "auto" else {})}
+            **({"ocr": options.ocr} if options.ocr != "auto" else {}),
+            **({"strategy": options.strategy} if options.format == "tables" else {})}
 
 
 def _failures(rows: Any, path: str) -> list[Failure]:
@@ -58,7 +59,7 @@ def run(args: argparse.Namespace) -> int:
 
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
                           password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage,
-                          forms=args.forms, ocr=args.ocr)
+                          forms=args.forms, ocr=args.ocr, strategy=args.strategy)
     runs = run_options(args)
     stamps = {}
     keys = set()

@@ -19,18 +19,21 @@ from textloom._options import (
     OCR_MODES,
     ROW_FORMATS,
     SORTS,
+    STRATEGIES,
+    TABLE_FORMATS,
     TEXT_FORMATS,
     check_count,
     check_format,
     check_ocr,
     check_positive,
     check_sort,
+    check_strategy,
     check_timeout,
     parse_page_ranges,
     parse_size,
 )
 
-COMMANDS = ("text", "extract", "render", "info")
+COMMANDS = ("text", "tables", "extract", "render", "info")
 
 
 def _checked(check: Callable[[str], Any]) -> Callable[[str], Any]:
@@ -84,7 +87,16 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
     "row_format": (("--format",), dict(
         dest="format", type=_checked(lambda text: check_format(text, ROW_FORMATS)), default="text",
         metavar="|".join(ROW_FORMATS),
-        help="the payload: text, words (list columns) or dict (JSON) (default: text)")),
+        help="the payload: text, words (list columns), dict (JSON) or tables (the page's "
+             "tables as JSON) (default: text)")),
+    "table_format": (("--format",), dict(
+        dest="format", type=_checked(lambda text: check_format(text, TABLE_FORMATS)),
+        default="markdown", metavar="|".join(TABLE_FORMATS),
+        help="how each table is written (default: markdown, a pipe table)")),
+    "strategy": (("--strategy",), dict(
+        type=_checked(check_strategy), default="auto", metavar="|".join(STRATEGIES),
+        help="find tables by their rules and the alignment of words (auto, the default), "
+             "by rules only (lines) or by alignment only (text)")),
     "pages": (("--pages",), dict(
         type=_checked(parse_page_ranges), metavar="RANGES",
         help="1-based pages like 1-3,7,10-N (N: the last page); a page named twice counts "
@@ -152,6 +164,16 @@ def build() -> argparse.ArgumentParser:
               "ocr", "jsonl", *batch)
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
+    tables = commands.add_parser(
+        "tables", help="print the tables of PDFs",
+        description="Print every table found, page by page: a line naming file, page and "
+                    "table, then the table (markdown, csv or html); json and --jsonl give one "
+                    "JSON object per table (file, page, table, bbox, rows, cols, header, cells). "
+                    "A page that fails is a line on stderr (and a row with --jsonl).")
+    tables.add_argument("paths", nargs="+", metavar="PATH", help="PDF files or directories")
+    add_flags(tables, "table_format", "strategy", "pages", "ocr", "jsonl", *batch)
+    tables.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
+
     extract = commands.add_parser(
         "extract", help="write the pages of PDFs to Parquet",
         description="Write a row per page to Parquet files in OUT_DIR (columns path, page, "
@@ -162,8 +184,8 @@ def build() -> argparse.ArgumentParser:
                          help="PDF files, directories, globs or URIs (s3://, gs://, file://)")
     extract.add_argument("-o", "--output", required=True, metavar="OUT_DIR",
                          help="folder of the Parquet files and the run's manifest")
-    add_flags(extract, "sort", "row_format", "pages", "dehyphenate", "offpage", "forms", "ocr",
-              *batch)
+    add_flags(extract, "sort", "row_format", "strategy", "pages", "dehyphenate", "offpage",
+              "forms", "ocr", *batch)
     extract.add_argument("--engine", choices=("local", "ray"), default="local",
                          help="this machine's worker processes (default), or Ray "
                               "(pip install 'textloom[ray]')")
