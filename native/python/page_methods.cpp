@@ -119,6 +119,25 @@ PyObject* words_arrays(PyObject* self, PyObject* args, PyObject* kwargs) {
   return words_arrays_result(words(blocks, xf_of(page, a.rotated), false, ""));
 }
 
+struct TextMapArgs {
+  PyObject* sort = nullptr;
+  bool rotated = false;
+};
+const Signature<TextMapArgs, 2> kTextMapSignature{
+    "RsPage.text_map",
+    {{{"sort", &TextMapArgs::sort, "None"}, {"rotated", &TextMapArgs::rotated, "False"}}}};
+
+PyObject* text_map(PyObject* self, PyObject* args, PyObject* kwargs) {
+  TextMapArgs a;
+  SortMode mode;
+  if (!parse_args(kTextMapSignature, args, kwargs, a) || !sort_mode_of(a.sort, mode)) {
+    return nullptr;
+  }
+  const PageGlyphs& page = page_glyphs(self);
+  return text_map_result(layout_page(page, mode, std::nullopt, LayoutParams{}),
+                         xf_of(page, a.rotated));
+}
+
 struct PdftextBlocksArgs {
   PyObject* sort = nullptr;
   bool keep_chars = false;
@@ -150,6 +169,10 @@ PyMethodDef* page_methods() {
       kWordsArraysSignature,
       "Bulk words for numpy: (coords f64[N*4] bytes, ids i32[N*3] bytes (block,line,word), "
       "texts list)");
+  static const std::string text_map_doc = docstring(
+      kTextMapSignature,
+      "The page text of get_text(\"text\") with, per code point, its char's box (f64 x0, y0,\n"
+      "x1, y1 bytes; NaN for line feeds) and its block and line (i32 pairs): (text, boxes, ids).");
   static const std::string pdftext_blocks_doc = docstring(
       kPdftextBlocksSignature,
       "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"
@@ -168,6 +191,7 @@ PyMethodDef* page_methods() {
       {"tables", as_cfunction<page_tables>(), METH_VARARGS | METH_KEYWORDS, page_tables_doc()},
       {"text_signals", page_text_signals, METH_NOARGS, page_text_signals_doc()},
       {"visible", page_visible, METH_NOARGS, page_visible_doc()},
+      {"text_map", as_cfunction<text_map>(), METH_VARARGS | METH_KEYWORDS, text_map_doc.c_str()},
       {"with_text", as_cfunction<page_with_text>(), METH_VARARGS | METH_KEYWORDS,
        page_with_text_doc()},
       {nullptr, nullptr, 0, nullptr},

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "convert.hpp"
@@ -235,6 +236,50 @@ PyObject* dict_result(const PageGlyphs& page, const std::vector<Block>& blocks, 
   return dict.release();
 }
 
+namespace {
+
+// Little-endian whatever the machine, so readers can use '<f8' and '<i4'.
+template <class T>
+void store_le(unsigned char* out, T value) {
+  auto bits = std::bit_cast<std::conditional_t<sizeof(T) == 8, std::uint64_t, std::uint32_t>>(value);
+  for (std::size_t k = 0; k < sizeof(T); ++k) out[k] = static_cast<unsigned char>(bits >> (8 * k));
+}
+
+}  // namespace
+
+PyObject* text_map_result(const std::vector<Block>& blocks, const Xf& xf) {
+  std::string text;
+  std::size_t n = 0;  // code points of the text: each line's chars and its line feed
+  for (const Block& block : blocks) {
+    for (const Line& line : block.lines) n += line.chars.size() + 1;
+    text += block_text(block.lines, false);
+  }
+  Ref coords = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(32 * n)));
+  Ref ids = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(8 * n)));
+  if (!coords || !ids) return nullptr;
+  auto* box_bytes = reinterpret_cast<unsigned char*>(PyBytes_AsString(coords.get()));
+  auto* id_bytes = reinterpret_cast<unsigned char*>(PyBytes_AsString(ids.get()));
+  if (box_bytes == nullptr || id_bytes == nullptr) return nullptr;
+  std::size_t i = 0;
+  auto put = [&](const Rect& box, std::size_t block, std::size_t line) {
+    const double values[4] = {box.x0, box.y0, box.x1, box.y1};
+    for (int k = 0; k < 4; ++k) store_le(box_bytes + 32 * i + 8 * static_cast<std::size_t>(k), values[k]);
+    store_le(id_bytes + 8 * i, static_cast<std::int32_t>(block));
+    store_le(id_bytes + 8 * i + 4, static_cast<std::int32_t>(line));
+    ++i;
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const Block& block : blocks) {
+    for (std::size_t l = 0; l < block.lines.size(); ++l) {
+      for (const Char& c : block.lines[l].chars) put(xf.rc(c.bbox), block.number, l);
+      put(Rect{nan, nan, nan, nan}, block.number, l);  // the line feed: no box
+    }
+  }
+  Ref str = Ref::steal(str_of(text));
+  if (!str) return nullptr;
+  return tuple_of({str.release(), coords.release(), ids.release()});
+}
+
 PyObject* words_arrays_result(const std::vector<Word>& words) {
   const std::size_t n = words.size();
   Ref coords = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(32 * n)));
@@ -243,11 +288,6 @@ PyObject* words_arrays_result(const std::vector<Word>& words) {
   auto* box_bytes = reinterpret_cast<unsigned char*>(PyBytes_AsString(coords.get()));
   auto* id_bytes = reinterpret_cast<unsigned char*>(PyBytes_AsString(ids.get()));
   if (box_bytes == nullptr || id_bytes == nullptr) return nullptr;
-  // Little-endian whatever the machine, so readers can use '<f8' and '<i4'.
-  auto store_le = [](unsigned char* out, auto value) {
-    auto bits = std::bit_cast<std::conditional_t<sizeof(value) == 8, std::uint64_t, std::uint32_t>>(value);
-    for (std::size_t k = 0; k < sizeof(value); ++k) out[k] = static_cast<unsigned char>(bits >> (8 * k));
-  };
   for (std::size_t i = 0; i < n; ++i) {
     const Word& w = words[i];
     const double box[4] = {w.x0, w.y0, w.x1, w.y1};

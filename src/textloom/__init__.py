@@ -18,7 +18,8 @@ from textloom._lock import pdfium_lock
 from textloom._page import Page
 from textloom._sample import sample_path
 from textloom._tables import Cell, Table
-from textloom._types import Annotation, FormField, Link, TextSignals
+from textloom._search import TextMap
+from textloom._types import Annotation, FormField, Fragment, Link, Match, TextSignals
 
 __version__: str = _native.__version__
 
@@ -27,12 +28,15 @@ __all__ = [
     "Cell",
     "Document",
     "FormField",
+    "Fragment",
     "Image",
     "Link",
+    "Match",
     "Page",
     "PasswordError",
     "PdfError",
     "Table",
+    "TextMap",
     "TextSignals",
     "__version__",
     "document_address",

@@ -23,6 +23,7 @@ from textloom._page import Page
 from textloom._types import Sort
 
 if TYPE_CHECKING:
+    from textloom._types import Match
     from types import TracebackType
 
     from textloom._markdown import MarkdownChunk
@@ -185,6 +186,16 @@ class Document(Sequence[Page]):
             return chunks(self._handle, self.metadata, self.toc, indices, texts,
                           [page.text_signals().needs_ocr for page in selected])
         return "\n".join(text for text in texts if text)
+
+    def search(self, query: str, *, pages: Iterable[int] | None = None,
+               **options: Any) -> Iterator[tuple[int, Match]]:
+        """``Page.search`` over the pages (indices from 0; all when None), lazily:
+        (page index, Match) in page order; stopping the iteration stops the search."""
+        count = self.page_count
+        indices = range(count) if pages is None else [self._position(i, count) for i in pages]
+        for index in indices:
+            for match in Page(self._handle, index).search(query, **options):
+                yield index, match
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else f"{self._handle.page_count} pages"

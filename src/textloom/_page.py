@@ -14,7 +14,7 @@ from textloom import _native
 from textloom._image import Image
 from textloom._optional import import_optional
 from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
-                               check_count, check_ocr, check_positive, check_strategy,
+                               check_count, check_flag, check_ocr, check_positive, check_strategy,
                                check_timeout, check_tolerance)
 from textloom._tables import Table, tables_of
 from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
@@ -26,6 +26,8 @@ if TYPE_CHECKING:
 
     from textloom._handle import DocumentHandle
     from textloom._ocr import OcrWord
+    from textloom._search import TextMap
+    from textloom._types import Match
 
 WORDS_DTYPE = [("x0", "<f8"), ("y0", "<f8"), ("x1", "<f8"), ("y1", "<f8"),
                ("block", "<i4"), ("line", "<i4"), ("word", "<i4"), ("text", "O")]
@@ -305,6 +307,38 @@ class Page:
                          check_tolerance("intersection_tolerance", intersection_tolerance),
                          check_positive("column_gap", column_gap),
                          check_count("min_rows", min_rows))
+
+    def text_map(self, *, sort: Sort = DEFAULT_SORT, rotated: bool = False,
+                 ocr: str = DEFAULT_OCR) -> TextMap:
+        """The page text of ``get_text("text", sort=sort)`` (its ``text``) and, for
+        any range of it, the boxes it covers (``boxes(start, end)``, one per line;
+        ``fragments`` with block and line): one call answers many ranges.
+        ``rotated`` and ``ocr`` as for ``get_text``."""
+        from textloom._search import TextMap
+
+        return TextMap(*self._seen(ocr=self._reads_by_ocr(ocr)).text_map(sort, rotated))
+
+    def search(self, query: str, *, regex: bool = False, case: bool = False,
+               words: bool = False, diacritics: bool = True, sort: Sort = DEFAULT_SORT,
+               rotated: bool = False, ocr: str = DEFAULT_OCR) -> list[Match]:
+        """Where ``query`` stands on the page, in reading order: each ``Match``
+        with the text it covers, its range in ``get_text("text", sort=sort)``
+        and a box per line it touches (page space; ``rotated`` maps them into
+        the view). White space in the query matches any run of white space or
+        a line break; a word hyphenated at a line end matches whole; ligatures
+        and full-width forms match their letters (NFKC). ``case``: match case;
+        ``words``: whole words only; ``diacritics=False``: ignore accents;
+        ``regex``: ``query`` is a regular expression (Python's), matched
+        against the text so normalised."""
+        from textloom._search import find
+
+        if not isinstance(query, str):
+            raise TypeError(f"query must be a str, not {type(query).__name__}")
+        for name, flag in (("regex", regex), ("case", case), ("words", words),
+                           ("diacritics", diacritics)):
+            check_flag(name, flag)
+        return list(find(self.text_map(sort=sort, rotated=rotated, ocr=ocr), query, regex=regex,
+                         case=case, words=words, diacritics=diacritics))
 
     def text_signals(self) -> TextSignals:
         """What the page's glyphs and objects say about its text: chars, words,

@@ -1,0 +1,124 @@
+"""Finding text on a page, with the boxes it is drawn in: ``Page.search`` and
+``Page.text_map``.
+
+Matching runs on the page's text in reading order (``get_text("text")``),
+normalised on both sides the same way: NFKC (ligatures and full-width forms
+as their letters), case folded unless ``case``, diacritics dropped when
+``diacritics`` is false, every run of white space and line feeds one space,
+and a hyphen that ends a line before a letter joined away ("exam-" + "ple" is
+"example"). Each normalised character remembers the page character it came
+from, so a match maps back to a range of the page text and to the boxes of
+its characters, one box per line it touches.
+"""
+
+from __future__ import annotations
+
+import struct
+import unicodedata
+from collections.abc import Iterator
+
+from textloom._types import Fragment, Match, Rect
+
+
+class TextMap:
+    """A page's text and, for any range of it, the boxes it covers."""
+
+    __slots__ = ("text", "_boxes", "_ids")
+
+    def __init__(self, text: str, boxes: bytes, ids: bytes) -> None:
+        self.text = text
+        self._boxes = struct.unpack(f"<{len(boxes) // 8}d", boxes)
+        self._ids = struct.unpack(f"<{len(ids) // 4}i", ids)
+
+    def fragments(self, start: int, end: int) -> list[Fragment]:
+        """The boxes of the text's characters from ``start`` to ``end``, one per
+        line they stand on (line feeds have none)."""
+        out: list[Fragment] = []
+        boxes, ids = self._boxes, self._ids
+        for index in range(max(start, 0), min(end, len(self.text))):
+            x0, y0, x1, y1 = boxes[4 * index:4 * index + 4]
+            if x0 != x0:  # NaN: a line feed
+                continue
+            block, line = ids[2 * index], ids[2 * index + 1]
+            if out and (out[-1].block, out[-1].line) == (block, line):
+                a = out[-1].bbox
+                out[-1] = Fragment((min(a[0], x0), min(a[1], y0), max(a[2], x1), max(a[3], y1)),
+                                   block, line)
+            else:
+                out.append(Fragment((x0, y0, x1, y1), block, line))
+        return out
+
+    def boxes(self, start: int, end: int) -> list[Rect]:
+        return [fragment.bbox for fragment in self.fragments(start, end)]
+
+
+def _fold(text: str, case: bool, diacritics: bool) -> str:
+    folded = unicodedata.normalize("NFKC", text)
+    if not case:
+        folded = folded.casefold()
+    if not diacritics:
+        folded = "".join(ch for ch in unicodedata.normalize("NFD", folded)
+                         if not unicodedata.combining(ch))
+    return folded
+
+
+def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]:
+    """``text`` normalised for matching, and for each of its characters the
+    index of the character of ``text`` it came from."""
+    out: list[str] = []
+    origin: list[int] = []
+    n = len(text)
+    index = 0
+    while index < n:
+        ch = text[index]
+        if ch == "-" and index + 2 < n and text[index + 1] == "\n" and index > 0 \
+                and text[index - 1].isalpha() and text[index + 2].isalpha():
+            index += 2  # a word broken at the line end: joined
+            continue
+        if ch.isspace():
+            if out and out[-1] != " ":
+                out.append(" ")
+                origin.append(index)
+            index += 1
+            continue
+        for folded in _fold(ch, case, diacritics):
+            out.append(folded)
+            origin.append(index)
+        index += 1
+    return "".join(out), origin
+
+
+def _word_char(ch: str) -> bool:
+    return ch.isalnum() or ch == "_"
+
+
+def find(page_map: TextMap, query: str, *, regex: bool, case: bool, words: bool,
+         diacritics: bool) -> Iterator[Match]:
+    """The matches of ``query`` in ``page_map``'s text, in reading order, apart."""
+    text = page_map.text
+    haystack, origin = normalised(text, case, diacritics)
+    spans: Iterator[tuple[int, int]]
+    if regex:
+        import re
+
+        pattern = re.compile(query, 0 if case else re.IGNORECASE)
+        spans = ((m.start(), m.end()) for m in pattern.finditer(haystack) if m.end() > m.start())
+    else:
+        needle = " ".join(_fold(query, case, diacritics).split())
+        if not needle:
+            return
+        spans = _plain(haystack, needle)
+    for start, end in spans:
+        if words and ((start > 0 and _word_char(haystack[start - 1]) and _word_char(haystack[start]))
+                      or (end < len(haystack) and _word_char(haystack[end])
+                          and _word_char(haystack[end - 1]))):
+            continue
+        first, last = origin[start], origin[end - 1] + 1
+        yield Match(text[first:last], first, last, page_map.fragments(first, last))
+
+
+def _plain(haystack: str, needle: str) -> Iterator[tuple[int, int]]:
+    at = haystack.find(needle)
+    while at >= 0:
+        yield at, at + len(needle)
+        at = haystack.find(needle, at + len(needle))

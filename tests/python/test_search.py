@@ -1,0 +1,72 @@
+"""Page.search and Page.text_map on a generated page of known geometry: line
+breaks and hyphenated line ends matched as joined text, ligatures, case,
+whole words, accents, patterns, a box per line, ranges of the page text, and
+Document.search stopping when its reader stops."""
+
+from __future__ import annotations
+
+import pytest
+
+import textloom
+
+import pdfgen
+
+LINES = ["The first exam-", "ple spans two lines; ﬁne words", "Café and CAFE, caféine"]
+
+
+@pytest.fixture(scope="module")
+def doc():
+    writer = pdfgen.PdfWriter()
+    for _ in range(3):
+        sheet = writer.page(width=400, height=200)
+        for number, line in enumerate(LINES):
+            sheet.text(20, 160 - 20 * number, line, font="U")
+    with textloom.open(writer.tobytes(), ligatures=True) as opened:  # "ﬁ" stays one char
+        yield opened
+
+
+@pytest.fixture
+def page(doc):
+    return doc[0]
+
+
+@pytest.mark.parametrize("query, options, found", [
+    ("example", {}, ["exam-\nple"]),                       # a hyphenated line end, joined
+    ("exam- ple", {}, []),
+    ("lines; fine", {}, ["lines; ﬁne"]),                   # a ligature as its letters
+    ("first   exam", {}, ["first exam"]),                  # a run of white space
+    ("café", {}, ["Café", "café"]),                        # case folded
+    ("café", {"case": True}, ["café"]),
+    ("cafe", {"diacritics": False}, ["Café", "CAFE", "café"]),
+    ("cafe", {"diacritics": False, "words": True}, ["Café", "CAFE"]),
+    (r"\bt\w+ l", {"regex": True}, ["two l"]),
+])
+def test_matches(page, query, options, found):
+    assert [match.text for match in page.search(query, **options)] == found
+
+
+def test_boxes_and_ranges_come_from_the_page(page):
+    text = page.get_text()
+    words = {row[4]: row[:4] for row in page.get_text("words")}
+    (spanning,) = page.search("example")
+    assert text[spanning.start:spanning.end] == spanning.text
+    assert len({(f.block, f.line) for f in spanning.fragments}) == len(spanning.boxes) == 2
+    (first, second) = spanning.boxes
+    assert first[2] == pytest.approx(words["exam-"][2]) and second[0] == pytest.approx(words["ple"][0])
+    (word,) = page.search("spans")
+    assert word.boxes == [pytest.approx(words["spans"])]
+    mapped = page.text_map()
+    assert mapped.text == text and mapped.boxes(word.start, word.end) == word.boxes
+
+
+def test_document_search_goes_page_by_page_and_stops_with_its_reader(doc, monkeypatch):
+    from textloom._handle import DocumentHandle
+
+    loaded = []
+    load = DocumentHandle.load_glyphs
+    monkeypatch.setattr(DocumentHandle, "load_glyphs",
+                        lambda self, index: loaded.append(index) or load(self, index))
+    found = doc.search("café", pages=[2, 0])
+    assert next(found)[0] == 2 and loaded == [2]
+    assert [index for index, _ in found] == [2, 0, 0]
+    assert [index for index, _ in doc.search("ﬁne")] == [0, 1, 2]
