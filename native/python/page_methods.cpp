@@ -191,6 +191,8 @@ PyMethodDef* page_methods() {
       {"tables", as_cfunction<page_tables>(), METH_VARARGS | METH_KEYWORDS, page_tables_doc()},
       {"text_signals", page_text_signals, METH_NOARGS, page_text_signals_doc()},
       {"visible", page_visible, METH_NOARGS, page_visible_doc()},
+      {"without_boxes", as_cfunction<page_without_boxes>(), METH_VARARGS | METH_KEYWORDS,
+       page_without_boxes_doc()},
       {"text_map", as_cfunction<text_map>(), METH_VARARGS | METH_KEYWORDS, text_map_doc.c_str()},
       {"with_text", as_cfunction<page_with_text>(), METH_VARARGS | METH_KEYWORDS,
        page_with_text_doc()},

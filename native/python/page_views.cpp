@@ -76,6 +76,54 @@ PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs) {
   return new_page(with_placed_text(page_glyphs(self), runs, std::move(a.font), a.replace));
 }
 
+namespace {
+
+struct WithoutBoxesArgs {
+  PyObject* boxes = nullptr;
+};
+const Signature<WithoutBoxesArgs, 1> kWithoutBoxesSignature{
+    "RsPage.without_boxes", {{{"boxes", &WithoutBoxesArgs::boxes}}}};
+
+}  // namespace
+
+PyObject* page_without_boxes(PyObject* self, PyObject* args, PyObject* kwargs) {
+  WithoutBoxesArgs a;
+  if (!parse_args(kWithoutBoxesSignature, args, kwargs, a)) return nullptr;
+  PyObject* iterator = PyObject_GetIter(a.boxes);
+  if (iterator == nullptr) return nullptr;
+  std::vector<Rect> boxes;
+  while (PyObject* item = PyIter_Next(iterator)) {
+    std::optional<Rect> box;
+    const bool ok = convert(item, box);
+    Py_DECREF(item);
+    if (!ok) {
+      Py_DECREF(iterator);
+      return nullptr;
+    }
+    if (box) boxes.push_back(*box);
+  }
+  Py_DECREF(iterator);
+  if (PyErr_Occurred()) return nullptr;
+  PageGlyphs page = page_glyphs(self);
+  // A glyph goes when the middle of its baseline lies in a box (NaN never does).
+  std::erase_if(page.glyphs, [&](const Glyph& g) {
+    const double x = (g.origin_x + g.end_x) / 2, y = (g.origin_y + g.end_y) / 2;
+    for (const Rect& b : boxes) {
+      if (b.x0 <= x && x <= b.x1 && b.y0 <= y && y <= b.y1) return true;
+    }
+    return false;
+  });
+  return new_page(std::move(page));
+}
+
+const char* page_without_boxes_doc() {
+  static const std::string doc = docstring(
+      kWithoutBoxesSignature,
+      "The page without the glyphs whose baseline's middle lies in one of `boxes` (x0, y0,\n"
+      "x1, y1, page space): what Markdown writes in place of the tables it writes itself.");
+  return doc.c_str();
+}
+
 const char* page_with_text_doc() {
   static const std::string doc = docstring(
       kWithTextSignature,

@@ -145,24 +145,25 @@ class Document(Sequence[Page]):
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[False] = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True, offpage: bool = False,
-                    forms: bool = True, ocr: str = DEFAULT_OCR) -> str: ...
+                    forms: bool = True, ocr: str = DEFAULT_OCR,
+                    tables: bool = False) -> str: ...
 
     @overload
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[True],
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR) -> list[MarkdownChunk]: ...
+                    ocr: str = DEFAULT_OCR, tables: bool = False) -> list[MarkdownChunk]: ...
 
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR) -> str | list[MarkdownChunk]:
+                    ocr: str = DEFAULT_OCR, tables: bool = False) -> str | list[MarkdownChunk]:
         """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
         writes them, with the body size and heading levels found over these pages;
         ``sort`` "reading" by default, ``offpage``, ``forms`` and ``ocr``, as for
-        ``Page.get_text``.
+        ``Page.get_text``; ``tables`` as for ``Page.to_markdown``.
 
         Running headers and footers are left out unless ``keep_headers``: a line
         in the top or bottom 12% of a page whose text, digits aside, recurs in
@@ -178,13 +179,14 @@ class Document(Sequence[Page]):
         indices = (range(count) if pages is None
                    else [self._position(index, count) for index in pages])
         selected = [Page(self._handle, index) for index in indices]
+        found = [page.find_tables(strategy="lines", ocr=ocr) for page in selected] if tables else []
         texts = pages_markdown([page._seen(offpage, forms, page._reads_by_ocr(ocr))
                                 for page in selected], sort=sort,
                                keep_headers=keep_headers, superscripts=superscripts,
-                               subscripts=subscripts, links=links)
+                               subscripts=subscripts, links=links, tables=found)
         if page_chunks:
             return chunks(self._handle, self.metadata, self.toc, indices, texts,
-                          [page.text_signals().needs_ocr for page in selected])
+                          [page.text_signals().needs_ocr for page in selected], found)
         return "\n".join(text for text in texts if text)
 
     def search(self, query: str, *, pages: Iterable[int] | None = None,

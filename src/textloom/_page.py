@@ -257,7 +257,7 @@ class Page:
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
                     links: bool = True, offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR) -> str:
+                    ocr: str = DEFAULT_OCR, tables: bool = False) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
@@ -268,13 +268,18 @@ class Page:
         ``superscripts``, ``subscripts``: mark raised and lowered text.
         ``links``: text inside the box of a link to a URI as [text](uri).
         ``offpage``, ``forms``, ``ocr``: as for ``get_text``.
+        ``tables``: each ruled table ``find_tables`` finds as a pipe table in its
+        reading-order place, instead of its lines (off by default: a table's
+        cells do not yet hold every character inside it, and Markdown must lose
+        no word).
         A page without text gives the empty string.
         """
         from textloom._markdown import pages_markdown
 
         return pages_markdown([self._seen(offpage, forms, self._reads_by_ocr(ocr))], sort=sort,
                               keep_headers=keep_headers, superscripts=superscripts,
-                              subscripts=subscripts, links=links)[0]
+                              subscripts=subscripts, links=links,
+                              tables=[self.find_tables(strategy="lines", ocr=ocr)] if tables else ())[0]
 
     # -- tables -------------------------------------------------------------------------
 

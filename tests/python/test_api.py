@@ -448,6 +448,7 @@ def test_a_scanned_page_says_it_needs_ocr_and_a_page_with_text_does_not(tmp_path
         signals = doc[0].text_signals()
     assert (signals.chars, signals.needs_ocr, signals.reason) == (0, True, "no text")
     assert signals.image_share == pytest.approx(1.0)
-    (row,) = [json.loads(line) for line in cli("text", scan, "--jsonl").stdout.splitlines()]
+    (row,) = [json.loads(line)
+              for line in cli("text", scan, "--jsonl", "--ocr", "never").stdout.splitlines()]
     assert (row["needs_ocr"], row["text"]) == (True, "")
     assert "needs OCR: page 1 (no text)" in cli("info", scan).stdout.decode()

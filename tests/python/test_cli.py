@@ -157,7 +157,7 @@ def test_markdown_of_whole_files(tmp_path):
     done = cli(path, "--format", "markdown", "--jsonl", "--pages", "11-12", "-q")
     assert [json.loads(line) for line in done.stdout.splitlines()] == [
         {"file": str(path), "page": chunk["page"] + 1, "label": None, "metadata": chunk["metadata"],
-         "toc_items": [], "needs_ocr": False, "text": chunk["text"]} for chunk in chunks]
+         "toc_items": [], "needs_ocr": False, "tables": [], "text": chunk["text"]} for chunk in chunks]
     assert chunks[1]["text"].startswith("# Heading 12\n")
 
 
@@ -373,6 +373,9 @@ def test_tables_command_and_extract_format_tables(tmp_path):
     pdf.output(str(path))
     with textloom.open(path) as doc:
         (table,) = doc[0].find_tables()
+        assert doc[0].to_markdown(tables=True) == table.to_markdown()  # in place of its lines
+        chunk = doc.to_markdown(page_chunks=True, tables=True)[0]
+        assert chunk["tables"] == [{"bbox": table.bbox, "rows": 3, "cols": 3}]
     markdown = cli("tables", path).stdout.decode()
     assert markdown == f"{path}, page 1, table 1:\n\n{table.to_markdown()}\n\n"
     (record,) = [json.loads(line) for line in cli("tables", path, "--jsonl").stdout.splitlines()]

@@ -106,6 +106,7 @@ def format_markdown(document: Document, indices: list[int], path: str,
         lines.append(to_json_row({"file": path, "page": chunk["page"] + 1,
                                   "label": chunk["label"], "metadata": chunk["metadata"],
                                   "toc_items": toc_items, "needs_ocr": chunk["needs_ocr"],
+                                  "tables": chunk["tables"],
                                   "text": chunk["text"]}) + "\n")
     return lines
 
