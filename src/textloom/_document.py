@@ -146,24 +146,26 @@ class Document(Sequence[Page]):
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True, offpage: bool = False,
                     forms: bool = True, ocr: str = DEFAULT_OCR,
-                    tables: bool = False) -> str: ...
+                    tables: bool = False, images: bool = False) -> str: ...
 
     @overload
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[True],
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False) -> list[MarkdownChunk]: ...
+                    ocr: str = DEFAULT_OCR, tables: bool = False,
+                    images: bool = False) -> list[MarkdownChunk]: ...
 
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False) -> str | list[MarkdownChunk]:
+                    ocr: str = DEFAULT_OCR, tables: bool = False,
+                    images: bool = False) -> str | list[MarkdownChunk]:
         """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
         writes them, with the body size and heading levels found over these pages;
         ``sort`` "reading" by default, ``offpage``, ``forms`` and ``ocr``, as for
-        ``Page.get_text``; ``tables`` as for ``Page.to_markdown``.
+        ``Page.get_text``; ``tables`` and ``images`` as for ``Page.to_markdown``.
 
         Running headers and footers are left out unless ``keep_headers``: a line
         in the top or bottom 12% of a page whose text, digits aside, recurs in
@@ -173,17 +175,21 @@ class Document(Sequence[Page]):
         (the document's), "toc_items" (the outline entries pointing at the page)
         and "text" (its Markdown, empty for a page without text).
         """
-        from textloom._markdown import chunks, pages_markdown
+        from textloom._markdown import chunks, image_inserts, pages_markdown, table_inserts
 
         count = self.page_count
         indices = (range(count) if pages is None
                    else [self._position(index, count) for index in pages])
         selected = [Page(self._handle, index) for index in indices]
-        found = [page.find_tables(strategy="lines", ocr=ocr) for page in selected] if tables else []
+        found = [page.find_tables(strategy="lines", ocr=ocr) if tables else []
+                 for page in selected]
+        inserts = [table_inserts(page_tables) + (image_inserts(
+            page.index + 1, [image.bbox for image in page.images()]) if images else [])
+                   for page, page_tables in zip(selected, found)]
         texts = pages_markdown([page._seen(offpage, forms, page._reads_by_ocr(ocr))
                                 for page in selected], sort=sort,
                                keep_headers=keep_headers, superscripts=superscripts,
-                               subscripts=subscripts, links=links, tables=found)
+                               subscripts=subscripts, links=links, inserts=inserts)
         if page_chunks:
             return chunks(self._handle, self.metadata, self.toc, indices, texts,
                           [page.text_signals().needs_ocr for page in selected], found)

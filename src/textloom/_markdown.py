@@ -7,11 +7,12 @@ about each page.
 
 from __future__ import annotations
 
+import re
 from collections.abc import Sequence
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, Any, NamedTuple
 
 from textloom import _native
-from textloom._types import Sort
+from textloom._types import Rect, Sort
 
 if TYPE_CHECKING:
     from textloom._handle import DocumentHandle
@@ -21,45 +22,63 @@ MarkdownChunk = dict[str, Any]
 """One page of ``Document.to_markdown(page_chunks=True)``: page, label, metadata, toc_items,
 needs_ocr, tables, text."""
 
-TABLE_MARK = "\uE000"
-"""Stands for a table in the glyphs the native writer gets (a private-use
-character no page text carries in its place), replaced by the table's pipe
-table in what it writes."""
+MARK = "\uE000"
+"""Stands for a table or an image in the glyphs the native writer gets (a
+private-use character no page text carries in its place), replaced by the
+table's pipe table or the image's placeholder in what it writes."""
 _MARK_HEIGHT = 9.25  # a mark at 10 pt: body-sized, no heading of its own on most pages
+
+
+class Insert(NamedTuple):
+    """Markdown written in a box's reading-order place: a table's (its glyphs
+    left out, ``replaces`` true) or an image's placeholder (``replaces`` false)."""
+
+    bbox: Rect
+    markdown: str
+    replaces: bool
+
+
+def table_inserts(tables: Sequence[Table]) -> list[Insert]:
+    return [Insert(table.bbox, table.to_markdown().rstrip("\n"), True) for table in tables]
+
+
+def image_inserts(number: int, boxes: Sequence[Rect]) -> list[Insert]:
+    """Placeholders ``![image](page-N-image-K)``, both counted from 1."""
+    return [Insert(box, f"![image](page-{number}-image-{k})", False)
+            for k, box in enumerate(boxes, start=1)]
 
 
 def pages_markdown(glyphs: list[_native.RsPage], *, sort: Sort, keep_headers: bool,
                    superscripts: bool, subscripts: bool, links: bool,
-                   tables: Sequence[Sequence[Table]] = ()) -> list[str]:
+                   inserts: Sequence[Sequence[Insert]] = ()) -> list[str]:
     """The Markdown of each page; body size, headings and running lines are found
-    over all of them. ``tables``: each page's tables, written as pipe tables in
-    their reading-order place instead of their lines."""
-    marked = [_marked(page, found) for page, found in zip(glyphs, tables)] + glyphs[len(tables):]
+    over all of them. ``inserts``: each page's tables and image placeholders,
+    written in their reading-order places."""
+    marked = [_marked(page, found) for page, found in zip(glyphs, inserts)] + glyphs[len(inserts):]
     texts = _native.markdown_pages(marked, sort, keep_headers, superscripts, subscripts, links)
-    return [_with_tables(text, found) for text, found in zip(texts, tables)] + texts[len(tables):]
+    return [_inserted(text, found) for text, found in zip(texts, inserts)] + texts[len(inserts):]
 
 
-def _marked(page: _native.RsPage, tables: Sequence[Table]) -> _native.RsPage:
-    """The page with each table's glyphs replaced by one mark at its top left."""
-    if not tables:
+def _marked(page: _native.RsPage, inserts: Sequence[Insert]) -> _native.RsPage:
+    """The page with a mark at each insert's top left, a table's glyphs left out."""
+    if not inserts:
         return page
-    marks = [(f"{TABLE_MARK}{number}", table.bbox[0], table.bbox[1], table.bbox[0] + 20,
-              table.bbox[1] + _MARK_HEIGHT) for number, table in enumerate(tables)]
-    return page.without_boxes([table.bbox for table in tables]).with_text(marks)
+    gone = [insert.bbox for insert in inserts if insert.replaces]
+    marks = [(f"{MARK}{number}", insert.bbox[0], insert.bbox[1], insert.bbox[0] + 20,
+              insert.bbox[1] + _MARK_HEIGHT) for number, insert in enumerate(inserts)]
+    return (page.without_boxes(gone) if gone else page).with_text(marks)
 
 
-def _with_tables(text: str, tables: Sequence[Table]) -> str:
-    """``text`` with each line that holds a table's mark replaced by the table."""
-    if not tables:
+def _inserted(text: str, inserts: Sequence[Insert]) -> str:
+    """``text`` with each mark replaced by its insert, on a paragraph of its own."""
+    if not inserts:
         return text
-    lines = text.split("\n")
-    for at, line in enumerate(lines):
-        mark = line.find(TABLE_MARK)
-        if mark >= 0:
-            number = "".join(ch for ch in line[mark + 1:mark + 8] if ch.isdigit())
-            if number and int(number) < len(tables):
-                lines[at] = tables[int(number)].to_markdown().rstrip("\n")
-    return "\n".join(lines)
+    def put(match: re.Match[str]) -> str:
+        number = int(match[1])
+        return f"\n\n{inserts[number].markdown}\n\n" if number < len(inserts) else ""
+    out = re.sub(f"{MARK}(\\d+)", put, text)
+    out = re.sub(r"\n{3,}", "\n\n", re.sub(r"(?m)^[ \t#>*-]*\n(?=\n)", "", out)).strip("\n")
+    return out + "\n" if out else ""
 
 
 def chunks(handle: DocumentHandle, metadata: dict[str, str | None],

@@ -25,6 +25,8 @@ if TYPE_CHECKING:
     import numpy.typing as npt
 
     from textloom._handle import DocumentHandle
+    from textloom._images import PageImage
+    from textloom._markdown import Insert
     from textloom._ocr import OcrWord
     from textloom._search import TextMap
     from textloom._types import Match
@@ -257,7 +259,7 @@ class Page:
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
                     links: bool = True, offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False) -> str:
+                    ocr: str = DEFAULT_OCR, tables: bool = False, images: bool = False) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
@@ -272,6 +274,8 @@ class Page:
         reading-order place, instead of its lines (off by default: a table's
         cells do not yet hold every character inside it, and Markdown must lose
         no word).
+        ``images``: a placeholder line ``![image](page-N-image-K)`` (both from 1)
+        in each image's reading-order place.
         A page without text gives the empty string.
         """
         from textloom._markdown import pages_markdown
@@ -279,7 +283,7 @@ class Page:
         return pages_markdown([self._seen(offpage, forms, self._reads_by_ocr(ocr))], sort=sort,
                               keep_headers=keep_headers, superscripts=superscripts,
                               subscripts=subscripts, links=links,
-                              tables=[self.find_tables(strategy="lines", ocr=ocr)] if tables else ())[0]
+                              inserts=[self._inserts(tables, images, ocr)])[0]
 
     # -- tables -------------------------------------------------------------------------
 
@@ -371,6 +375,26 @@ class Page:
         with self._handle.pdfium_page(self.index, forms=True) as page:
             formenv = self._handle.form_environment()
             return [] if formenv is None else read_form_fields(formenv, page.raw, crop)
+
+    def _inserts(self, tables: bool, images: bool, ocr: str) -> list[Insert]:
+        """What Markdown writes in place: ruled tables, image placeholders."""
+        from textloom._markdown import image_inserts, table_inserts
+
+        found = table_inserts(self.find_tables(strategy="lines", ocr=ocr)) if tables else []
+        if images:
+            found += image_inserts(self.index + 1, [image.bbox for image in self.images()])
+        return found
+
+    def images(self) -> list[PageImage]:
+        """The page's images, in content order (those inside form XObjects too):
+        box in page space, pixel width and height, bits per component, colour
+        space name, and ``render()`` of the page in that box. Read from the open
+        document."""
+        from textloom._images import read_images
+
+        crop = self.crop
+        with self._handle.pdfium_page(self.index) as page:
+            return read_images(page.raw, crop, self)
 
     def annotations(self) -> list[Annotation]:
         """The page's annotations, in annotation order: subtype, bbox, contents,

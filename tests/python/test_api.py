@@ -452,3 +452,31 @@ def test_a_scanned_page_says_it_needs_ocr_and_a_page_with_text_does_not(tmp_path
               for line in cli("text", scan, "--jsonl", "--ocr", "never").stdout.splitlines()]
     assert (row["needs_ocr"], row["text"]) == (True, "")
     assert "needs OCR: page 1 (no text)" in cli("info", scan).stdout.decode()
+
+
+def test_images_are_found_in_forms_too_with_their_boxes_and_pixels():
+    from conftest import raw_pdf, stream
+
+    image = stream(b"/Type /XObject /Subtype /Image /Width 2 /Height 3 /ColorSpace /DeviceGray "
+                   b"/BitsPerComponent 8", b"\x00\xff\x80\x40\x20\x10")
+    form = stream(b"/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Matrix [1 0 0 1 200 100] "
+                  b"/Resources << /XObject << /Im 4 0 R >> >>", b"q 40 0 0 30 0 0 cm /Im Do Q")
+    content = b"q 100 0 0 50 10 20 cm /Im Do Q /Fm Do q 1 0 0 1 0 0 cm /Im Do Q"
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 6 0 R "
+               b"/Resources << /XObject << /Im 4 0 R /Fm 5 0 R >> >> >>", image, form,
+               stream(b"", content)]
+    with textloom.open(raw_pdf(objects)) as doc:
+        page = doc[0]
+        images = page.images()
+        signals = page.text_signals()
+        assert images[0].render(scale=1).width == 100
+        placed = page.to_markdown(images=True).split("\n\n")  # each a paragraph of its own
+        assert sorted(placed) == ["![image](page-1-image-1)", "![image](page-1-image-2)",
+                                  "![image](page-1-image-3)\n"]
+    assert [(image.bbox, image.width, image.height, image.bits_per_component, image.colorspace)
+            for image in images] == [((10, 230, 110, 280), 2, 3, 8, "DeviceGray"),
+                                     ((200, 170, 240, 200), 2, 3, 8, "DeviceGray"),
+                                     ((0, 299, 1, 300), 2, 3, 8, "DeviceGray")]
+    area = 100 * 50 + 40 * 30 + 1  # the native walk of the same objects covers the same area
+    assert signals.image_share == pytest.approx(area / 300 ** 2)

@@ -1,0 +1,112 @@
+"""A page's images: ``Page.images()``, read through PDFium's page-object API
+(pypdfium2's raw binding). Callers hold the PDFium lock.
+
+Image objects inside form XObjects are found in place, their matrices
+composed with the forms', to the depth extraction walks; boxes are in page
+space. Damaged objects (failing calls, NaN matrices) are skipped.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import math
+from typing import TYPE_CHECKING, Any, NamedTuple
+
+import pypdfium2.raw as raw
+
+from textloom._types import Rect
+
+if TYPE_CHECKING:
+    from textloom._image import Image
+    from textloom._page import Page
+
+MAX_DEPTH = 8
+"""Forms nested deeper than this are not walked: real files nest two or three."""
+MAX_OBJECTS = 100_000
+"""Objects read at most per page: past it a page is damage or a vector drawing."""
+
+COLOR_SPACES = {raw.FPDF_COLORSPACE_DEVICEGRAY: "DeviceGray", raw.FPDF_COLORSPACE_DEVICERGB: "DeviceRGB",
+                raw.FPDF_COLORSPACE_DEVICECMYK: "DeviceCMYK", raw.FPDF_COLORSPACE_CALGRAY: "CalGray",
+                raw.FPDF_COLORSPACE_CALRGB: "CalRGB", raw.FPDF_COLORSPACE_LAB: "Lab",
+                raw.FPDF_COLORSPACE_ICCBASED: "ICCBased", raw.FPDF_COLORSPACE_SEPARATION: "Separation",
+                raw.FPDF_COLORSPACE_DEVICEN: "DeviceN", raw.FPDF_COLORSPACE_INDEXED: "Indexed",
+                raw.FPDF_COLORSPACE_PATTERN: "Pattern"}
+_COMPONENTS = {"DeviceGray": 1, "CalGray": 1, "DeviceRGB": 3, "CalRGB": 3, "Lab": 3,
+               "DeviceCMYK": 4, "Separation": 1, "Indexed": 1}
+
+Matrix = tuple[float, float, float, float, float, float]
+
+
+class PageImage(NamedTuple):
+    """One image drawn on a page: its box in page space, its pixel size, bits per
+    component and colour space name (None where PDFium gives none), and the page."""
+
+    bbox: Rect
+    width: int
+    height: int
+    bits_per_component: int | None
+    colorspace: str | None
+    page: Page
+
+    def render(self, scale: float | None = None, *, dpi: float | None = None) -> Image:
+        """The page rendered in this image's box (unturned page space)."""
+        return self.page.render(scale, dpi=dpi, clip=self.bbox, rotated=False)
+
+
+def _compose(inner: Matrix, outer: Matrix) -> Matrix:
+    a, b, c, d, e, f = inner
+    A, B, C, D, E, F = outer
+    return (a * A + b * C, a * B + b * D, c * A + d * C, c * B + d * D,
+            e * A + f * C + E, e * B + f * D + F)
+
+
+def _details(image: Any, page: Any) -> tuple[int, int, int | None, str | None]:
+    width, height = ctypes.c_uint(0), ctypes.c_uint(0)
+    if not raw.FPDFImageObj_GetImagePixelSize(image, ctypes.byref(width), ctypes.byref(height)):
+        width.value = height.value = 0
+    metadata = raw.FPDF_IMAGEOBJ_METADATA()
+    if not raw.FPDFImageObj_GetImageMetadata(image, page, ctypes.byref(metadata)):
+        return width.value, height.value, None, None
+    space = COLOR_SPACES.get(metadata.colorspace)
+    components = _COMPONENTS.get(space or "")
+    bits = metadata.bits_per_pixel // components if components and metadata.bits_per_pixel else None
+    return width.value, height.value, bits, space
+
+
+def read_images(page: Any, crop: Rect, owner: Page) -> list[PageImage]:
+    """The page's image objects, in content order (forms walked in place)."""
+    found: list[PageImage] = []
+    seen = 0
+
+    def walk(count: int, get: Any, outer: Matrix, depth: int) -> None:
+        nonlocal seen
+        for index in range(count):
+            seen += 1
+            if seen > MAX_OBJECTS:
+                return
+            obj = get(index)
+            if not obj:
+                continue
+            kind = raw.FPDFPageObj_GetType(obj)
+            if kind not in (raw.FPDF_PAGEOBJ_IMAGE, raw.FPDF_PAGEOBJ_FORM):
+                continue
+            m = raw.FS_MATRIX()
+            own: Matrix = ((m.a, m.b, m.c, m.d, m.e, m.f) if raw.FPDFPageObj_GetMatrix(obj, m)
+                           else (1.0, 0.0, 0.0, 1.0, 0.0, 0.0))
+            matrix = _compose(own, outer)
+            if kind == raw.FPDF_PAGEOBJ_FORM:
+                if depth < MAX_DEPTH:
+                    walk(max(0, int(raw.FPDFFormObj_CountObjects(obj))),
+                         lambda i, form=obj: raw.FPDFFormObj_GetObject(form, i), matrix, depth + 1)
+                continue
+            a, b, c, d, e, f = matrix
+            xs = [e, a + e, c + e, a + c + e]
+            ys = [f, b + f, d + f, b + d + f]
+            if not all(math.isfinite(v) for v in xs + ys):
+                continue
+            box = (min(xs) - crop[0], crop[3] - max(ys), max(xs) - crop[0], crop[3] - min(ys))
+            found.append(PageImage(box, *_details(obj, page), owner))
+
+    walk(max(0, int(raw.FPDFPage_CountObjects(page))), lambda i: raw.FPDFPage_GetObject(page, i),
+         (1.0, 0.0, 0.0, 1.0, 0.0, 0.0), 0)
+    return found
