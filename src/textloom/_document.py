@@ -146,7 +146,8 @@ class Document(Sequence[Page]):
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True, offpage: bool = False,
                     forms: bool = True, ocr: str = DEFAULT_OCR,
-                    tables: bool = False, images: bool = False) -> str: ...
+                    tables: bool = False, images: bool = False,
+                    annotations: bool = False) -> str: ...
 
     @overload
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: Literal[True],
@@ -154,18 +155,20 @@ class Document(Sequence[Page]):
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
                     ocr: str = DEFAULT_OCR, tables: bool = False,
-                    images: bool = False) -> list[MarkdownChunk]: ...
+                    images: bool = False, annotations: bool = False) -> list[MarkdownChunk]: ...
 
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
                     ocr: str = DEFAULT_OCR, tables: bool = False,
-                    images: bool = False) -> str | list[MarkdownChunk]:
+                    images: bool = False,
+                    annotations: bool = False) -> str | list[MarkdownChunk]:
         """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
         writes them, with the body size and heading levels found over these pages;
         ``sort`` "reading" by default, ``offpage``, ``forms`` and ``ocr``, as for
-        ``Page.get_text``; ``tables`` and ``images`` as for ``Page.to_markdown``.
+        ``Page.get_text``; ``tables``, ``images`` and ``annotations`` as for
+        ``Page.to_markdown``.
 
         Running headers and footers are left out unless ``keep_headers``: a line
         in the top or bottom 12% of a page whose text, digits aside, recurs in
@@ -175,7 +178,8 @@ class Document(Sequence[Page]):
         (the document's), "toc_items" (the outline entries pointing at the page)
         and "text" (its Markdown, empty for a page without text).
         """
-        from textloom._markdown import chunks, image_inserts, pages_markdown, table_inserts
+        from textloom._markdown import (chunks, image_inserts, pages_markdown, table_inserts,
+                                       with_comments)
 
         count = self.page_count
         indices = (range(count) if pages is None
@@ -190,6 +194,8 @@ class Document(Sequence[Page]):
                                 for page in selected], sort=sort,
                                keep_headers=keep_headers, superscripts=superscripts,
                                subscripts=subscripts, links=links, inserts=inserts)
+        if annotations:
+            texts = [with_comments(text, page.annotations()) for text, page in zip(texts, selected)]
         if page_chunks:
             return chunks(self._handle, self.metadata, self.toc, indices, texts,
                           [page.text_signals().needs_ocr for page in selected], found)

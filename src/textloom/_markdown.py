@@ -17,6 +17,7 @@ from textloom._types import Rect, Sort
 if TYPE_CHECKING:
     from textloom._handle import DocumentHandle
     from textloom._tables import Table
+    from textloom._types import Annotation
 
 MarkdownChunk = dict[str, Any]
 """One page of ``Document.to_markdown(page_chunks=True)``: page, label, metadata, toc_items,
@@ -79,6 +80,20 @@ def _inserted(text: str, inserts: Sequence[Insert]) -> str:
     out = re.sub(f"{MARK}(\\d+)", put, text)
     out = re.sub(r"\n{3,}", "\n\n", re.sub(r"(?m)^[ \t#>*-]*\n(?=\n)", "", out)).strip("\n")
     return out + "\n" if out else ""
+
+
+COMMENTS = ("Text", "Highlight", "Underline", "Squiggly", "StrikeOut", "Caret", "Ink", "Stamp")
+"""Annotations a reviewer leaves on a page (their pop-ups repeat their contents)."""
+
+
+def with_comments(text: str, annotations: Sequence[Annotation]) -> str:
+    """``text`` with the page's comments after it, as a "Comments" list: each
+    comment's author (when given) and contents, on one line."""
+    items = [f"- {note.author + ': ' if note.author else ''}{' '.join(note.contents.split())}"
+             for note in annotations if note.subtype in COMMENTS and note.contents]
+    if not items:
+        return text
+    return (text + "\n" if text else "") + "**Comments**\n\n" + "\n".join(items) + "\n"
 
 
 def chunks(handle: DocumentHandle, metadata: dict[str, str | None],

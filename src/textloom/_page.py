@@ -259,7 +259,8 @@ class Page:
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
                     links: bool = True, offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False, images: bool = False) -> str:
+                    ocr: str = DEFAULT_OCR, tables: bool = False, images: bool = False,
+                    annotations: bool = False) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
         **bold**, _italic_, `code`, <sup>, <sub> and [links](uri).
@@ -276,14 +277,17 @@ class Page:
         no word).
         ``images``: a placeholder line ``![image](page-N-image-K)`` (both from 1)
         in each image's reading-order place.
+        ``annotations``: the page's comments (notes, highlights) after its text,
+        as a "Comments" list of author and contents.
         A page without text gives the empty string.
         """
-        from textloom._markdown import pages_markdown
+        from textloom._markdown import pages_markdown, with_comments
 
-        return pages_markdown([self._seen(offpage, forms, self._reads_by_ocr(ocr))], sort=sort,
+        text = pages_markdown([self._seen(offpage, forms, self._reads_by_ocr(ocr))], sort=sort,
                               keep_headers=keep_headers, superscripts=superscripts,
                               subscripts=subscripts, links=links,
                               inserts=[self._inserts(tables, images, ocr)])[0]
+        return with_comments(text, self.annotations()) if annotations else text
 
     # -- tables -------------------------------------------------------------------------
 

@@ -430,6 +430,9 @@ def test_filled_fields_and_free_text_read_as_text_in_their_boxes(tmp_path):
     assert x0 <= mark[0] < mark[2] <= x1 and y0 <= mark[1] < mark[3] <= y1
     assert [row[4] for row in words[:2]] == ["Ada", "Lovelace"]  # the top field comes first
     assert "first line second line" in markdown
+    with textloom.open(path) as doc:  # comments after the page's text, cut to a line each
+        comments = doc[0].to_markdown(annotations=True).split("**Comments**\n\n")[1]
+    assert comments.startswith("- Reviewer: Check this Check") and comments.count("\n") == 1
     printed = [json.loads(line)["text"] for line in cli("text", path, "--jsonl").stdout.splitlines()]
     assert printed[0].startswith("Ada Lovelace\n")
     assert cli("text", path, "--no-forms").stdout == b"\f"
