@@ -102,16 +102,18 @@ class PdfWriter:
 
     def _content(self, page: Page) -> bytes:
         ops: list[bytes] = []
+        spacing = (0.0, 0.0)  # Tc and Tw stay set across text objects: reset where a run differs
         for run in page.runs:
             a, b, c, d = run.matrix
             parts = ["BT"]
             if run.color is not None:
                 parts.append(" ".join(_num(v) for v in run.color) + " rg")
             parts.append(f"/{run.font} {_num(run.size)} Tf")
-            if run.char_spacing:
+            if run.char_spacing != spacing[0]:
                 parts.append(f"{_num(run.char_spacing)} Tc")
-            if run.word_spacing:
+            if run.word_spacing != spacing[1]:
                 parts.append(f"{_num(run.word_spacing)} Tw")
+            spacing = (run.char_spacing, run.word_spacing)
             if run.render_mode:
                 parts.append(f"{run.render_mode} Tr")
             parts.append(f"{_num(a)} {_num(b)} {_num(c)} {_num(d)} {_num(run.x)} {_num(run.y)} Tm")

@@ -148,6 +148,7 @@ BlockBuilder::BlockBuilder(std::size_t n_glyphs, bool join_vertical) : join_(joi
 }
 
 Char* BlockBuilder::close_line(Char* begin, Char* end, const LineFacts& facts) {
+  end = untrack_line(begin, end, facts, tracking_);
   block_pending_ = block_pending_ || facts.opens_block;
   if (!join_) {
     finish_line(begin, end, facts, block_pending_, 0);

@@ -26,6 +26,23 @@ struct LineFacts {
   bool any_rtl = false;     // some char has rtl set
 };
 
+// What untrack_line reuses from line to line, so that it allocates only
+// while lines grow.
+struct TrackingScratch {
+  std::vector<std::size_t> letters;
+  std::vector<double> gaps;
+  std::vector<double> sorted;
+  std::vector<bool> drop;
+  const Char* base = nullptr;  // the line being judged
+};
+
+// The line [begin, end) without the synthetic spaces between the letters of
+// letter-spaced runs (layout_tracking.cpp): in a run of one face with four
+// letters or more, when the gaps between its letters are wide (over 0.08 em)
+// and close to their median, spaces stay only where a gap is a word gap.
+// Returns the new end.
+Char* untrack_line(Char* begin, Char* end, const LineFacts& facts, TrackingScratch& scratch);
+
 // Builds a page's blocks from the lines the glyph pass closes, in order: a
 // line is joined onto the line before it as the next character of a vertical
 // CJK column (only with `join_vertical`), or else finished and filed into its
@@ -76,6 +93,7 @@ class BlockBuilder {
 
   bool join_;
   bool joined_ = false;
+  TrackingScratch tracking_;
   bool block_pending_ = false;  // a block opened since the last line kept
   std::optional<Kept> kept_;
   std::vector<Block> blocks_;

@@ -3,8 +3,10 @@
 // layout_page on random_page(seed) in every sort mode with and without
 // random_clip(seed), kCutDigests of xycut and gaps on random_items(seed).
 // Recorded from the layout and the cut as they stood before their speed work
-// (commit ccb5154); when layout is meant to change its results, the failing
-// test prints the new tables to paste here.
+// (commit ccb5154); kDigests again since letter-spaced runs lose the spaces
+// between their letters (random lines whose letter gaps happen to read as
+// tracking; no line of the corpus changed). When layout is meant to change its
+// results, the failing test prints the new tables to paste here.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +14,11 @@
 namespace textloom::recorded {
 
 inline constexpr std::uint64_t kDigests[] = {
-    0x5e33627eed71be0cull, 0xb50f2a936450232full, 0xa627bcd6ccbf242eull, 0x9039be5bf16850d9ull,
-    0x2ab803ebaf3b2a36ull, 0x617a68878fed3b8bull, 0x54c4fce3372b897aull, 0x441d0beaf53fdc96ull,
-    0xac10f5c7970f6cb2ull, 0x633f9444f726acdcull, 0xe77d6f52f80b0bf4ull, 0x5f26729b937b0b78ull,
-    0x8874a0ce4cefac0dull, 0x9f14ab18feef0e19ull, 0x410acc8783ef6447ull, 0x558ec1e0feb956bdull,
-    0xe69531e05242c8e7ull, 0x4f89eb2b8c12117bull, 0xedfdd49e5c5cb299ull, 0x37d2c40b1cfebec1ull,
+    0x479c4a6c23a72383ull, 0x7e0c766cc34d008dull, 0xd70a7a857177e575ull, 0x54d4000ef6e0a7caull,
+    0x9caa78f03a691a51ull, 0xd5ab50d8b6e90786ull, 0x37fa276051c1853bull, 0x373173a9fcf8f023ull,
+    0x39068f3b8c2fe9b4ull, 0x84bd49d65d57aa2eull, 0xcca9b0ee470204f6ull, 0x37f0a6840f508902ull,
+    0x2b8264dd562411b9ull, 0xbf5b5aca017fb838ull, 0x7e2255a345ea986eull, 0x35c83975c4a40824ull,
+    0xec9739f5bddcc1d4ull, 0x59343fb9a32a769eull, 0xd5d9c58a3e291d86ull, 0x13d4424fc54e7aa6ull,
 };
 
 inline constexpr std::uint64_t kCutDigests[] = {

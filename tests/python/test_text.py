@@ -14,6 +14,8 @@ import numpy as np
 import pypdfium2.raw as raw
 import pytest
 
+import textloom
+
 import pdfgen
 from conftest import HELVETICA, SCHEMAS, chars_of, lines_of, load, oracle_glyphs, page_of, spans_of
 
@@ -318,3 +320,14 @@ def test_page_without_glyphs(native, open_pdf, clip):
     arrays = page.words_arrays(clip=clip, rotated=True)
     assert type(arrays) is tuple and [type(a) for a in arrays] == [bytes, bytes, list]
     assert arrays == (b"", b"", [])
+
+
+@pytest.mark.parametrize("size, tracking", [(6, 0.5), (10, 2), (30, 4), (30, 6)])
+def test_letter_spaced_words_read_as_drawn(size, tracking):
+    writer = pdfgen.PdfWriter()
+    page = writer.page(width=900, height=200)
+    page.text(20, 150, "INFORMATION of the Paclitaxel", size=size, char_spacing=tracking)
+    page.text(20, 50, "plain words and a b c d", size=size)  # untracked: spaces as drawn
+    with textloom.open(writer.tobytes()) as doc:
+        lines = doc[0].get_text(sort=None).splitlines()
+    assert lines == ["INFORMATION of the Paclitaxel", "plain words and a b c d"]
