@@ -77,15 +77,53 @@ std::uint32_t frame_rotation(const PageGlyphs& page) {
   return page.rotation;
 }
 
+// A page sets its text in a few sizes: counting them beats sorting every
+// glyph's. Past this many distinct sizes the glyphs' sizes are sorted.
+constexpr std::size_t kMaxDistinctSizes = 64;
+
 double median_size(const PageGlyphs& page) {
-  std::vector<double> sizes;
-  sizes.reserve(page.glyphs.size());
+  std::vector<std::pair<double, std::size_t>> counts;  // distinct sizes, how often
+  std::size_t total = 0, last = 0;
+  bool many = false;
   for (const Glyph& g : page.glyphs) {
-    if (g.size > 0 && std::isfinite(g.size)) sizes.push_back(g.size);
+    if (!(g.size > 0 && std::isfinite(g.size))) continue;
+    ++total;
+    if (!counts.empty() && counts[last].first == g.size) {
+      ++counts[last].second;
+      continue;
+    }
+    last = counts.size();
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+      if (counts[k].first == g.size) last = k;
+    }
+    if (last < counts.size()) {
+      ++counts[last].second;
+    } else if (counts.size() < kMaxDistinctSizes) {
+      counts.emplace_back(g.size, 1);
+    } else {
+      many = true;
+      break;
+    }
   }
-  if (sizes.empty()) return kDefaultEm;
-  merge_sort(sizes, [](double a, double b) { return a < b; });
-  return sizes[sizes.size() / 2];
+  if (total == 0) return kDefaultEm;
+  if (many) {
+    std::vector<double> sizes;
+    for (const Glyph& g : page.glyphs) {
+      if (g.size > 0 && std::isfinite(g.size)) sizes.push_back(g.size);
+    }
+    // Finite numbers only, so the fast sort gives merge_sort's order.
+    std::vector<double> scratch(sizes.size() / 2 + 1);
+    sort_ordered(sizes.data(), sizes.size(), scratch.data(), [](double a, double b) { return a < b; });
+    return sizes[sizes.size() / 2];
+  }
+  merge_sort(counts, [](const auto& a, const auto& b) { return a.first < b.first; });
+  // The size at sorted position total / 2.
+  std::size_t seen = 0;
+  for (const auto& [size, n] : counts) {
+    seen += n;
+    if (seen > total / 2) return size;
+  }
+  return counts.back().first;
 }
 
 std::vector<PageRule> viewer_rules(const PageGlyphs& page, const Xf& xf) {
