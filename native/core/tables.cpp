@@ -248,6 +248,11 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     std::vector<WordBox> all;
     if (alone || !bands.empty()) {
       for (Word& w : words(blocks, xf, false, "")) {
+        // A word at no place (NaN, infinite) lines up with nothing.
+        if (!(std::isfinite(w.x0) && std::isfinite(w.y0) && std::isfinite(w.x1) &&
+              std::isfinite(w.y1))) {
+          continue;
+        }
         all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
       }
     }

@@ -204,6 +204,32 @@ TEST(TablesRuled, ChartsAndEmptyGrids) {
   }
 }
 
+// Glyphs at NaN and infinite places beside a ruled table and a table of
+// words: both found as before, every box a number.
+TEST(TablesText, DamagedGlyphs) {
+  TablePage p = grid_page(Drawing::solid);
+  for (int r = 0; r < 4; ++r) {
+    p.words(U"alpha", 50, 400 + 14 * r), p.words(U"12", 150, 400 + 14 * r);
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double v : {kNan, inf, -inf}) {
+    p.builder.at(U'x', v, 420), p.builder.at(U'y', 160, v), p.builder.at(U'z', v, v);
+  }
+  const std::vector<Table> ruled = find(p.page(), TableStrategy::lines);
+  ASSERT_EQ(ruled.size(), 1u);
+  EXPECT_EQ(cells_of(ruled[0]), full_grid());
+  std::vector<Table> tables = find(p.page(), TableStrategy::text);
+  ASSERT_FALSE(tables.empty());
+  EXPECT_EQ(std::tuple(tables.back().rows, tables.back().cols), std::tuple(4u, 2u));
+  tables.push_back(ruled[0]);
+  for (const Table& t : tables) {
+    for (const TableCell& c : t.cells) {
+      EXPECT_TRUE(std::isfinite(c.bbox.x0) && std::isfinite(c.bbox.y0) &&
+                  std::isfinite(c.bbox.x1) && std::isfinite(c.bbox.y1));
+    }
+  }
+}
+
 // A cell of two lines joins them by one space; a hyphenated line end joins
 // without the hyphen.
 TEST(TablesCells, LinesJoined) {
