@@ -43,6 +43,15 @@ struct WordBox {
   std::string text;
 };
 
+// The rotation that turns the page into the frame its text reads in: the
+// one that shows the way most glyphs run as rightwards (a table set sideways
+// on an upright page), else the page's own (tables_page.cpp).
+std::uint32_t frame_rotation(const PageGlyphs& page);
+
+// The page's median type size (of glyphs with a finite size above 0), or a
+// common body size on a page without text (tables_page.cpp).
+double median_size(const PageGlyphs& page);
+
 // The page's rules (mapped into the viewer's frame already) snapped across
 // within `snap` points and joined along within `join` points; what stays
 // shorter than `min_length` dropped. A dot (a rule no longer than it is
