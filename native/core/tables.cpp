@@ -137,6 +137,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   const std::vector<Block> blocks =
       nothing ? std::vector<Block>{}
               : layout_page(page, SortMode::none, region, LayoutParams{});
+  const std::vector<PlacedChar> chars = place_chars(blocks, xf);
   std::vector<Rect> marks;
   marks.reserve(page.marks.size());
   for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
@@ -145,8 +146,8 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Grid> found;
   std::vector<Rect> taken;
   if (strategy != TableStrategy::text) {
-    split_rows(ruled, blocks, xf);
-    fill_cells(ruled, blocks, xf, page.fonts);
+    split_rows(ruled, chars);
+    fill_cells(ruled, chars, page.fonts);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.
       const double share = static_cast<double>(filled_cells(g)) /
@@ -171,16 +172,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     const bool alone = strategy == TableStrategy::text ||
                        (found.empty() && rules.vertical.empty());
     std::vector<WordBox> all;
-    if (alone || !bands.empty()) {
-      for (Word& w : words(blocks, xf, false, "")) {
-        // A word at no place (NaN, infinite) lines up with nothing.
-        if (!(std::isfinite(w.x0) && std::isfinite(w.y0) && std::isfinite(w.x1) &&
-              std::isfinite(w.y1))) {
-          continue;
-        }
-        all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
-      }
-    }
+    if (alone || !bands.empty()) all = word_boxes(blocks, xf);
     std::vector<Grid> text;
     for (const RuledBand& band : bands) {
       for (Grid& g : text_grids(all, band.region, em, params.column_gap, params.min_rows, true)) {
@@ -196,7 +188,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
       text.push_back(std::move(g));
     }
-    fill_cells(text, blocks, xf, page.fonts);
+    fill_cells(text, chars, page.fonts);
     for (Grid& g : text) {
       if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
       taken.push_back(extent(g));

@@ -26,6 +26,10 @@ constexpr double kDominantShare = 0.6;
 std::uint32_t frame_rotation(const PageGlyphs& page) {
   double count[4] = {0, 0, 0, 0};  // right, up, left, down (rotations 0, 90, 180, 270)
   for (const Glyph& g : page.glyphs) {
+    if (g.dir_y == 0 && g.dir_x > 0) {  // most text, most glyphs: rightwards
+      count[0] += 1;
+      continue;
+    }
     if (std::isnan(g.dir_x) || std::isnan(g.dir_y) || (g.dir_x == 0 && g.dir_y == 0)) continue;
     if (std::fabs(g.dir_x) >= std::fabs(g.dir_y)) {
       count[g.dir_x > 0 ? 0 : 2] += 1;

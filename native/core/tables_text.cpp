@@ -175,7 +175,36 @@ Grid grid_of(const std::vector<Row>& rows, std::size_t first, std::size_t last,
   return grid;
 }
 
+bool finite_box(const Rect& r) {
+  return std::isfinite(r.x0) && std::isfinite(r.y0) && std::isfinite(r.x1) && std::isfinite(r.y1);
+}
+
 }  // namespace
+
+std::vector<WordBox> word_boxes(const std::vector<Block>& blocks, const Xf& xf) {
+  std::vector<WordBox> out;
+  for (const Block& block : blocks) {
+    for (const Line& line : block.lines) {
+      Rect word = kEmptyRect;
+      bool open = false;
+      auto close = [&]() {
+        const Rect box = xf.rc(word);
+        if (open && finite_box(box)) out.push_back({box});
+        open = false;
+      };
+      for (const Char& ch : line.chars) {
+        if (is_word_separator(ch.ch)) {
+          close();
+        } else {
+          word = open ? rect_union(word, ch.bbox) : ch.bbox;
+          open = true;
+        }
+      }
+      close();
+    }
+  }
+  return out;
+}
 
 std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& region, double em,
                              double column_gap, std::uint32_t min_rows, bool whole) {
