@@ -214,10 +214,13 @@ class Page:
         page space, as the text's.
 
         ``strategy``: "lines" finds tables drawn with rules (a grid of crossing
-        rules; a missing inner rule makes a spanning cell), "text" tables of
-        words aligned in columns across consecutive lines, "auto" both, rules
-        winning where they exist, and also tables with only a top, header and
-        bottom rule.
+        rules; a missing inner rule makes a spanning cell, rows left unruled
+        come from the lines), "text" tables of words aligned in columns across
+        consecutive lines, "auto" both, rules winning where they exist: tables
+        with only a top, header and bottom rule too, and tables of words alone
+        on pages that draw no table with rules and have no vertical rules
+        (where words line up in a chart's labels more often than in a table).
+        Charts (curves and slanted lines over a candidate) are not tables.
         ``clip``: only tables lying inside (x0, y0, x1, y1), page space.
         Tolerances are in ems, the page's median type size:
         ``snap_tolerance`` (0.3): rules this close across are one line;
