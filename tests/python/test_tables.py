@@ -124,6 +124,19 @@ def test_two_tables_and_prose(tmp_path: Path) -> None:
     assert all(t.to_list()[2] == ["c1", "c2", "c3", "c4"] for t in tables)
 
 
+@pytest.mark.parametrize("width", [80, 100, 250])
+def test_justified_prose_is_no_table(tmp_path: Path, width: float) -> None:
+    """Justified prose, down to columns so narrow that its word gaps stretch
+    past the column gap, lines of two or three words flush on both sides."""
+    def draw(pdf: FPDF) -> None:
+        pdf.set_xy(50, 100)
+        pdf.multi_cell(width, 12, "A paragraph of prose set justified, so its word gaps stretch "
+                       "from line to line, is never a table of words. " * 8, align="J")
+    page = write(tmp_path, draw)
+    assert page.get_text().count("\n") >= 8
+    assert page.find_tables(strategy="text") == []
+
+
 def test_clip_keeps_tables_inside(tmp_path: Path) -> None:
     page = write(tmp_path, ruled)
     assert len(page.find_tables(clip=(40, 90, 460, 200))) == 1
