@@ -48,7 +48,7 @@ Cells cells_of(const Table& t) {
   return out;
 }
 
-enum class Drawing { solid, dotted, rectangles, dots_too_far };
+enum class Drawing { solid, dotted, jittered, rectangles, dots_too_far };
 
 // A 3 x 4 grid of cells 100 wide and 30 high from (50, 100), each holding
 // its row and column ("a1".."c4"), drawn as asked.
@@ -62,11 +62,14 @@ TablePage grid_page(Drawing drawing) {
     } else if (drawing == Drawing::rectangles) {
       p.page().rules.push_back({x0, y0, x1, y1, 1.5, 0x336699, true});
     } else {
-      // Dashes of 2 points; gaps of 3 join (under 0.35 em), gaps of 4 do not.
-      const double step = drawing == Drawing::dotted ? 5 : 6;
+      // Dashes of 2 points; gaps of 3 join (under 0.35 em), gaps of 4 do
+      // not; jittered dashes stand 1.5 points apart across, by turns.
+      const double step = drawing == Drawing::dots_too_far ? 6 : 5;
+      int count = 0;
       auto dash = [&](double s) {
-        if (across) p.page().rules.push_back({x0 + s, y0, x0 + s + 2, y0, 0.5, 0, false});
-        else p.page().rules.push_back({x0, y0 + s, x0, y0 + s + 2, 0.5, 0, false});
+        const double off = drawing != Drawing::jittered ? 0 : count++ % 2 == 1 ? 0.75 : -0.75;
+        if (across) p.page().rules.push_back({x0 + s, y0 + off, x0 + s + 2, y0 + off, 0.5, 0, false});
+        else p.page().rules.push_back({x0 + off, y0 + s, x0 + off, y0 + s + 2, 0.5, 0, false});
       };
       for (double s = 0; s + 2 < length; s += step) dash(s);
       dash(length - 2);  // the last dash ends the line
@@ -94,7 +97,7 @@ Cells full_grid() {
 }
 
 TEST(TablesRuled, ThreeByFourDrawnEveryWay) {
-  for (Drawing d : {Drawing::solid, Drawing::dotted, Drawing::rectangles}) {
+  for (Drawing d : {Drawing::solid, Drawing::dotted, Drawing::jittered, Drawing::rectangles}) {
     TablePage p = grid_page(d);
     const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
     ASSERT_EQ(tables.size(), 1u) << static_cast<int>(d);
