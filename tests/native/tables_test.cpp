@@ -153,10 +153,11 @@ TEST(TablesRuled, UnruledRowsFromLines) {
     const double y = 130 + 15 * r + (r == 3 ? 15 : 0);  // dd after a wrapped line
     p.words(labels[r], 60, y), p.words(U"1", 160, y), p.words(U"2", 260, y);
   }
-  p.words(U"3", 260, 175);  // cc's last cell wraps onto a second line
+  p.words(U"4", 160, 175), p.words(U"3", 260, 175);  // cc's cells wrap, its label does not
   const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
   ASSERT_EQ(tables.size(), 1u);
   EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cols), std::tuple(5u, 3u));
+  EXPECT_EQ(std::get<4>(cells_of(tables[0])[10]), "1 4");
   EXPECT_EQ(std::get<4>(cells_of(tables[0])[11]), "2 3");
   EXPECT_EQ(std::get<4>(cells_of(tables[0])[12]), "dd");
 }
