@@ -292,6 +292,24 @@ TEST(TablesText, ColumnGapBothSides) {
   }
 }
 
+// Rows whose gaps line up, every other one a line of prose across the gap:
+// a column that a third of the rows cross is no column (a table's rows fill
+// their columns); with one such line among six rows, a table.
+TEST(TablesText, ColumnsCrossedByLinesAreNone) {
+  for (const auto& [crossing, tables] : {std::pair{2, 0u}, {1, 1u}}) {
+    TablePage p;
+    for (int r = 0; r < 6; ++r) {
+      const double y = 100 + 14 * r;
+      if ((r == 1 && crossing >= 1) || (r == 3 && crossing >= 2)) {
+        p.words(U"the quick brown fox jumps over the dog", 50, y);
+      } else {
+        p.words(U"alpha", 50, y), p.words(U"beta", 150, y);
+      }
+    }
+    EXPECT_EQ(find(p.page(), TableStrategy::text).size(), tables) << crossing;
+  }
+}
+
 // The header of a table of words: its leading bold rows above rows that are
 // not; without bold, the first row.
 TEST(TablesText, HeaderByStyle) {
