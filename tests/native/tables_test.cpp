@@ -310,6 +310,27 @@ TEST(TablesText, ColumnsCrossedByLinesAreNone) {
   }
 }
 
+// A table of words right above loosely set lines (word gaps of 0.6 em, under
+// the column gap): the table ends where its rows do.
+TEST(TablesText, TableAboveLooseLines) {
+  TablePage p;
+  for (int r = 0; r < 6; ++r) {
+    const double y = 100 + 14 * r;
+    if (r < 3) {
+      p.words(U"alpha", 50, y), p.words(U"beta", 150, y);
+      continue;
+    }
+    double x = 50;
+    for (const char32_t* w : {U"some", U"loose", U"words", U"across", U"the", U"page"}) {
+      p.words(w, x, y);
+      x += 5 * static_cast<double>(std::u32string(w).size()) + 6;
+    }
+  }
+  const std::vector<Table> tables = find(p.page(), TableStrategy::text);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cols), std::tuple(3u, 2u));
+}
+
 // The header of a table of words: its leading bold rows above rows that are
 // not; without bold, the first row.
 TEST(TablesText, HeaderByStyle) {
