@@ -209,9 +209,11 @@ class Page:
                     snap_tolerance: float = 0.3, join_tolerance: float = 0.35,
                     intersection_tolerance: float = 0.3, column_gap: float = 1.0,
                     min_rows: int = 3) -> list[Table]:
-        """The page's tables, top to bottom in the viewer's frame (the page
-        turned by its rotation, in which rows and columns are counted); boxes in
-        page space, as the text's.
+        """The page's tables, top to bottom as the page reads: in the viewer's
+        frame (the page turned by its rotation), or turned so that most
+        characters run rightwards (a table set sideways), as the "reading" order
+        has it; rows and columns are counted in that frame, boxes are in page
+        space, as the text's.
 
         ``strategy``: "lines" finds tables drawn with rules (a grid of crossing
         rules; a missing inner rule makes a spanning cell, rows left unruled
