@@ -74,6 +74,15 @@ std::size_t filled_cells(const Grid& g) {
   return n;
 }
 
+// True when a vertical rule runs through `box`: a table of words has none
+// (it would be ruled), while a chart's axes and a frame's sides do.
+bool crossed(const Rect& box, const std::vector<Segment>& vertical) {
+  for (const Segment& v : vertical) {
+    if (v.at > box.x0 && v.at < box.x1 && v.from < box.y1 && v.to > box.y0) return true;
+  }
+  return false;
+}
+
 bool overlaps_any(const Rect& box, const std::vector<Rect>& taken) {
   for (const Rect& t : taken) {
     if (rects_overlap(box, t)) return true;
@@ -112,13 +121,24 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
                                    params.join_tolerance * em, kMinRuleEms * em);
   std::vector<Grid> ruled =
       strategy != TableStrategy::text ? ruled_grids(rules, tolerance) : std::vector<Grid>{};
-  // Words alone make tables on pages without vertical rules (see below);
+  // Words alone make tables on pages without ruled tables (see below);
   // elsewhere only the text inside ruled grids and bands is read, so only
-  // that is laid out. Cells order their own pieces by position, so the
-  // blocks need no reading order.
+  // that is laid out (and the whole page later if no grid is a table).
+  // Cells order their own pieces by position: the blocks need no reading order.
+  auto lay_out = [&](std::optional<Rect> region) {
+    if (clip) {
+      region = region ? Rect{max_num(region->x0, clip->x0), max_num(region->y0, clip->y0),
+                             min_num(region->x1, clip->x1), min_num(region->y1, clip->y1)}
+                      : *clip;
+    }
+    if (region && !(region->x0 <= region->x1 && region->y0 <= region->y1)) {
+      return std::vector<Block>{};
+    }
+    return layout_page(page, SortMode::none, region, LayoutParams{});
+  };
   std::optional<Rect> region;
-  if (strategy == TableStrategy::lines || (strategy == TableStrategy::automatic &&
-                                           !rules.vertical.empty())) {
+  if (strategy == TableStrategy::lines ||
+      (strategy == TableStrategy::automatic && !ruled.empty())) {
     Rect reach = kEmptyRect;
     for (const Grid& g : ruled) reach = rect_union(reach, extent(g));
     if (strategy == TableStrategy::automatic) {
@@ -128,16 +148,8 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
     region = reach.x0 <= reach.x1 ? back.rc(reach) : Rect{0, 0, -1, -1};
   }
-  if (clip) {
-    region = region ? Rect{max_num(region->x0, clip->x0), max_num(region->y0, clip->y0),
-                           min_num(region->x1, clip->x1), min_num(region->y1, clip->y1)}
-                    : *clip;
-  }
-  const bool nothing = region && !(region->x0 <= region->x1 && region->y0 <= region->y1);
-  const std::vector<Block> blocks =
-      nothing ? std::vector<Block>{}
-              : layout_page(page, SortMode::none, region, LayoutParams{});
-  const std::vector<PlacedChar> chars = place_chars(blocks, xf);
+  std::vector<Block> blocks = lay_out(region);
+  std::vector<PlacedChar> chars = place_chars(blocks, xf);
   std::vector<Rect> marks;
   marks.reserve(page.marks.size());
   for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
@@ -165,12 +177,15 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
                                              ? rule_bands(rules, taken, tolerance)
                                              : std::vector<RuledBand>{};
     // Rules win where they exist: a page that draws its tables with rules
-    // draws them all so, and a page with vertical rules (charts' axes, boxes)
-    // but no ruled table has its words aligned by a chart's labels or a
-    // legend more often than by a table. Horizontal rules alone (running
-    // header lines, separators) say nothing.
-    const bool alone = strategy == TableStrategy::text ||
-                       (found.empty() && rules.vertical.empty());
+    // draws them all so, and there words line up in the tables' own
+    // surroundings (notes, sources, legends) more often than in another
+    // table. Elsewhere tables of words are looked for, none through which a
+    // vertical rule runs (see `crossed`).
+    const bool alone = strategy == TableStrategy::text || found.empty();
+    if (alone && region && strategy == TableStrategy::automatic) {
+      blocks = lay_out(std::nullopt);  // the grids were no tables: read the whole page
+      chars = place_chars(blocks, xf);
+    }
     std::vector<WordBox> all;
     if (alone || !bands.empty()) all = word_boxes(blocks, xf);
     std::vector<Grid> text;
@@ -186,6 +201,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
     const Rect everywhere{-INFINITY, -INFINITY, INFINITY, INFINITY};
     for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
+      if (strategy == TableStrategy::automatic && crossed(extent(g), rules.vertical)) continue;
       text.push_back(std::move(g));
     }
     fill_cells(text, chars, page.fonts);

@@ -220,8 +220,8 @@ class Page:
         come from the lines), "text" tables of words aligned in columns across
         consecutive lines, "auto" both, rules winning where they exist: tables
         with only a top, header and bottom rule too, and tables of words alone
-        on pages that draw no table with rules and have no vertical rules
-        (where words line up in a chart's labels more often than in a table).
+        on pages that draw no table with rules, where no vertical rule runs
+        through them (a chart's axis, a frame's side).
         Charts (curves and slanted lines over a candidate) are not tables.
         ``clip``: only tables lying inside (x0, y0, x1, y1), page space.
         Tolerances are in ems, the page's median type size:

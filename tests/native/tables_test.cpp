@@ -310,6 +310,19 @@ TEST(TablesText, ColumnsCrossedByLinesAreNone) {
   }
 }
 
+// "auto" and a table of words on a page with a vertical rule: found beside
+// the rule (a column separator), not with the rule through it (a chart's
+// axis), which "text" alone still reads as a table.
+TEST(TablesText, VerticalRulesBesideAndThrough) {
+  for (const auto& [x, tables] : {std::pair{500.0, 1u}, {100.0, 0u}}) {
+    TablePage p;
+    for (int r = 0; r < 4; ++r) p.words(U"alpha", 50, 100 + 14 * r), p.words(U"12", 150, 100 + 14 * r);
+    p.v(x, 80, 170);
+    EXPECT_EQ(find(p.page()).size(), tables) << x;
+    EXPECT_EQ(find(p.page(), TableStrategy::text).size(), 1u) << x;
+  }
+}
+
 // A table of words right above loosely set lines (word gaps of 0.6 em, under
 // the column gap): the table ends where its rows do.
 TEST(TablesText, TableAboveLooseLines) {
