@@ -323,6 +323,17 @@ TEST(TablesText, VerticalRulesBesideAndThrough) {
   }
 }
 
+// A running header whose two parts line up with a table's columns, set
+// farther above it than its rows stand apart: not the table's first row.
+TEST(TablesText, HeaderLineFartherAboveIsNoRow) {
+  TablePage p;
+  p.words(U"Report", 50, 70), p.words(U"page", 150, 70);
+  for (int r = 0; r < 3; ++r) p.words(U"alpha", 50, 90 + 14 * r), p.words(U"12", 150, 90 + 14 * r);
+  const std::vector<Table> tables = find(p.page(), TableStrategy::text);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cells[0].text), std::tuple(3u, "alpha"));
+}
+
 // A table of words right above loosely set lines (word gaps of 0.6 em, under
 // the column gap): the table ends where its rows do.
 TEST(TablesText, TableAboveLooseLines) {
