@@ -105,10 +105,10 @@ def plain_pages(strategy: str) -> list[float]:
 
 def worst(pred: dict[str, list[dict[str, Any]]], count: int) -> None:
     """The ground-truth tables whose adjacency relations we match worst."""
-    spec = importlib.util.spec_from_file_location("table_scorer", DATA / "score.py")
-    assert spec is not None and spec.loader is not None
-    scorer = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(scorer)
+    found = importlib.util.spec_from_file_location("table_scorer", DATA / "score.py")
+    assert found is not None and found.loader is not None
+    scorer = importlib.util.module_from_spec(found)
+    found.loader.exec_module(scorer)
     rows = []
     for doc, truth in scorer.load_gt(str(DATA)).items():
         for page in sorted({t["page"] for t in truth}):

@@ -19,8 +19,6 @@ namespace textloom {
 
 namespace {
 
-// The type size of a page without text: a common body size.
-constexpr double kDefaultEm = 10.0;
 // A rule shorter than this many ems after joining is a dash or a lone dot,
 // never a table line (the narrowest column holds a digit and its margins).
 constexpr double kMinRuleEms = 1.0;
@@ -53,41 +51,6 @@ bool is_chart(const Rect& box, const std::vector<Rect>& marks) {
   return covered >= kMaxMarkShare * area || count >= kMaxMarks;
 }
 
-// Share of the glyphs running one way that makes that way the frame's, as
-// the "reading" order has it.
-constexpr double kDominantShare = 0.6;
-
-// The frame tables are read in, as a page rotation: the one that shows the
-// way most glyphs run as rightwards (a table set sideways on an upright
-// page), else the page's own.
-std::uint32_t frame_rotation(const PageGlyphs& page) {
-  double count[4] = {0, 0, 0, 0};  // right, up, left, down (rotations 0, 90, 180, 270)
-  for (const Glyph& g : page.glyphs) {
-    if (std::isnan(g.dir_x) || std::isnan(g.dir_y) || (g.dir_x == 0 && g.dir_y == 0)) continue;
-    if (std::fabs(g.dir_x) >= std::fabs(g.dir_y)) {
-      count[g.dir_x > 0 ? 0 : 2] += 1;
-    } else {
-      count[g.dir_y < 0 ? 1 : 3] += 1;
-    }
-  }
-  const double total = static_cast<double>(page.glyphs.size());
-  for (std::uint32_t w = 0; w < 4; ++w) {
-    if (total > 0 && count[w] >= kDominantShare * total) return w * 90;
-  }
-  return page.rotation;
-}
-
-double median_size(const PageGlyphs& page) {
-  std::vector<double> sizes;
-  sizes.reserve(page.glyphs.size());
-  for (const Glyph& g : page.glyphs) {
-    if (g.size > 0 && std::isfinite(g.size)) sizes.push_back(g.size);
-  }
-  if (sizes.empty()) return kDefaultEm;
-  merge_sort(sizes, [](double a, double b) { return a < b; });
-  return sizes[sizes.size() / 2];
-}
-
 std::vector<PageRule> viewer_rules(const PageGlyphs& page, const Xf& xf) {
   std::vector<PageRule> out;
   out.reserve(page.rules.size());
@@ -109,6 +72,15 @@ std::size_t filled_cells(const Grid& g) {
   std::size_t n = 0;
   for (const TableCell& c : g.cells) n += c.text.empty() ? 0 : 1;
   return n;
+}
+
+// True when a vertical rule runs through `box`: a table of words has none
+// (it would be ruled), while a chart's axes and a frame's sides do.
+bool crossed(const Rect& box, const std::vector<Segment>& vertical) {
+  for (const Segment& v : vertical) {
+    if (v.at > box.x0 && v.at < box.x1 && v.from < box.y1 && v.to > box.y0) return true;
+  }
+  return false;
 }
 
 bool overlaps_any(const Rect& box, const std::vector<Rect>& taken) {
@@ -149,13 +121,24 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
                                    params.join_tolerance * em, kMinRuleEms * em);
   std::vector<Grid> ruled =
       strategy != TableStrategy::text ? ruled_grids(rules, tolerance) : std::vector<Grid>{};
-  // Words alone make tables on pages without vertical rules (see below);
+  // Words alone make tables on pages without ruled tables (see below);
   // elsewhere only the text inside ruled grids and bands is read, so only
-  // that is laid out. Cells order their own pieces by position, so the
-  // blocks need no reading order.
+  // that is laid out (and the whole page later if no grid is a table).
+  // Cells order their own pieces by position: the blocks need no reading order.
+  auto lay_out = [&](std::optional<Rect> region) {
+    if (clip) {
+      region = region ? Rect{max_num(region->x0, clip->x0), max_num(region->y0, clip->y0),
+                             min_num(region->x1, clip->x1), min_num(region->y1, clip->y1)}
+                      : *clip;
+    }
+    if (region && !(region->x0 <= region->x1 && region->y0 <= region->y1)) {
+      return std::vector<Block>{};
+    }
+    return layout_page(page, SortMode::none, region, LayoutParams{});
+  };
   std::optional<Rect> region;
-  if (strategy == TableStrategy::lines || (strategy == TableStrategy::automatic &&
-                                           !rules.vertical.empty())) {
+  if (strategy == TableStrategy::lines ||
+      (strategy == TableStrategy::automatic && !ruled.empty())) {
     Rect reach = kEmptyRect;
     for (const Grid& g : ruled) reach = rect_union(reach, extent(g));
     if (strategy == TableStrategy::automatic) {
@@ -165,15 +148,8 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
     region = reach.x0 <= reach.x1 ? back.rc(reach) : Rect{0, 0, -1, -1};
   }
-  if (clip) {
-    region = region ? Rect{max_num(region->x0, clip->x0), max_num(region->y0, clip->y0),
-                           min_num(region->x1, clip->x1), min_num(region->y1, clip->y1)}
-                    : *clip;
-  }
-  const bool nothing = region && !(region->x0 <= region->x1 && region->y0 <= region->y1);
-  const std::vector<Block> blocks =
-      nothing ? std::vector<Block>{}
-              : layout_page(page, SortMode::none, region, LayoutParams{});
+  std::vector<Block> blocks = lay_out(region);
+  std::vector<PlacedChar> chars = place_chars(blocks, xf);
   std::vector<Rect> marks;
   marks.reserve(page.marks.size());
   for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
@@ -182,8 +158,8 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Grid> found;
   std::vector<Rect> taken;
   if (strategy != TableStrategy::text) {
-    split_rows(ruled, blocks, xf);
-    fill_cells(ruled, blocks, xf, page.fonts);
+    split_rows(ruled, chars);
+    fill_cells(ruled, chars, page.fonts);
     for (Grid& g : ruled) {
       // A box around one text or an empty drawing of lines is no table.
       const double share = static_cast<double>(filled_cells(g)) /
@@ -201,18 +177,17 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
                                              ? rule_bands(rules, taken, tolerance)
                                              : std::vector<RuledBand>{};
     // Rules win where they exist: a page that draws its tables with rules
-    // draws them all so, and a page with vertical rules (charts' axes, boxes)
-    // but no ruled table has its words aligned by a chart's labels or a
-    // legend more often than by a table. Horizontal rules alone (running
-    // header lines, separators) say nothing.
-    const bool alone = strategy == TableStrategy::text ||
-                       (found.empty() && rules.vertical.empty());
-    std::vector<WordBox> all;
-    if (alone || !bands.empty()) {
-      for (Word& w : words(blocks, xf, false, "")) {
-        all.push_back({Rect{w.x0, w.y0, w.x1, w.y1}, std::move(w.text)});
-      }
+    // draws them all so, and there words line up in the tables' own
+    // surroundings (notes, sources, legends) more often than in another
+    // table. Elsewhere tables of words are looked for, none through which a
+    // vertical rule runs (see `crossed`).
+    const bool alone = strategy == TableStrategy::text || found.empty();
+    if (alone && region && strategy == TableStrategy::automatic) {
+      blocks = lay_out(std::nullopt);  // the grids were no tables: read the whole page
+      chars = place_chars(blocks, xf);
     }
+    std::vector<WordBox> all;
+    if (alone || !bands.empty()) all = word_boxes(blocks, xf);
     std::vector<Grid> text;
     for (const RuledBand& band : bands) {
       for (Grid& g : text_grids(all, band.region, em, params.column_gap, params.min_rows, true)) {
@@ -226,9 +201,10 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
     const Rect everywhere{-INFINITY, -INFINITY, INFINITY, INFINITY};
     for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
+      if (strategy == TableStrategy::automatic && crossed(extent(g), rules.vertical)) continue;
       text.push_back(std::move(g));
     }
-    fill_cells(text, blocks, xf, page.fonts);
+    fill_cells(text, chars, page.fonts);
     for (Grid& g : text) {
       if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
       taken.push_back(extent(g));

@@ -53,6 +53,9 @@ struct Table {
 
 // The tables of `page` found by `strategy`, top to bottom in the viewer's
 // frame; with `clip` (page space), only tables whose box lies inside it.
+// `automatic` finds ruled tables and bands of header and bottom rules, and
+// tables of words alone only on pages without ruled tables, where no
+// vertical rule runs through them.
 // Never fails; bounded work on any page (rules and words are sorted, never
 // compared all against all beyond a table's own).
 std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,

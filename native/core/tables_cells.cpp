@@ -72,7 +72,23 @@ bool is_value(const std::string& text) {
 
 }  // namespace
 
-void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf,
+std::vector<PlacedChar> place_chars(const std::vector<Block>& blocks, const Xf& xf) {
+  std::vector<PlacedChar> out;
+  std::size_t serial = 0;
+  for (const Block& block : blocks) {
+    for (const Line& line : block.lines) {
+      ++serial;
+      for (const Char& ch : line.chars) {
+        const Rect box = xf.rc(ch.bbox);
+        const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
+        if (std::isfinite(cx) && std::isfinite(cy)) out.push_back({box, cx, cy, serial, ch.ch, ch.font});
+      }
+    }
+  }
+  return out;
+}
+
+void fill_cells(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars,
                 const std::vector<FontInfo>& fonts) {
   // Per grid, a map from grid unit to its cell.
   std::vector<std::vector<std::size_t>> owner(grids.size());
@@ -91,30 +107,22 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, cons
     }
   }
   const GridIndex index(grids);
-  std::size_t serial = 0;
-  for (const Block& block : blocks) {
-    for (const Line& line : block.lines) {
-      ++serial;
-      for (const Char& ch : line.chars) {
-        const Rect box = xf.rc(ch.bbox);
-        const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
-        index.at(cx, cy, [&](std::size_t g) {
-          const Grid& grid = grids[g];
-          const std::size_t c = interval_of(grid.xs, cx), r = interval_of(grid.ys, cy);
-          if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1)) return false;
-          std::vector<Piece>& cell = pieces[g][owner[g][r * (grid.xs.size() - 1) + c]];
-          if (cell.empty() || cell.back().line != serial) {
-            cell.push_back({box.y0, box.y1, box.x0, serial, {}});
-          }
-          append_utf8(cell.back().text, ch.ch);
-          const std::size_t k = owner[g][r * (grid.xs.size() - 1) + c];
-          if (ch.ch != ' ' && !(ch.font < fonts.size() && (fonts[ch.font].style & kStyleBold) != 0)) {
-            grids[g].bold[k] = false;
-          }
-          return true;  // a char is in one cell at most
-        });
+  for (const PlacedChar& ch : chars) {
+    index.at(ch.cx, ch.cy, [&](std::size_t g) {
+      const Grid& grid = grids[g];
+      const std::size_t c = interval_of(grid.xs, ch.cx), r = interval_of(grid.ys, ch.cy);
+      if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1)) return false;
+      const std::size_t k = owner[g][r * (grid.xs.size() - 1) + c];
+      std::vector<Piece>& cell = pieces[g][k];
+      if (cell.empty() || cell.back().line != ch.line) {
+        cell.push_back({ch.box.y0, ch.box.y1, ch.box.x0, ch.line, {}});
       }
-    }
+      append_utf8(cell.back().text, ch.ch);
+      if (ch.ch != ' ' && !(ch.font < fonts.size() && (fonts[ch.font].style & kStyleBold) != 0)) {
+        grids[g].bold[k] = false;
+      }
+      return true;  // a char is in one cell at most
+    });
   }
   for (std::size_t g = 0; g < grids.size(); ++g) {
     for (std::size_t k = 0; k < grids[g].cells.size(); ++k) {

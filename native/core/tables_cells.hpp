@@ -10,16 +10,16 @@
 
 namespace textloom {
 
-// Fills each cell's text of `grids` (viewer's frame) from the chars of
-// `blocks` (page space, mapped by `xf`), in reading order inside each cell.
+// Fills each cell's text of `grids` from `chars` (both in the viewer's
+// frame), in reading order inside each cell.
 // Notes which cells are set in bold throughout (`fonts` by the chars' index).
-void fill_cells(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf,
+void fill_cells(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars,
                 const std::vector<FontInfo>& fonts);
 
 // Cuts the rows of ruled `grids` that hold three or more lines started in
 // their label column (rows left unruled) into a row per such line
 // (tables_rows.cpp).
-void split_rows(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf);
+void split_rows(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars);
 
 // The header rows of a grid with its text: the leading rows set in bold
 // above rows that are not, else the rows before the first row of values (at

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "layout.hpp"
 #include "num.hpp"
+#include "output.hpp"
 #include "sort.hpp"
 #include "tables.hpp"
 
@@ -37,11 +39,19 @@ struct Grid {
   std::vector<bool> bold;        // per cell: every char of its text is bold (fill_cells)
 };
 
-// A word in the viewer's frame.
+// A word in the viewer's frame: only its box counts for alignment.
 struct WordBox {
   Rect box;
-  std::string text;
 };
+
+// The rotation that turns the page into the frame its text reads in: the
+// one that shows the way most glyphs run as rightwards (a table set sideways
+// on an upright page), else the page's own (tables_page.cpp).
+std::uint32_t frame_rotation(const PageGlyphs& page);
+
+// The page's median type size (of glyphs with a finite size above 0), or a
+// common body size on a page without text (tables_page.cpp).
+double median_size(const PageGlyphs& page);
 
 // The page's rules (mapped into the viewer's frame already) snapped across
 // within `snap` points and joined along within `join` points; what stays
@@ -63,6 +73,25 @@ struct RuledBand {
 };
 std::vector<RuledBand> rule_bands(const RuleSet& rules, const std::vector<Rect>& taken,
                                   double tolerance);
+
+// A char of the laid-out page in the viewer's frame, for filing into cells.
+struct PlacedChar {
+  Rect box;            // viewer's frame
+  double cx;           // centre
+  double cy;
+  std::size_t line;    // serial number of its layout line, from 1
+  std::uint32_t ch;    // Unicode scalar
+  std::uint32_t font;  // index into PageGlyphs::fonts
+};
+
+// The chars of `blocks` in their order, mapped by `xf`; chars at no place
+// (a NaN or infinite centre) left out (tables_cells.cpp).
+std::vector<PlacedChar> place_chars(const std::vector<Block>& blocks, const Xf& xf);
+
+// The boxes of the words of `blocks` (split at the fixed word separators, as
+// the package's words are) mapped by `xf`; words at no place (NaN,
+// infinite) left out, as they line up with nothing (tables_text.cpp).
+std::vector<WordBox> word_boxes(const std::vector<Block>& blocks, const Xf& xf);
 
 // Tables without rules among `words` inside `region`: rows from lines,
 // columns from the white gaps common to consecutive rows, at least

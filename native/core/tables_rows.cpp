@@ -71,33 +71,28 @@ std::vector<double> cuts_of(std::vector<Band>& bands) {
 // The bands of each row of each grid: every line's stretch in each row it
 // has chars in.
 std::vector<std::vector<std::vector<Band>>> bands_of(const std::vector<Grid>& grids,
-                                                     const std::vector<Block>& blocks,
-                                                     const Xf& xf) {
+                                                     const std::vector<PlacedChar>& chars) {
   std::vector<std::vector<std::vector<Band>>> bands(grids.size());
   for (std::size_t g = 0; g < grids.size(); ++g) bands[g].resize(grids[g].ys.size() - 1);
   const GridIndex index(grids);
-  for (const Block& block : blocks) {
-    for (const Line& line : block.lines) {
-      std::size_t last_grid = static_cast<std::size_t>(-1), last_row = last_grid;
-      for (const Char& ch : line.chars) {
-        const Rect box = xf.rc(ch.bbox);
-        const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
-        index.at(cx, cy, [&](std::size_t g) {
-          const Grid& grid = grids[g];
-          const std::size_t c = interval_of(grid.xs, cx), r = interval_of(grid.ys, cy);
-          if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1) || c >= 64) {
-            return false;
-          }
-          std::vector<Band>& row = bands[g][r];
-          if (g != last_grid || r != last_row || row.empty()) row.push_back({box.y0, box.y1, 0});
-          last_grid = g, last_row = r;
-          Band& b = row.back();
-          b.top = min_num(b.top, box.y0), b.bottom = max_num(b.bottom, box.y1);
-          b.columns |= std::uint64_t{1} << c;
-          return true;
-        });
+  std::size_t last_grid = static_cast<std::size_t>(-1), last_row = last_grid, last_line = 0;
+  for (const PlacedChar& ch : chars) {
+    index.at(ch.cx, ch.cy, [&](std::size_t g) {
+      const Grid& grid = grids[g];
+      const std::size_t c = interval_of(grid.xs, ch.cx), r = interval_of(grid.ys, ch.cy);
+      if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1) || c >= 64) {
+        return false;
       }
-    }
+      std::vector<Band>& row = bands[g][r];
+      if (g != last_grid || r != last_row || ch.line != last_line || row.empty()) {
+        row.push_back({ch.box.y0, ch.box.y1, 0});
+      }
+      last_grid = g, last_row = r, last_line = ch.line;
+      Band& b = row.back();
+      b.top = min_num(b.top, ch.box.y0), b.bottom = max_num(b.bottom, ch.box.y1);
+      b.columns |= std::uint64_t{1} << c;
+      return true;
+    });
   }
   return bands;
 }
@@ -156,8 +151,8 @@ void split_grid(Grid& grid, std::vector<std::vector<Band>>& bands) {
 
 }  // namespace
 
-void split_rows(std::vector<Grid>& grids, const std::vector<Block>& blocks, const Xf& xf) {
-  std::vector<std::vector<std::vector<Band>>> bands = bands_of(grids, blocks, xf);
+void split_rows(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars) {
+  std::vector<std::vector<std::vector<Band>>> bands = bands_of(grids, chars);
   for (std::size_t g = 0; g < grids.size(); ++g) split_grid(grids[g], bands[g]);
 }
 

@@ -34,6 +34,11 @@ constexpr std::size_t kMaxMedianWords = 7;
 // lines of prose or display maths line up only by chance.
 constexpr std::size_t kMinSupport = 2;
 constexpr std::size_t kMaxCrossing = 4;
+// Justified lines end flush within rounding (a tenth of an em) on both
+// sides, and spread their slack evenly: their gaps differ by less than a
+// tenth of an em, while a table's column gaps differ by far more.
+constexpr double kFlushEms = 0.1;
+constexpr double kEvenGapEms = 0.1;
 
 struct Row {
   Rect box;
@@ -175,7 +180,67 @@ Grid grid_of(const std::vector<Row>& rows, std::size_t first, std::size_t last,
   return grid;
 }
 
+// True when rows[first, last) read as justified prose: every row flush with
+// the others on both sides, each row's gaps alike (a justified line spreads
+// its slack over all its gaps evenly; one row at least has several), and the
+// rows' gaps unlike each other (each line has its own slack; a table's rows
+// repeat its columns' gaps, and a two-column list of single words has no
+// row to show even spreading).
+// Narrow justified columns stretch their gaps wide enough to look like
+// columns.
+bool justified(const std::vector<Row>& rows, std::size_t first, std::size_t last, double em) {
+  const double flush = kFlushEms * em, even = kEvenGapEms * em;
+  double row_low = INFINITY, row_high = -INFINITY;  // over the rows' gap widths
+  std::size_t spread = 0;  // rows of several gaps, all alike
+  for (std::size_t r = first; r < last; ++r) {
+    const Row& row = rows[r];
+    if (std::fabs(row.box.x0 - rows[first].box.x0) > flush ||
+        std::fabs(row.box.x1 - rows[first].box.x1) > flush) {
+      return false;
+    }
+    double low = INFINITY, high = -INFINITY;
+    for (std::size_t k = 1; k < row.words.size(); ++k) {
+      const double g = row.words[k]->box.x0 - row.words[k - 1]->box.x1;
+      low = min_num(low, g), high = max_num(high, g);
+    }
+    if (row.words.size() < 2) continue;
+    if (high - low > even) return false;
+    spread += row.words.size() >= 3 ? 1 : 0;
+    row_low = min_num(row_low, low), row_high = max_num(row_high, high);
+  }
+  return spread > 0 && row_high - row_low > even;
+}
+
+bool finite_box(const Rect& r) {
+  return std::isfinite(r.x0) && std::isfinite(r.y0) && std::isfinite(r.x1) && std::isfinite(r.y1);
+}
+
 }  // namespace
+
+std::vector<WordBox> word_boxes(const std::vector<Block>& blocks, const Xf& xf) {
+  std::vector<WordBox> out;
+  for (const Block& block : blocks) {
+    for (const Line& line : block.lines) {
+      Rect word = kEmptyRect;
+      bool open = false;
+      auto close = [&]() {
+        const Rect box = xf.rc(word);
+        if (open && finite_box(box)) out.push_back({box});
+        open = false;
+      };
+      for (const Char& ch : line.chars) {
+        if (is_word_separator(ch.ch)) {
+          close();
+        } else {
+          word = open ? rect_union(word, ch.bbox) : ch.bbox;
+          open = true;
+        }
+      }
+      close();
+    }
+  }
+  return out;
+}
 
 std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& region, double em,
                              double column_gap, std::uint32_t min_rows, bool whole) {
@@ -186,7 +251,7 @@ std::vector<Grid> text_grids(const std::vector<WordBox>& words, const Rect& regi
     // Single-chunk rows at the ends belong to the text around the table.
     while (first < last && rows[first].chunks < 2 && !whole) ++first;
     while (last > first && rows[last - 1].chunks < 2 && !whole) --last;
-    if (last - first < (whole ? 2 : min_rows)) return;
+    if (last - first < (whole ? 2 : min_rows) || justified(rows, first, last, em)) return;
     const std::vector<double> xs =
         supported_bounds(rows, first, last, column_bounds(rows, first, last, gap));
     if (xs.size() < 3) return;

@@ -295,15 +295,20 @@ class Page:
                     snap_tolerance: float = 0.3, join_tolerance: float = 0.35,
                     intersection_tolerance: float = 0.3, column_gap: float = 1.0,
                     min_rows: int = 3, ocr: str = DEFAULT_OCR) -> list[Table]:
-        """The page's tables, top to bottom in the viewer's frame (the page
-        turned by its rotation, in which rows and columns are counted); boxes in
-        page space, as the text's.
+        """The page's tables, top to bottom as the page reads: in the viewer's
+        frame (the page turned by its rotation), or turned so that most
+        characters run rightwards (a table set sideways), as the "reading" order
+        has it; rows and columns are counted in that frame, boxes are in page
+        space, as the text's.
 
         ``strategy``: "lines" finds tables drawn with rules (a grid of crossing
-        rules; a missing inner rule makes a spanning cell), "text" tables of
-        words aligned in columns across consecutive lines, "auto" both, rules
-        winning where they exist, and also tables with only a top, header and
-        bottom rule.
+        rules; a missing inner rule makes a spanning cell, rows left unruled
+        come from the lines), "text" tables of words aligned in columns across
+        consecutive lines, "auto" both, rules winning where they exist: tables
+        with only a top, header and bottom rule too, and tables of words alone
+        on pages that draw no table with rules, where no vertical rule runs
+        through them (a chart's axis, a frame's side).
+        Charts (curves and slanted lines over a candidate) are not tables.
         ``clip``: only tables lying inside (x0, y0, x1, y1), page space.
         Tolerances are in ems, the page's median type size:
         ``snap_tolerance`` (0.3): rules this close across are one line;

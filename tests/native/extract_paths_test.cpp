@@ -178,12 +178,16 @@ TEST(ExtractRules, WhatBecomesARule) {
 }
 
 // Paths that draw figures leave their box as a mark: a curve (the points
-// read up to it), a slanted line, a filled polygon; rules leave none.
+// read up to it), a slanted line, a filled polygon; rules leave none, and
+// neither do damaged points (skipped, not drawn to).
 TEST(ExtractRules, FigureMarks) {
   fake::Page page;
   PageObject polygon = path({move(0, 500), line(10, 500), line(5, 490, true)});
   polygon.stroke = 0, polygon.fill_mode = 1;
-  place(page, {{1, path({move(0, 700), line(100, 700)})},
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  place(page, {{1, path({move(0, 700), line(100, 700), line(nan, 700), line(inf, 5),
+                         move(0, 650), line(50, 650)})},
                {2, path({move(0, 700), line(20, 690), {40, 700, kPdfSegmentBezierTo}})},
                {3, path({move(50, 600), line(60, 580)})}, {4, polygon}});
   const Result<PageGlyphs> result = extract_page(fake::table(page), nullptr, 0, false);

@@ -48,7 +48,7 @@ Cells cells_of(const Table& t) {
   return out;
 }
 
-enum class Drawing { solid, dotted, rectangles, dots_too_far };
+enum class Drawing { solid, dotted, jittered, rectangles, dots_too_far };
 
 // A 3 x 4 grid of cells 100 wide and 30 high from (50, 100), each holding
 // its row and column ("a1".."c4"), drawn as asked.
@@ -62,11 +62,14 @@ TablePage grid_page(Drawing drawing) {
     } else if (drawing == Drawing::rectangles) {
       p.page().rules.push_back({x0, y0, x1, y1, 1.5, 0x336699, true});
     } else {
-      // Dashes of 2 points; gaps of 3 join (under 0.35 em), gaps of 4 do not.
-      const double step = drawing == Drawing::dotted ? 5 : 6;
+      // Dashes of 2 points; gaps of 3 join (under 0.35 em), gaps of 4 do
+      // not; jittered dashes stand 1.5 points apart across, by turns.
+      const double step = drawing == Drawing::dots_too_far ? 6 : 5;
+      int count = 0;
       auto dash = [&](double s) {
-        if (across) p.page().rules.push_back({x0 + s, y0, x0 + s + 2, y0, 0.5, 0, false});
-        else p.page().rules.push_back({x0, y0 + s, x0, y0 + s + 2, 0.5, 0, false});
+        const double off = drawing != Drawing::jittered ? 0 : count++ % 2 == 1 ? 0.75 : -0.75;
+        if (across) p.page().rules.push_back({x0 + s, y0 + off, x0 + s + 2, y0 + off, 0.5, 0, false});
+        else p.page().rules.push_back({x0 + off, y0 + s, x0 + off, y0 + s + 2, 0.5, 0, false});
       };
       for (double s = 0; s + 2 < length; s += step) dash(s);
       dash(length - 2);  // the last dash ends the line
@@ -94,7 +97,7 @@ Cells full_grid() {
 }
 
 TEST(TablesRuled, ThreeByFourDrawnEveryWay) {
-  for (Drawing d : {Drawing::solid, Drawing::dotted, Drawing::rectangles}) {
+  for (Drawing d : {Drawing::solid, Drawing::dotted, Drawing::jittered, Drawing::rectangles}) {
     TablePage p = grid_page(d);
     const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
     ASSERT_EQ(tables.size(), 1u) << static_cast<int>(d);
@@ -150,10 +153,11 @@ TEST(TablesRuled, UnruledRowsFromLines) {
     const double y = 130 + 15 * r + (r == 3 ? 15 : 0);  // dd after a wrapped line
     p.words(labels[r], 60, y), p.words(U"1", 160, y), p.words(U"2", 260, y);
   }
-  p.words(U"3", 260, 175);  // cc's last cell wraps onto a second line
+  p.words(U"4", 160, 175), p.words(U"3", 260, 175);  // cc's cells wrap, its label does not
   const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
   ASSERT_EQ(tables.size(), 1u);
   EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cols), std::tuple(5u, 3u));
+  EXPECT_EQ(std::get<4>(cells_of(tables[0])[10]), "1 4");
   EXPECT_EQ(std::get<4>(cells_of(tables[0])[11]), "2 3");
   EXPECT_EQ(std::get<4>(cells_of(tables[0])[12]), "dd");
 }
@@ -201,6 +205,32 @@ TEST(TablesRuled, ChartsAndEmptyGrids) {
     TablePage sparse = grid_page(Drawing::solid);
     sparse.page().glyphs.resize(2 * kept);  // the first cells' two glyphs each
     EXPECT_EQ(find(sparse.page(), TableStrategy::lines).size(), tables) << kept;
+  }
+}
+
+// Glyphs at NaN and infinite places beside a ruled table and a table of
+// words: both found as before, every box a number.
+TEST(TablesText, DamagedGlyphs) {
+  TablePage p = grid_page(Drawing::solid);
+  for (int r = 0; r < 4; ++r) {
+    p.words(U"alpha", 50, 400 + 14 * r), p.words(U"12", 150, 400 + 14 * r);
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double v : {kNan, inf, -inf}) {
+    p.builder.at(U'x', v, 420), p.builder.at(U'y', 160, v), p.builder.at(U'z', v, v);
+  }
+  const std::vector<Table> ruled = find(p.page(), TableStrategy::lines);
+  ASSERT_EQ(ruled.size(), 1u);
+  EXPECT_EQ(cells_of(ruled[0]), full_grid());
+  std::vector<Table> tables = find(p.page(), TableStrategy::text);
+  ASSERT_FALSE(tables.empty());
+  EXPECT_EQ(std::tuple(tables.back().rows, tables.back().cols), std::tuple(4u, 2u));
+  tables.push_back(ruled[0]);
+  for (const Table& t : tables) {
+    for (const TableCell& c : t.cells) {
+      EXPECT_TRUE(std::isfinite(c.bbox.x0) && std::isfinite(c.bbox.y0) &&
+                  std::isfinite(c.bbox.x1) && std::isfinite(c.bbox.y1));
+    }
   }
 }
 
@@ -260,6 +290,69 @@ TEST(TablesText, ColumnGapBothSides) {
     EXPECT_EQ(find_tables(p.page(), TableStrategy::text, std::nullopt, params).size(), tables)
         << gap;
   }
+}
+
+// Rows whose gaps line up, every other one a line of prose across the gap:
+// a column that a third of the rows cross is no column (a table's rows fill
+// their columns); with one such line among six rows, a table.
+TEST(TablesText, ColumnsCrossedByLinesAreNone) {
+  for (const auto& [crossing, tables] : {std::pair{2, 0u}, {1, 1u}}) {
+    TablePage p;
+    for (int r = 0; r < 6; ++r) {
+      const double y = 100 + 14 * r;
+      if ((r == 1 && crossing >= 1) || (r == 3 && crossing >= 2)) {
+        p.words(U"the quick brown fox jumps over the dog", 50, y);
+      } else {
+        p.words(U"alpha", 50, y), p.words(U"beta", 150, y);
+      }
+    }
+    EXPECT_EQ(find(p.page(), TableStrategy::text).size(), tables) << crossing;
+  }
+}
+
+// "auto" and a table of words on a page with a vertical rule: found beside
+// the rule (a column separator), not with the rule through it (a chart's
+// axis), which "text" alone still reads as a table.
+TEST(TablesText, VerticalRulesBesideAndThrough) {
+  for (const auto& [x, tables] : {std::pair{500.0, 1u}, {100.0, 0u}}) {
+    TablePage p;
+    for (int r = 0; r < 4; ++r) p.words(U"alpha", 50, 100 + 14 * r), p.words(U"12", 150, 100 + 14 * r);
+    p.v(x, 80, 170);
+    EXPECT_EQ(find(p.page()).size(), tables) << x;
+    EXPECT_EQ(find(p.page(), TableStrategy::text).size(), 1u) << x;
+  }
+}
+
+// A running header whose two parts line up with a table's columns, set
+// farther above it than its rows stand apart: not the table's first row.
+TEST(TablesText, HeaderLineFartherAboveIsNoRow) {
+  TablePage p;
+  p.words(U"Report", 50, 70), p.words(U"page", 150, 70);
+  for (int r = 0; r < 3; ++r) p.words(U"alpha", 50, 90 + 14 * r), p.words(U"12", 150, 90 + 14 * r);
+  const std::vector<Table> tables = find(p.page(), TableStrategy::text);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cells[0].text), std::tuple(3u, "alpha"));
+}
+
+// A table of words right above loosely set lines (word gaps of 0.6 em, under
+// the column gap): the table ends where its rows do.
+TEST(TablesText, TableAboveLooseLines) {
+  TablePage p;
+  for (int r = 0; r < 6; ++r) {
+    const double y = 100 + 14 * r;
+    if (r < 3) {
+      p.words(U"alpha", 50, y), p.words(U"beta", 150, y);
+      continue;
+    }
+    double x = 50;
+    for (const char32_t* w : {U"some", U"loose", U"words", U"across", U"the", U"page"}) {
+      p.words(w, x, y);
+      x += 5 * static_cast<double>(std::u32string(w).size()) + 6;
+    }
+  }
+  const std::vector<Table> tables = find(p.page(), TableStrategy::text);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::tuple(tables[0].rows, tables[0].cols), std::tuple(3u, 2u));
 }
 
 // The header of a table of words: its leading bold rows above rows that are

@@ -26,8 +26,8 @@ def write(tmp_path: Path, draw) -> textloom.Page:
     return textloom.open(path)[0]
 
 
-def ruled(pdf: FPDF, rectangles: bool = False) -> None:
-    """A 3 x 4 grid of cells 100 x 30 from (50, 100): the first row one cell
+def ruled(pdf: FPDF, rectangles: bool = False, top: float = 100) -> None:
+    """A 3 x 4 grid of cells 100 x 30 from (50, top): the first row one cell
     across all columns (no inner verticals there), cell b2 holds a pipe."""
     def rule(x0: float, y0: float, x1: float, y1: float) -> None:
         if rectangles:
@@ -35,13 +35,14 @@ def ruled(pdf: FPDF, rectangles: bool = False) -> None:
         else:
             pdf.line(x0, y0, x1, y1)
     for r in range(4):
-        rule(50, 100 + 30 * r, 450, 100 + 30 * r)
+        rule(50, top + 30 * r, 450, top + 30 * r)
     for c in range(5):
-        rule(50 + 100 * c, 100 if c in (0, 4) else 130, 50 + 100 * c, 190)
-    pdf.text(60, 120, "Title")
+        rule(50 + 100 * c, top if c in (0, 4) else top + 30, 50 + 100 * c, top + 90)
+    pdf.text(60, top + 20, "Title")
     for r in (1, 2):
         for c in range(4):
-            pdf.text(60 + 100 * c, 120 + 30 * r, "a|b" if (r, c) == (1, 1) else f"{'bc'[r - 1]}{c + 1}")
+            text = "a|b" if (r, c) == (1, 1) else f"{'bc'[r - 1]}{c + 1}"
+            pdf.text(60 + 100 * c, top + 20 + 30 * r, text)
 
 
 @pytest.mark.parametrize("rectangles", [False, True], ids=["lines", "rectangles"])
@@ -108,6 +109,32 @@ def test_statistical_table(tmp_path: Path, rules: bool) -> None:
     pandas = pytest.importorskip("pandas")
     frame = page.find_tables()[0].to_pandas()
     assert isinstance(frame, pandas.DataFrame) and list(frame.columns) == ["Country", "Share", "Total"]
+
+
+def test_two_tables_and_prose(tmp_path: Path) -> None:
+    """Two ruled tables with a paragraph between them: two tables, top first;
+    the paragraph in neither."""
+    def draw(pdf: FPDF) -> None:
+        ruled(pdf, top=400)
+        ruled(pdf, top=100)
+        pdf.set_xy(50, 220)
+        pdf.multi_cell(400, 12, "Between the tables runs a paragraph of prose " * 6, align="J")
+    tables = write(tmp_path, draw).find_tables()
+    assert [round(t.bbox[1]) for t in tables] == [100, 400]
+    assert all(t.to_list()[2] == ["c1", "c2", "c3", "c4"] for t in tables)
+
+
+@pytest.mark.parametrize("width", [80, 100, 250])
+def test_justified_prose_is_no_table(tmp_path: Path, width: float) -> None:
+    """Justified prose, down to columns so narrow that its word gaps stretch
+    past the column gap, lines of two or three words flush on both sides."""
+    def draw(pdf: FPDF) -> None:
+        pdf.set_xy(50, 100)
+        pdf.multi_cell(width, 12, "A paragraph of prose set justified, so its word gaps stretch "
+                       "from line to line, is never a table of words. " * 8, align="J")
+    page = write(tmp_path, draw)
+    assert page.get_text().count("\n") >= 8
+    assert page.find_tables(strategy="text") == []
 
 
 def test_clip_keeps_tables_inside(tmp_path: Path) -> None:
