@@ -18,7 +18,8 @@ from textloom._errors import PasswordError, PdfError
 from textloom._handle import DocumentHandle
 from textloom._host import use_pdfium
 from textloom._lock import pdfium_lock
-from textloom._options import DEFAULT_OCR, DEFAULT_SORT, check_password
+from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
+                               check_password, check_positive)
 from textloom._page import Page
 from textloom._types import Sort
 
@@ -50,8 +51,10 @@ class Document(Sequence[Page]):
     document raises ``ValueError("document is closed")``.
     """
 
-    def __init__(self, pdf: Any, *, name: str, ligatures: bool) -> None:
+    def __init__(self, pdf: Any, *, name: str, ligatures: bool,
+                 ocr_dpi: float = DEFAULT_OCR_DPI, ocr_language: str = DEFAULT_OCR_LANGUAGE) -> None:
         self._handle = DocumentHandle(pdf, name=name, ligatures=ligatures)
+        self._handle.ocr_dpi, self._handle.ocr_language = ocr_dpi, ocr_language
 
     @property
     def name(self) -> str:
@@ -254,17 +257,22 @@ def _readable_stream(source: Any) -> None:
 
 
 def open(source: Source, *, password: str | bytes | None = None,  # noqa: A001
-         ligatures: bool = False) -> Document:
+         ligatures: bool = False, ocr_dpi: float = DEFAULT_OCR_DPI,
+         ocr_language: str = DEFAULT_OCR_LANGUAGE) -> Document:
     """Opens a PDF from a path, bytes-like data or a binary file object.
 
     ``password``: a str, or bytes for a password that is no UTF-8 text.
-    ``ligatures`` is handed to text extraction of every page. Raises
+    ``ligatures`` is handed to text extraction of every page. ``ocr_dpi`` and
+    ``ocr_language`` are what pages read by OCR use (``Page.ocr_words``). Raises
     FileNotFoundError for a missing path, :class:`PasswordError` for a wrong or
     missing password, :class:`PdfError` for anything PDFium rejects, and
     ValueError for a closed or write-only file object, which must stay open
     while the document is.
     """
     check_password(password)
+    ocr_dpi = check_positive("ocr_dpi", ocr_dpi)
+    if not isinstance(ocr_language, str) or not ocr_language:
+        raise ValueError(f"ocr_language must be a Tesseract language name like \"eng\", not {ocr_language!r}")
     data: Any
     if isinstance(source, (str, os.PathLike)):
         name = os.fsdecode(source)
@@ -290,7 +298,8 @@ def open(source: Source, *, password: str | bytes | None = None,  # noqa: A001
                 data, password=_BytesPassword(password) if isinstance(password, bytes) else password)
         except pypdfium2.PdfiumError as error:
             raise _open_error(name, data, getattr(error, "err_code", None), password) from None
-        return Document(pdf, name=name, ligatures=ligatures)
+        return Document(pdf, name=name, ligatures=ligatures, ocr_dpi=ocr_dpi,
+                        ocr_language=ocr_language)
 
 
 def _open_error(name: str, data: object, code: int | None, password: str | bytes | None) -> Exception:

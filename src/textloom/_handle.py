@@ -62,13 +62,15 @@ class RenderPlan(NamedTuple):
 class DocumentHandle:
     """An open pypdfium2 document, its address and what pages ask of it."""
 
-    __slots__ = ("name", "ligatures", "page_count", "has_form", "_pdf", "_address",
-                 "_forms_ready", "_finalizer", "__weakref__")
+    __slots__ = ("name", "ligatures", "page_count", "has_form", "ocr_dpi", "ocr_language",
+                 "_pdf", "_address", "_forms_ready", "_finalizer", "__weakref__")
 
     def __init__(self, pdf: Any, *, name: str, ligatures: bool) -> None:
         self.name = name
         self.ligatures = ligatures
         self.page_count: int = len(pdf)
+        self.ocr_dpi = 300.0  # what pages read by OCR use: textloom.open sets them
+        self.ocr_language = "eng"
         import pypdfium2.raw as pdfium_c  # loaded already: pdf is pypdfium2's
 
         self.has_form = int(pdfium_c.FPDF_GetFormType(pdf.raw)) != pdfium_c.FORMTYPE_NONE

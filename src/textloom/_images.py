@@ -18,7 +18,6 @@ from textloom._types import Rect
 
 if TYPE_CHECKING:
     from textloom._image import Image
-    from textloom._page import Page
 
 MAX_DEPTH = 8
 """Forms nested deeper than this are not walked: real files nest two or three."""
@@ -46,11 +45,12 @@ class PageImage(NamedTuple):
     height: int
     bits_per_component: int | None
     colorspace: str | None
-    page: Page
+    page: Any  # the Page it stands on (not imported: Page imports this module)
 
     def render(self, scale: float | None = None, *, dpi: float | None = None) -> Image:
         """The page rendered in this image's box (unturned page space)."""
-        return self.page.render(scale, dpi=dpi, clip=self.bbox, rotated=False)
+        image: Image = self.page.render(scale, dpi=dpi, clip=self.bbox, rotated=False)
+        return image
 
 
 def _compose(inner: Matrix, outer: Matrix) -> Matrix:
@@ -73,7 +73,7 @@ def _details(image: Any, page: Any) -> tuple[int, int, int | None, str | None]:
     return width.value, height.value, bits, space
 
 
-def read_images(page: Any, crop: Rect, owner: Page) -> list[PageImage]:
+def read_images(page: Any, crop: Rect, owner: Any) -> list[PageImage]:
     """The page's image objects, in content order (forms walked in place)."""
     found: list[PageImage] = []
     seen = 0

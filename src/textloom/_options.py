@@ -290,6 +290,8 @@ class ReadOptions(NamedTuple):
     offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
     forms: bool = True  # the values of filled form fields as text in their boxes
     ocr: str = DEFAULT_OCR  # when pages are read by OCR
+    ocr_dpi: float = DEFAULT_OCR_DPI  # the resolution pages are read by OCR at
+    ocr_language: str = DEFAULT_OCR_LANGUAGE  # Tesseract's language name ("eng", "deu+fra")
     strategy: str = "auto"  # how tables are found (format "tables" and textloom tables)
     jsonl: bool = False  # a JSON object per page, rather than the format's own text
 
@@ -304,6 +306,7 @@ class ReadOptions(NamedTuple):
         check_flag("offpage", options.offpage)
         check_flag("forms", options.forms)
         check_ocr(options.ocr)
+        check_positive("ocr_dpi", options.ocr_dpi)
         check_strategy(options.strategy)
         check_password(options.password)
         return options._replace(pages=check_pages(options.pages))

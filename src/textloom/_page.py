@@ -85,8 +85,9 @@ class Page:
         view = self._views.get((offpage, forms, ocr))
         if view is None:
             if ocr:
+                words = self.ocr_words(dpi=self._handle.ocr_dpi, language=self._handle.ocr_language)
                 view = self._seen(True, False).with_text(
-                    [(word.text, *word[:4]) for word in self.ocr_words()], "OCR", True)
+                    [(word.text, *word[:4]) for word in words], "OCR", True)
                 view = view if offpage else view.visible()
             else:
                 view = self._page() if offpage else self._seen(True, False).visible()

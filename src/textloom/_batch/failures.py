@@ -11,6 +11,7 @@ page"); a file's names no page. Kinds, for machines:
 - "timeout": a page took longer than the time limit;
 - "memory": a page needed more than the worker's memory limit;
 - "crash": the worker process died on the page;
+- "dependency": what the page needs is not installed (an OCR engine, its language);
 - "internal": anything else (a fault of textloom: please report it).
 """
 
@@ -66,6 +67,8 @@ def describe(error: BaseException, path: str, page: int | None) -> Failure:
         kind, reason = "pdf", error.reason
     elif isinstance(error, NoPagesError):
         kind, reason = "selection", str(error)
+    elif isinstance(error, ImportError):
+        kind, reason = "dependency", str(error)
     elif isinstance(error, MemoryError):
         kind, reason = "memory", _out_of_memory(_memory_limit)
     elif isinstance(error, OSError) and error.strerror:

@@ -32,7 +32,7 @@ def plan_whole(path: str, options: ReadOptions) -> list[Pages]:
 
 def rows_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     """The rows of ``pages`` (0-based) as Arrow IPC bytes, and the pages that failed."""
-    document = open_cached(path, options.password, options.ligatures)
+    document = open_cached(path, options)
     rows = RowBuilder(options.format)
     failures = []
     for index in pages:

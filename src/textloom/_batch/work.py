@@ -22,19 +22,22 @@ from textloom._document import open as open_document
 from textloom._options import ReadOptions
 from textloom._page import Page
 
-_last: tuple[tuple[str, str | bytes | None, bool], Document] | None = None
+_last: tuple[tuple[str, str | bytes | None, bool, float, str], Document] | None = None
 
 
-def open_cached(path: str, password: str | bytes | None, ligatures: bool) -> Document:
-    """The document at ``path``, kept open until the worker asks for another."""
+def open_cached(path: str, options: ReadOptions) -> Document:
+    """The document at ``path`` opened as ``options`` say, kept open until the
+    worker asks for another."""
     global _last
-    key = (path, password, ligatures)
+    password, ligatures = options.password, options.ligatures
+    key = (path, password, ligatures, options.ocr_dpi, options.ocr_language)
     if _last is not None:
         if _last[0] == key:
             return _last[1]
         _last[1].close()
         _last = None
-    document = open_document(open_source(path), password=password, ligatures=ligatures)
+    document = open_document(open_source(path), password=password, ligatures=ligatures,
+                             ocr_dpi=options.ocr_dpi, ocr_language=options.ocr_language)
     _last = (key, document)
     return document
 
@@ -42,7 +45,7 @@ def open_cached(path: str, password: str | bytes | None, ligatures: bool) -> Doc
 def selected_pages(path: str, options: ReadOptions) -> list[int]:
     """The 0-based pages ``options`` selects of the file, each once, in the order
     first named; NoPagesError when the ranges name none of its pages."""
-    document = open_cached(path, options.password, options.ligatures)
+    document = open_cached(path, options)
     count = len(document)
     if options.pages is None:
         return list(range(count))
@@ -62,7 +65,7 @@ def plan_text(path: str, options: ReadOptions) -> list[Pages]:
 def text_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     """The output of ``pages`` as ``textloom text`` prints them; a page that fails
     is a failure at its place in the output."""
-    document = open_cached(path, options.password, options.ligatures)
+    document = open_cached(path, options)
     if options.format == "markdown":
         return _markdown_piece(document, path, options, pages)
     return _pages_piece(document, path, options, pages, format_page)
@@ -77,7 +80,7 @@ def tables_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     """The tables of ``pages`` as ``textloom tables`` writes them."""
     from textloom._batch.table_output import format_tables
 
-    document = open_cached(path, options.password, options.ligatures)
+    document = open_cached(path, options)
     return _pages_piece(document, path, options, pages, format_tables)
 
 

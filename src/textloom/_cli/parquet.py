@@ -19,7 +19,7 @@ from textloom._cli.interrupt import Interrupted, guard
 from textloom._cli.report import Reporter
 from textloom._cli.stream import input_files, run_options
 from textloom._optional import import_optional
-from textloom._options import ReadOptions
+from textloom._options import DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, ReadOptions
 
 
 def manifest_options(options: ReadOptions) -> dict[str, Any]:
@@ -37,6 +37,9 @@ def manifest_options(options: ReadOptions) -> dict[str, Any]:
             **({"offpage": True} if options.offpage else {}),
             **({"forms": False} if not options.forms else {}),
             **({"ocr": options.ocr} if options.ocr != "auto" else {}),
+            **({"ocr_dpi": options.ocr_dpi} if options.ocr_dpi != DEFAULT_OCR_DPI else {}),
+            **({"ocr_language": options.ocr_language}
+               if options.ocr_language != DEFAULT_OCR_LANGUAGE else {}),
             **({"strategy": options.strategy} if options.format == "tables" else {})}
 
 
@@ -59,7 +62,8 @@ def run(args: argparse.Namespace) -> int:
 
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
                           password=args.password, dehyphenate=args.dehyphenate, offpage=args.offpage,
-                          forms=args.forms, ocr=args.ocr, strategy=args.strategy)
+                          forms=args.forms, ocr=args.ocr, ocr_dpi=args.ocr_dpi,
+                          ocr_language=args.ocr_language, strategy=args.strategy)
     runs = run_options(args)
     stamps = {}
     keys = set()

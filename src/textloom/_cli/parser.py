@@ -14,6 +14,8 @@ from typing import Any
 from textloom import __version__
 from textloom._options import (
     DEFAULT_OCR,
+    DEFAULT_OCR_DPI,
+    DEFAULT_OCR_LANGUAGE,
     DEFAULT_SORT,
     DEFAULT_TIMEOUT,
     OCR_MODES,
@@ -116,6 +118,12 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
         type=_checked(check_ocr), default=DEFAULT_OCR, metavar="|".join(OCR_MODES),
         help="read pages by OCR where they need it and Tesseract is installed (auto, the "
              "default), every page (always), or none (never)")),
+    "ocr_dpi": (("--ocr-dpi",), dict(
+        type=_positive("ocr-dpi"), default=DEFAULT_OCR_DPI, metavar="DPI",
+        help=f"resolution pages are read by OCR at (default {DEFAULT_OCR_DPI:g})")),
+    "ocr_language": (("--ocr-language",), dict(
+        default=DEFAULT_OCR_LANGUAGE, metavar="LANG",
+        help=f"Tesseract's language of OCR, like deu or eng+fra (default {DEFAULT_OCR_LANGUAGE})")),
     "jobs": (("--jobs", "-j"), dict(
         type=_count("jobs"), metavar="N",
         help="worker processes (default: the number of cores)")),
@@ -161,7 +169,7 @@ def build() -> argparse.ArgumentParser:
     text.add_argument("paths", nargs="*", metavar="PATH",
                       help="PDF files or directories (default: the bundled sample)")
     add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "forms",
-              "ocr", "jsonl", *batch)
+              "ocr", "ocr_dpi", "ocr_language", "jsonl", *batch)
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     tables = commands.add_parser(
@@ -171,7 +179,8 @@ def build() -> argparse.ArgumentParser:
                     "JSON object per table (file, page, table, bbox, rows, cols, header, cells). "
                     "A page that fails is a line on stderr (and a row with --jsonl).")
     tables.add_argument("paths", nargs="+", metavar="PATH", help="PDF files or directories")
-    add_flags(tables, "table_format", "strategy", "pages", "ocr", "jsonl", *batch)
+    add_flags(tables, "table_format", "strategy", "pages", "ocr", "ocr_dpi", "ocr_language",
+              "jsonl", *batch)
     tables.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     extract = commands.add_parser(
@@ -185,7 +194,7 @@ def build() -> argparse.ArgumentParser:
     extract.add_argument("-o", "--output", required=True, metavar="OUT_DIR",
                          help="folder of the Parquet files and the run's manifest")
     add_flags(extract, "sort", "row_format", "strategy", "pages", "dehyphenate", "offpage",
-              "forms", "ocr", *batch)
+              "forms", "ocr", "ocr_dpi", "ocr_language", *batch)
     extract.add_argument("--engine", choices=("local", "ray"), default="local",
                          help="this machine's worker processes (default), or Ray "
                               "(pip install 'textloom[ray]')")

@@ -12,6 +12,7 @@ from textloom._options import TABLE_FORMATS, ReadOptions
 def run(args: argparse.Namespace) -> int:
     options = ReadOptions.checked(formats=TABLE_FORMATS, format=args.format, pages=args.pages,
                                   password=args.password, strategy=args.strategy, ocr=args.ocr,
+                                  ocr_dpi=args.ocr_dpi, ocr_language=args.ocr_language,
                                   jsonl=args.jsonl)
     with output(args.output) as out:
         return stream(input_files(args.paths), plan_tables, tables_piece, options,

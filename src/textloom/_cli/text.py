@@ -13,7 +13,8 @@ from textloom._sample import sample_path
 def run(args: argparse.Namespace) -> int:
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
                           password=args.password, dehyphenate=args.dehyphenate,
-                          ligatures=args.ligatures, offpage=args.offpage, forms=args.forms, ocr=args.ocr,
+                          ligatures=args.ligatures, offpage=args.offpage, forms=args.forms,
+                          ocr=args.ocr, ocr_dpi=args.ocr_dpi, ocr_language=args.ocr_language,
                           jsonl=args.jsonl)
     files = input_files(args.paths) if args.paths else [str(sample_path())]
     with output(args.output) as out:
