@@ -78,6 +78,8 @@ PyMethodDef* module_functions() {
        markdown_pages_doc()},
       {"render_plan", as_cfunction<render_plan>(), METH_VARARGS | METH_KEYWORDS,
        render_plan_doc()},
+      {"find_pattern", as_cfunction<find_pattern>(), METH_VARARGS | METH_KEYWORDS,
+       find_pattern_doc()},
       {nullptr, nullptr, 0, nullptr},
   };
   return functions;

@@ -18,6 +18,10 @@ const char* render_page_doc();
 PyObject* render_plan(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* render_plan_doc();
 
+// find_pattern(pattern, text, caseless=False): PCRE2 matches as code-point spans.
+PyObject* find_pattern(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* find_pattern_doc();
+
 // markdown_pages(pages, sort="reading", ...): the Markdown of each page as a list of str.
 PyObject* markdown_pages(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* markdown_pages_doc();

@@ -34,6 +34,7 @@ def render_plan(
 
 class RenderTimeout(RuntimeError): ...
 
+def find_pattern(pattern: str, text: str, caseless: bool = False) -> list[tuple[int, int]]: ...
 def markdown_pages(
     pages: list[RsPage] | tuple[RsPage, ...],
     sort: Sort = "reading",

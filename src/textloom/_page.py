@@ -347,8 +347,8 @@ class Page:
         a line break; a word hyphenated at a line end matches whole; ligatures
         and full-width forms match their letters (NFKC). ``case``: match case;
         ``words``: whole words only; ``diacritics=False``: ignore accents;
-        ``regex``: ``query`` is a regular expression (Python's), matched
-        against the text so normalised."""
+        ``regex``: ``query`` is a PCRE2 regular expression (Unicode), matched
+        against the text so normalised; a bad one is a ValueError."""
         from textloom._search import find
 
         if not isinstance(query, str):

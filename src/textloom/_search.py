@@ -99,10 +99,9 @@ def find(page_map: TextMap, query: str, *, regex: bool, case: bool, words: bool,
     haystack, origin = normalised(text, case, diacritics)
     spans: Iterator[tuple[int, int]]
     if regex:
-        import re
+        from textloom import _native
 
-        pattern = re.compile(query, 0 if case else re.IGNORECASE)
-        spans = ((m.start(), m.end()) for m in pattern.finditer(haystack) if m.end() > m.start())
+        spans = iter(_native.find_pattern(query, haystack, not case))
     else:
         needle = " ".join(_fold(query, case, diacritics).split())
         if not needle:

@@ -5,6 +5,8 @@ Document.search stopping when its reader stops."""
 
 from __future__ import annotations
 
+import re
+
 import pytest
 
 import textloom
@@ -70,3 +72,21 @@ def test_document_search_goes_page_by_page_and_stops_with_its_reader(doc, monkey
     assert next(found)[0] == 2 and loaded == [2]
     assert [index for index, _ in found] == [2, 0, 0]
     assert [index for index, _ in doc.search("ﬁne")] == [0, 1, 2]
+
+
+@pytest.mark.parametrize("pattern, message", [
+    ("(", "bad pattern at offset 1: missing closing parenthesis"),
+    (r"(a+)+$", "pattern search failed: match limit exceeded"),  # on a page of a's and a b
+])
+def test_bad_and_runaway_patterns_are_value_errors(pattern, message):
+    from textloom import _native
+
+    with pytest.raises(ValueError, match=f"^{re.escape(message)}$"):
+        _native.find_pattern(pattern, "a" * 40 + "b")
+
+
+def test_pattern_offsets_count_code_points():
+    from textloom import _native
+
+    assert _native.find_pattern(r"\w+é", "ab café x né") == [(3, 7), (10, 12)]
+    assert _native.find_pattern("x*", "ab") == []  # empty matches left out
