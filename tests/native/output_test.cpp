@@ -68,7 +68,7 @@ TEST(EndsHyphenated, LastTwoChars) {
 }
 
 // Boxes on a 600 x 800 page: untouched unless rotated (and then normalised);
-// a NaN corner coordinate yields to the other corner's.
+// a NaN corner coordinate yields to the other corner's; all NaN stays NaN.
 TEST(XfRc, MapsAndNormalises) {
   for (const auto& [rotation, rotated, in, out] : std::vector<std::tuple<std::uint32_t, bool, Rect, Box>>{
            {90, false, {30, 40, 10, 20}, {30, 40, 10, 20}}, {0, true, {30, 40, 10, 20}, {30, 40, 10, 20}},
@@ -78,9 +78,6 @@ TEST(XfRc, MapsAndNormalises) {
            {180, true, {10, kNaN, 30, 40}, {570, 760, 590, 760}}}) {
     EXPECT_EQ(box(Xf{600, 800, rotation, rotated}.rc(in)), out) << rotation << rotated;
   }
-}
-
-TEST(XfRc, AllNaNStaysNaN) {
   const Rect r = Xf{600, 800, 270, true}.rc({kNaN, kNaN, kNaN, kNaN});
   EXPECT_TRUE(std::isnan(r.x0) && std::isnan(r.y0) && std::isnan(r.x1) && std::isnan(r.y1));
 }
@@ -195,21 +192,6 @@ TEST(Words, NaNInCharBoxYieldsToNumbers) {
   const std::vector<Word> ws = words({b}, kNoRotation, false, "");
   ASSERT_EQ(ws.size(), 1u);
   EXPECT_EQ(box(ws[0]), Box({10, 0, 18, 10}));
-}
-
-TEST(Words, RotatedBoxesAreMappedAndNormalised) {
-  const std::vector<Block> blocks = {block_of({U"ab c"})};  // "ab" spans x 0..18, y 0..10
-  // Without the rotated view boxes are the char unions; at 90, (x, y) ->
-  // (800 - y, x); at 270, (x, y) -> (y, 600 - x).
-  for (const auto& [xf, first, second] :
-       {std::tuple{Xf{600, 800, 90, false}, Box{0, 0, 18, 10}, Box{30, 0, 38, 10}},
-        std::tuple{Xf{600, 800, 90, true}, Box{790, 0, 800, 18}, Box{790, 30, 800, 38}},
-        std::tuple{Xf{600, 800, 270, true}, Box{0, 582, 10, 600}, Box{0, 562, 10, 570}}}) {
-    const std::vector<Word> ws = words(blocks, xf, false, "");
-    ASSERT_EQ(ws.size(), 2u);
-    EXPECT_EQ(box(ws[0]), first);
-    EXPECT_EQ(box(ws[1]), second);
-  }
 }
 
 }  // namespace

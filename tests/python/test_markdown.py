@@ -126,20 +126,6 @@ def test_running_headers_and_footers():
         assert doc[2].to_markdown().startswith("Annual report\n\n")
 
 
-def test_two_columns_in_reading_order():
-    pdf = new_pdf()
-    pdf.add_page()
-    line(pdf, "Two columns under one heading", 16, "B")
-    width = (pdf.w - 144 - 24) / 2
-    for column, text in enumerate((f"Left column. {BODY} {BODY}", f"Right column. {BODY} {BODY}")):
-        pdf.set_font("Sans", "", 10)
-        pdf.set_xy(72 + column * (width + 24), 110)
-        pdf.multi_cell(width, 13, text)
-    with textloom.open(bytes(pdf.output())) as doc:
-        assert doc[0].to_markdown() == (f"# Two columns under one heading\n\nLeft column. {BODY} {BODY}"
-                                        f"\n\nRight column. {BODY} {BODY}\n")
-
-
 def test_page_chunks(corpus):
     with textloom.open(corpus / "latex-book-geotopo.pdf") as doc:
         chunks = doc.to_markdown(pages=[5, -1], page_chunks=True)

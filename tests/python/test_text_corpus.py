@@ -10,7 +10,6 @@ from __future__ import annotations
 import math
 import random
 import unicodedata
-from collections import Counter
 
 import pytest
 
@@ -164,18 +163,7 @@ def test_corpus_pages(native, open_pdf, path):
         page = native.load_page(doc.addr, index)
         check_chars_against_pdfium(page, doc, index)
         check_page(page)
-        check_reading_keeps_blocks(page)
         check_pdftext_page(page)
-
-
-def check_reading_keeps_blocks(page):
-    """The "reading" order holds every block of layout exactly once, numbered in order."""
-    def blocks(sort):
-        return page.get_text("blocks", sort=sort)
-
-    reading = blocks("reading")
-    assert [b[5] for b in reading] == list(range(len(reading)))
-    assert Counter(repr(b[:5]) for b in reading) == Counter(repr(b[:5]) for b in blocks(None))
 
 
 def random_page(rng):
@@ -206,4 +194,3 @@ def test_random_pages(native, open_pdf, seed):
     page = native.load_page(doc.addr, 0)
     check_chars_against_pdfium(page, doc, 0)
     check_page(page, rotation)
-    check_reading_keeps_blocks(page)
