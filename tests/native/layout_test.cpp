@@ -100,18 +100,13 @@ TEST(LayoutPage, SpaceAfterPreviousChar) {
   }
 }
 
-TEST(LayoutPage, NaNDirectionIsNoChangeOfDirection) {
+// The same letter painted again with no direction is no change of direction
+// (a duplicate, dropped); a NaN origin opens a block.
+TEST(LayoutPage, NaNDirectionAndNaNOrigin) {
   PageBuilder b;
   b.at('A', 0, 100);
-  b.at('A', 0, 100, 10, 5, kNaN, 0);  // the same letter painted again, direction unknown
-  const std::vector<Block> blocks = lay_out(b.page());
-  EXPECT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(all_lines(blocks), Lines{U"A"});
-}
-
-TEST(LayoutPage, NaNOriginOpensABlock) {
-  PageBuilder b;
-  b.at('A', 0, 100);
+  b.at('A', 0, 100, 10, 5, kNaN, 0);
+  EXPECT_EQ(all_lines(lay_out(b.page())), Lines{U"A"});
   b.at('B', kNaN, 100);
   b.at('C', 0, kNaN);
   EXPECT_EQ(shape(lay_out(b.page())), (Shape{1, 1, 1}));
