@@ -31,19 +31,14 @@ Strings texts(const std::vector<Word>& ws) {
 Box box(const Word& w) { return {w.x0, w.y0, w.x1, w.y1}; }
 Numbers numbers(const Word& w) { return {w.block_no, w.line_no, w.word_no}; }
 
-TEST(BlockText, LinesEndInLineFeedsAndCharsInUtf8) {
-  EXPECT_EQ(block_text({}, true), "");
-  EXPECT_EQ(block_text(block_of({U"exam-", U"ple"}).lines, false), "exam-\nple\n");
-  EXPECT_EQ(block_text(block_of({U"\u00e9\u05d0\u4e2d\U0001D11E", U" x"}).lines, false),
-            "\xC3\xA9\xD7\x90\xE4\xB8\xAD\xF0\x9D\x84\x9E\n x\n");
-}
-
-// Block texts of blocks in a row are joined for "text": a block's last line
-// keeps hyphen and line feed, or the cut word would glue to the next block.
-// Which line ends join is ends_hyphenated's rule, checked on its own below.
+// Lines end in line feeds, chars in UTF-8. Block texts of blocks in a row are
+// joined for "text": a block's last line keeps hyphen and line feed, or the
+// cut word would glue to the next block. Which line ends join is
+// ends_hyphenated's rule, checked on its own below.
 TEST(BlockText, DehyphenatesAllButTheLastLine) {
   using Texts = std::vector<std::u32string_view>;
   for (const auto& [lines, text] : std::vector<std::pair<Texts, std::string>>{
+           {{}, ""}, {{U"\u00e9\u05d0\u4e2d\U0001D11E", U" x"}, "\xC3\xA9\xD7\x90\xE4\xB8\xAD\xF0\x9D\x84\x9E\n x\n"},
            {{U"see the exam-"}, "see the exam-\n"}, {{U"ab-", U"cd-"}, "abcd-\n"},
            {{U"ab-", U"cd-", U"ef"}, "abcdef\n"}, {{U"3-", U"x"}, "3-\nx\n"}, {{U"", U"x"}, "\nx\n"}}) {
     Block b;

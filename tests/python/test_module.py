@@ -21,13 +21,6 @@ from conftest import SCHEMAS, SORTS, assert_no_growth, page_of
 from test_arguments import ERRORS, Exploding, call
 
 
-def run_fresh(code: str) -> subprocess.CompletedProcess:
-    """Runs code in a fresh interpreter: one successful init fixes the table
-    for the whole process, so init's failures need processes of their own."""
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)],
-                          capture_output=True, text=True, timeout=120)
-
-
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
     assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages",
@@ -72,8 +65,9 @@ def test_docstrings_and_signatures(path, signature, doc):
 
 def test_init_in_a_fresh_process():
     """Failed inits leave nothing behind and can be retried, concurrent first
-    inits share one table, and a later init is ignored."""
-    done = run_fresh(r"""
+    inits share one table, and a later init is ignored: in a process of its
+    own, as one successful init fixes the table for the whole process."""
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(r"""
         import re, threading, textloom, textloom._native as n
 
         def error(call, *args):
@@ -105,7 +99,7 @@ def test_init_in_a_fresh_process():
         assert n.init("/nonexistent/elsewhere.so") is None
         assert error(n.load_page, 0, 0) == "cannot load page 0"
         print("ok")
-    """)
+    """)], capture_output=True, text=True, timeout=120)
     assert done.stdout.strip() == "ok", done.stderr
 
 
