@@ -12,12 +12,9 @@ import random
 import pytest
 
 import pdfgen
-from conftest import SCHEMAS, SORTS, corpus_files
+from conftest import SCHEMAS, SORTS, corpus_files, load
 from test_pdftext import check_pdftext_page
 from test_text import assert_arrays_equal_words, line_texts, map_result
-
-CORPUS = pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
-
 
 TYPES = {"width": float, "height": float, "blocks": list, "type": int, "number": int,
          "flags": int, "lines": list, "spans": list, "wmode": int, "size": float, "bidi": int,
@@ -125,7 +122,7 @@ def check_page(page, rotation=None):
         check_tree(page.get_text("dict", sort=sort, extended=True), False, extended=True)
 
 
-@CORPUS
+@pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
 def test_corpus_pages(native, open_pdf, path):
     doc = open_pdf(path)
     for index in range(len(doc)):
@@ -158,6 +155,4 @@ def random_page(rng):
 def test_random_pages(native, open_pdf, seed):
     """The corpus has no rotated page; random ones cover the rotated view too."""
     writer, rotation = random_page(random.Random(seed))
-    doc = open_pdf(writer)
-    page = native.load_page(doc.addr, 0)
-    check_page(page, rotation)
+    check_page(load(native, open_pdf, writer), rotation)
