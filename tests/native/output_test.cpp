@@ -94,12 +94,9 @@ TEST(XfPoint, PointsAndVectors) {
   }
 }
 
-TEST(Words, EmptyInputs) {
+TEST(Words, NumbersAndBoxes) {
   EXPECT_TRUE(words({}, kNoRotation, true, ",").empty());
   EXPECT_TRUE(words({block_of({U"", U"   "})}, kNoRotation, true, "").empty());
-}
-
-TEST(Words, NumbersAndBoxes) {
   // "ab" covers chars 2 and 3; "cd" chars 6 and 7; separator-only lines keep their number.
   const std::vector<Word> ws = words({block_of({U"  ab  cd ", U"e", U" \u00a0\t", U"", U"f g"}, 7),
                                       block_of({U"h"}, 8)},
