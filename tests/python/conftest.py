@@ -346,10 +346,15 @@ def oracle_glyphs(pdf, index: int) -> dict:
     page-space origins, and the page's crop box."""
     page = pdf[index]
     try:
-        l, b, r, t = (ctypes.c_float() for _ in range(4))  # every test page has a media box
-        assert raw.FPDFPage_GetCropBox(page.raw, l, b, r, t) or raw.FPDFPage_GetMediaBox(
-            page.raw, l, b, r, t)
-        crop = (l.value, b.value, r.value, t.value)
+        l, b, r, t = (ctypes.c_float() for _ in range(4))
+        rect = raw.FS_RECTF()
+        if raw.FPDFPage_GetCropBox(page.raw, l, b, r, t) or raw.FPDFPage_GetMediaBox(
+                page.raw, l, b, r, t):
+            crop = (l.value, b.value, r.value, t.value)
+        elif raw.FPDF_GetPageBoundingBox(page.raw, rect):
+            crop = (rect.left, rect.bottom, rect.right, rect.top)
+        else:
+            crop = (0.0, 0.0, 612.0, 792.0)
         textpage = page.get_textpage()
         try:
             n = raw.FPDFText_CountChars(textpage.raw)
