@@ -42,8 +42,7 @@ def check_tree(tree, raw_chars, extended):
             else:
                 assert type(value) is TYPES[key], (key, value)
 
-    assert list(tree) == ["width", "height", "blocks"]
-    assert type(tree["width"]) is float and type(tree["height"]) is float
+    assert [(k, type(v)) for k, v in tree.items()] == [("width", float), ("height", float), ("blocks", list)]
     for number, block in enumerate(tree["blocks"]):
         check(block, ["type", "number", "flags", "bbox", "lines"])
         assert (block["type"], block["number"], block["flags"]) == (0, number, 0)
@@ -51,8 +50,7 @@ def check_tree(tree, raw_chars, extended):
             check(line, ["spans", "wmode", "dir", "bbox"])
             for span in line["spans"]:
                 check(span, span_keys)
-                assert span["alpha"] == 255 and span["char_flags"] in (0, 16)
-                assert span["bidi"] in (0, 1)
+                assert span["alpha"] == 255 and span["char_flags"] in (0, 16) and span["bidi"] in (0, 1)
                 for char in span.get("chars", []):
                     check(char, char_keys)
                     assert len(char["c"]) == 1
