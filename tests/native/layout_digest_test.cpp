@@ -89,30 +89,5 @@ TEST(LayoutDigest, RandomCutsMatchTheRecordedOrders) {
   expect_recorded(recorded::kCutDigests, add_cut);
 }
 
-// The generator must really reach the cases the digests are meant to cover.
-TEST(LayoutDigest, PagesReachTheCasesTheyAreMeantToCover) {
-  const std::size_t pages = std::size(recorded::kDigests) * kSeedsPerDigest;
-  std::size_t vertical = 0, reordered = 0, synthetic = 0, nan_boxes = 0, empty = 0, many = 0;
-  for (std::uint64_t seed = 1; seed <= pages; ++seed) {
-    const std::vector<Block> blocks = fixtures::lay_out(random_page(seed), SortMode::xycut);
-    empty += blocks.empty();
-    many += blocks.size() > 20;
-    for (const Block& b : blocks) {
-      for (const Line& l : b.lines) {
-        vertical += l.wmode == 1;
-        reordered += l.rtl_visual;
-        nan_boxes += std::isnan(l.bbox.x0) || std::isinf(l.bbox.y1);
-        for (const Char& c : l.chars) synthetic += c.synthetic;
-      }
-    }
-  }
-  EXPECT_GT(vertical, 100u);
-  EXPECT_GT(reordered, 50u);
-  EXPECT_GT(synthetic, 1000u);
-  EXPECT_GT(nan_boxes, 10u);
-  EXPECT_GT(empty, 0u);
-  EXPECT_GT(many, pages / 2);
-}
-
 }  // namespace
 }  // namespace textloom

@@ -184,12 +184,6 @@ TEST(OrderReading, VerticalCjkBlocksRightToLeftTierByTier) {
   EXPECT_EQ(reading(in_stream(by_reading, {2, 1, 0, 4, 3})), (Order{0, 1, 2, 3, 4}));
 }
 
-TEST(OrderReading, AmbiguousOverlapsKeepStreamOrder) {
-  const std::vector<Block> blocks{block(0, {{50, 40, 300, 80}}), block(1, {{0, 0, 200, 60}}),
-                                  block(2, {{150, 70, 400, 120}}), block(3, {{10, 50, 60, 90}})};
-  EXPECT_EQ(reading(blocks), (Order{0, 1, 2, 3}));
-}
-
 TEST(OrderReading, BadBoxesKeepEveryBlockOnce) {
   // NaN and infinite boxes come last in stream order; zero-size and huge ones are placed.
   const std::vector<Block> blocks{block(0, {{kNaN, 0, 10, 10}}),

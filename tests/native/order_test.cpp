@@ -116,15 +116,13 @@ TEST(Gaps, FindsHolesBetweenPieces) {
   }
 }
 
-TEST(SplitBy, MidpointAgainstGapStart) {
+TEST(SplitBy, MidpointsAgainstGapStarts) {
   // Midpoints 20 (not past the gap), 20.5, 5 and NaN; groups keep input order.
   EXPECT_EQ(groups_of(items_of({{10, 0, 30, 1}, {10, 0, 31, 1}, {0, 0, 10, 1}, {kNaN, 0, 90, 1}}),
                       {{20, 40}}, kAxisX),
             (std::vector<Indexes>{{0, 2, 3}, {1}}));
-}
-
-TEST(SplitBy, RowsUseYAndDropEmptySlots) {
-  // A NaN midpoint goes to slot 0; 70 to 80 and 65 to 75 lie past all three gaps.
+  // Rows by y: a NaN midpoint goes to slot 0; 70 to 80 and 65 to 75 lie past
+  // all three gaps; empty slots make no group.
   EXPECT_EQ(groups_of(items_of({{0, 70, 1, 80}, {0, 0, 1, 5}, {0, kNaN, 1, 80}, {100, 65, 200, 75}}),
                       {{10, 20}, {30, 40}, {50, 60}}, kAxisY),
             (std::vector<Indexes>{{1, 2}, {0, 3}}));
@@ -205,15 +203,6 @@ TEST(Xycut, StopsCuttingAtDepth51) {
   const std::vector<Rect> boxes{{0, 100, 10, 110}, {50, 0, 60, 10}};
   EXPECT_EQ(cut(boxes, 50), (Indexes{0, 1}));
   EXPECT_EQ(cut(boxes, 51), (Indexes{1, 0}));
-}
-
-TEST(Xycut, GapsThatSplitNothingTerminate) {
-  // Reversed boxes open gaps on both axes but their midpoints fall in the
-  // first slot, so every cut hands the same items on.
-  const std::vector<Rect> cols{{0, 0, 10, 10}, {100, 20, -90, 30}};
-  EXPECT_EQ(cut(cols), (Indexes{0, 1}));
-  const std::vector<Rect> rows{{0, 50, 10, 60}, {5, 100, 8, 10}};
-  EXPECT_EQ(cut(rows), (Indexes{0, 1}));
 }
 
 }  // namespace

@@ -31,19 +31,14 @@ Strings texts(const std::vector<Word>& ws) {
 Box box(const Word& w) { return {w.x0, w.y0, w.x1, w.y1}; }
 Numbers numbers(const Word& w) { return {w.block_no, w.line_no, w.word_no}; }
 
-TEST(BlockText, LinesEndInLineFeedsAndCharsInUtf8) {
-  EXPECT_EQ(block_text({}, true), "");
-  EXPECT_EQ(block_text(block_of({U"exam-", U"ple"}).lines, false), "exam-\nple\n");
-  EXPECT_EQ(block_text(block_of({U"\u00e9\u05d0\u4e2d\U0001D11E", U" x"}).lines, false),
-            "\xC3\xA9\xD7\x90\xE4\xB8\xAD\xF0\x9D\x84\x9E\n x\n");
-}
-
-// Block texts of blocks in a row are joined for "text": a block's last line
-// keeps hyphen and line feed, or the cut word would glue to the next block.
-// Which line ends join is ends_hyphenated's rule, checked on its own below.
+// Lines end in line feeds, chars in UTF-8. Block texts of blocks in a row are
+// joined for "text": a block's last line keeps hyphen and line feed, or the
+// cut word would glue to the next block. Which line ends join is
+// ends_hyphenated's rule, checked on its own below.
 TEST(BlockText, DehyphenatesAllButTheLastLine) {
   using Texts = std::vector<std::u32string_view>;
   for (const auto& [lines, text] : std::vector<std::pair<Texts, std::string>>{
+           {{}, ""}, {{U"\u00e9\u05d0\u4e2d\U0001D11E", U" x"}, "\xC3\xA9\xD7\x90\xE4\xB8\xAD\xF0\x9D\x84\x9E\n x\n"},
            {{U"see the exam-"}, "see the exam-\n"}, {{U"ab-", U"cd-"}, "abcd-\n"},
            {{U"ab-", U"cd-", U"ef"}, "abcdef\n"}, {{U"3-", U"x"}, "3-\nx\n"}, {{U"", U"x"}, "\nx\n"}}) {
     Block b;
@@ -68,7 +63,7 @@ TEST(EndsHyphenated, LastTwoChars) {
 }
 
 // Boxes on a 600 x 800 page: untouched unless rotated (and then normalised);
-// a NaN corner coordinate yields to the other corner's.
+// a NaN corner coordinate yields to the other corner's; all NaN stays NaN.
 TEST(XfRc, MapsAndNormalises) {
   for (const auto& [rotation, rotated, in, out] : std::vector<std::tuple<std::uint32_t, bool, Rect, Box>>{
            {90, false, {30, 40, 10, 20}, {30, 40, 10, 20}}, {0, true, {30, 40, 10, 20}, {30, 40, 10, 20}},
@@ -78,9 +73,6 @@ TEST(XfRc, MapsAndNormalises) {
            {180, true, {10, kNaN, 30, 40}, {570, 760, 590, 760}}}) {
     EXPECT_EQ(box(Xf{600, 800, rotation, rotated}.rc(in)), out) << rotation << rotated;
   }
-}
-
-TEST(XfRc, AllNaNStaysNaN) {
   const Rect r = Xf{600, 800, 270, true}.rc({kNaN, kNaN, kNaN, kNaN});
   EXPECT_TRUE(std::isnan(r.x0) && std::isnan(r.y0) && std::isnan(r.x1) && std::isnan(r.y1));
 }
@@ -102,12 +94,9 @@ TEST(XfPoint, PointsAndVectors) {
   }
 }
 
-TEST(Words, EmptyInputs) {
+TEST(Words, NumbersAndBoxes) {
   EXPECT_TRUE(words({}, kNoRotation, true, ",").empty());
   EXPECT_TRUE(words({block_of({U"", U"   "})}, kNoRotation, true, "").empty());
-}
-
-TEST(Words, NumbersAndBoxes) {
   // "ab" covers chars 2 and 3; "cd" chars 6 and 7; separator-only lines keep their number.
   const std::vector<Word> ws = words({block_of({U"  ab  cd ", U"e", U" \u00a0\t", U"", U"f g"}, 7),
                                       block_of({U"h"}, 8)},
@@ -195,21 +184,6 @@ TEST(Words, NaNInCharBoxYieldsToNumbers) {
   const std::vector<Word> ws = words({b}, kNoRotation, false, "");
   ASSERT_EQ(ws.size(), 1u);
   EXPECT_EQ(box(ws[0]), Box({10, 0, 18, 10}));
-}
-
-TEST(Words, RotatedBoxesAreMappedAndNormalised) {
-  const std::vector<Block> blocks = {block_of({U"ab c"})};  // "ab" spans x 0..18, y 0..10
-  // Without the rotated view boxes are the char unions; at 90, (x, y) ->
-  // (800 - y, x); at 270, (x, y) -> (y, 600 - x).
-  for (const auto& [xf, first, second] :
-       {std::tuple{Xf{600, 800, 90, false}, Box{0, 0, 18, 10}, Box{30, 0, 38, 10}},
-        std::tuple{Xf{600, 800, 90, true}, Box{790, 0, 800, 18}, Box{790, 30, 800, 38}},
-        std::tuple{Xf{600, 800, 270, true}, Box{0, 582, 10, 600}, Box{0, 562, 10, 570}}}) {
-    const std::vector<Word> ws = words(blocks, xf, false, "");
-    ASSERT_EQ(ws.size(), 2u);
-    EXPECT_EQ(box(ws[0]), first);
-    EXPECT_EQ(box(ws[1]), second);
-  }
 }
 
 }  // namespace

@@ -351,10 +351,9 @@ def oracle_glyphs(pdf, index: int) -> dict:
         if raw.FPDFPage_GetCropBox(page.raw, l, b, r, t) or raw.FPDFPage_GetMediaBox(
                 page.raw, l, b, r, t):
             crop = (l.value, b.value, r.value, t.value)
-        elif raw.FPDF_GetPageBoundingBox(page.raw, rect):
+        else:  # neither box: PDFium's own (pages of the corpus have it)
+            assert raw.FPDF_GetPageBoundingBox(page.raw, rect)
             crop = (rect.left, rect.bottom, rect.right, rect.top)
-        else:
-            crop = (0.0, 0.0, 612.0, 792.0)
         textpage = page.get_textpage()
         try:
             n = raw.FPDFText_CountChars(textpage.raw)

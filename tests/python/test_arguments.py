@@ -85,14 +85,6 @@ def test_errors(native, page, name, args, kwargs, exception, message):
     assert_raises_text(lambda: call(native, page, name)(*args, **kwargs), exception, message)
 
 
-class Truth:
-    def __init__(self, value):
-        self.value = value
-
-    def __bool__(self):
-        return self.value
-
-
 ORDERS = {"none": ["Right", "LeftBottom", "LeftTop"],
           "simple": ["LeftTop", "Right", "LeftBottom"],
           "xycut": ["LeftTop", "LeftBottom", "Right"],
@@ -103,7 +95,7 @@ ORDERS = {"none": ["Right", "LeftBottom", "LeftTop"],
     (None, "none"), ("", "none"), ("none", "none"), ("simple", "simple"), ("xycut", "xycut"),
     ("reading", "reading"),
     (type("StrSub", (str,), {})("xycut"), "xycut"),  # a str subclass is read as a str
-    (Truth(True), "simple"), (Truth(False), "none"), (b"xycut", "simple"),  # others by truth
+    (2, "simple"), ([], "none"), (b"xycut", "simple"),  # others by truth, not as an index
 ])
 def test_sort_values(page, sort, mode):
     assert [b[4:6] for b in page.get_text("blocks", sort=sort)] == \

@@ -14,7 +14,6 @@ import math
 import pypdfium2 as pdfium
 import pypdfium2.raw as raw
 import pytest
-from fpdf import FPDF
 
 from textloom.compat import pdftext
 from textloom.compat.pdftext import PdfiumError, PdfPasswordError, Reference
@@ -259,12 +258,11 @@ def test_link_boxes_rounded_in_pdftexts_frame():
 
 def test_uri_links_alone(tmp_path):
     """A page whose links all lead to URIs takes them from its glyphs' reading."""
-    pdf = FPDF(unit="pt", format=(400, 300))
-    pdf.set_font("helvetica", size=12)
-    pdf.add_page()
-    pdf.text(50, 50, "Visit site")
-    pdf.link(77, 38, 20, 16, "https://example.org/s")  # "site" runs from 76.0 to 94.7
-    pdf.output(str(tmp_path / "uri.pdf"))
+    writer = pdfgen.PdfWriter()
+    page = writer.page(width=400, height=300)
+    page.text(50, 250, "Visit site", size=12)
+    page.link((77, 246, 97, 262), uri="https://example.org/s")  # "site" runs from 76.0 to 94.7
+    writer.save(tmp_path / "uri.pdf")
     [page] = pdftext.dictionary_output(tmp_path / "uri.pdf")
     assert [(span["text"], span["url"]) for span in spans_of(page)] == [
         ("Visit ", ""), ("site", "https://example.org/s")]

@@ -1,26 +1,20 @@
 """get_text, words_arrays and pdftext_blocks on every page of the real
-documents (the 117-page book included): rawdict's characters against PDFium's
-own (read through pypdfium2's raw API), the schemas against each other with
+documents (the 117-page book included): the schemas against each other with
 their keys and types, words_arrays against "words", every schema under every
 sort mode twice. Random generated pages add rotated pages, negative and zero
-font sizes and mirrored text."""
+font sizes and mirrored text. (Glyphs against PDFium's own characters are
+test_extract.py's; every glyph laid out once, layout_test.cpp's.)"""
 
 from __future__ import annotations
 
-import math
 import random
-import unicodedata
-from collections import Counter
 
 import pytest
 
 import pdfgen
-from conftest import SCHEMAS, SORTS, corpus_files, lines_of, oracle_glyphs
+from conftest import SCHEMAS, SORTS, corpus_files, load
 from test_pdftext import check_pdftext_page
 from test_text import assert_arrays_equal_words, line_texts, map_result
-
-CORPUS = pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
-
 
 TYPES = {"width": float, "height": float, "blocks": list, "type": int, "number": int,
          "flags": int, "lines": list, "spans": list, "wmode": int, "size": float, "bidi": int,
@@ -48,8 +42,7 @@ def check_tree(tree, raw_chars, extended):
             else:
                 assert type(value) is TYPES[key], (key, value)
 
-    assert list(tree) == ["width", "height", "blocks"]
-    assert type(tree["width"]) is float and type(tree["height"]) is float
+    assert [(k, type(v)) for k, v in tree.items()] == [("width", float), ("height", float), ("blocks", list)]
     for number, block in enumerate(tree["blocks"]):
         check(block, ["type", "number", "flags", "bbox", "lines"])
         assert (block["type"], block["number"], block["flags"]) == (0, number, 0)
@@ -57,8 +50,7 @@ def check_tree(tree, raw_chars, extended):
             check(line, ["spans", "wmode", "dir", "bbox"])
             for span in line["spans"]:
                 check(span, span_keys)
-                assert span["alpha"] == 255 and span["char_flags"] in (0, 16)
-                assert span["bidi"] in (0, 1)
+                assert span["alpha"] == 255 and span["char_flags"] in (0, 16) and span["bidi"] in (0, 1)
                 for char in span.get("chars", []):
                     check(char, char_keys)
                     assert len(char["c"]) == 1
@@ -71,35 +63,6 @@ def without_extended(tree):
         return {k: without_extended(v) for k, v in tree.items()
                 if k not in ("weight", "pdf_flags", "idx")}
     return tree
-
-
-def check_chars_against_pdfium(page, doc, index):
-    """rawdict's drawn characters are PDFium's: each names its own PDFium
-    character ("idx") and carries that character's code, or, in a line with
-    right-to-left text, where brackets turn round, another mirrored character.
-    That maps them one to one into PDFium's characters. A PDFium character
-    missing from rawdict must be a duplicate that layout dropped: the same
-    character as an earlier kept one, less than an em from it."""
-    pdfium = {i: (chr(code), x, y) for i, code, x, y in oracle_glyphs(doc.pdf, index)["glyphs"]}
-    kept = {}  # PDFium index -> (character, em of its span)
-    for line in lines_of(page.get_text("rawdict", extended=True)):
-        rtl = any(unicodedata.bidirectional(c["c"]) in ("R", "AL")
-                  for span in line["spans"] for c in span["chars"])
-        for span in line["spans"]:
-            for c in span["chars"]:
-                if c["synthetic"]:
-                    assert (c["c"], c["idx"]) == (" ", -1)
-                    continue
-                assert c["idx"] in pdfium and c["idx"] not in kept, c
-                code = pdfium[c["idx"]][0]
-                assert c["c"] == code or (rtl and unicodedata.mirrored(code)
-                                          and unicodedata.mirrored(c["c"])), (c, code)
-                kept[c["idx"]] = (code, abs(span["size"]) or 1.0)
-    for i, (code, x, y) in pdfium.items():
-        if i not in kept:
-            assert any(j < i and kept[j][0] == code and
-                       math.hypot(x - pdfium[j][1], y - pdfium[j][2]) < kept[j][1]
-                       for j in kept), (index, i, code)
 
 
 def check_schemas_agree(page, sort):
@@ -157,25 +120,13 @@ def check_page(page, rotation=None):
         check_tree(page.get_text("dict", sort=sort, extended=True), False, extended=True)
 
 
-@CORPUS
+@pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
 def test_corpus_pages(native, open_pdf, path):
     doc = open_pdf(path)
     for index in range(len(doc)):
         page = native.load_page(doc.addr, index)
-        check_chars_against_pdfium(page, doc, index)
         check_page(page)
-        check_reading_keeps_blocks(page)
         check_pdftext_page(page)
-
-
-def check_reading_keeps_blocks(page):
-    """The "reading" order holds every block of layout exactly once, numbered in order."""
-    def blocks(sort):
-        return page.get_text("blocks", sort=sort)
-
-    reading = blocks("reading")
-    assert [b[5] for b in reading] == list(range(len(reading)))
-    assert Counter(repr(b[:5]) for b in reading) == Counter(repr(b[:5]) for b in blocks(None))
 
 
 def random_page(rng):
@@ -202,8 +153,4 @@ def random_page(rng):
 def test_random_pages(native, open_pdf, seed):
     """The corpus has no rotated page; random ones cover the rotated view too."""
     writer, rotation = random_page(random.Random(seed))
-    doc = open_pdf(writer)
-    page = native.load_page(doc.addr, 0)
-    check_chars_against_pdfium(page, doc, 0)
-    check_page(page, rotation)
-    check_reading_keeps_blocks(page)
+    check_page(load(native, open_pdf, writer), rotation)

@@ -33,7 +33,6 @@ def _load_generator():
 gen = _load_generator()
 
 
-
 @pytest.fixture(scope="module")
 def tables():
     return gen.build(UCD)
