@@ -7,7 +7,6 @@ tuples and writes them out.
 
 from __future__ import annotations
 
-import html
 from typing import TYPE_CHECKING, Any, NamedTuple
 
 from textloom._optional import import_optional
@@ -80,6 +79,8 @@ class Table:
     def to_html(self) -> str:
         """An HTML table: header rows in ``<thead>`` with ``<th>`` cells, spans
         as rowspan and colspan."""
+        import html  # here: import textloom stays light
+
         by_row: list[list[Cell]] = [[] for _ in range(self.rows)]
         for cell in self.cells:
             by_row[cell.row].append(cell)
