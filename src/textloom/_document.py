@@ -24,7 +24,7 @@ from textloom._page import Page
 from textloom._types import Sort
 
 if TYPE_CHECKING:
-    from textloom._types import Match
+    from textloom._search import Match
     from types import TracebackType
 
     from textloom._markdown import MarkdownChunk

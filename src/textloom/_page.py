@@ -16,7 +16,6 @@ from textloom._optional import import_optional
 from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
                                check_count, check_flag, check_ocr, check_positive, check_strategy,
                                check_timeout, check_tolerance)
-from textloom._tables import Table, tables_of
 from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
                              TextDict, TextSignals, WordRow)
 
@@ -28,8 +27,8 @@ if TYPE_CHECKING:
     from textloom._images import PageImage
     from textloom._markdown import Insert
     from textloom._ocr import OcrWord
-    from textloom._search import TextMap
-    from textloom._types import Match
+    from textloom._search import Match, TextMap
+    from textloom._tables import Table
 
 WORDS_DTYPE = [("x0", "<f8"), ("y0", "<f8"), ("x1", "<f8"), ("y1", "<f8"),
                ("block", "<i4"), ("line", "<i4"), ("word", "<i4"), ("text", "O")]
@@ -319,6 +318,8 @@ class Page:
         white gap between columns of words. ``min_rows`` (3): the rows a table
         without rules needs. ``ocr``: as for ``get_text``.
         """
+        from textloom._tables import tables_of
+
         check_strategy(strategy)
         return tables_of(self._seen(ocr=self._reads_by_ocr(ocr)), strategy, clip,
                          check_tolerance("snap_tolerance", snap_tolerance),

@@ -16,8 +16,31 @@ from __future__ import annotations
 import struct
 import unicodedata
 from collections.abc import Iterator
+from typing import NamedTuple
 
-from textloom._types import Fragment, Match, Rect
+from textloom._types import Rect
+
+
+class Fragment(NamedTuple):
+    """The part of a match on one line: its box, block number and line index."""
+
+    bbox: Rect
+    block: int
+    line: int
+
+
+class Match(NamedTuple):
+    """One match: the page text it covers (``start``, ``end``: a range of
+    ``get_text("text", sort=...)``), and its fragments, one per line."""
+
+    text: str
+    start: int
+    end: int
+    fragments: list[Fragment]
+
+    @property
+    def boxes(self) -> list[Rect]:
+        return [fragment.bbox for fragment in self.fragments]
 
 
 class TextMap:

@@ -72,25 +72,3 @@ class TextSignals(NamedTuple):
     image_share: float  # of the page's area, under image objects
     needs_ocr: bool
     reason: str | None
-
-
-class Fragment(NamedTuple):
-    """The part of a match on one line: its box, block number and line index."""
-
-    bbox: Rect
-    block: int
-    line: int
-
-
-class Match(NamedTuple):
-    """One match: the page text it covers (``start``, ``end``: a range of
-    ``get_text("text", sort=...)``), and its fragments, one per line."""
-
-    text: str
-    start: int
-    end: int
-    fragments: list[Fragment]
-
-    @property
-    def boxes(self) -> list[Rect]:
-        return [fragment.bbox for fragment in self.fragments]
