@@ -35,7 +35,7 @@ bool usable(const PlacedRun& run) {
 }  // namespace
 
 PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
-                            std::string font, bool replace) {
+                            std::string font, bool replace, std::int32_t upright) {
   PageGlyphs placed = page;
   if (replace) placed.glyphs.clear();
   // Helvetica's metrics, the face viewers substitute for a field without one.
@@ -46,7 +46,8 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
   const FontInfo& metrics = placed.fonts.back();
 
   double dx = 1, dy = 0;
-  upright_direction(page.rotation, dx, dy);
+  const bool own = upright != 0 && upright != 90 && upright != 180 && upright != 270;
+  upright_direction(own ? page.rotation : static_cast<std::uint32_t>(upright), dx, dy);
   const double ux = dy, uy = -dx;  // across the baseline, towards the top of the glyphs
   auto next_index = static_cast<std::uint32_t>(std::max<std::int32_t>(page.n_chars, 0));
   for (const PlacedRun& run : runs) {

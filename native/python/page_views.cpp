@@ -33,12 +33,14 @@ struct WithTextArgs {
   PyObject* runs = nullptr;
   std::string font = "Helvetica";
   bool replace = false;
+  std::int32_t upright = -1;
 };
-const Signature<WithTextArgs, 3> kWithTextSignature{
+const Signature<WithTextArgs, 4> kWithTextSignature{
     "RsPage.with_text",
     {{{"runs", &WithTextArgs::runs},
       {"font", &WithTextArgs::font, "'Helvetica'"},
-      {"replace", &WithTextArgs::replace, "False"}}}};
+      {"replace", &WithTextArgs::replace, "False"},
+      {"upright", &WithTextArgs::upright, "-1"}}}};
 
 // One (text, x0, y0, x1, y1) item; false with TypeError for anything else.
 bool read_run(PyObject* item, PlacedRun& run) {
@@ -73,7 +75,8 @@ PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs) {
   }
   Py_DECREF(iterator);
   if (PyErr_Occurred()) return nullptr;
-  return new_page(with_placed_text(page_glyphs(self), runs, std::move(a.font), a.replace));
+  return new_page(
+      with_placed_text(page_glyphs(self), runs, std::move(a.font), a.replace, a.upright));
 }
 
 namespace {
@@ -131,7 +134,8 @@ const char* page_with_text_doc() {
       "words): each run (text, x0, y0, x1, y1), one line in a page-space box, becomes glyphs\n"
       "of the font `font` spread evenly along the box, upright in the viewer's frame. Runs\n"
       "that are empty or have an empty, NaN or infinite box are left out. With `replace`, the\n"
-      "runs take the place of the page's own glyphs.");
+      "runs take the place of the page's own glyphs; `upright` (0, 90, 180, 270) is the page\n"
+      "rotation under which they read upright, where not the page's own.");
   return doc.c_str();
 }
 

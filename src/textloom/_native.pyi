@@ -70,6 +70,7 @@ class RsPage:
         runs: Iterable[tuple[str, float, float, float, float]],
         font: str = "Helvetica",
         replace: bool = False,
+        upright: int = -1,
     ) -> RsPage: ...
     def tables(
         self,

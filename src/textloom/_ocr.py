@@ -28,6 +28,9 @@ it at the asked dpi is rendered at a lower one. Tesseract's memory grows with
 the image, and text past this is read as well at the lower resolution."""
 
 _WORD = 3  # RIL_WORD
+MIN_ORIENTATION = 2.0
+"""Confidence below which Tesseract's orientation detection is a guess, and the
+page is read as rendered."""
 
 
 class OcrWord(NamedTuple):
@@ -66,6 +69,9 @@ def _library() -> Any:
         "TessBaseAPIRecognize": (ctypes.c_int, [handle, ctypes.c_void_p]),
         "TessBaseAPIGetIterator": (iterator, [handle]),
         "TessBaseAPIClear": (None, [handle]),
+        "TessBaseAPIDetectOrientationScript": (ctypes.c_int, [
+            handle, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_float),
+            ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_float)]),
         "TessResultIteratorGetPageIterator": (iterator, [iterator]),
         "TessPageIteratorBoundingBox": (ctypes.c_int, [iterator, ctypes.c_int] + [
             ctypes.POINTER(ctypes.c_int)] * 4),
@@ -130,6 +136,22 @@ class Engine:
             lib.TessBaseAPIClear(self.handle)
 
 
+    def orientation(self, image: Image, dpi: float) -> int:
+        """Degrees (0, 90, 180, 270) to turn ``image`` counter-clockwise for its
+        text to stand upright; 0 when the detection is unsure. Needs the "osd" engine."""
+        self._set(image, dpi)
+        degrees, confidence = ctypes.c_int(0), ctypes.c_float(0)
+        script, script_confidence = ctypes.c_char_p(), ctypes.c_float(0)
+        try:
+            found = self.lib.TessBaseAPIDetectOrientationScript(
+                self.handle, ctypes.byref(degrees), ctypes.byref(confidence), ctypes.byref(script),
+                ctypes.byref(script_confidence))
+        finally:
+            self.lib.TessBaseAPIClear(self.handle)
+        # Tesseract's rule of thumb: an orientation of confidence below 2 is a guess.
+        return degrees.value % 360 if found and confidence.value >= MIN_ORIENTATION else 0
+
+
 _engines: dict[str, Engine] = {}
 
 
@@ -156,8 +178,47 @@ def ocr_dpi(width: float, height: float, dpi: float) -> float:
     return min(dpi, float((MAX_PIXELS / area) ** 0.5))
 
 
-def page_words(image: Image, language: str, dpi: float, width: float, height: float) -> list[OcrWord]:
-    """The words of a page's unturned rendering ``image``, boxes in page space."""
+def _turned(image: Image, degrees: int) -> Image:
+    """``image`` turned ``degrees`` counter-clockwise (Pillow, of the ocr extra)."""
+    from textloom._image import Image as Pixels
+
+    turned = image.to_pil().rotate(degrees, expand=True)
+    return Pixels(turned.size[0], turned.size[1], image.channels, turned.tobytes())
+
+
+def _unturned(box: tuple[int, int, int, int], degrees: int, width: int,
+              height: int) -> tuple[int, int, int, int]:
+    """A box of the image turned ``degrees`` counter-clockwise, in the image as it was
+    (``width`` x ``height``)."""
+    left, top, right, bottom = box
+    if degrees == 90:
+        return width - bottom, left, width - top, right
+    if degrees == 180:
+        return width - right, height - bottom, width - left, height - top
+    if degrees == 270:
+        return top, height - right, bottom, height - left
+    return box
+
+
+def page_words(image: Image, language: str, dpi: float, width: float,
+               height: float) -> tuple[list[OcrWord], int]:
+    """The words of a page's unturned rendering ``image``, boxes in page space, and
+    how the text stands: 0, or the page rotation (90, 180, 270) under which it
+    reads upright, as Tesseract's orientation detection finds it."""
+    degrees = engine("osd").orientation(image, dpi) if _has_osd() else 0
+    read = _turned(image, degrees) if degrees else image
     sx, sy = width / image.width, height / image.height
-    return [OcrWord(left * sx, top * sy, right * sx, bottom * sy, text, confidence)
-            for left, top, right, bottom, text, confidence in engine(language).words(image, dpi)]
+    words = []
+    for *box, text, confidence in engine(language).words(read, dpi):
+        left, top, right, bottom = _unturned((box[0], box[1], box[2], box[3]), degrees,
+                                             image.width, image.height)
+        words.append(OcrWord(left * sx, top * sy, right * sx, bottom * sy, text, confidence))
+    return words, (360 - degrees) % 360
+
+
+def _has_osd() -> bool:
+    try:
+        engine("osd")
+    except OcrUnavailable:
+        return False
+    return True

@@ -63,7 +63,7 @@ class Page:
         self._glyphs: _native.RsPage | None = None
         self._fields: list[tuple[str, float, float, float, float]] = []  # form and free text
         self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
-        self._ocr: dict[tuple[float, str], list[OcrWord]] = {}  # by dpi and language
+        self._ocr: dict[tuple[float, str], tuple[list[OcrWord], int]] = {}  # by dpi, language
 
     def _page(self) -> _native.RsPage:
         """Every glyph of the page, extracted once, with its form fields' text beside it."""
@@ -84,9 +84,9 @@ class Page:
         view = self._views.get((offpage, forms, ocr))
         if view is None:
             if ocr:
-                words = self.ocr_words(dpi=self._handle.ocr_dpi, language=self._handle.ocr_language)
+                words, upright = self._ocr_reading(self._handle.ocr_dpi, self._handle.ocr_language)
                 view = self._seen(True, False).with_text(
-                    [(word.text, *word[:4]) for word in words], "OCR", True)
+                    [(word.text, *word[:4]) for word in words], "OCR", True, upright)
                 view = view if offpage else view.visible()
             else:
                 view = self._page() if offpage else self._seen(True, False).visible()
@@ -115,19 +115,24 @@ class Page:
         """The words OCR reads on the page rendered at ``dpi`` (lower where the
         image would pass ``_ocr.MAX_PIXELS``), in ``language`` (Tesseract's
         name: "eng", "deu", "eng+fra"): each with its box in page space, text
-        and confidence (0 to 100). Read once per dpi and language, from the open
-        document; needs Tesseract (``textloom[ocr]``), else an ImportError that
-        says what to install."""
+        and confidence (0 to 100). A page scanned sideways or upside down is
+        turned first, as Tesseract's orientation detection reads it. Read once
+        per dpi and language, from the open document; needs Tesseract
+        (``textloom[ocr]``), else an ImportError that says what to install."""
+        return self._ocr_reading(check_positive("dpi", dpi), language)[0]
+
+    def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], int]:
+        """The page's OCR words and the rotation under which they read upright, once."""
         from textloom._ocr import ocr_dpi, page_words
 
-        key = (check_positive("dpi", dpi), language)
-        words = self._ocr.get(key)
-        if words is None:
+        key = (dpi, language)
+        reading = self._ocr.get(key)
+        if reading is None:
             width, height = self.width, self.height
-            used = ocr_dpi(width, height, key[0])
+            used = ocr_dpi(width, height, dpi)
             image = self.render(dpi=used, grayscale=True, rotated=False)
-            words = self._ocr[key] = page_words(image, language, used, width, height)
-        return words
+            reading = self._ocr[key] = page_words(image, language, used, width, height)
+        return reading
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
 

@@ -83,3 +83,13 @@ def test_without_the_engine_auto_reads_nothing_and_asking_says_what_to_install(
         assert (doc[0].ocr, doc[0].get_text()) == (False, "")
         with pytest.raises(ImportError, match="apt-get install tesseract-ocr"):
             doc[0].ocr_words()
+
+
+@pytest.mark.parametrize("angle", [90, 180, 270])
+def test_a_page_scanned_turned_reads_in_order(tmp_path, angle):
+    path = tmp_path / "turned.pdf"
+    with textloom.open(textloom.sample_path()) as doc:  # a page of text: enough to tell its turn
+        doc[0].render(dpi=150).to_pil().rotate(angle, expand=True).save(path, resolution=150)
+    with textloom.open(path) as doc:
+        lines = doc[0].get_text().splitlines()
+    assert lines[0] == "textloom sample document" and lines[1].startswith("Search, analytics")
