@@ -220,7 +220,9 @@ class Page:
         viewer shows them (a checked box "☒"); ``forms=False`` leaves them out.
         ``ocr``: "auto" reads the page by OCR where ``text_signals`` says it
         needs it and an engine is installed (``ocr_words``), "always" reads
-        every page so, "never" none; an OCR'd page's "dict" has "ocr": True.
+        every page so, "never" none; an OCR'd page's "dict" has "ocr": True,
+        and its spans the engine's "confidence" (0 to 100, the mean of the
+        words they hold; in page space, so not with ``rotated``).
         """
         if delimiters is not None and isinstance(option, str) and option.lower() != "words":
             raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
@@ -228,7 +230,12 @@ class Page:
         result = self._seen(offpage, forms, read_by_ocr).get_text(
             option, sort, clip, rotated, dehyphenate, delimiters, extended)
         if read_by_ocr and isinstance(result, dict):
+            from textloom._ocr import add_confidence
+
             result["ocr"] = True
+            if not rotated:  # span boxes in page space, as the words'
+                add_confidence(result, self._ocr_reading(self._handle.ocr_dpi,
+                                                         self._handle.ocr_language)[0])
         return result
 
     def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,

@@ -40,7 +40,10 @@ def test_a_scan_reads_as_the_page_it_was(tmp_path, typed):
     path, truth = scan_of(tmp_path, typed)
     with textloom.open(path) as doc:
         page = doc[0]
-        assert page.ocr and page.get_text("dict")["ocr"] is True
+        result = page.get_text("dict")
+        assert page.ocr and result["ocr"] is True
+        spans = [span for block in result["blocks"] for line in block["lines"] for span in line["spans"]]
+        assert all(0 < span["confidence"] <= 100 for span in spans if span["text"].strip())
         words = page.get_text("words")
         assert page.get_text(ocr="never") == ""
     assert [row[4] for row in words] == [row[4] for row in truth]
