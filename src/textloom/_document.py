@@ -178,8 +178,12 @@ class Document(Sequence[Page]):
         the same place on at least 60% of the pages and on 3 of them.
         Pages are joined by a blank line. ``page_chunks``: a list with one dict
         per page instead, holding "page" (its index from 0), "label", "metadata"
-        (the document's), "toc_items" (the outline entries pointing at the page)
-        and "text" (its Markdown, empty for a page without text).
+        (the document's), "toc_items" (the outline entries pointing at the page),
+        "needs_ocr", "tables" (bbox, rows, cols of each with ``tables``), "text"
+        (its Markdown, empty for a page without text) and "spans": for each
+        paragraph, heading and list item, its "start" and "end" in "text" and
+        the "boxes" of the page text it stands for, so any part of a chunk
+        leads back to where it is drawn.
         """
         from textloom._markdown import (chunks, image_inserts, pages_markdown, table_inserts,
                                        with_comments)
@@ -201,7 +205,8 @@ class Document(Sequence[Page]):
             texts = [with_comments(text, page.annotations()) for text, page in zip(texts, selected)]
         if page_chunks:
             return chunks(self._handle, self.metadata, self.toc, indices, texts,
-                          [page.text_signals().needs_ocr for page in selected], found)
+                          [page.text_signals().needs_ocr for page in selected], found,
+                          [page.text_map(sort=sort, ocr=ocr) for page in selected])
         return "\n".join(text for text in texts if text)
 
     def search(self, query: str, *, pages: Iterable[int] | None = None,

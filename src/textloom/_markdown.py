@@ -16,6 +16,7 @@ from textloom._types import Rect, Sort
 
 if TYPE_CHECKING:
     from textloom._handle import DocumentHandle
+    from textloom._search import TextMap
     from textloom._tables import Table
     from textloom._types import Annotation
 
@@ -99,15 +100,19 @@ def with_comments(text: str, annotations: Sequence[Annotation]) -> str:
 def chunks(handle: DocumentHandle, metadata: dict[str, str | None],
            toc: list[tuple[int, str, int | None]], indices: Sequence[int],
            texts: Sequence[str], needs_ocr: Sequence[bool],
-           tables: Sequence[Sequence[Table]]) -> list[MarkdownChunk]:
+           tables: Sequence[Sequence[Table]], maps: Sequence[TextMap]) -> list[MarkdownChunk]:
     """One dictionary per page of ``indices``: its index (from 0), label, the
     document's metadata, the outline entries that point at it, whether it
-    needs OCR (``Page.text_signals``), its tables (bbox, rows, cols) and its
-    Markdown."""
+    needs OCR (``Page.text_signals``), its tables (bbox, rows, cols), its
+    Markdown, and "spans": each Markdown unit's offsets in the text and the
+    boxes of the page text it stands for (``maps``: the pages' text maps)."""
+    from textloom._search import chunk_spans
+
     found = list(tables) + [()] * (len(indices) - len(tables))
     return [{"page": index, "label": handle.label(index), "metadata": dict(metadata),
              "toc_items": [entry for entry in toc if entry[2] == index], "needs_ocr": ocr,
              "tables": [{"bbox": table.bbox, "rows": table.rows, "cols": table.cols}
                         for table in page_tables],
-             "text": text}
-            for index, text, ocr, page_tables in zip(indices, texts, needs_ocr, found)]
+             "text": text, "spans": chunk_spans(text, page_map)}
+            for index, text, ocr, page_tables, page_map
+            in zip(indices, texts, needs_ocr, found, maps)]

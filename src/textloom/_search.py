@@ -144,3 +144,64 @@ def _plain(haystack: str, needle: str) -> Iterator[tuple[int, int]]:
     while at >= 0:
         yield at, at + len(needle)
         at = haystack.find(needle, at + len(needle))
+
+
+_MARKUP = (("**", ""), ("__", ""), ("<sup>", ""), ("</sup>", ""), ("<sub>", ""), ("</sub>", ""))
+
+
+def _plain_markdown(unit: str) -> tuple[str, list[int]]:
+    """A Markdown unit's text without its markup (heading and list markers,
+    emphasis, code ticks, link targets, escapes), and for each character kept
+    its offset in ``unit``."""
+    import re
+
+    keep = [True] * len(unit)
+    lead = re.match(r"\s*(?:#{1,6} |[-*+] |\d{1,3}[.)] |> )?", unit)
+    for k in range(lead.end() if lead else 0):
+        keep[k] = False
+    for link in re.finditer(r"\[([^\]]*)\]\([^)]*\)", unit):
+        keep[link.start()] = False
+        for k in range(link.end(1), link.end()):
+            keep[k] = False
+    for marker, _ in _MARKUP:
+        for found in re.finditer(re.escape(marker), unit):
+            for k in range(found.start(), found.end()):
+                keep[k] = False
+    for k, ch in enumerate(unit):
+        if ch == "\\" and k + 1 < len(unit):
+            keep[k] = False
+        elif ch in "`_" and (k == 0 or unit[k - 1] != "\\"):
+            keep[k] = False
+    offsets = [k for k in range(len(unit)) if keep[k]]
+    return "".join(unit[k] for k in offsets), offsets
+
+
+def chunk_spans(markdown: str, page_map: TextMap) -> list[dict[str, object]]:
+    """For each unit of a page's Markdown (a paragraph, heading or list item:
+    text between blank lines, an item per line), its offsets in ``markdown``
+    and the boxes of the page text it stands for, found in order in the page
+    text as search finds text (case, accents and line breaks as written)."""
+    haystack, origin = normalised(page_map.text, True, True)
+    spans: list[dict[str, object]] = []
+    at = 0  # where the next unit is looked for in the page text
+    position = 0
+    for block in markdown.split("\n\n"):
+        lines = block.split("\n")
+        items = lines if lines and all(line.lstrip()[:2] in ("- ", "* ", "+ ") or line[:1].isdigit()
+                                      for line in lines if line.strip()) else [block]
+        offset = position
+        for unit in items:
+            if unit.strip() and not unit.startswith(("```", "|")):
+                text, offsets = _plain_markdown(unit)
+                needle, needle_origin = normalised(text, True, True)
+                needle = needle.strip()
+                found = haystack.find(needle, at) if needle else -1
+                if found >= 0:
+                    first, last = origin[found], origin[found + len(needle) - 1] + 1
+                    start = offset + offsets[needle_origin[0]] if needle_origin else offset
+                    spans.append({"start": start, "end": offset + len(unit),
+                                  "boxes": page_map.boxes(first, last)})
+                    at = found + len(needle)
+            offset += len(unit) + 1
+        position += len(block) + 2
+    return spans

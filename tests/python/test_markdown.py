@@ -131,7 +131,7 @@ def test_page_chunks(corpus):
         chunks = doc.to_markdown(pages=[5, -1], page_chunks=True)
         assert [chunk["page"] for chunk in chunks] == [5, len(doc) - 1]
         assert list(chunks[0]) == ["page", "label", "metadata", "toc_items", "needs_ocr", "tables",
-                                   "text"]
+                                   "text", "spans"]
         assert chunks[0]["label"] == doc[5].label and chunks[0]["metadata"] == doc.metadata
         assert chunks[0]["toc_items"] == [entry for entry in doc.toc if entry[2] == 5]
         assert chunks[0]["toc_items"][0][:2] == (1, "1 Topologische Grundbegriffe")

@@ -90,3 +90,19 @@ def test_pattern_offsets_count_code_points():
 
     assert _native.find_pattern(r"\w+é", "ab café x né") == [(3, 7), (10, 12)]
     assert _native.find_pattern("x*", "ab") == []  # empty matches left out
+
+
+def test_markdown_chunk_spans_lead_back_to_the_page():
+    with textloom.open(textloom.sample_path()) as sample:
+        chunk = sample.to_markdown(page_chunks=True)[0]
+        mapped = sample[0].text_map()
+        words = sample[0].get_text("words")
+    text, spans = chunk["text"], chunk["spans"]
+    units = [unit for block in text.split("\n\n") for unit in block.split("\n") if unit.strip()]
+    assert len(spans) == len(units)
+    heading = spans[0]
+    assert text[heading["start"]:heading["end"]] == "textloom sample document"  # without its "# "
+    first_line = [row for row in words if (row[5], row[6]) == (words[0][5], words[0][6])]
+    assert heading["boxes"] == [pytest.approx((first_line[0][0], min(r[1] for r in first_line),
+                                              first_line[-1][2], max(r[3] for r in first_line)))]
+    assert all(mapped.boxes(0, 1) != [] and span["boxes"] for span in spans)
