@@ -123,7 +123,7 @@ class Page:
 
     def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], int]:
         """The page's OCR words and the rotation under which they read upright, once."""
-        from textloom._ocr import ocr_dpi, page_words
+        from textloom._ocr import OSD_DPI, ocr_dpi, page_words
 
         key = (dpi, language)
         reading = self._ocr.get(key)
@@ -131,7 +131,9 @@ class Page:
             width, height = self.width, self.height
             used = ocr_dpi(width, height, dpi)
             image = self.render(dpi=used, grayscale=True, rotated=False)
-            reading = self._ocr[key] = page_words(image, language, used, width, height)
+            small = (self.render(dpi=OSD_DPI, grayscale=True, rotated=False)
+                     if used > OSD_DPI else None)
+            reading = self._ocr[key] = page_words(image, language, used, width, height, small)
         return reading
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
