@@ -80,6 +80,15 @@ bool space_fits(std::uint32_t ch, std::uint32_t prev) {
          (prev < 0x700 || (prev >= 0x2000 && prev <= 0x20CF));
 }
 
+// Whether a space PDFium reported before `ch` stays although space_fits
+// refuses it: after Hangul (Korean separates words with spaces) and Thai and
+// Lao (which separate phrases with them), a reported space is the producer's.
+bool reported_space_fits(std::uint32_t ch, std::uint32_t prev) {
+  const bool spaced_script = (prev >= 0x1100 && prev <= 0x11FF) || (prev >= 0x3130 && prev <= 0x318F) ||
+                             (prev >= 0xAC00 && prev <= 0xD7AF) || (prev >= 0x0E00 && prev <= 0x0EFF);
+  return ch != kSpace && prev != kSpace && spaced_script;
+}
+
 // For a code point from U+0300 up: neither a combining mark nor
 // right-to-left (is_nonspacing_mark and is_rtl, read from the same property
 // table without a call, for the fast lane of the pass).
@@ -293,7 +302,9 @@ bool glyph_pass(const PageGlyphs& page, const std::optional<Rect>& clip,
                     bool plain = false) __attribute__((always_inline)) -> bool {
     if (place == Place::new_line || place == Place::new_block) {
       if (!open_line(g, place)) return false;
-    } else if (place == Place::append_spaced && space_fits(g.ch, st.prev_ch)) {
+    } else if (place == Place::append_spaced &&
+               (space_fits(g.ch, st.prev_ch) ||
+                (g.space_before && reported_space_fits(g.ch, st.prev_ch)))) {
       const double ex = st.last->end_x;
       const double ey = st.last->end_y;
       Char& space = file(g, scale.box(g, ex, ey, g.origin_x, g.origin_y, plain), ex, ey, rtl);
