@@ -225,8 +225,10 @@ void BlockBuilder::end_page() {
 
 }  // namespace detail
 
-std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
+std::vector<Block> layout_page(const PageGlyphs& given, SortMode sort,
                                const std::optional<Rect>& clip, const LayoutParams& params) {
+  const std::optional<PageGlyphs> upright = detail::mirrored_upright(given);
+  const PageGlyphs& page = upright ? *upright : given;
   // Glyph pass, vertical joining and finishing: block building takes each
   // line as the pass closes it and joins it onto the column above or
   // finishes it, while its chars are still in cache (finishing them in a
@@ -239,6 +241,7 @@ std::vector<Block> layout_page(const PageGlyphs& page, SortMode sort,
     detail::glyph_pass(page, clip, params, builder);
   }
   std::vector<Block> blocks = builder.take_blocks();
+  if (upright) detail::restore_mirrored_sizes(given, blocks);
   // Vertical columns side by side into blocks, read right to left.
   if (builder.joined()) merge_columns(blocks);
   // Reading order.

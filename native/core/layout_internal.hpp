@@ -26,6 +26,14 @@ struct LineFacts {
   bool any_rtl = false;     // some char has rtl set
 };
 
+// The page with its glyphs of negative size turned to advance as drawn (the
+// direction reversed, the size by its magnitude, layout_mirrored.cpp), or
+// nothing when it has none.
+std::optional<PageGlyphs> mirrored_upright(const PageGlyphs& page);
+// Gives the chars of such glyphs their sizes as extracted again: the schemas
+// report a glyph's size as drawn, sign and all.
+void restore_mirrored_sizes(const PageGlyphs& page, std::vector<Block>& blocks);
+
 // What untrack_line reuses from line to line, so that it allocates only
 // while lines grow.
 struct TrackingScratch {

@@ -292,3 +292,21 @@ def test_letter_spaced_words_read_as_drawn(size, tracking):
     with textloom.open(writer.tobytes()) as doc:
         lines = doc[0].get_text(sort=None).splitlines()
     assert lines == ["INFORMATION of the Paclitaxel", "plain words and a b c d"]
+
+
+@pytest.mark.parametrize("matrix", [b"-1 0 0 -1 40 100", b"1 0 0 1 40 100"])
+def test_text_drawn_upright_through_a_mirrored_matrix_reads_as_words(matrix):
+    from conftest import raw_pdf, stream
+
+    size = b"-20" if matrix.startswith(b"-") else b"20"  # a negative size turns the matrix back
+    content = b"BT /F1 " + size + b" Tf " + matrix + b" Tm (Paclitaxel study) Tj ET"
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 200] /Contents 5 0 R "
+               b"/Resources << /Font << /F1 4 0 R >> >> >>",
+               b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>", stream(b"", content)]
+    with textloom.open(raw_pdf(objects)) as doc:
+        words = doc[0].get_text("words")
+        size_read = doc[0].get_text("dict")["blocks"][0]["lines"][0]["spans"][0]["size"]
+    assert [row[4] for row in words] == ["Paclitaxel", "study"]
+    assert 40 <= words[0][0] < words[0][2] < words[1][0]  # boxes run rightwards from the origin
+    assert size_read == float(size)  # the size as drawn, sign and all
