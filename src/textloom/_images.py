@@ -3,7 +3,8 @@
 
 Image objects inside form XObjects are found in place, their matrices
 composed with the forms', to the depth extraction walks; boxes are in page
-space. Damaged objects (failing calls, NaN matrices) are skipped.
+space. Damaged objects (failing calls, NaN, absurd or empty matrices) are
+skipped.
 """
 
 from __future__ import annotations
@@ -23,6 +24,9 @@ MAX_DEPTH = 8
 """Forms nested deeper than this are not walked: real files nest two or three."""
 MAX_OBJECTS = 100_000
 """Objects read at most per page: past it a page is damage or a vector drawing."""
+MAX_COORDINATE = 1e6
+"""Page coordinates past a million points (350 metres) are damage: such an
+image is skipped, as extraction skips it."""
 
 COLOR_SPACES = {raw.FPDF_COLORSPACE_DEVICEGRAY: "DeviceGray", raw.FPDF_COLORSPACE_DEVICERGB: "DeviceRGB",
                 raw.FPDF_COLORSPACE_DEVICECMYK: "DeviceCMYK", raw.FPDF_COLORSPACE_CALGRAY: "CalGray",
@@ -102,9 +106,11 @@ def read_images(page: Any, crop: Rect, owner: Any) -> list[PageImage]:
             a, b, c, d, e, f = matrix
             xs = [e, a + e, c + e, a + c + e]
             ys = [f, b + f, d + f, b + d + f]
-            if not all(math.isfinite(v) for v in xs + ys):
+            if not all(math.isfinite(v) and abs(v) <= MAX_COORDINATE for v in xs + ys):
                 continue
             box = (min(xs) - crop[0], crop[3] - max(ys), max(xs) - crop[0], crop[3] - min(ys))
+            if not (box[2] > box[0] and box[3] > box[1]):
+                continue  # a matrix that draws it nowhere
             found.append(PageImage(box, *_details(obj, page), owner))
 
     walk(max(0, int(raw.FPDFPage_CountObjects(page))), lambda i: raw.FPDFPage_GetObject(page, i),

@@ -482,3 +482,22 @@ def test_images_are_found_in_forms_too_with_their_boxes_and_pixels():
                                      ((0, 299, 1, 300), 2, 3, 8, "DeviceGray")]
     area = 100 * 50 + 40 * 30 + 1  # the native walk of the same objects covers the same area
     assert signals.image_share == pytest.approx(area / 300 ** 2)
+
+
+def test_a_thousand_images_and_one_of_absurd_size_are_read_in_bounded_time():
+    from conftest import raw_pdf, stream
+
+    image = stream(b"/Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceGray "
+                   b"/BitsPerComponent 8", b"\x80")
+    tiles = b"".join(b"q 5 0 0 5 %d %d cm /Im Do Q " % (5 * (k % 40), 5 * (k // 40))
+                     for k in range(1000))
+    # Past a million points, and drawn nowhere: both skipped, neither a crash.
+    content = tiles + b"q 99999999999 0 0 99999999999 0 0 cm /Im Do Q q 0 0 0 0 9 9 cm /Im Do Q"
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 5 0 R "
+               b"/Resources << /XObject << /Im 4 0 R >> >> >>", image, stream(b"", content)]
+    with textloom.open(raw_pdf(objects)) as doc:
+        images = doc[0].images()
+        signals = doc[0].text_signals()
+    assert len(images) == 1000 and images[0].bbox == (0, 195, 5, 200)
+    assert signals.image_share == pytest.approx(200 * 125 / 200 ** 2) and signals.reason == "no text"
