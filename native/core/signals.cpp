@@ -21,6 +21,13 @@ constexpr double kScanCover = 0.5;
 // More than half the chars without Unicode is text no reader can read: a
 // font without a usable encoding, which OCR reads as drawn.
 constexpr double kGarbledShare = 0.5;
+// Latin letters in a page of any Latin-script language are a third to a half
+// vowels; a font whose codes map to the wrong letters gives a random draw of
+// consonants and marks instead (or vowels alone). Judged only with enough
+// letters to tell: a few words of capitals or an acronym list are no sample.
+constexpr std::size_t kMinLatinLetters = 200;
+constexpr double kMinVowelShare = 0.15;
+constexpr double kMaxVowelShare = 0.70;
 // Beyond this many images the union is estimated by the sum of their areas
 // (a tiled scan of thousands of strips, or damage): the sweep is quadratic.
 constexpr std::size_t kMaxSweptImages = 4096;
@@ -30,6 +37,15 @@ bool private_use(std::uint32_t ch) {
 }
 
 bool white(std::uint32_t ch) { return ch == ' ' || ch == 0xA0 || ch == 0x3000 || ch == '\t'; }
+
+bool latin_letter(std::uint32_t ch) { return (ch | 0x20) >= 'a' && (ch | 0x20) <= 'z'; }
+
+bool vowel(std::uint32_t ch) {
+  switch (ch | 0x20) {
+    case 'a': case 'e': case 'i': case 'o': case 'u': case 'y': return true;
+    default: return false;
+  }
+}
 
 // The boxes clipped to the page; NaN and empty ones left out.
 std::vector<Rect> clipped(const std::vector<Rect>& boxes, double width, double height) {
@@ -79,12 +95,13 @@ double union_area(const std::vector<Rect>& boxes) {
 
 TextSignals text_signals(const PageGlyphs& page) {
   TextSignals s;
-  std::size_t unmapped = 0, invisible = 0;
+  std::size_t unmapped = 0, invisible = 0, letters = 0, vowels = 0;
   for (const Glyph& g : page.glyphs) {
     if (white(g.ch)) continue;
     ++s.chars;
     unmapped += g.ch == kReplacementChar || private_use(g.ch);
     invisible += g.invisible;
+    if (latin_letter(g.ch)) ++letters, vowels += vowel(g.ch);
   }
   const WordCount words = count_words(page);
   s.words = words.words;
@@ -108,6 +125,9 @@ TextSignals text_signals(const PageGlyphs& page) {
     s.needs_ocr = true, s.reason = "no text";
   } else if (s.chars != 0 && s.unmapped > kGarbledShare) {
     s.needs_ocr = true, s.reason = "garbled";
+  } else if (letters >= kMinLatinLetters) {
+    const double share = static_cast<double>(vowels) / static_cast<double>(letters);
+    if (share < kMinVowelShare || share > kMaxVowelShare) s.needs_ocr = true, s.reason = "garbled";
   }
   return s;
 }

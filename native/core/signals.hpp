@@ -18,7 +18,8 @@ struct TextSignals {
   double offpage = 0;         // share of words wholly outside the crop box
   double image_cover = 0;     // share of the page's area under image objects
   bool needs_ocr = false;
-  std::string_view reason;    // why it needs OCR: "no text" or "garbled"; empty when not
+  std::string_view reason;    // why it needs OCR: "no text" or "garbled" (most chars without
+                              // Unicode, or Latin letters far from any language's vowels)
 };
 
 // One pass over the glyphs and the image boxes of `page`.

@@ -61,7 +61,9 @@ class TextSignals(NamedTuple):
     """What a page's glyphs and objects say about its text, before anyone reads
     it. Shares are from 0 to 1. ``needs_ocr`` with its ``reason``: "no text"
     (no chars, and images cover at least half the page: a scan), "garbled"
-    (most chars have no Unicode, or only a private-use one); None when the
+    (most chars have no Unicode, or only a private-use one, or 200 Latin
+    letters or more hold fewer than 15% or more than 70% vowels, as no
+    language's do); None when the
     page reads as it is (invisible text over an image is an OCR layer already)."""
 
     chars: int  # chars that are not white space

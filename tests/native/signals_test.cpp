@@ -32,6 +32,28 @@ TEST(TextSignals, GarbledWhenMostCharsHaveNoUnicode) {
   }
 }
 
+// Latin letters far from any language's share of vowels read as a font with the
+// wrong codes; 200 letters at least are judged, on both sides of each share.
+TEST(TextSignals, GarbledWhenLettersAreFarFromAnyLanguage) {
+  struct Case {
+    std::size_t vowels, consonants;
+    bool garbled;
+  };
+  const Case cases[] = {{29, 171, true},  {30, 170, false},   // 14.5% and 15% vowels
+                        {140, 60, false}, {141, 59, true},    // 70% and 70.5%
+                        {0, 199, false}};                     // too few letters to tell
+  for (const Case& c : cases) {
+    PageBuilder b = page_100();
+    double x = 0;
+    for (std::size_t k = 0; k < c.vowels + c.consonants; ++k, x += 5) {
+      b.at(k < c.vowels ? 'e' : 't', x, 50);
+    }
+    const TextSignals s = text_signals(b.page());
+    EXPECT_EQ(std::pair(s.needs_ocr, s.reason == "garbled"), std::pair(c.garbled, c.garbled))
+        << c.vowels << " " << c.consonants;
+  }
+}
+
 TEST(TextSignals, ScansHaveNoTextAndImagesOverHalfThePage) {
   using Boxes = std::vector<Rect>;
   const double nan = std::numeric_limits<double>::quiet_NaN();
