@@ -13,6 +13,8 @@ from textloom import _ocr
 
 import pdfgen
 from conftest import cli
+from textloom._batch.page_output import format_info
+from textloom._options import ReadOptions
 
 pytestmark = pytest.mark.skipif(not _ocr.available(), reason="Tesseract is not installed")
 
@@ -86,6 +88,21 @@ def test_without_the_engine_auto_reads_nothing_and_asking_says_what_to_install(
         assert (doc[0].ocr, doc[0].get_text()) == (False, "")
         with pytest.raises(ImportError, match="apt-get install tesseract-ocr"):
             doc[0].ocr_words()
+        info = format_info(doc, str(path), ReadOptions())
+    assert "needs OCR: page 1 (no text) (read as empty: no OCR engine;" in info
+
+
+def test_a_damaged_image_reads_as_nothing_without_a_crash():
+    from conftest import raw_pdf, stream
+
+    image = stream(b"/Type /XObject /Subtype /Image /Width 400 /Height 400 /ColorSpace /DeviceGray "
+                   b"/BitsPerComponent 8 /Filter /DCTDecode", b"\xff\xd8 not a JPEG at all")
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 5 0 R "
+               b"/Resources << /XObject << /Im 4 0 R >> >> >>", image,
+               stream(b"", b"q 200 0 0 200 0 0 cm /Im Do Q")]
+    with textloom.open(raw_pdf(objects)) as doc:
+        assert (doc[0].ocr, doc[0].get_text()) == (True, "")
 
 
 @pytest.mark.parametrize("angle", [90, 180, 270])

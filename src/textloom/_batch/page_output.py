@@ -154,5 +154,8 @@ def format_info(document: Document, path: str, options: ReadOptions) -> str:
                  f"{sum(s.words for s in signals)} words")
     scans = [f"page {number} ({s.reason})" for number, s in enumerate(signals, start=1) if s.needs_ocr]
     if scans:
-        lines.append(f"  needs OCR: {', '.join(scans)}")
+        from textloom._ocr import available
+
+        hint = "" if available() else " (read as empty: no OCR engine; apt-get install tesseract-ocr)"
+        lines.append(f"  needs OCR: {', '.join(scans)}{hint}")
     return "\n".join(lines) + "\n"
