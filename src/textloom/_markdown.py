@@ -32,21 +32,23 @@ _MARK_HEIGHT = 9.25  # a mark at 10 pt: body-sized, no heading of its own on mos
 
 
 class Insert(NamedTuple):
-    """Markdown written in a box's reading-order place: a table's (its glyphs
-    left out, ``replaces`` true) or an image's placeholder (``replaces`` false)."""
+    """Markdown written in a box's reading-order place: a table's (the glyphs
+    of its cells, ``replaces``, left out: a glyph in none of them stays text)
+    or an image's placeholder (``replaces`` empty)."""
 
     bbox: Rect
     markdown: str
-    replaces: bool
+    replaces: Sequence[Rect]
 
 
 def table_inserts(tables: Sequence[Table]) -> list[Insert]:
-    return [Insert(table.bbox, table.to_markdown().rstrip("\n"), True) for table in tables]
+    return [Insert(table.bbox, table.to_markdown().rstrip("\n"),
+                   [cell.bbox for cell in table.cells if cell.text]) for table in tables]
 
 
 def image_inserts(number: int, boxes: Sequence[Rect]) -> list[Insert]:
     """Placeholders ``![image](page-N-image-K)``, both counted from 1."""
-    return [Insert(box, f"![image](page-{number}-image-{k})", False)
+    return [Insert(box, f"![image](page-{number}-image-{k})", ())
             for k, box in enumerate(boxes, start=1)]
 
 
@@ -65,7 +67,7 @@ def _marked(page: _native.RsPage, inserts: Sequence[Insert]) -> _native.RsPage:
     """The page with a mark at each insert's top left, a table's glyphs left out."""
     if not inserts:
         return page
-    gone = [insert.bbox for insert in inserts if insert.replaces]
+    gone = [box for insert in inserts for box in insert.replaces]
     marks = [(f"{MARK}{number}", insert.bbox[0], insert.bbox[1], insert.bbox[0] + 20,
               insert.bbox[1] + _MARK_HEIGHT) for number, insert in enumerate(inserts)]
     return (page.without_boxes(gone) if gone else page).with_text(marks)
