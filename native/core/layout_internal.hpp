@@ -37,7 +37,7 @@ void restore_mirrored_sizes(const PageGlyphs& page, std::vector<Block>& blocks);
 // What untrack_line reuses from line to line, so that it allocates only
 // while lines grow.
 struct TrackingScratch {
-  std::vector<std::size_t> letters;
+  std::vector<std::size_t> pairs;  // the second letter of each gap judged
   std::vector<double> gaps;
   std::vector<double> sorted;
   std::vector<bool> drop;

@@ -44,7 +44,7 @@ bool same_face(const Char& a, const Char& b) { return a.font == b.font && a.size
 // drew is a word gap of its own); when they tell tracking, the synthetic
 // spaces of every gap that is no word gap are marked in `drop`.
 void judge(const Char* chars, std::size_t n, TrackingScratch& scratch, std::vector<bool>& drop) {
-  std::vector<std::size_t>& pairs = scratch.letters;  // the second letter of each gap
+  std::vector<std::size_t>& pairs = scratch.pairs;
   std::vector<double>& gaps = scratch.gaps;
   pairs.clear();
   gaps.clear();

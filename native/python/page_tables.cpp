@@ -40,21 +40,6 @@ const Signature<TablesArgs, 7> kTablesSignature{
       {"column_gap", &TablesArgs::column_gap, "1.0"},
       {"min_rows", &TablesArgs::min_rows, "3"}}}};
 
-// A new reference to a tuple of `items` (new references, all stolen).
-template <std::size_t N>
-PyObject* tuple_of(PyObject* const (&items)[N]) {
-  Ref tuple;
-  bool complete = true;
-  for (PyObject* item : items) complete = complete && item != nullptr;
-  if (complete) tuple = Ref::steal(PyTuple_New(N));
-  if (!tuple) {
-    for (PyObject* item : items) Py_XDECREF(item);
-    return nullptr;
-  }
-  for (std::size_t i = 0; i < N; ++i) PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), items[i]);
-  return tuple.release();
-}
-
 PyObject* box_of(const Rect& r) { return bbox_tuple(r.x0, r.y0, r.x1, r.y1); }
 
 PyObject* cell_tuple(const TableCell& c) {

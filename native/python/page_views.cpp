@@ -29,6 +29,24 @@ const char* page_visible_doc() {
 
 namespace {
 
+// Calls `read` on each item of the iterable `items`; false, with the error
+// set, when iterating or reading fails.
+template <class Read>
+bool read_each(PyObject* items, Read read) {
+  PyObject* iterator = PyObject_GetIter(items);
+  if (iterator == nullptr) return false;
+  while (PyObject* item = PyIter_Next(iterator)) {
+    const bool ok = read(item);
+    Py_DECREF(item);
+    if (!ok) {
+      Py_DECREF(iterator);
+      return false;
+    }
+  }
+  Py_DECREF(iterator);
+  return PyErr_Occurred() == nullptr;
+}
+
 struct WithTextArgs {
   PyObject* runs = nullptr;
   std::string font = "Helvetica";
@@ -61,20 +79,10 @@ bool read_run(PyObject* item, PlacedRun& run) {
 PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs) {
   WithTextArgs a;
   if (!parse_args(kWithTextSignature, args, kwargs, a)) return nullptr;
-  PyObject* iterator = PyObject_GetIter(a.runs);
-  if (iterator == nullptr) return nullptr;
   std::vector<PlacedRun> runs;
-  while (PyObject* item = PyIter_Next(iterator)) {
-    PlacedRun& run = runs.emplace_back();
-    const bool ok = read_run(item, run);
-    Py_DECREF(item);
-    if (!ok) {
-      Py_DECREF(iterator);
-      return nullptr;
-    }
+  if (!read_each(a.runs, [&](PyObject* item) { return read_run(item, runs.emplace_back()); })) {
+    return nullptr;
   }
-  Py_DECREF(iterator);
-  if (PyErr_Occurred()) return nullptr;
   return new_page(
       with_placed_text(page_glyphs(self), runs, std::move(a.font), a.replace, a.upright));
 }
@@ -92,21 +100,14 @@ const Signature<WithoutBoxesArgs, 1> kWithoutBoxesSignature{
 PyObject* page_without_boxes(PyObject* self, PyObject* args, PyObject* kwargs) {
   WithoutBoxesArgs a;
   if (!parse_args(kWithoutBoxesSignature, args, kwargs, a)) return nullptr;
-  PyObject* iterator = PyObject_GetIter(a.boxes);
-  if (iterator == nullptr) return nullptr;
   std::vector<Rect> boxes;
-  while (PyObject* item = PyIter_Next(iterator)) {
+  const bool read = read_each(a.boxes, [&](PyObject* item) {
     std::optional<Rect> box;
-    const bool ok = convert(item, box);
-    Py_DECREF(item);
-    if (!ok) {
-      Py_DECREF(iterator);
-      return nullptr;
-    }
+    if (!convert(item, box)) return false;
     if (box) boxes.push_back(*box);
-  }
-  Py_DECREF(iterator);
-  if (PyErr_Occurred()) return nullptr;
+    return true;
+  });
+  if (!read) return nullptr;
   PageGlyphs page = page_glyphs(self);
   // A glyph goes when the middle of its baseline lies in a box (NaN never does).
   std::erase_if(page.glyphs, [&](const Glyph& g) {

@@ -33,21 +33,6 @@ PyObject* str_of(std::string_view utf8) {
   return PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
 }
 
-// A tuple of new references; steals them all, also on failure.
-template <std::size_t N>
-PyObject* tuple_of(PyObject* const (&items)[N]) {
-  Ref tuple;
-  bool complete = true;
-  for (PyObject* item : items) complete = complete && item != nullptr;
-  if (complete) tuple = Ref::steal(PyTuple_New(N));
-  if (!tuple) {
-    for (PyObject* item : items) Py_XDECREF(item);
-    return nullptr;
-  }
-  for (std::size_t i = 0; i < N; ++i) PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), items[i]);
-  return tuple.release();
-}
-
 // dict[key] = value; steals value. False with an exception set on failure.
 bool put(PyObject* dict, PyObject* key, PyObject* value) {
   if (value == nullptr) return false;

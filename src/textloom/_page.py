@@ -55,7 +55,7 @@ class Page:
     Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_handle", "index", "_glyphs", "_fields", "_views", "_ocr")
+    __slots__ = ("_handle", "index", "_glyphs", "_fields", "_views", "_ocr", "_signals")
 
     def __init__(self, handle: DocumentHandle, index: int) -> None:
         self._handle = handle
@@ -64,6 +64,7 @@ class Page:
         self._fields: list[tuple[str, float, float, float, float]] = []  # form and free text
         self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
         self._ocr: dict[tuple[float, str], tuple[list[OcrWord], int]] = {}  # by dpi, language
+        self._signals: TextSignals | None = None  # of the extracted glyphs: asked by every text call
 
     def _page(self) -> _native.RsPage:
         """Every glyph of the page, extracted once, with its form fields' text beside it."""
@@ -379,7 +380,10 @@ class Page:
         the shares of unmapped, invisible and off-page text and of the page
         under images, and whether the page needs OCR (and why). One pass over
         what extraction read; the form fields' values do not count."""
-        return TextSignals(*self._page().text_signals())
+        signals = self._signals
+        if signals is None:
+            signals = self._signals = TextSignals(*self._page().text_signals())
+        return signals
 
     # -- links and rendering ----------------------------------------------------------
 
