@@ -7,7 +7,10 @@
 
 #include "tables.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 #include "layout.hpp"
 #include "output.hpp"
@@ -30,6 +33,13 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 // and comes alone, while a chart's series are a path per line or segment.
 constexpr double kMaxMarkShare = 0.1;
 constexpr std::size_t kMaxMarks = 10;
+
+// Words are filed whole into the cell their first char lies in, so the text
+// read for the grids reaches this far past them (in ems): a word begun in a
+// cell and running out of it (a long label, a subscript below the bottom
+// rule) stays one word. Twelve ems holds the long words of running text
+// ("TRANSPORTATION" in capitals is about ten).
+constexpr double kWordReachEms = 12.0;
 
 // A grid of rules whose cells are mostly empty is a chart's gridlines or a
 // form to fill in: a table holds text in at least a quarter of its cells
@@ -146,7 +156,9 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
         reach = rect_union(reach, band.region);
       }
     }
-    region = reach.x0 <= reach.x1 ? back.rc(reach) : Rect{0, 0, -1, -1};
+    const double r = kWordReachEms * em;
+    region = reach.x0 <= reach.x1 ? back.rc({reach.x0 - r, reach.y0 - r, reach.x1 + r, reach.y1 + r})
+                                  : Rect{0, 0, -1, -1};
   }
   std::vector<Block> blocks = lay_out(region);
   std::vector<PlacedChar> chars = place_chars(blocks, xf);
@@ -157,20 +169,37 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
 
   std::vector<Grid> found;
   std::vector<Rect> taken;
-  if (strategy != TableStrategy::text) {
-    split_rows(ruled, chars);
-    fill_cells(ruled, chars, page.fonts);
-    for (Grid& g : ruled) {
-      // A box around one text or an empty drawing of lines is no table.
-      const double share = static_cast<double>(filled_cells(g)) /
-                           static_cast<double>((g.xs.size() - 1) * (g.ys.size() - 1));
-      if (filled_cells(g) < 2 || share < kMinFilledShare || overlaps_any(extent(g), taken) ||
-          chart(g)) {
+  // Moves the filled candidates that are tables into `found`: no chart, none
+  // over a table found before. A char goes to one candidate only, so where a
+  // candidate left out overlaps one kept (a legend's box inside a chart, a
+  // frame around a table), the kept ones are filled again: what the left-out
+  // one took is theirs.
+  auto keep = [&](std::vector<Grid>& candidates, auto&& holds_text) {
+    const std::size_t first = found.size();
+    bool dropped = false;
+    for (Grid& g : candidates) {
+      if (!holds_text(g) || overlaps_any(extent(g), taken) || chart(g)) {
+        dropped = true;
         continue;
       }
       taken.push_back(extent(g));
       found.push_back(std::move(g));
     }
+    if (!dropped || found.size() == first) return;
+    std::vector<Grid> kept(std::make_move_iterator(found.begin() + first),
+                           std::make_move_iterator(found.end()));
+    fill_cells(kept, chars, page.fonts);
+    std::move(kept.begin(), kept.end(), found.begin() + first);
+  };
+  if (strategy != TableStrategy::text) {
+    split_rows(ruled, chars);
+    fill_cells(ruled, chars, page.fonts);
+    keep(ruled, [&](const Grid& g) {
+      // A box around one text or an empty drawing of lines is no table.
+      const double share = static_cast<double>(filled_cells(g)) /
+                           static_cast<double>((g.xs.size() - 1) * (g.ys.size() - 1));
+      return filled_cells(g) >= 2 && share >= kMinFilledShare;
+    });
   }
   if (strategy != TableStrategy::lines) {
     const std::vector<RuledBand> bands = strategy == TableStrategy::automatic
@@ -205,11 +234,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
       text.push_back(std::move(g));
     }
     fill_cells(text, chars, page.fonts);
-    for (Grid& g : text) {
-      if (filled_cells(g) < 2 || overlaps_any(extent(g), taken) || chart(g)) continue;
-      taken.push_back(extent(g));
-      found.push_back(std::move(g));
-    }
+    keep(text, [&](const Grid& g) { return filled_cells(g) >= 2; });
   }
   merge_sort(found, [](const Grid& a, const Grid& b) {
     return key_less(a.ys.front(), a.xs.front(), b.ys.front(), b.xs.front());
@@ -217,7 +242,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Table> tables;
   for (Grid& g : found) {
     Table t{back.rc(extent(g)), static_cast<std::uint32_t>(g.ys.size() - 1),
-            static_cast<std::uint32_t>(g.xs.size() - 1), 0, {}};
+            static_cast<std::uint32_t>(g.xs.size() - 1), 0, {}, std::move(g.chars)};
     if (clip && !(t.bbox.x0 >= clip->x0 && t.bbox.y0 >= clip->y0 && t.bbox.x1 <= clip->x1 &&
                   t.bbox.y1 <= clip->y1)) {
       continue;
@@ -227,6 +252,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
       c.bbox = back.rc(c.bbox);
       t.cells.push_back(std::move(c));
     }
+    std::sort(t.chars.begin(), t.chars.end());
     tables.push_back(std::move(t));
   }
   return tables;

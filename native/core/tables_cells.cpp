@@ -1,5 +1,7 @@
-// The cells' text: every char of the laid-out page filed into
-// the cell its centre falls in; a cell's pieces of lines ordered top to
+// The cells' text: every word of the laid-out page filed whole into the
+// cell its first char's centre falls in (text running past a cell's rule,
+// as a long description into the amount column beside it, stays one word
+// of the cell it starts in); a cell's pieces of lines ordered top to
 // bottom, then left to right, and joined by one space, or by nothing where a
 // line ends in a hyphenated word (de-hyphenation's rule). Then the header
 // rows, by style (bold rows above rows that are not) or from the text (the
@@ -78,10 +80,20 @@ std::vector<PlacedChar> place_chars(const std::vector<Block>& blocks, const Xf& 
   for (const Block& block : blocks) {
     for (const Line& line : block.lines) {
       ++serial;
+      bool in_word = false;
+      double wx = 0, wy = 0;
       for (const Char& ch : line.chars) {
         const Rect box = xf.rc(ch.bbox);
         const double cx = (box.x0 + box.x1) / 2, cy = (box.y0 + box.y1) / 2;
-        if (std::isfinite(cx) && std::isfinite(cy)) out.push_back({box, cx, cy, serial, ch.ch, ch.font});
+        if (!std::isfinite(cx) || !std::isfinite(cy)) continue;
+        if (is_word_separator(ch.ch)) {
+          in_word = false;
+          wx = cx, wy = cy;  // a space is filed where it lies
+        } else if (!in_word) {
+          in_word = true;
+          wx = cx, wy = cy;
+        }
+        out.push_back({box, cx, cy, wx, wy, ch.idx, serial, ch.ch, ch.font});
       }
     }
   }
@@ -99,6 +111,7 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars,
     owner[g].assign((grid.ys.size() - 1) * cols, 0);
     pieces[g].resize(grid.cells.size());
     grids[g].bold.assign(grid.cells.size(), true);
+    grids[g].chars.clear();
     for (std::size_t k = 0; k < grid.cells.size(); ++k) {
       const TableCell& c = grid.cells[k];
       for (std::size_t r = c.row; r < c.row + c.row_span; ++r) {
@@ -108,9 +121,9 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars,
   }
   const GridIndex index(grids);
   for (const PlacedChar& ch : chars) {
-    index.at(ch.cx, ch.cy, [&](std::size_t g) {
-      const Grid& grid = grids[g];
-      const std::size_t c = interval_of(grid.xs, ch.cx), r = interval_of(grid.ys, ch.cy);
+    index.at(ch.wx, ch.wy, [&](std::size_t g) {
+      Grid& grid = grids[g];
+      const std::size_t c = interval_of(grid.xs, ch.wx), r = interval_of(grid.ys, ch.wy);
       if (c == static_cast<std::size_t>(-1) || r == static_cast<std::size_t>(-1)) return false;
       const std::size_t k = owner[g][r * (grid.xs.size() - 1) + c];
       std::vector<Piece>& cell = pieces[g][k];
@@ -118,8 +131,9 @@ void fill_cells(std::vector<Grid>& grids, const std::vector<PlacedChar>& chars,
         cell.push_back({ch.box.y0, ch.box.y1, ch.box.x0, ch.line, {}});
       }
       append_utf8(cell.back().text, ch.ch);
+      if (ch.idx != kSyntheticIdx) grid.chars.push_back(ch.idx);
       if (ch.ch != ' ' && !(ch.font < fonts.size() && (fonts[ch.font].style & kStyleBold) != 0)) {
-        grids[g].bold[k] = false;
+        grid.bold[k] = false;
       }
       return true;  // a char is in one cell at most
     });

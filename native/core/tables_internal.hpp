@@ -37,6 +37,7 @@ struct Grid {
   std::uint32_t header = 0;      // rows known to be the header (0: found from the text)
   bool ruled = false;            // from a grid of rules on every side
   std::vector<bool> bold;        // per cell: every char of its text is bold (fill_cells)
+  std::vector<std::uint32_t> chars;  // PDFium indices of the chars its cells hold (fill_cells)
 };
 
 // A word in the viewer's frame: only its box counts for alignment.
@@ -79,13 +80,17 @@ struct PlacedChar {
   Rect box;            // viewer's frame
   double cx;           // centre
   double cy;
+  double wx;           // centre of the first char of its word: a word is filed whole
+  double wy;
+  std::uint32_t idx;   // PDFium text-page index; kSyntheticIdx for an inserted space
   std::size_t line;    // serial number of its layout line, from 1
   std::uint32_t ch;    // Unicode scalar
   std::uint32_t font;  // index into PageGlyphs::fonts
 };
 
-// The chars of `blocks` in their order, mapped by `xf`; chars at no place
-// (a NaN or infinite centre) left out (tables_cells.cpp).
+// The chars of `blocks` in their order, mapped by `xf`, each with the place
+// of its word's first char; chars at no place (a NaN or infinite centre)
+// left out (tables_cells.cpp).
 std::vector<PlacedChar> place_chars(const std::vector<Block>& blocks, const Xf& xf);
 
 // The boxes of the words of `blocks` (split at the fixed word separators, as

@@ -58,8 +58,15 @@ PyObject* table_tuple(const Table& t) {
     if (cell == nullptr) return nullptr;
     PyList_SetItem(cells.get(), static_cast<Py_ssize_t>(i), cell);  // steals cell
   }
+  Ref chars = Ref::steal(PyTuple_New(static_cast<Py_ssize_t>(t.chars.size())));
+  if (!chars) return nullptr;
+  for (std::size_t i = 0; i < t.chars.size(); ++i) {
+    PyObject* index = PyLong_FromUnsignedLong(t.chars[i]);
+    if (index == nullptr) return nullptr;
+    PyTuple_SetItem(chars.get(), static_cast<Py_ssize_t>(i), index);  // steals index
+  }
   return tuple_of({box_of(t.bbox), PyLong_FromUnsignedLong(t.rows), PyLong_FromUnsignedLong(t.cols),
-                   PyLong_FromUnsignedLong(t.header), cells.release()});
+                   PyLong_FromUnsignedLong(t.header), cells.release(), chars.release()});
 }
 
 bool strategy_of(const std::string& name, TableStrategy& out) {
@@ -107,8 +114,9 @@ const char* page_tables_doc() {
   static const std::string doc = docstring(
       kTablesSignature,
       "The page's tables (for textloom.Page.find_tables): a list of (bbox, rows, cols, header,\n"
-      "cells), each cell (row, col, row_span, col_span, bbox, text); boxes in page space;\n"
-      "tolerances in ems of the page's median type size.");
+      "cells, chars), each cell (row, col, row_span, col_span, bbox, text), chars the ascending\n"
+      "indices of the glyphs the cells hold; boxes in page space; tolerances in ems of the\n"
+      "page's median type size.");
   return doc.c_str();
 }
 

@@ -2,6 +2,8 @@
 
 #include "page_views.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -89,42 +91,35 @@ PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 namespace {
 
-struct WithoutBoxesArgs {
-  PyObject* boxes = nullptr;
+struct WithoutCharsArgs {
+  PyObject* chars = nullptr;
 };
-const Signature<WithoutBoxesArgs, 1> kWithoutBoxesSignature{
-    "RsPage.without_boxes", {{{"boxes", &WithoutBoxesArgs::boxes}}}};
+const Signature<WithoutCharsArgs, 1> kWithoutCharsSignature{
+    "RsPage.without_chars", {{{"chars", &WithoutCharsArgs::chars}}}};
 
 }  // namespace
 
-PyObject* page_without_boxes(PyObject* self, PyObject* args, PyObject* kwargs) {
-  WithoutBoxesArgs a;
-  if (!parse_args(kWithoutBoxesSignature, args, kwargs, a)) return nullptr;
-  std::vector<Rect> boxes;
-  const bool read = read_each(a.boxes, [&](PyObject* item) {
-    std::optional<Rect> box;
-    if (!convert(item, box)) return false;
-    if (box) boxes.push_back(*box);
-    return true;
+PyObject* page_without_chars(PyObject* self, PyObject* args, PyObject* kwargs) {
+  WithoutCharsArgs a;
+  if (!parse_args(kWithoutCharsSignature, args, kwargs, a)) return nullptr;
+  std::vector<std::uint32_t> gone;
+  const bool read = read_each(a.chars, [&](PyObject* item) {
+    return convert(item, gone.emplace_back());
   });
   if (!read) return nullptr;
+  std::sort(gone.begin(), gone.end());
   PageGlyphs page = page_glyphs(self);
-  // A glyph goes when the middle of its baseline lies in a box (NaN never does).
   std::erase_if(page.glyphs, [&](const Glyph& g) {
-    const double x = (g.origin_x + g.end_x) / 2, y = (g.origin_y + g.end_y) / 2;
-    for (const Rect& b : boxes) {
-      if (b.x0 <= x && x <= b.x1 && b.y0 <= y && y <= b.y1) return true;
-    }
-    return false;
+    return std::binary_search(gone.begin(), gone.end(), g.index);
   });
   return new_page(std::move(page));
 }
 
-const char* page_without_boxes_doc() {
+const char* page_without_chars_doc() {
   static const std::string doc = docstring(
-      kWithoutBoxesSignature,
-      "The page without the glyphs whose baseline's middle lies in one of `boxes` (x0, y0,\n"
-      "x1, y1, page space): what Markdown writes in place of the tables it writes itself.");
+      kWithoutCharsSignature,
+      "The page without the glyphs whose indices are in `chars` (as a table's chars give\n"
+      "them): what Markdown writes in place of the tables it writes itself.");
   return doc.c_str();
 }
 

@@ -9,9 +9,9 @@ namespace textloom::py {
 PyObject* page_visible(PyObject* self, PyObject* unused);
 const char* page_visible_doc();
 
-// RsPage.without_boxes(boxes): the page without the glyphs inside the boxes.
-PyObject* page_without_boxes(PyObject* self, PyObject* args, PyObject* kwargs);
-const char* page_without_boxes_doc();
+// RsPage.without_chars(chars): the page without the glyphs of those indices.
+PyObject* page_without_chars(PyObject* self, PyObject* args, PyObject* kwargs);
+const char* page_without_chars_doc();
 
 // RsPage.with_text(runs, font): the page with runs of text placed in their boxes.
 PyObject* page_with_text(PyObject* self, PyObject* args, PyObject* kwargs);

@@ -149,7 +149,7 @@ class Document(Sequence[Page]):
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True, offpage: bool = False,
                     forms: bool = True, ocr: str = DEFAULT_OCR,
-                    tables: bool = False, images: bool = False,
+                    tables: bool = True, images: bool = False,
                     annotations: bool = False) -> str: ...
 
     @overload
@@ -157,14 +157,14 @@ class Document(Sequence[Page]):
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False,
+                    ocr: str = DEFAULT_OCR, tables: bool = True,
                     images: bool = False, annotations: bool = False) -> list[MarkdownChunk]: ...
 
     def to_markdown(self, pages: Iterable[int] | None = None, *, page_chunks: bool = False,
                     sort: Sort = DEFAULT_SORT, keep_headers: bool = False, superscripts: bool = True,
                     subscripts: bool = True, links: bool = True,
                     offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False,
+                    ocr: str = DEFAULT_OCR, tables: bool = True,
                     images: bool = False,
                     annotations: bool = False) -> str | list[MarkdownChunk]:
         """The pages (indices from 0; all when None) as Markdown, as ``Page.to_markdown``
@@ -179,33 +179,29 @@ class Document(Sequence[Page]):
         Pages are joined by a blank line. ``page_chunks``: a list with one dict
         per page instead, holding "page" (its index from 0), "label", "metadata"
         (the document's), "toc_items" (the outline entries pointing at the page),
-        "needs_ocr", "tables" (bbox, rows, cols of each with ``tables``), "text"
+        "needs_ocr", "tables" (bbox, rows, cols of each ruled table, with ``tables``), "text"
         (its Markdown, empty for a page without text) and "spans": for each
         paragraph, heading and list item, its "start" and "end" in "text" and
         the "boxes" of the page text it stands for, so any part of a chunk
         leads back to where it is drawn.
         """
-        from textloom._markdown import (chunks, image_inserts, pages_markdown, table_inserts,
-                                       with_comments)
+        from textloom._markdown import chunks, pages_markdown, with_comments
 
         count = self.page_count
         indices = (range(count) if pages is None
                    else [self._position(index, count) for index in pages])
         selected = [Page(self._handle, index) for index in indices]
-        found = [page.find_tables(strategy="lines", ocr=ocr) if tables else []
-                 for page in selected]
-        inserts = [table_inserts(page_tables) + (image_inserts(
-            page.index + 1, [image.bbox for image in page.images()]) if images else [])
-                   for page, page_tables in zip(selected, found)]
-        texts = pages_markdown([page._seen(offpage, forms, page._reads_by_ocr(ocr))
-                                for page in selected], sort=sort,
+        parts = [page._markdown_parts(offpage, forms, ocr, tables, images) for page in selected]
+        texts = pages_markdown([seen for seen, _, _ in parts], sort=sort,
                                keep_headers=keep_headers, superscripts=superscripts,
-                               subscripts=subscripts, links=links, inserts=inserts)
+                               subscripts=subscripts, links=links,
+                               inserts=[inserts for _, _, inserts in parts])
         if annotations:
             texts = [with_comments(text, page.annotations()) for text, page in zip(texts, selected)]
         if page_chunks:
             return chunks(self._handle, self.metadata, self.toc, indices, texts,
-                          [page.text_signals().needs_ocr for page in selected], found,
+                          [page.text_signals().needs_ocr for page in selected],
+                          [found for _, found, _ in parts],
                           [page.text_map(sort=sort, ocr=ocr) for page in selected])
         return "\n".join(text for text in texts if text)
 

@@ -32,18 +32,17 @@ _MARK_HEIGHT = 9.25  # a mark at 10 pt: body-sized, no heading of its own on mos
 
 
 class Insert(NamedTuple):
-    """Markdown written in a box's reading-order place: a table's (the glyphs
-    of its cells, ``replaces``, left out: a glyph in none of them stays text)
-    or an image's placeholder (``replaces`` empty)."""
+    """Markdown written in a box's reading-order place: a table's (the chars
+    its cells hold, ``replaces``, left out, so each word is written once: in
+    the table or as text) or an image's placeholder (``replaces`` empty)."""
 
     bbox: Rect
     markdown: str
-    replaces: Sequence[Rect]
+    replaces: Sequence[int]
 
 
 def table_inserts(tables: Sequence[Table]) -> list[Insert]:
-    return [Insert(table.bbox, table.to_markdown().rstrip("\n"),
-                   [cell.bbox for cell in table.cells if cell.text]) for table in tables]
+    return [Insert(table.bbox, table.to_markdown().rstrip("\n"), table.chars) for table in tables]
 
 
 def image_inserts(number: int, boxes: Sequence[Rect]) -> list[Insert]:
@@ -67,10 +66,10 @@ def _marked(page: _native.RsPage, inserts: Sequence[Insert]) -> _native.RsPage:
     """The page with a mark at each insert's top left, a table's glyphs left out."""
     if not inserts:
         return page
-    gone = [box for insert in inserts for box in insert.replaces]
+    gone = [index for insert in inserts for index in insert.replaces]
     marks = [(f"{MARK}{number}", insert.bbox[0], insert.bbox[1], insert.bbox[0] + 20,
               insert.bbox[1] + _MARK_HEIGHT) for number, insert in enumerate(inserts)]
-    return (page.without_boxes(gone) if gone else page).with_text(marks)
+    return (page.without_chars(gone) if gone else page).with_text(marks)
 
 
 def _inserted(text: str, inserts: Sequence[Insert]) -> str:

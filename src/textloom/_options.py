@@ -289,6 +289,7 @@ class ReadOptions(NamedTuple):
     ligatures: bool = False
     offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
     forms: bool = True  # the values of filled form fields as text in their boxes
+    tables: bool = True  # Markdown writes each ruled table as a pipe table in its place
     ocr: str = DEFAULT_OCR  # when pages are read by OCR
     ocr_dpi: float = DEFAULT_OCR_DPI  # the resolution pages are read by OCR at
     ocr_language: str = DEFAULT_OCR_LANGUAGE  # Tesseract's language name ("eng", "deu+fra")
@@ -305,6 +306,7 @@ class ReadOptions(NamedTuple):
         check_flag("ligatures", options.ligatures)
         check_flag("offpage", options.offpage)
         check_flag("forms", options.forms)
+        check_flag("tables", options.tables)
         check_ocr(options.ocr)
         check_positive("ocr_dpi", options.ocr_dpi)
         check_strategy(options.strategy)

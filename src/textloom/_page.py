@@ -274,7 +274,7 @@ class Page:
     def to_markdown(self, *, sort: Sort = DEFAULT_SORT, keep_headers: bool = False,
                     superscripts: bool = True, subscripts: bool = True,
                     links: bool = True, offpage: bool = False, forms: bool = True,
-                    ocr: str = DEFAULT_OCR, tables: bool = False, images: bool = False,
+                    ocr: str = DEFAULT_OCR, tables: bool = True, images: bool = False,
                     annotations: bool = False) -> str:
         """The page as Markdown: headings by type size against the page's body
         size, paragraphs (hyphenated line ends joined), lists, fenced code,
@@ -286,10 +286,10 @@ class Page:
         ``superscripts``, ``subscripts``: mark raised and lowered text.
         ``links``: text inside the box of a link to a URI as [text](uri).
         ``offpage``, ``forms``, ``ocr``: as for ``get_text``.
-        ``tables``: each ruled table ``find_tables`` finds as a pipe table in its
-        reading-order place, instead of its lines (off by default: a table's
-        cells do not yet hold every character inside it, and Markdown must lose
-        no word).
+        ``tables``: each ruled table (``find_tables(strategy="lines")``) as a
+        pipe table in its reading-order place, instead of its lines; each word
+        is written once, in the table or as text (a word is its cell's when it
+        starts in it).
         ``images``: a placeholder line ``![image](page-N-image-K)`` (both from 1)
         in each image's reading-order place.
         ``annotations``: the page's comments (notes, highlights) after its text,
@@ -298,10 +298,10 @@ class Page:
         """
         from textloom._markdown import pages_markdown, with_comments
 
-        text = pages_markdown([self._seen(offpage, forms, self._reads_by_ocr(ocr))], sort=sort,
-                              keep_headers=keep_headers, superscripts=superscripts,
-                              subscripts=subscripts, links=links,
-                              inserts=[self._inserts(tables, images, ocr)])[0]
+        seen, _, inserts = self._markdown_parts(offpage, forms, ocr, tables, images)
+        text = pages_markdown([seen], sort=sort, keep_headers=keep_headers,
+                              superscripts=superscripts, subscripts=subscripts, links=links,
+                              inserts=[inserts])[0]
         return with_comments(text, self.annotations()) if annotations else text
 
     # -- tables -------------------------------------------------------------------------
@@ -336,12 +336,11 @@ class Page:
         from textloom._tables import tables_of
 
         check_strategy(strategy)
-        return tables_of(self._seen(ocr=self._reads_by_ocr(ocr)), strategy, clip,
-                         check_tolerance("snap_tolerance", snap_tolerance),
-                         check_tolerance("join_tolerance", join_tolerance),
-                         check_tolerance("intersection_tolerance", intersection_tolerance),
-                         check_positive("column_gap", column_gap),
-                         check_count("min_rows", min_rows))
+        return tables_of(self._seen(ocr=self._reads_by_ocr(ocr)).tables(
+            strategy, clip, check_tolerance("snap_tolerance", snap_tolerance),
+            check_tolerance("join_tolerance", join_tolerance),
+            check_tolerance("intersection_tolerance", intersection_tolerance),
+            check_positive("column_gap", column_gap), check_count("min_rows", min_rows)))
 
     def text_map(self, *, sort: Sort = DEFAULT_SORT, rotated: bool = False,
                  ocr: str = DEFAULT_OCR) -> TextMap:
@@ -405,14 +404,20 @@ class Page:
             formenv = self._handle.form_environment()
             return [] if formenv is None else read_form_fields(formenv, page.raw, crop)
 
-    def _inserts(self, tables: bool, images: bool, ocr: str) -> list[Insert]:
-        """What Markdown writes in place: ruled tables, image placeholders."""
+    def _markdown_parts(self, offpage: bool, forms: bool, ocr: str, tables: bool,
+                        images: bool) -> tuple[_native.RsPage, list[Table], list[Insert]]:
+        """What Markdown writes of the page: the glyphs it reads, the ruled
+        tables among them (with ``tables``) and what it writes in place: the
+        tables, image placeholders (with ``images``)."""
         from textloom._markdown import image_inserts, table_inserts
+        from textloom._tables import tables_of
 
-        found = table_inserts(self.find_tables(strategy="lines", ocr=ocr)) if tables else []
+        seen = self._seen(offpage, forms, self._reads_by_ocr(ocr))
+        found = tables_of(seen.tables("lines")) if tables else []
+        inserts = table_inserts(found)
         if images:
-            found += image_inserts(self.index + 1, [image.bbox for image in self.images()])
-        return found
+            inserts += image_inserts(self.index + 1, [image.bbox for image in self.images()])
+        return seen, found, inserts
 
     def images(self) -> list[PageImage]:
         """The page's images, in content order (those inside form XObjects too):

@@ -7,13 +7,10 @@ tuples and writes them out.
 
 from __future__ import annotations
 
-from typing import TYPE_CHECKING, Any, NamedTuple
+from typing import Any, NamedTuple
 
 from textloom._optional import import_optional
 from textloom._types import Rect
-
-if TYPE_CHECKING:
-    from textloom import _native
 
 
 class Cell(NamedTuple):
@@ -34,14 +31,18 @@ class Table:
     grid's counts), ``header`` (how many leading rows are the header) and
     ``cells`` (row by row, each cell once)."""
 
-    __slots__ = ("bbox", "rows", "cols", "header", "_cells", "_raw")
+    __slots__ = ("bbox", "rows", "cols", "header", "chars", "_cells", "_raw")
 
     def __init__(self, bbox: Rect, rows: int, cols: int, header: int,
-                 cells: list[Cell] | list[tuple[int, int, int, int, Rect, str]]) -> None:
+                 cells: list[Cell] | list[tuple[int, int, int, int, Rect, str]],
+                 chars: tuple[int, ...] = ()) -> None:
         self.bbox = bbox
         self.rows = rows
         self.cols = cols
         self.header = header
+        self.chars = chars
+        """The indices of the page's chars the cells hold, ascending: each
+        word whole, in the cell its first char lies in."""
         # The native tuples become Cells when first asked for: a caller that
         # wants only the boxes or counts pays nothing for them.
         self._raw = cells
@@ -131,10 +132,7 @@ def _unique(names: list[str]) -> list[str]:
     return out
 
 
-def tables_of(page: _native.RsPage, strategy: str, clip: Rect | None, snap_tolerance: float,
-              join_tolerance: float, intersection_tolerance: float, column_gap: float,
-              min_rows: int) -> list[Table]:
-    """The native tables of ``page`` as Table objects."""
-    found = page.tables(strategy, clip, snap_tolerance, join_tolerance, intersection_tolerance,
-                        column_gap, min_rows)
-    return [Table(bbox, rows, cols, header, cells) for bbox, rows, cols, header, cells in found]
+def tables_of(found: list[tuple[Rect, int, int, int, list[tuple[int, int, int, int, Rect, str]],
+                                tuple[int, ...]]]) -> list[Table]:
+    """The native tables (``RsPage.tables``) as Table objects."""
+    return [Table(*table) for table in found]

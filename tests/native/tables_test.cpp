@@ -247,6 +247,33 @@ TEST(TablesCells, LinesJoined) {
   EXPECT_EQ(tables[0].cells[0].text, "international");
 }
 
+
+// A word is its cell's whole where it starts: across an inner rule and past
+// the table's edge; the table names every char its cells hold.
+TEST(TablesCells, WordsFiledWholeWhereTheyStart) {
+  TablePage p = grid_page(Drawing::solid);
+  p.words(U"overflow", 420, 150);  // from column 3 past the right edge (450)
+  p.words(U"spilling", 115, 180);  // from column 0 over the rule at 150
+  const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
+  ASSERT_EQ(tables.size(), 1u);
+  const Cells cells = cells_of(tables[0]);
+  EXPECT_EQ(std::get<4>(cells[7]), "b4 overflow");
+  EXPECT_EQ(std::get<4>(cells[8]), "c1 spilling");
+  EXPECT_EQ(std::get<4>(cells[9]), "c2");
+  EXPECT_EQ(tables[0].chars.size(), 24u + 16u);
+}
+
+// A frame drawn inside a cell is no table of its own, and what it frames
+// stays the cell's.
+TEST(TablesCells, FrameInsideACellLeavesItsText) {
+  TablePage p = grid_page(Drawing::solid);
+  // A 2 x 2 frame clear of the cell's rules by more than a tolerance.
+  for (double y : {105.0, 110.0, 126.0}) p.h(56, 144, y);
+  for (double x : {56.0, 100.0, 144.0}) p.v(x, 105, 126);
+  const std::vector<Table> tables = find(p.page(), TableStrategy::lines);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(cells_of(tables[0]), full_grid());
+}
 // A statistical table: a top rule, a rule under the header, a bottom rule,
 // no verticals; right-aligned numbers with decimal points.
 TEST(TablesText, HeaderAndBottomRules) {

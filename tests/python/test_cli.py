@@ -373,9 +373,12 @@ def test_tables_command_and_extract_format_tables(tmp_path):
     pdf.output(str(path))
     with textloom.open(path) as doc:
         (table,) = doc[0].find_tables()
-        assert doc[0].to_markdown(tables=True) == table.to_markdown()  # in place of its lines
-        chunk = doc.to_markdown(page_chunks=True, tables=True)[0]
+        assert doc[0].to_markdown() == table.to_markdown()  # in place of its lines
+        assert "|" not in doc[0].to_markdown(tables=False)
+        chunk = doc.to_markdown(page_chunks=True)[0]
         assert chunk["tables"] == [{"bbox": table.bbox, "rows": 3, "cols": 3}]
+    assert cli("text", path, "--format", "markdown").stdout.decode() == table.to_markdown()
+    assert b"|" not in cli("text", path, "--format", "markdown", "--no-tables").stdout
     markdown = cli("tables", path).stdout.decode()
     assert markdown == f"{path}, page 1, table 1:\n\n{table.to_markdown()}\n\n"
     (record,) = [json.loads(line) for line in cli("tables", path, "--jsonl").stdout.splitlines()]

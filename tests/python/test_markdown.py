@@ -13,7 +13,7 @@ from fpdf import FPDF
 
 import textloom
 
-from conftest import corpus_files
+from conftest import TABLES, corpus_files
 
 FONTS = Path("/usr/share/fonts/truetype/dejavu")
 BODY = ("Search, analytics and language-model pipelines read millions of pages. They need "
@@ -164,8 +164,10 @@ def words(text: str, markdown: bool = False) -> collections.Counter[str]:
                                if any(c.isalnum() for c in w) and not LABEL.fullmatch(w))
 
 
-@pytest.mark.parametrize("path", corpus_files(), ids=lambda p: p.name)
+@pytest.mark.parametrize("path", corpus_files() + sorted((TABLES / "icdar2013-eu").glob("*.pdf")),
+                         ids=lambda p: getattr(p, "name", p))
 def test_corpus_words_match_the_text(path):
+    """Every word of the page's text once in its Markdown, its tables' cells included."""
     try:
         doc = textloom.open(path)
     except textloom.PdfError:

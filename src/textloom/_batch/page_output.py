@@ -96,11 +96,12 @@ def format_markdown(document: Document, indices: list[int], path: str,
     title, its target's page from 1 and page_index from 0) and text."""
     if not options.jsonl:
         return [document.to_markdown(indices, sort=options.sort, offpage=options.offpage,
-                                     forms=options.forms, ocr=options.ocr)] if indices else [""]
+                                     forms=options.forms, ocr=options.ocr,
+                                     tables=options.tables)] if indices else [""]
     lines = []
     for chunk in document.to_markdown(indices, sort=options.sort, page_chunks=True,
                                       offpage=options.offpage, forms=options.forms,
-                                      ocr=options.ocr):
+                                      ocr=options.ocr, tables=options.tables):
         toc_items = [{"level": level, "title": title, "page": page + 1, "page_index": page}
                      for level, title, page in chunk["toc_items"]]
         lines.append(to_json_row({"file": path, "page": chunk["page"] + 1,

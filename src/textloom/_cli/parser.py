@@ -114,6 +114,9 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
     "forms": (("--no-forms",), dict(
         action="store_false", dest="forms", help="leave out the values of filled form fields "
                                                  "(read as text in their boxes by default)")),
+    "tables": (("--no-tables",), dict(
+        action="store_false", dest="tables", help="write the ruled tables of Markdown as their "
+                                                  "lines (pipe tables by default)")),
     "ocr": (("--ocr",), dict(
         type=_checked(check_ocr), default=DEFAULT_OCR, metavar="|".join(OCR_MODES),
         help="read pages by OCR where they need it and Tesseract is installed (auto, the "
@@ -169,7 +172,7 @@ def build() -> argparse.ArgumentParser:
     text.add_argument("paths", nargs="*", metavar="PATH",
                       help="PDF files or directories (default: the bundled sample)")
     add_flags(text, "sort", "text_format", "pages", "dehyphenate", "ligatures", "offpage", "forms",
-              "ocr", "ocr_dpi", "ocr_language", "jsonl", *batch)
+              "tables", "ocr", "ocr_dpi", "ocr_language", "jsonl", *batch)
     text.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     tables = commands.add_parser(

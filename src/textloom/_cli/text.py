@@ -14,6 +14,7 @@ def run(args: argparse.Namespace) -> int:
     options = ReadOptions(format=args.format, sort=args.sort, pages=args.pages,
                           password=args.password, dehyphenate=args.dehyphenate,
                           ligatures=args.ligatures, offpage=args.offpage, forms=args.forms,
+                          tables=args.tables,
                           ocr=args.ocr, ocr_dpi=args.ocr_dpi, ocr_language=args.ocr_language,
                           jsonl=args.jsonl)
     files = input_files(args.paths) if args.paths else [str(sample_path())]
