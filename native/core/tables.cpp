@@ -109,6 +109,7 @@ Grid band_grid(Grid g, const RuledBand& band, double tolerance) {
   }
   g.header = header < g.ys.size() - 1 ? header : 0;
   g.ys.front() = band.region.y0, g.ys.back() = band.region.y1;
+  g.ruled = true;
   for (TableCell& c : g.cells) {
     if (c.row == 0) c.bbox.y0 = band.region.y0;
     if (c.row + c.row_span == g.ys.size() - 1) c.bbox.y1 = band.region.y1;
@@ -242,7 +243,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
   std::vector<Table> tables;
   for (Grid& g : found) {
     Table t{back.rc(extent(g)), static_cast<std::uint32_t>(g.ys.size() - 1),
-            static_cast<std::uint32_t>(g.xs.size() - 1), 0, {}, std::move(g.chars)};
+            static_cast<std::uint32_t>(g.xs.size() - 1), 0, {}, std::move(g.chars), g.ruled};
     if (clip && !(t.bbox.x0 >= clip->x0 && t.bbox.y0 >= clip->y0 && t.bbox.x1 <= clip->x1 &&
                   t.bbox.y1 <= clip->y1)) {
       continue;

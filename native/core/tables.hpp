@@ -50,6 +50,7 @@ struct Table {
   std::uint32_t header;          // leading rows that are the header
   std::vector<TableCell> cells;  // row by row, each cell once, at its first row and column
   std::vector<std::uint32_t> chars;  // PDFium text-page indices of the chars its cells hold, ascending
+  bool ruled;                    // found by its rules (a grid, or a header and bottom rule)
 };
 
 // The tables of `page` found by `strategy`, top to bottom in the viewer's

@@ -35,7 +35,7 @@ struct Grid {
   std::vector<double> ys;  // row boundaries, ascending, rows + 1 of them
   std::vector<TableCell> cells;  // text empty, bbox in the viewer's frame
   std::uint32_t header = 0;      // rows known to be the header (0: found from the text)
-  bool ruled = false;            // from a grid of rules on every side
+  bool ruled = false;            // from rules: a grid of them, or a header and bottom rule
   std::vector<bool> bold;        // per cell: every char of its text is bold (fill_cells)
   std::vector<std::uint32_t> chars;  // PDFium indices of the chars its cells hold (fill_cells)
 };

@@ -66,7 +66,8 @@ PyObject* table_tuple(const Table& t) {
     PyTuple_SetItem(chars.get(), static_cast<Py_ssize_t>(i), index);  // steals index
   }
   return tuple_of({box_of(t.bbox), PyLong_FromUnsignedLong(t.rows), PyLong_FromUnsignedLong(t.cols),
-                   PyLong_FromUnsignedLong(t.header), cells.release(), chars.release()});
+                   PyLong_FromUnsignedLong(t.header), cells.release(), chars.release(),
+                   PyBool_FromLong(t.ruled ? 1 : 0)});
 }
 
 bool strategy_of(const std::string& name, TableStrategy& out) {
@@ -114,9 +115,9 @@ const char* page_tables_doc() {
   static const std::string doc = docstring(
       kTablesSignature,
       "The page's tables (for textloom.Page.find_tables): a list of (bbox, rows, cols, header,\n"
-      "cells, chars), each cell (row, col, row_span, col_span, bbox, text), chars the ascending\n"
-      "indices of the glyphs the cells hold; boxes in page space; tolerances in ems of the\n"
-      "page's median type size.");
+      "cells, chars, ruled), each cell (row, col, row_span, col_span, bbox, text), chars the\n"
+      "ascending indices of the glyphs the cells hold, ruled whether rules drew it; boxes in\n"
+      "page space; tolerances in ems of the page's median type size.");
   return doc.c_str();
 }
 

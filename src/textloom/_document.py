@@ -179,7 +179,7 @@ class Document(Sequence[Page]):
         Pages are joined by a blank line. ``page_chunks``: a list with one dict
         per page instead, holding "page" (its index from 0), "label", "metadata"
         (the document's), "toc_items" (the outline entries pointing at the page),
-        "needs_ocr", "tables" (bbox, rows, cols of each ruled table, with ``tables``), "text"
+        "needs_ocr", "tables" (bbox, rows, cols of each table written, with ``tables``), "text"
         (its Markdown, empty for a page without text) and "spans": for each
         paragraph, heading and list item, its "start" and "end" in "text" and
         the "boxes" of the page text it stands for, so any part of a chunk

@@ -2,7 +2,7 @@
 from collections.abc import Iterable
 from typing import Any, Final, final
 
-from textloom._types import PdftextBlock, Rect, Sort
+from textloom._types import NativeTable, PdftextBlock, Rect, Sort
 
 __version__: Final[str]
 
@@ -81,7 +81,7 @@ class RsPage:
         intersection_tolerance: float = 0.3,
         column_gap: float = 1.0,
         min_rows: int = 3,
-    ) -> list[tuple[Rect, int, int, int, list[tuple[int, int, int, int, Rect, str]], tuple[int, ...]]]: ...
+    ) -> list[NativeTable]: ...
     def get_text(
         self,
         option: str = "text",

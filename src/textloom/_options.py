@@ -289,7 +289,7 @@ class ReadOptions(NamedTuple):
     ligatures: bool = False
     offpage: bool = False  # keep the words wholly outside the crop box, which no viewer shows
     forms: bool = True  # the values of filled form fields as text in their boxes
-    tables: bool = True  # Markdown writes each ruled table as a pipe table in its place
+    tables: bool = True  # Markdown writes the tables it finds as pipe tables in their places
     ocr: str = DEFAULT_OCR  # when pages are read by OCR
     ocr_dpi: float = DEFAULT_OCR_DPI  # the resolution pages are read by OCR at
     ocr_language: str = DEFAULT_OCR_LANGUAGE  # Tesseract's language name ("eng", "deu+fra")

@@ -10,7 +10,7 @@ from __future__ import annotations
 from typing import Any, NamedTuple
 
 from textloom._optional import import_optional
-from textloom._types import Rect
+from textloom._types import NativeTable, Rect
 
 
 class Cell(NamedTuple):
@@ -28,21 +28,23 @@ class Cell(NamedTuple):
 
 class Table:
     """A table of a page: ``bbox`` (page space), ``rows`` and ``cols`` (the
-    grid's counts), ``header`` (how many leading rows are the header) and
-    ``cells`` (row by row, each cell once)."""
+    grid's counts), ``header`` (how many leading rows are the header),
+    ``cells`` (row by row, each cell once), ``chars`` (the indices of the
+    page's chars the cells hold, ascending: each word whole, in the cell its
+    first char lies in) and ``ruled`` (found by its rules: a grid of them, or
+    a header and a bottom rule; not by the alignment of words alone)."""
 
-    __slots__ = ("bbox", "rows", "cols", "header", "chars", "_cells", "_raw")
+    __slots__ = ("bbox", "rows", "cols", "header", "chars", "ruled", "_cells", "_raw")
 
     def __init__(self, bbox: Rect, rows: int, cols: int, header: int,
                  cells: list[Cell] | list[tuple[int, int, int, int, Rect, str]],
-                 chars: tuple[int, ...] = ()) -> None:
+                 chars: tuple[int, ...] = (), ruled: bool = False) -> None:
         self.bbox = bbox
         self.rows = rows
         self.cols = cols
         self.header = header
         self.chars = chars
-        """The indices of the page's chars the cells hold, ascending: each
-        word whole, in the cell its first char lies in."""
+        self.ruled = ruled
         # The native tuples become Cells when first asked for: a caller that
         # wants only the boxes or counts pays nothing for them.
         self._raw = cells
@@ -132,7 +134,6 @@ def _unique(names: list[str]) -> list[str]:
     return out
 
 
-def tables_of(found: list[tuple[Rect, int, int, int, list[tuple[int, int, int, int, Rect, str]],
-                                tuple[int, ...]]]) -> list[Table]:
+def tables_of(found: list[NativeTable]) -> list[Table]:
     """The native tables (``RsPage.tables``) as Table objects."""
     return [Table(*table) for table in found]

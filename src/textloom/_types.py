@@ -22,6 +22,11 @@ TextDict = dict[str, Any]
 PdftextBlock = dict[str, Any]
 """One block of the pdftext schema."""
 
+NativeTable = tuple[Rect, int, int, int, list[tuple[int, int, int, int, Rect, str]], tuple[int, ...],
+                    bool]
+"""One table as the native finder gives it: bbox, rows, cols, header, cells
+(row, col, row_span, col_span, bbox, text), chars, ruled."""
+
 
 class Link(NamedTuple):
     """A link annotation: ``bbox`` in page space, and a ``uri`` or a target ``page`` index."""

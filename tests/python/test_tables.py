@@ -86,29 +86,35 @@ def test_table_turned_a_quarter(tmp_path: Path, rotate: int) -> None:
     assert table.bbox == pytest.approx((0, 250, 90, 650), abs=1)
 
 
-@pytest.mark.parametrize("rules", [True, False], ids=["header-and-bottom-rules", "white-space"])
-def test_statistical_table(tmp_path: Path, rules: bool) -> None:
+@pytest.mark.parametrize(("rules", "cols"), [(True, 3), (False, 3), (False, 2)],
+                         ids=["header-and-bottom-rules", "white-space", "two-columns"])
+def test_statistical_table(tmp_path: Path, rules: bool, cols: int) -> None:
     """Right-aligned numbers with decimal points under a header, with a top,
-    header and bottom rule or with none."""
+    header and bottom rule or with none. Markdown writes it as a pipe table,
+    but not two columns of words alone."""
     def draw(pdf: FPDF) -> None:
         for y in (100, 118, 190) if rules else ():
             pdf.line(50, y, 400, y)
-        for x, text in ((55, "Country"), (250, "Share"), (340, "Total")):
+        for x, text in ((55, "Country"), (250, "Share"), (340, "Total"))[:cols]:
             pdf.text(x, 112, text)
         for r, row in enumerate((("Spain", "12.5", "1234.75"), ("France", "3.25", "98.5"),
                                  ("Italy", "101.0", "7.25"))):
             pdf.text(55, 135 + 20 * r, row[0])
-            for right, value in zip((280, 390), row[1:]):
+            for right, value in list(zip((280, 390), row[1:]))[:cols - 1]:
                 pdf.text(right - pdf.get_string_width(value), 135 + 20 * r, value)
     page = write(tmp_path, draw)
     assert page.find_tables(strategy="lines") == []
     for strategy in ("auto", "text"):
         (table,) = page.find_tables(strategy=strategy)
-        assert (table.rows, table.cols, table.header) == (4, 3, 1)
-        assert table.to_list()[2] == ["France", "3.25", "98.5"]
+        assert (table.rows, table.cols, table.header) == (4, cols, 1)
+        assert table.ruled == (rules and strategy == "auto")  # "text" reads no rule
+        assert table.to_list()[2] == ["France", "3.25", "98.5"][:cols]
+    assert (page.to_markdown() == table.to_markdown()) == (cols == 3)
+    assert "|" not in page.to_markdown(tables=False)
     pandas = pytest.importorskip("pandas")
     frame = page.find_tables()[0].to_pandas()
-    assert isinstance(frame, pandas.DataFrame) and list(frame.columns) == ["Country", "Share", "Total"]
+    assert isinstance(frame, pandas.DataFrame)
+    assert list(frame.columns) == ["Country", "Share", "Total"][:cols]
 
 
 def test_two_tables_and_prose(tmp_path: Path) -> None:

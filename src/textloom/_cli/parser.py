@@ -115,8 +115,8 @@ FLAGS: dict[str, tuple[tuple[str, ...], dict[str, Any]]] = {
         action="store_false", dest="forms", help="leave out the values of filled form fields "
                                                  "(read as text in their boxes by default)")),
     "tables": (("--no-tables",), dict(
-        action="store_false", dest="tables", help="write the ruled tables of Markdown as their "
-                                                  "lines (pipe tables by default)")),
+        action="store_false", dest="tables", help="write the tables Markdown finds as their lines "
+                                                  "(pipe tables by default)")),
     "ocr": (("--ocr",), dict(
         type=_checked(check_ocr), default=DEFAULT_OCR, metavar="|".join(OCR_MODES),
         help="read pages by OCR where they need it and Tesseract is installed (auto, the "
