@@ -2,8 +2,9 @@
 
 A small real-producer document (fpdf2 with Debian's DejaVu fonts): a titled
 page with paragraphs, a hyphenated line end, a list and a sentence with bold
-and italic words; a two-column page under a full-width heading; and a
-landscape page that also carries /Rotate 90.
+and italic words; a two-column page under a full-width heading, with a
+ruled table below; and a landscape page that also carries /Rotate 90, with a
+table set in white space alone.
 Run: .venv/bin/python tools/make_sample.py
 """
 
@@ -17,10 +18,28 @@ from fpdf import FPDF
 FONTS = Path("/usr/share/fonts/truetype/dejavu")
 OUT = Path(__file__).resolve().parents[1] / "src" / "textloom" / "sample.pdf"
 
+# The tables: a header row, then rows; numbers right-aligned, as tables set them.
+RULED_TABLE = (("Library", "Pages per second", "Tables found"), ("textloom", "620", "yes"),
+               ("peer A", "41", "yes"), ("peer B", "18", "no"))
+SPACED_TABLE = (("Region", "2025", "2026"), ("North", "1,204.5", "1,310.0"),
+                ("South", "987.25", "1,002.75"), ("West", "45.0", "61.5"))
+
 PARAGRAPH = (
     "Search, analytics and language-model pipelines read millions of pages. "
     "They need every character, word and box right, in reading order, and fast. "
 )
+
+
+def table(pdf: FPDF, rows: tuple[tuple[str, ...], ...], widths: tuple[int, ...],
+          **style: str) -> None:
+    """``rows`` as fpdf2 sets a table: the first row the bold header, the first
+    column left-aligned and the others right-aligned."""
+    with pdf.table(col_widths=widths, width=sum(widths), align="LEFT", line_height=16,
+                   text_align=("LEFT",) + ("RIGHT",) * (len(widths) - 1), **style) as cells:
+        for values in rows:
+            row = cells.row()
+            for value in values:
+                row.cell(value)
 
 
 def main() -> None:
@@ -56,13 +75,23 @@ def main() -> None:
     pdf.set_font("DejaVuSerif", "", 10)
     top = pdf.get_y() + 8
     width = (pdf.w - 144 - 24) / 2
+    bottom = top
     for column, text in enumerate(("Left column. " + PARAGRAPH * 3, "Right column. " + PARAGRAPH * 3)):
         pdf.set_xy(72 + column * (width + 24), top)
         pdf.multi_cell(width, 13, text, align="L")
+        bottom = max(bottom, pdf.get_y())
+    pdf.set_xy(72, bottom + 18)
+    pdf.multi_cell(0, 13, "Below the columns, a ruled table with its header in bold:", align="L")
+    pdf.ln(6)
+    table(pdf, RULED_TABLE, (120, 120, 100))
 
     pdf.add_page(orientation="L")
     pdf.set_font("DejaVu", "", 12)
     pdf.multi_cell(0, 16, "A landscape page that the viewer shows turned by 90 degrees.", align="L")
+    pdf.ln(12)
+    pdf.multi_cell(0, 16, "Its table is set in white space alone:", align="L")
+    pdf.ln(4)
+    table(pdf, SPACED_TABLE, (120, 80, 80), borders_layout="NONE")
 
     # The last page also carries /Rotate 90, so the demo shows a rotated page.
     import pypdfium2 as pdfium

@@ -28,6 +28,11 @@ constexpr double kMinRowGap = 0.2;
 // A column of table cells holds labels and values; a column whose median
 // entry has more words is running prose (a line of text holds a dozen).
 constexpr std::size_t kMaxMedianWords = 7;
+// Columns of prose set narrow (two or three to a page) hold a few words a
+// line, as cells of phrases may; but a table keeps at least one column of
+// labels or values of one or two words, while in narrow prose every column's
+// median line has three words or more.
+constexpr std::size_t kMinProseWords = 3;
 // A column bound holds when at least half the rows have words on both sides
 // of it (1 / kMinSupport), and at most a quarter cross it (1 / kMaxCrossing):
 // a table's rows mostly fill its columns, while the gaps of a few loose
@@ -172,12 +177,15 @@ Grid grid_of(const std::vector<Row>& rows, std::size_t first, std::size_t last,
       c = end + 1;
     }
   }
+  bool short_column = false;
   for (std::vector<std::size_t>& counts : words_per_column) {
     if (counts.empty()) continue;
     merge_sort(counts, [](std::size_t a, std::size_t b) { return a < b; });
-    if (counts[counts.size() / 2] > kMaxMedianWords) return Grid{};
+    const std::size_t median = counts[counts.size() / 2];
+    if (median > kMaxMedianWords) return Grid{};
+    short_column = short_column || median < kMinProseWords;
   }
-  return grid;
+  return short_column ? grid : Grid{};
 }
 
 // True when rows[first, last) read as justified prose: every row flush with

@@ -419,6 +419,19 @@ TEST(TablesText, ProseIsNoTable) {
   EXPECT_TRUE(find(p.page()).empty());
 }
 
+// Two narrow columns of ragged prose, three words a line, are no table; with
+// a column of one-word labels beside phrases they are one.
+TEST(TablesText, NarrowColumnsOfProse) {
+  for (const auto& [left, tables] : {std::pair{U"one two three", 0u}, {U"label", 1u}}) {
+    TablePage p;
+    for (int k = 0; k < 6; ++k) {
+      p.words(left, 50, 100 + 14 * k);
+      p.words(U"four five six", 250, 100 + 14 * k);
+    }
+    EXPECT_EQ(find(p.page(), TableStrategy::text).size(), tables) << tables;
+  }
+}
+
 // Ten thousand rules (a dense grid past what a table can be) end in bounded time.
 TEST(TablesBounds, TenThousandRules) {
   TablePage p;

@@ -30,7 +30,7 @@ from textloom._options import ReadOptions, parse_page_ranges
 
 import pdfgen
 from conftest import CORPUS, SAMPLE, cli, troubled_pdf
-from make_sample import PARAGRAPH
+from make_sample import PARAGRAPH, RULED_TABLE, SPACED_TABLE
 
 # What tools/make_sample.py wrote, page by page: lines that stand alone, then
 # the page's words in reading order.
@@ -44,9 +44,11 @@ SAMPLE_TEXT = [
       "Each page also comes out as Markdown, with headings, lists and emphasis marked."]),
     (["Two columns under one heading"],
      ["Two columns under one heading", "Left column.", PARAGRAPH * 3, "Right column.",
-      PARAGRAPH * 3]),
+      PARAGRAPH * 3, "Below the columns, a ruled table with its header in bold:",
+      *sum(RULED_TABLE, ())]),
     (["A landscape page that the viewer shows turned by 90 degrees."],
-     ["A landscape page that the viewer shows turned by 90 degrees."]),
+     ["A landscape page that the viewer shows turned by 90 degrees.",
+      "Its table is set in white space alone:", *sum(SPACED_TABLE, ())]),
 ]
 
 
