@@ -179,11 +179,12 @@ class Document(Sequence[Page]):
         Pages are joined by a blank line. ``page_chunks``: a list with one dict
         per page instead, holding "page" (its index from 0), "label", "metadata"
         (the document's), "toc_items" (the outline entries pointing at the page),
-        "needs_ocr", "tables" (bbox, rows, cols of each table written, with ``tables``), "text"
-        (its Markdown, empty for a page without text) and "spans": for each
-        paragraph, heading and list item, its "start" and "end" in "text" and
-        the "boxes" of the page text it stands for, so any part of a chunk
-        leads back to where it is drawn.
+        "needs_ocr", "tables" (bbox, rows, cols of each table written, with
+        ``tables``), "text" (its Markdown, empty for a page without text) and
+        "spans": for each paragraph, heading, list item and table cell, its
+        "start" and "end" in "text" and the "boxes" of the page text it stands
+        for (a cell's own box), so any part of a chunk leads back to where it
+        is drawn.
         """
         from textloom._markdown import chunks, pages_markdown, with_comments
 

@@ -126,6 +126,6 @@ def chunks(handle: DocumentHandle, metadata: dict[str, str | None],
              "toc_items": [entry for entry in toc if entry[2] == index], "needs_ocr": ocr,
              "tables": [{"bbox": table.bbox, "rows": table.rows, "cols": table.cols}
                         for table in page_tables],
-             "text": text, "spans": chunk_spans(text, page_map)}
+             "text": text, "spans": chunk_spans(text, page_map, page_tables)}
             for index, text, ocr, page_tables, page_map
             in zip(indices, texts, needs_ocr, found, maps)]

@@ -15,10 +15,13 @@ from __future__ import annotations
 
 import struct
 import unicodedata
-from collections.abc import Iterator
-from typing import NamedTuple
+from collections.abc import Iterator, Sequence
+from typing import TYPE_CHECKING, Any, NamedTuple
 
 from textloom._types import Rect
+
+if TYPE_CHECKING:
+    from textloom._tables import Table
 
 
 class Fragment(NamedTuple):
@@ -176,13 +179,16 @@ def _plain_markdown(unit: str) -> tuple[str, list[int]]:
     return "".join(unit[k] for k in offsets), offsets
 
 
-def chunk_spans(markdown: str, page_map: TextMap) -> list[dict[str, object]]:
+def chunk_spans(markdown: str, page_map: TextMap,
+                tables: Sequence[Table] = ()) -> list[dict[str, Any]]:
     """For each unit of a page's Markdown (a paragraph, heading or list item:
     text between blank lines, an item per line), its offsets in ``markdown``
     and the boxes of the page text it stands for, found in order in the page
-    text as search finds text (case, accents and line breaks as written)."""
+    text as search finds text (case, accents and line breaks as written); and
+    for each cell with text of the ``tables`` written in it, the offsets of
+    its text and the cell's box. In the order of their starts."""
     haystack, origin = normalised(page_map.text, True, True)
-    spans: list[dict[str, object]] = []
+    spans: list[dict[str, Any]] = []
     at = 0  # where the next unit is looked for in the page text
     position = 0
     for block in markdown.split("\n\n"):
@@ -204,4 +210,16 @@ def chunk_spans(markdown: str, page_map: TextMap) -> list[dict[str, object]]:
                     at = found + len(needle)
             offset += len(unit) + 1
         position += len(block) + 2
-    return spans
+    taken: set[int] = set()
+    for table in tables:
+        written, cells = table.markdown_cells()
+        written = written.rstrip("\n")
+        at = markdown.find(written)
+        while at in taken:  # the same table twice on a page: each is its own place
+            at = markdown.find(written, at + 1)
+        if at < 0:
+            continue
+        taken.add(at)
+        spans += [{"start": at + start, "end": at + end, "boxes": [cell.bbox]}
+                  for cell, start, end in cells]
+    return sorted(spans, key=lambda span: span["start"])

@@ -72,12 +72,34 @@ class Table:
     def to_markdown(self) -> str:
         """A GitHub-flavoured pipe table: the first row as its head (a table
         without header rows gets an empty head), ``|`` and line breaks escaped."""
-        rows = [[_markdown_cell(text) for text in row] for row in self.to_list()]
+        return self.markdown_cells()[0]
+
+    def markdown_cells(self) -> tuple[str, list[tuple[Cell, int, int]]]:
+        """``to_markdown()`` and where each cell with text stands in it: (cell,
+        start, end) offsets of its written text."""
+        slots: list[list[Cell | None]] = [[None] * self.cols for _ in range(self.rows)]
+        for cell in self.cells:
+            slots[cell.row][cell.col] = cell
         if self.header == 0:
-            rows.insert(0, [""] * self.cols)
-        lines = ["| " + " | ".join(rows[0]) + " |", "|" + "---|" * self.cols]
-        lines += ["| " + " | ".join(row) + " |" for row in rows[1:]]
-        return "\n".join(lines) + "\n"
+            slots.insert(0, [None] * self.cols)
+        out: list[str] = []
+        places: list[tuple[Cell, int, int]] = []
+        at = 0
+        for number, row in enumerate(slots):
+            if number == 1:
+                out.append("|" + "---|" * self.cols + "\n")
+                at += len(out[-1])
+            line = "|"
+            for slot in row:
+                text = _markdown_cell(slot.text if slot else None)
+                if slot is not None and text:
+                    places.append((slot, at + len(line) + 1, at + len(line) + 1 + len(text)))
+                line += f" {text} |"
+            out.append(line + "\n")
+            at += len(out[-1])
+        if len(slots) == 1:
+            out.append("|" + "---|" * self.cols + "\n")
+        return "".join(out), places
 
     def to_html(self) -> str:
         """An HTML table: header rows in ``<thead>`` with ``<th>`` cells, spans

@@ -106,3 +106,15 @@ def test_markdown_chunk_spans_lead_back_to_the_page():
     assert heading["boxes"] == [pytest.approx((first_line[0][0], min(r[1] for r in first_line),
                                               first_line[-1][2], max(r[3] for r in first_line)))]
     assert all(mapped.boxes(0, 1) != [] and span["boxes"] for span in spans)
+
+
+def test_markdown_chunk_spans_of_table_cells():
+    """Each cell of a table written in a chunk is a span of its text and box."""
+    with textloom.open(textloom.sample_path()) as sample:
+        chunk = sample.to_markdown(pages=[1], page_chunks=True)[0]
+        (table,) = sample[1].find_tables()
+    text, spans = chunk["text"], chunk["spans"]
+    cells = [(text[s["start"]:s["end"]], s["boxes"]) for s in spans
+             if s["boxes"] in [[cell.bbox] for cell in table.cells]]
+    assert cells == [(cell.text, [cell.bbox]) for cell in table.cells if cell.text]
+    assert [s["start"] for s in spans] == sorted(s["start"] for s in spans)
