@@ -128,6 +128,22 @@ def check_flag(name: str, value: object) -> bool:
                     "converted to 'PyBool'")
 
 
+def check_query(query: object) -> str:
+    """A search's query: a str with more than white space in it."""
+    if not isinstance(query, str):
+        raise TypeError(f"query must be a str, not {type(query).__name__}")
+    if not query.strip():
+        raise ValueError("the query is empty")
+    return query
+
+
+def check_context(value: object) -> int:
+    """Lines of context: a whole number, 0 or more."""
+    if isinstance(value, int) and not isinstance(value, bool) and value >= 0:
+        return value
+    raise ValueError(f"context must be a whole number not below 0, not {value!r}")
+
+
 def check_count(name: str, value: object) -> int:
     """A whole number above 0."""
     if isinstance(value, int) and not isinstance(value, bool) and value > 0:
@@ -277,6 +293,18 @@ def check_pages(pages: object) -> PageRanges | None:
 # -- option records -------------------------------------------------------------------
 
 
+class GrepOptions(NamedTuple):
+    """What ``textloom grep`` looks for and how it prints what it finds."""
+
+    pattern: str
+    regex: bool = False  # a PCRE2 pattern, else a phrase matched as Page.search matches it
+    case: bool = True  # match case, as grep does unless -i
+    words: bool = False  # whole words only
+    counting: bool = False  # a count per file instead of the matches
+    line_number: bool = False  # each match's line in its page's text, from 1
+    context: int = 0  # lines of the page's text around each match's own
+
+
 class ReadOptions(NamedTuple):
     """What to read of each file and page: handed to every worker (picklable),
     the same for ``textloom text``, ``textloom extract`` and ``read_pdfs``."""
@@ -295,6 +323,7 @@ class ReadOptions(NamedTuple):
     ocr_language: str = DEFAULT_OCR_LANGUAGE  # Tesseract's language name ("eng", "deu+fra")
     strategy: str = "auto"  # how tables are found (format "tables" and textloom tables)
     jsonl: bool = False  # a JSON object per page, rather than the format's own text
+    grep: GrepOptions | None = None  # textloom grep's search
 
     @classmethod
     def checked(cls, *, formats: tuple[str, ...] = TEXT_FORMATS, **values: Any) -> ReadOptions:

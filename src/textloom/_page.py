@@ -14,8 +14,8 @@ from textloom import _native
 from textloom._image import Image
 from textloom._optional import import_optional
 from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
-                               check_count, check_flag, check_ocr, check_positive, check_strategy,
-                               check_timeout, check_tolerance)
+                               check_count, check_flag, check_ocr, check_positive, check_query,
+                               check_strategy, check_timeout, check_tolerance)
 from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
                              TextDict, TextSignals, WordRow)
 
@@ -364,11 +364,11 @@ class Page:
         and full-width forms match their letters (NFKC). ``case``: match case;
         ``words``: whole words only; ``diacritics=False``: ignore accents;
         ``regex``: ``query`` is a PCRE2 regular expression (Unicode), matched
-        against the text so normalised; a bad one is a ValueError."""
+        against the text so normalised; a bad one is a ValueError, and so is a
+        query of white space alone."""
         from textloom._search import find
 
-        if not isinstance(query, str):
-            raise TypeError(f"query must be a str, not {type(query).__name__}")
+        check_query(query)
         for name, flag in (("regex", regex), ("case", case), ("words", words),
                            ("diacritics", diacritics)):
             check_flag(name, flag)

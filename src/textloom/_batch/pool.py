@@ -49,12 +49,13 @@ Item = str | tuple[str, Pages]  # a file, or a file with its pages chosen
 
 class Answer(NamedTuple):
     """What a piece gives: the output of its pages, its failures, each at the
-    offset in ``output`` where its page's output would have been, and the
-    number of pages it read."""
+    offset in ``output`` where its page's output would have been, the number
+    of pages it read and of the things it found (``textloom grep``'s matches)."""
 
     output: bytes
     failures: list[tuple[int, Failure]]
     pages: int = 0
+    hits: int = 0
 
 
 # plan(path, options) -> the pieces of the file's pages to read (0-based, each
@@ -81,6 +82,7 @@ class Event(NamedTuple):
     done: bool
     plan: list[Pages] | None = None
     pages: int = 0  # pages read into ``output``
+    hits: int = 0  # things found in them
 
 
 # -- the worker's side --------------------------------------------------------------
@@ -409,7 +411,8 @@ def _emit(window: deque[_File]) -> Iterator[Event]:
             answer, piece.answer = piece.answer, Answer(b"", [])
             head.emitted += 1
             if answer is not None and (answer.output or answer.failures or answer.pages):
-                yield Event(head.path, answer.output, answer.failures, False, None, answer.pages)
+                yield Event(head.path, answer.output, answer.failures, False, None, answer.pages,
+                            answer.hits)
         if not (head.planned and head.emitted == len(head.pieces)):
             return
         window.popleft()

@@ -84,6 +84,39 @@ def tables_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     return _pages_piece(document, path, options, pages, format_tables)
 
 
+def plan_grep(path: str, options: ReadOptions) -> list[Pages]:
+    """The pieces of ``textloom grep``: a count per file takes the file whole."""
+    pages = selected_pages(path, options)
+    return [pages] if options.grep is not None and options.grep.counting else split_pages(pages)
+
+
+def grep_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
+    """The matches on ``pages`` as ``textloom grep`` prints them (or the file's
+    count); a page that fails is a failure at its place, and a count is of
+    the pages read."""
+    from textloom._batch.grep_output import format_count, format_matches
+
+    document = open_cached(path, options)
+    out: list[str] = []
+    size = hits = read = 0
+    failures = []
+    counting = options.grep is not None and options.grep.counting
+    for index in pages:
+        page_started(index)
+        try:
+            text, found = format_matches(document[index], path, options)
+        except Exception as error:  # this page fails, the others go on
+            failures.append((size, describe(error, path, index)))
+            continue
+        hits, read = hits + found, read + 1
+        if not counting:
+            out.append(text)
+            size += len(text.encode("utf-8", "replace"))
+    if counting:
+        out.append(format_count(path, options, hits))
+    return Answer("".join(out).encode("utf-8", "replace"), failures, read, hits)
+
+
 def _pages_piece(document: Document, path: str, options: ReadOptions, pages: Pages,
                  format_one: Callable[[Page, str, ReadOptions], str]) -> Answer:
     """Each page of ``pages`` written by ``format_one``, a page that fails a failure

@@ -39,10 +39,10 @@ def _looks_like_input(word: str) -> bool:
 
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line on ``argv`` (default: ``sys.argv[1:]``); returns the exit status."""
-    from textloom._cli import info, parquet, render, tables, text
+    from textloom._cli import grep, info, parquet, render, tables, text
 
-    run = {"text": text.run, "tables": tables.run, "extract": parquet.run, "render": render.run,
-           "info": info.run}
+    run = {"text": text.run, "tables": tables.run, "grep": grep.run, "extract": parquet.run,
+           "render": render.run, "info": info.run}
     try:
         arguments = _with_command(list(sys.argv[1:] if argv is None else argv))
         try:

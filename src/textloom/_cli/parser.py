@@ -24,6 +24,7 @@ from textloom._options import (
     STRATEGIES,
     TABLE_FORMATS,
     TEXT_FORMATS,
+    check_context,
     check_count,
     check_format,
     check_ocr,
@@ -35,7 +36,7 @@ from textloom._options import (
     parse_size,
 )
 
-COMMANDS = ("text", "tables", "extract", "render", "info")
+COMMANDS = ("text", "tables", "grep", "extract", "render", "info")
 
 
 def _checked(check: Callable[[str], Any]) -> Callable[[str], Any]:
@@ -185,6 +186,34 @@ def build() -> argparse.ArgumentParser:
     add_flags(tables, "table_format", "strategy", "pages", "ocr", "ocr_dpi", "ocr_language",
               "jsonl", *batch)
     tables.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
+
+    grep = commands.add_parser(
+        "grep", help="find a phrase or pattern in PDFs",
+        description="Print a line per match, 'file:page: text', the text being the page's lines "
+                    "the match stands on; the phrase matches across line breaks and hyphenated "
+                    "line ends, ligatures as their letters, full-width forms as theirs. Files "
+                    "come in the order given. Exit status: 0 something matched, 1 nothing did, "
+                    "2 an error (a file or page that fails is a line on stderr, and the run "
+                    "goes on).")
+    grep.add_argument("pattern", metavar="PATTERN", help="the phrase (or, with -e, the pattern)")
+    grep.add_argument("paths", nargs="+", metavar="PATH", help="PDF files or directories")
+    grep.add_argument("-e", "--regex", action="store_true", dest="regex",
+                      help="PATTERN is a PCRE2 regular expression (Unicode)")
+    grep.add_argument("-F", "--fixed-strings", action="store_false", dest="regex",
+                      help="PATTERN is a phrase (the default; the last of -e and -F wins)")
+    grep.add_argument("-i", "--ignore-case", action="store_true",
+                      help="ignore case (matched by default)")
+    grep.add_argument("-w", "--word-regexp", action="store_true", dest="words",
+                      help="whole words only")
+    grep.add_argument("-c", "--count", action="store_true",
+                      help="print each file's count of matches instead ('file:count')")
+    grep.add_argument("-n", "--line-number", action="store_true",
+                      help="print each match's line in its page's text too ('file:page:line: text')")
+    grep.add_argument("--context", type=_checked(lambda text: check_context(_number(text))),
+                      default=0, metavar="N", help="N more lines of the page before and after "
+                                                   "each match's own")
+    add_flags(grep, "sort", "pages", "ocr", "ocr_dpi", "ocr_language", "jsonl", *batch)
+    grep.add_argument("-o", "--output", metavar="OUT", help="write to OUT instead of stdout")
 
     extract = commands.add_parser(
         "extract", help="write the pages of PDFs to Parquet",

@@ -104,8 +104,9 @@ def write_whole(out: IO[bytes], data: bytes) -> None:
 
 
 def stream(files: list[str], plan: Plan, work: Work | None, options: ReadOptions,
-           run: RunOptions, out: IO[bytes], *, quiet: bool) -> int:
-    """Runs the files and writes their output; returns the exit status."""
+           run: RunOptions, out: IO[bytes], *, quiet: bool, hits: list[int] | None = None) -> int:
+    """Runs the files and writes their output; returns the exit status. ``hits``
+    gets the number of things the pieces found added to its one item."""
     reporter = Reporter(len(files), quiet=quiet)
     pages = 0
     events = run_in_order(files, plan, work, options, describe, jobs=run.jobs,
@@ -124,6 +125,8 @@ def stream(files: list[str], plan: Plan, work: Work | None, options: ReadOptions
                 with guard.whole():
                     write_whole(out, b"".join(chunks))
                 pages += event.pages
+                if hits is not None:
+                    hits[0] += event.hits
                 if event.done:
                     reporter.file_done(pages)
                     pages = 0
