@@ -13,7 +13,9 @@ its characters, one box per line it touches.
 
 from __future__ import annotations
 
-import struct
+import array
+import re
+import sys
 import unicodedata
 from collections.abc import Iterator, Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple
@@ -46,6 +48,15 @@ class Match(NamedTuple):
         return [fragment.bbox for fragment in self.fragments]
 
 
+_LITTLE_ENDIAN = sys.byteorder == "little"  # as the native module writes the boxes
+
+
+def _swapped(kind: str, data: bytes) -> array.array[Any]:
+    values = array.array(kind, data)
+    values.byteswap()
+    return values
+
+
 class TextMap:
     """A page's text and, for any range of it, the boxes it covers."""
 
@@ -53,25 +64,33 @@ class TextMap:
 
     def __init__(self, text: str, boxes: bytes, ids: bytes) -> None:
         self.text = text
-        self._boxes = struct.unpack(f"<{len(boxes) // 8}d", boxes)
-        self._ids = struct.unpack(f"<{len(ids) // 4}i", ids)
+        # Read in place, as the native module wrote them (the machine's own
+        # doubles and ints): a search reads the few places its matches cover.
+        self._boxes = memoryview(boxes).cast("d") if _LITTLE_ENDIAN else _swapped("d", boxes)
+        self._ids = memoryview(ids).cast("i") if _LITTLE_ENDIAN else _swapped("i", ids)
 
     def fragments(self, start: int, end: int) -> list[Fragment]:
         """The boxes of the text's characters from ``start`` to ``end``, one per
         line they stand on (line feeds have none)."""
         out: list[Fragment] = []
         boxes, ids = self._boxes, self._ids
+        line: tuple[int, int] | None = None
+        x0 = y0 = x1 = y1 = 0.0
         for index in range(max(start, 0), min(end, len(self.text))):
-            x0, y0, x1, y1 = boxes[4 * index:4 * index + 4]
-            if x0 != x0:  # NaN: a line feed
+            at = 4 * index
+            left = boxes[at]
+            if left != left:  # NaN: a line feed
                 continue
-            block, line = ids[2 * index], ids[2 * index + 1]
-            if out and (out[-1].block, out[-1].line) == (block, line):
-                a = out[-1].bbox
-                out[-1] = Fragment((min(a[0], x0), min(a[1], y0), max(a[2], x1), max(a[3], y1)),
-                                   block, line)
-            else:
-                out.append(Fragment((x0, y0, x1, y1), block, line))
+            here = (ids[2 * index], ids[2 * index + 1])
+            if here == line:
+                x0, y0 = min(x0, left), min(y0, boxes[at + 1])
+                x1, y1 = max(x1, boxes[at + 2]), max(y1, boxes[at + 3])
+                continue
+            if line is not None:
+                out.append(Fragment((x0, y0, x1, y1), *line))
+            line, x0, y0, x1, y1 = here, left, boxes[at + 1], boxes[at + 2], boxes[at + 3]
+        if line is not None:
+            out.append(Fragment((x0, y0, x1, y1), *line))
         return out
 
     def boxes(self, start: int, end: int) -> list[Rect]:
@@ -88,9 +107,51 @@ def _fold(text: str, case: bool, diacritics: bool) -> str:
     return folded
 
 
+_SPACE_RUN = re.compile(r"\s\s+")
+_LEADING_SPACE = re.compile(r"\s+")
+_OTHER_SPACE = re.compile(r"[^\S \n]")  # white space other than a space or a line feed
+
+
 def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]:
     """``text`` normalised for matching, and for each of its characters the
     index of the character of ``text`` it came from."""
+    if diacritics and unicodedata.is_normalized("NFKC", text):
+        folded = text if case else text.casefold()
+        if len(folded) == len(text):  # each character folds to one: the same places
+            return _joined(text, folded)
+    return _normalised_by_char(text, case, diacritics)
+
+
+def _joined(text: str, folded: str) -> tuple[str, list[int]]:
+    """``folded`` (``text`` folded character for character) with white space
+    runs made one space, leading white space dropped and words broken at line
+    ends joined, as ``_normalised_by_char`` does: the stretches between what
+    goes (few on a page) copied whole."""
+    gone = [(run.start() + 1, run.end()) for run in _SPACE_RUN.finditer(text)]
+    leading = _LEADING_SPACE.match(text)
+    if leading:
+        gone.append((0, leading.end()))
+    at = text.find("-\n", 1)
+    while 0 < at < len(text) - 2:
+        if text[at - 1].isalpha() and text[at + 2].isalpha():
+            gone.append((at, at + 2))
+        at = text.find("-\n", at + 2)
+    gone.sort()
+    pieces: list[str] = []
+    origin: list[int] = []
+    kept = 0
+    for start, end in gone:
+        if start > kept:
+            pieces.append(folded[kept:start])
+            origin += range(kept, start)
+        kept = max(kept, end)
+    pieces.append(folded[kept:])
+    origin += range(kept, len(text))
+    out = "".join(pieces).replace("\n", " ")
+    return (_OTHER_SPACE.sub(" ", out) if _OTHER_SPACE.search(out) else out), origin
+
+
+def _normalised_by_char(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]:
     out: list[str] = []
     origin: list[int] = []
     n = len(text)
@@ -156,8 +217,6 @@ def _plain_markdown(unit: str) -> tuple[str, list[int]]:
     """A Markdown unit's text without its markup (heading and list markers,
     emphasis, code ticks, link targets, escapes), and for each character kept
     its offset in ``unit``."""
-    import re
-
     keep = [True] * len(unit)
     lead = re.match(r"\s*(?:#{1,6} |[-*+] |\d{1,3}[.)] |> )?", unit)
     for k in range(lead.end() if lead else 0):
