@@ -115,37 +115,53 @@ _OTHER_SPACE = re.compile(r"[^\S \n]")  # white space other than a space or a li
 def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]:
     """``text`` normalised for matching, and for each of its characters the
     index of the character of ``text`` it came from."""
-    if diacritics and unicodedata.is_normalized("NFKC", text):
-        folded = text if case else text.casefold()
-        if len(folded) == len(text):  # each character folds to one: the same places
-            return _joined(text, folded)
+    if diacritics:
+        # The characters that fold to something else than their case fold
+        # (NFKC's compatibility forms, "ß" to "ss"): few, and few kinds.
+        odd: dict[str, str] = {}
+        for ch in {ch for ch in text if not ch.isascii()}:
+            folded = _fold(ch, case, True)
+            if ch.isspace() or folded == (ch if case else ch.casefold()) and len(folded) == 1:
+                continue
+            if not folded or any(c.isspace() for c in folded):
+                return _normalised_by_char(text, case, diacritics)  # what spaces become changes
+            odd[ch] = folded
+        return _joined(text, case, odd)
     return _normalised_by_char(text, case, diacritics)
 
 
-def _joined(text: str, folded: str) -> tuple[str, list[int]]:
-    """``folded`` (``text`` folded character for character) with white space
-    runs made one space, leading white space dropped and words broken at line
-    ends joined, as ``_normalised_by_char`` does: the stretches between what
-    goes (few on a page) copied whole."""
-    gone = [(run.start() + 1, run.end()) for run in _SPACE_RUN.finditer(text)]
+def _joined(text: str, case: bool, odd: dict[str, str]) -> tuple[str, list[int]]:
+    """``text`` normalised as ``_normalised_by_char`` does, in a few passes: the
+    stretches between what changes (white space runs made one space, leading
+    white space dropped, words broken at line ends joined, the ``odd``
+    characters folded) case-folded whole."""
+    changes = [(run.start() + 1, run.end(), "") for run in _SPACE_RUN.finditer(text)]
     leading = _LEADING_SPACE.match(text)
     if leading:
-        gone.append((0, leading.end()))
+        changes.append((0, leading.end(), ""))
     at = text.find("-\n", 1)
     while 0 < at < len(text) - 2:
         if text[at - 1].isalpha() and text[at + 2].isalpha():
-            gone.append((at, at + 2))
+            changes.append((at, at + 2, ""))
         at = text.find("-\n", at + 2)
-    gone.sort()
+    if odd:
+        pattern = re.compile("[" + "".join(re.escape(ch) for ch in odd) + "]")
+        changes += [(m.start(), m.end(), odd[m.group()]) for m in pattern.finditer(text)]
+    changes.sort()
     pieces: list[str] = []
     origin: list[int] = []
     kept = 0
-    for start, end in gone:
+    for start, end, folded in changes:
         if start > kept:
-            pieces.append(folded[kept:start])
+            piece = text[kept:start]
+            pieces.append(piece if case else piece.casefold())
             origin += range(kept, start)
+        if folded:
+            pieces.append(folded)
+            origin += [start] * len(folded)
         kept = max(kept, end)
-    pieces.append(folded[kept:])
+    piece = text[kept:]
+    pieces.append(piece if case else piece.casefold())
     origin += range(kept, len(text))
     out = "".join(pieces).replace("\n", " ")
     return (_OTHER_SPACE.sub(" ", out) if _OTHER_SPACE.search(out) else out), origin

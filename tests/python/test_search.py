@@ -118,3 +118,12 @@ def test_markdown_chunk_spans_of_table_cells():
              if s["boxes"] in [[cell.bbox] for cell in table.cells]]
     assert cells == [(cell.text, [cell.bbox]) for cell in table.cells if cell.text]
     assert [s["start"] for s in spans] == sorted(s["start"] for s in spans)
+
+
+@pytest.mark.parametrize("case", [False, True])
+def test_normalising_in_passes_agrees_with_char_by_char(case):
+    """The fast normalisation gives what folding each character alone gives."""
+    from textloom._search import _normalised_by_char, normalised
+
+    text = " \n lead exam-\nple  ﬁne Straße\tİstanbul x-\n\n1-\n2 café e\u0301 ＡＢ\u00a0end-\n"
+    assert normalised(text, case, True) == _normalised_by_char(text, case, True)
