@@ -41,6 +41,12 @@ constexpr std::size_t kMaxMarks = 10;
 // ("TRANSPORTATION" in capitals is about ten).
 constexpr double kWordReachEms = 12.0;
 
+// "auto" takes a table of words alone (no rule above, below or between) only
+// with this many columns: two columns of words are as often a book's index
+// set in two columns, a glossary or line-numbered text as a table, and read
+// right as lines; "text" takes them too.
+constexpr std::size_t kMinWordColumns = 3;
+
 // A grid of rules whose cells are mostly empty is a chart's gridlines or a
 // form to fill in: a table holds text in at least a quarter of its cells
 // (sparse statistical tables keep far more than that).
@@ -231,7 +237,10 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     }
     const Rect everywhere{-INFINITY, -INFINITY, INFINITY, INFINITY};
     for (Grid& g : text_grids(free, everywhere, em, params.column_gap, params.min_rows, false)) {
-      if (strategy == TableStrategy::automatic && crossed(extent(g), rules.vertical)) continue;
+      if (strategy == TableStrategy::automatic &&
+          (crossed(extent(g), rules.vertical) || g.xs.size() - 1 < kMinWordColumns)) {
+        continue;
+      }
       text.push_back(std::move(g));
     }
     fill_cells(text, chars, page.fonts);

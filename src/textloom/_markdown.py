@@ -41,18 +41,6 @@ class Insert(NamedTuple):
     replaces: Sequence[int]
 
 
-MIN_WORD_TABLE_COLS = 3
-"""Columns a table of words alone (no rules) needs to be written as a pipe
-table: two columns of words are as often a book's index set in two columns,
-a glossary or line-numbered text, which read right as lines."""
-
-
-def written_tables(tables: Sequence[Table]) -> list[Table]:
-    """The tables Markdown writes as pipe tables: ruled ones, and tables of
-    words alone of at least ``MIN_WORD_TABLE_COLS`` columns."""
-    return [table for table in tables if table.ruled or table.cols >= MIN_WORD_TABLE_COLS]
-
-
 def table_inserts(tables: Sequence[Table]) -> list[Insert]:
     return [Insert(table.bbox, table.to_markdown().rstrip("\n"), table.chars) for table in tables]
 

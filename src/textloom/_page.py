@@ -287,10 +287,8 @@ class Page:
         ``links``: text inside the box of a link to a URI as [text](uri).
         ``offpage``, ``forms``, ``ocr``: as for ``get_text``.
         ``tables``: each table ``find_tables`` finds as a pipe table in its
-        reading-order place, instead of its lines: ruled ones, and tables of
-        words alone of three columns or more (two columns of words are as often
-        an index or line-numbered text). Each word is written once, in the
-        table or as text (a word is its cell's when it starts in it).
+        reading-order place, instead of its lines. Each word is written once,
+        in the table or as text (a word is its cell's when it starts in it).
         ``images``: a placeholder line ``![image](page-N-image-K)`` (both from 1)
         in each image's reading-order place.
         ``annotations``: the page's comments (notes, highlights) after its text,
@@ -322,8 +320,9 @@ class Page:
         come from the lines), "text" tables of words aligned in columns across
         consecutive lines, "auto" both, rules winning where they exist: tables
         with only a top, header and bottom rule too, and tables of words alone
-        on pages that draw no table with rules, where no vertical rule runs
-        through them (a chart's axis, a frame's side).
+        of three columns or more (two columns of words alone are as often an
+        index or line-numbered text) on pages that draw no table with rules,
+        where no vertical rule runs through them (a chart's axis, a frame's side).
         Charts (curves and slanted lines over a candidate) are not tables.
         ``clip``: only tables lying inside (x0, y0, x1, y1), page space.
         Tolerances are in ems, the page's median type size:
@@ -410,11 +409,11 @@ class Page:
         """What Markdown writes of the page: the glyphs it reads, the ruled
         tables among them (with ``tables``) and what it writes in place: the
         tables, image placeholders (with ``images``)."""
-        from textloom._markdown import image_inserts, table_inserts, written_tables
+        from textloom._markdown import image_inserts, table_inserts
         from textloom._tables import tables_of
 
         seen = self._seen(offpage, forms, self._reads_by_ocr(ocr))
-        found = written_tables(tables_of(seen.tables())) if tables else []
+        found = tables_of(seen.tables()) if tables else []
         inserts = table_inserts(found)
         if images:
             inserts += image_inserts(self.index + 1, [image.bbox for image in self.images()])
