@@ -343,7 +343,10 @@ TEST(TablesText, ColumnsCrossedByLinesAreNone) {
 TEST(TablesText, VerticalRulesBesideAndThrough) {
   for (const auto& [x, tables] : {std::pair{500.0, 1u}, {100.0, 0u}}) {
     TablePage p;
-    for (int r = 0; r < 4; ++r) p.words(U"alpha", 50, 100 + 14 * r), p.words(U"12", 150, 100 + 14 * r);
+    for (int r = 0; r < 4; ++r) {
+      p.words(U"alpha", 50, 100 + 14 * r), p.words(U"12", 150, 100 + 14 * r);
+      p.words(U"34", 250, 100 + 14 * r);
+    }
     p.v(x, 80, 170);
     EXPECT_EQ(find(p.page()).size(), tables) << x;
     EXPECT_EQ(find(p.page(), TableStrategy::text).size(), 1u) << x;
