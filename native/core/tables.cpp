@@ -168,7 +168,14 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
                                   : Rect{0, 0, -1, -1};
   }
   std::vector<Block> blocks = lay_out(region);
-  std::vector<PlacedChar> chars = place_chars(blocks, xf);
+  // The chars in the viewer's frame, placed when a candidate needs filling:
+  // most pages have none, and pay only for the layout.
+  std::vector<PlacedChar> chars;
+  bool placed = false;
+  auto placed_chars = [&]() -> const std::vector<PlacedChar>& {
+    if (!placed) chars = place_chars(blocks, xf), placed = true;
+    return chars;
+  };
   std::vector<Rect> marks;
   marks.reserve(page.marks.size());
   for (const Rect& m : page.marks) marks.push_back(xf.rc(m));
@@ -195,12 +202,12 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     if (!dropped || found.size() == first) return;
     std::vector<Grid> kept(std::make_move_iterator(found.begin() + first),
                            std::make_move_iterator(found.end()));
-    fill_cells(kept, chars, page.fonts);
+    fill_cells(kept, placed_chars(), page.fonts);
     std::move(kept.begin(), kept.end(), found.begin() + first);
   };
-  if (strategy != TableStrategy::text) {
-    split_rows(ruled, chars);
-    fill_cells(ruled, chars, page.fonts);
+  if (strategy != TableStrategy::text && !ruled.empty()) {
+    split_rows(ruled, placed_chars());
+    fill_cells(ruled, placed_chars(), page.fonts);
     keep(ruled, [&](const Grid& g) {
       // A box around one text or an empty drawing of lines is no table.
       const double share = static_cast<double>(filled_cells(g)) /
@@ -220,7 +227,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
     const bool alone = strategy == TableStrategy::text || found.empty();
     if (alone && region && strategy == TableStrategy::automatic) {
       blocks = lay_out(std::nullopt);  // the grids were no tables: read the whole page
-      chars = place_chars(blocks, xf);
+      placed = false;
     }
     std::vector<WordBox> all;
     if (alone || !bands.empty()) all = word_boxes(blocks, xf);
@@ -243,7 +250,7 @@ std::vector<Table> find_tables(const PageGlyphs& page, TableStrategy strategy,
       }
       text.push_back(std::move(g));
     }
-    fill_cells(text, chars, page.fonts);
+    if (!text.empty()) fill_cells(text, placed_chars(), page.fonts);
     keep(text, [&](const Grid& g) { return filled_cells(g) >= 2; });
   }
   merge_sort(found, [](const Grid& a, const Grid& b) {
