@@ -186,8 +186,6 @@ struct IFSDK_PAUSE {
   X(FPDFAnnot_GetOptionLabel, unsigned long,                                           \
     (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot, int index, FPDF_WCHAR* buffer,       \
      unsigned long length))                                                            \
-  X(FPDFAnnot_GetFontSize, FPDF_BOOL,                                                  \
-    (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot, float* size))                        \
   X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
     (int width, int height, int format, void* first_scan, int stride))                 \
   X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \
