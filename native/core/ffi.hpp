@@ -49,6 +49,9 @@ inline constexpr int kPdfAnnotXfaWidget = 27;
 // value a viewer shows; builds with XFA add kinds from 8 on (_annotations.FIELD_TYPES).
 inline constexpr int kPdfFieldCheckBox = 2, kPdfFieldRadio = 3, kPdfFieldCombo = 4,
                      kPdfFieldList = 5, kPdfFieldText = 6;
+// FPDFAnnot_GetValueType's values for the texts a field's /V may hold.
+inline constexpr int kPdfObjectString = 3;
+inline constexpr int kPdfObjectStream = 7;
 // Bit 13 of a text field's /Ff: the field holds several lines.
 inline constexpr int kPdfFieldMultiline = 1 << 12;
 
@@ -175,6 +178,10 @@ struct IFSDK_PAUSE {
   X(FPDFAnnot_GetRect, FPDF_BOOL, (FPDF_ANNOTATION annot, FS_RECTF * rect))            \
   X(FPDFAnnot_GetStringValue, unsigned long,                                           \
     (FPDF_ANNOTATION annot, const char* key, FPDF_WCHAR* buffer, unsigned long length)) \
+  X(FPDFAnnot_HasKey, FPDF_BOOL, (FPDF_ANNOTATION annot, const char* key))            \
+  X(FPDFAnnot_GetValueType, int, (FPDF_ANNOTATION annot, const char* key))             \
+  X(FPDFAnnot_GetNumberValue, FPDF_BOOL,                                               \
+    (FPDF_ANNOTATION annot, const char* key, float* value))                            \
   X(FPDFAnnot_GetFormFieldType, int, (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot))    \
   X(FPDFAnnot_GetFormFieldFlags, int, (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot))   \
   X(FPDFAnnot_GetFormFieldValue, unsigned long,                                        \

@@ -1,0 +1,30 @@
+// What a page's free-text annotations and filled form fields show, read
+// through PDFium's annotation and form-fill getters after the rest of the
+// extraction, as runs of text (shown_text's rules) in page space.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "ffi.hpp"
+#include "placed_text.hpp"
+
+namespace textloom {
+
+// Characters kept of one value or annotation text: a page of prose is a few
+// thousand; megabytes in a field are damage or a dump, not a value.
+inline constexpr unsigned long kMostShownChars = 100'000;
+
+// The runs of the annotations at `indices` of `page` (free text, and with
+// `form`, the document's form-fill environment, form widgets), in annotation
+// order: a checked box's mark, a text field's value, a choice field's chosen
+// options joined by ", " (an editable combo box's own text where none is),
+// a free text's /Contents at its /DA size. Skipped: unchecked boxes, empty
+// values, buttons, signatures, widgets of no field, rectangles PDFium cannot
+// give or that are not finite. `crop` is the crop box (left, bottom, right,
+// top); `rotation` the page's, under which a turned value fills its box.
+std::vector<PlacedRun> read_shown_runs(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_PAGE page,
+                                       const std::vector<int>& indices,
+                                       const std::array<double, 4>& crop, std::uint32_t rotation);
+
+}  // namespace textloom
