@@ -380,8 +380,8 @@ std::vector<PageLink> read_links(const Pdfium& pdf, FPDF_DOCUMENT doc, FPDF_PAGE
 
 // The indices of the page's annotations whose text a viewer shows with the
 // page's own: free text and form widgets (read after every other call).
-std::vector<int> text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
-  std::vector<int> found;
+std::vector<TextAnnotation> text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
+  std::vector<TextAnnotation> found;
   const int n = pdf.FPDFPage_GetAnnotCount(page);
   for (int i = 0; i < n; ++i) {
     FPDF_ANNOTATION annot = pdf.FPDFPage_GetAnnot(page, i);
@@ -390,7 +390,7 @@ std::vector<int> text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
     pdf.FPDFPage_CloseAnnot(annot);
     if (subtype == kPdfAnnotFreeText || subtype == kPdfAnnotWidget ||
         subtype == kPdfAnnotXfaWidget) {
-      found.push_back(i);
+      found.push_back(TextAnnotation{i, subtype});
     }
   }
   return found;
@@ -443,7 +443,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
     read_chars(ex, page.n_chars);
   }
   page.links = read_links(pdf, doc, page_handle.get(), page.crop);
-  const std::vector<int> annotations = text_annotations(pdf, page_handle.get());
+  const std::vector<TextAnnotation> annotations = text_annotations(pdf, page_handle.get());
   page.text_annotations = static_cast<std::uint32_t>(annotations.size());
   read_rules(pdf, page_handle.get(), page.crop, page.rules, page.marks, page.images);
   read_render_modes(pdf, ex, page.glyphs);

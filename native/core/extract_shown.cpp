@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -157,18 +158,18 @@ bool read_own_text_field(const Pdfium& pdf, FPDF_ANNOTATION annot, bool& multili
   if (string_value(pdf, annot, "FT") != U"Tx" || pdf.FPDFAnnot_HasKey(annot, "Parent")) {
     return false;
   }
-  const int value_type = pdf.FPDFAnnot_GetValueType(annot, "V");
-  if (pdf.FPDFAnnot_HasKey(annot, "V") && value_type != kPdfObjectString &&
+  const int value_type = pdf.FPDFAnnot_GetValueType(annot, "V");  // unknown: none
+  if (value_type != kPdfObjectUnknown && value_type != kPdfObjectString &&
       value_type != kPdfObjectStream) {
     return false;
   }
   float flags = 0;
-  if (pdf.FPDFAnnot_HasKey(annot, "Ff") &&
+  if (pdf.FPDFAnnot_GetValueType(annot, "Ff") != kPdfObjectUnknown &&
       (!pdf.FPDFAnnot_GetNumberValue(annot, "Ff", &flags) || !(flags >= 0 && flags < kExactFlags))) {
     return false;
   }
   multiline = (static_cast<std::int64_t>(flags) & kPdfFieldMultiline) != 0;
-  text = string_value(pdf, annot, "V");
+  if (value_type != kPdfObjectUnknown) text = string_value(pdf, annot, "V");
   return true;
 }
 
@@ -210,17 +211,17 @@ void read_field(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_ANNOTATION annot,
 }  // namespace
 
 std::vector<PlacedRun> read_shown_runs(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_PAGE page,
-                                       const std::vector<int>& indices,
+                                       const std::vector<TextAnnotation>& annotations,
                                        const std::array<double, 4>& crop, std::uint32_t rotation) {
   std::vector<PlacedRun> runs;
   const bool upright = rotation == 0;
-  for (const int index : indices) {
+  for (const auto& [index, subtype] : annotations) {
+    if (subtype != kPdfAnnotFreeText && form == nullptr) continue;
     AnnotPtr annot(pdf.FPDFPage_GetAnnot(page, index), AnnotCloser{&pdf});
     if (!annot) continue;
-    const int subtype = pdf.FPDFAnnot_GetSubtype(annot.get());
     if (subtype == kPdfAnnotFreeText) {
       read_free_text(pdf, annot.get(), crop, upright, runs);
-    } else if (form != nullptr && (subtype == kPdfAnnotWidget || subtype == kPdfAnnotXfaWidget)) {
+    } else {
       read_field(pdf, form, annot.get(), crop, upright, runs);
     }
   }

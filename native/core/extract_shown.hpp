@@ -15,7 +15,14 @@ namespace textloom {
 // thousand; megabytes in a field are damage or a dump, not a value.
 inline constexpr unsigned long kMostShownChars = 100'000;
 
-// The runs of the annotations at `indices` of `page` (free text, and with
+// An annotation whose text a viewer shows: its index on the page and its
+// subtype (kPdfAnnotFreeText, kPdfAnnotWidget or kPdfAnnotXfaWidget).
+struct TextAnnotation {
+  int index;
+  int subtype;
+};
+
+// The runs of the `annotations` of `page` (free text, and with
 // `form`, the document's form-fill environment, form widgets), in annotation
 // order: a checked box's mark, a text field's value, a choice field's chosen
 // options joined by ", " (an editable combo box's own text where none is),
@@ -24,7 +31,7 @@ inline constexpr unsigned long kMostShownChars = 100'000;
 // give or that are not finite. `crop` is the crop box (left, bottom, right,
 // top); `rotation` the page's, under which a turned value fills its box.
 std::vector<PlacedRun> read_shown_runs(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_PAGE page,
-                                       const std::vector<int>& indices,
+                                       const std::vector<TextAnnotation>& annotations,
                                        const std::array<double, 4>& crop, std::uint32_t rotation);
 
 }  // namespace textloom

@@ -49,7 +49,8 @@ inline constexpr int kPdfAnnotXfaWidget = 27;
 // value a viewer shows; builds with XFA add kinds from 8 on (_annotations.FIELD_TYPES).
 inline constexpr int kPdfFieldCheckBox = 2, kPdfFieldRadio = 3, kPdfFieldCombo = 4,
                      kPdfFieldList = 5, kPdfFieldText = 6;
-// FPDFAnnot_GetValueType's values for the texts a field's /V may hold.
+// FPDFAnnot_GetValueType's values: no such key, and the texts a /V may hold.
+inline constexpr int kPdfObjectUnknown = 0;
 inline constexpr int kPdfObjectString = 3;
 inline constexpr int kPdfObjectStream = 7;
 // Bit 13 of a text field's /Ff: the field holds several lines.
