@@ -75,6 +75,11 @@ bool box_of(const Pdfium& pdf, FPDF_ANNOTATION annot, const std::array<double, 4
   FS_RECTF r{};
   if (!pdf.FPDFAnnot_GetRect(annot, &r)) return false;
   const double left = r.left, right = r.right, bottom = r.bottom, top = r.top;
+  // Checked before min_num and max_num, to which a NaN yields.
+  if (!std::isfinite(left) || !std::isfinite(right) || !std::isfinite(bottom) ||
+      !std::isfinite(top)) {
+    return false;
+  }
   box = Rect{min_num(left, right) - crop[0], crop[3] - max_num(bottom, top),
              max_num(left, right) - crop[0], crop[3] - min_num(bottom, top)};
   return std::isfinite(box.x0) && std::isfinite(box.y0) && std::isfinite(box.x1) &&
