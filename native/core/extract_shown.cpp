@@ -90,22 +90,24 @@ void append(std::vector<PlacedRun>& runs, std::vector<PlacedRun> more) {
   for (PlacedRun& run : more) runs.push_back(std::move(run));
 }
 
-// The annotation's own appearance string (/DA), empty where it has none.
-std::u32string own_appearance(const Pdfium& pdf, FPDF_ANNOTATION annot) {
+// The annotation's own text under `key` (as PDFium gives a string, a name
+// or a stream), empty where it has none.
+std::u32string string_value(const Pdfium& pdf, FPDF_ANNOTATION annot, const char* key) {
   return read_utf16([&](FPDF_WCHAR* buffer, unsigned long length) {
-    return pdf.FPDFAnnot_GetStringValue(annot, "DA", buffer, length);
+    return pdf.FPDFAnnot_GetStringValue(annot, key, buffer, length);
   });
 }
 
-std::u32string string_value(const Pdfium& pdf, FPDF_ANNOTATION annot, const char* key);
+// The annotation's own appearance string (/DA).
+std::u32string own_appearance(const Pdfium& pdf, FPDF_ANNOTATION annot) {
+  return string_value(pdf, annot, "DA");
+}
 
 void read_free_text(const Pdfium& pdf, FPDF_ANNOTATION annot, const std::array<double, 4>& crop,
                     bool upright, std::vector<PlacedRun>& runs) {
   Rect box{};
   if (!box_of(pdf, annot, crop, box)) return;
-  const std::u32string text = read_utf16([&](FPDF_WCHAR* buffer, unsigned long length) {
-    return pdf.FPDFAnnot_GetStringValue(annot, "Contents", buffer, length);
-  });
+  const std::u32string text = string_value(pdf, annot, "Contents");
   if (text.empty()) return;
   const double size = appearance_size(own_appearance(pdf, annot));
   append(runs, shown_lines(text, box, size > 0 ? size : kShownFreeTextSize, true, upright));
@@ -117,9 +119,7 @@ void read_free_text(const Pdfium& pdf, FPDF_ANNOTATION annot, const std::array<d
 // makes a widget of every annotation: on a page of 100 fields a quarter of
 // its whole extraction).
 bool checked(const Pdfium& pdf, FPDF_ANNOTATION annot) {
-  const std::u32string state = read_utf16([&](FPDF_WCHAR* buffer, unsigned long length) {
-    return pdf.FPDFAnnot_GetStringValue(annot, "AS", buffer, length);
-  });
+  const std::u32string state = string_value(pdf, annot, "AS");
   return !state.empty() && state != U"Off";
 }
 
@@ -135,17 +135,14 @@ std::u32string chosen(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_ANNOTATION a
     text += read_utf16([&](FPDF_WCHAR* buffer, unsigned long length) {
       return pdf.FPDFAnnot_GetOptionLabel(form, annot, option, buffer, length);
     });
-    if (text.size() > kMostShownChars) break;  // the cap holds for the joined labels too
+    if (text.size() >= kMostShownChars) {  // the cap holds for the joined labels too
+      text.resize(kMostShownChars);
+      break;
+    }
   }
   if (any) return text;
   return read_utf16([&](FPDF_WCHAR* buffer, unsigned long length) {
     return pdf.FPDFAnnot_GetFormFieldValue(form, annot, buffer, length);
-  });
-}
-
-std::u32string string_value(const Pdfium& pdf, FPDF_ANNOTATION annot, const char* key) {
-  return read_utf16([&](FPDF_WCHAR* buffer, unsigned long length) {
-    return pdf.FPDFAnnot_GetStringValue(annot, key, buffer, length);
   });
 }
 

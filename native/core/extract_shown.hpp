@@ -24,9 +24,12 @@ struct TextAnnotation {
 
 // The runs of the `annotations` of `page` (free text, and with
 // `form`, the document's form-fill environment, form widgets), in annotation
-// order: a checked box's mark, a text field's value, a choice field's chosen
-// options joined by ", " (an editable combo box's own text where none is),
-// a free text's /Contents at its /DA size. Skipped: unchecked boxes, empty
+// order: a checked box's mark (on where its /AS names a state but Off), a
+// text field's value, a choice field's chosen options joined by ", " (an
+// editable combo box's own text where none is), each at the size of the
+// widget's own /DA or fitted to its box; a free text's /Contents at its /DA
+// size. A text field that is its own widget is read from its dictionary,
+// others through the form getters. Skipped: unchecked boxes, empty
 // values, buttons, signatures, widgets of no field, rectangles PDFium cannot
 // give or that are not finite. `crop` is the crop box (left, bottom, right,
 // top); `rotation` the page's, under which a turned value fills its box.
