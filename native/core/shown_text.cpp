@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <system_error>
 
 #include "unicode.hpp"
 #include "utf8.hpp"
@@ -167,22 +168,24 @@ double field_size(double named, double height) {
 }
 
 double appearance_size(std::u32string_view da) {
-  const auto digit = [&](std::size_t i) { return i < da.size() && da[i] >= '0' && da[i] <= '9'; };
-  for (std::size_t start = 0; start < da.size(); ++start) {
-    if (!digit(start)) continue;
-    std::size_t i = start;
-    while (digit(i)) ++i;
-    if (i + 1 < da.size() && da[i] == '.' && digit(i + 1)) {
-      for (++i; digit(i);) ++i;
+  // The operand before the first Tf operator, tokens split at PDF's white space.
+  auto white = [](char32_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; };
+  std::u32string_view previous;
+  for (std::size_t i = 0; i < da.size();) {
+    while (i < da.size() && white(da[i])) ++i;
+    const std::size_t start = i;
+    while (i < da.size() && !white(da[i])) ++i;
+    const std::u32string_view token = da.substr(start, i - start);
+    if (token == U"Tf") {
+      std::string number;
+      for (char32_t c : previous) number += c < 0x80 ? static_cast<char>(c) : '?';
+      const char* first = number.data() + (number.starts_with('+') ? 1 : 0);
+      double size = 0;
+      const auto [end, error] = std::from_chars(first, number.data() + number.size(), size);
+      const bool whole = error == std::errc{} && end == number.data() + number.size();
+      return whole && size > 0 && std::isfinite(size) ? size : 0.0;
     }
-    std::size_t j = i;
-    while (j < da.size() && is_white(da[j])) ++j;
-    if (j == i || da.substr(j, 2) != U"Tf") continue;
-    std::string number;
-    for (std::size_t k = start; k < i; ++k) number += static_cast<char>(da[k]);
-    double size = 0;
-    std::from_chars(number.data(), number.data() + number.size(), size);
-    return size > 0 && std::isfinite(size) ? size : 0.0;
+    previous = token;
   }
   return 0.0;
 }

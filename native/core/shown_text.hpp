@@ -37,8 +37,9 @@ inline constexpr char32_t kShownChecked = U'\u2612';
 // what fits the box's `height` (at least 1, at most kShownAutoSize).
 double field_size(double named, double height);
 
-// The size of an appearance string's font (the first "<number> Tf"), 0 where
-// it names none or one not positive and finite (0 asks to fit the box).
+// The size of an appearance string's font (the operand before its first Tf,
+// as PDFium reads it), 0 where it names none or one not a positive finite
+// number (0 asks to fit the box).
 double appearance_size(std::u32string_view appearance);
 
 // `text` in `box` (page space) at `size`: with `multiline`, each paragraph

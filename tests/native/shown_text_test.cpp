@@ -73,7 +73,8 @@ TEST(ShownSizes, FieldSizeAndAppearanceSize) {
   EXPECT_EQ(field_size(NAN, 2), 1);
   const std::vector<std::pair<std::u32string, double>> rows = {
       {U"/Helv 9.5 Tf 0 g", 9.5}, {U"0 g", 0}, {U"/Helv 0 Tf", 0}, {U"/F 12Tf", 0},
-      {U"/F 12 Tg /G 7\t Tf", 7}, {U"/F 1.Tf 3 Tf", 3}, {U"", 0}};
+      {U"/F 12 Tg /G 7\t Tf", 7}, {U"/F 1.Tf 3 Tf", 3}, {U"", 0}, {U"/F .5 Tf", 0.5},
+      {U"/F +1e3 Tf", 1000}, {U"/F 1e999 Tf", 0}, {U"/F 9x Tf", 0}, {U"Tf", 0}};
   for (const auto& [da, size] : rows) EXPECT_EQ(appearance_size(da), size);
 }
 
