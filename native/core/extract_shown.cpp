@@ -98,9 +98,10 @@ std::u32string string_value(const Pdfium& pdf, FPDF_ANNOTATION annot, const char
   });
 }
 
-// The annotation's own appearance string (/DA).
-std::u32string own_appearance(const Pdfium& pdf, FPDF_ANNOTATION annot) {
-  return string_value(pdf, annot, "DA");
+// The type size a widget's own appearance string (/DA) names, 0 for none,
+// in single precision as PDFium keeps a field's size.
+double own_size(const Pdfium& pdf, FPDF_ANNOTATION annot) {
+  return static_cast<float>(appearance_size(string_value(pdf, annot, "DA")));
 }
 
 void read_free_text(const Pdfium& pdf, FPDF_ANNOTATION annot, const std::array<double, 4>& crop,
@@ -109,7 +110,7 @@ void read_free_text(const Pdfium& pdf, FPDF_ANNOTATION annot, const std::array<d
   if (!box_of(pdf, annot, crop, box)) return;
   const std::u32string text = string_value(pdf, annot, "Contents");
   if (text.empty()) return;
-  const double size = appearance_size(own_appearance(pdf, annot));
+  const double size = appearance_size(string_value(pdf, annot, "DA"));
   append(runs, shown_lines(text, box, size > 0 ? size : kShownFreeTextSize, true, upright));
 }
 
@@ -182,8 +183,7 @@ void read_field(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_ANNOTATION annot,
   if (read_own_text_field(pdf, annot, multiline, own)) {
     Rect box{};
     if (own.empty() || !box_of(pdf, annot, crop, box)) return;
-    const double size =
-        field_size(appearance_size(own_appearance(pdf, annot)), box.y1 - box.y0);
+    const double size = field_size(own_size(pdf, annot), box.y1 - box.y0);
     append(runs, shown_lines(own, box, size, multiline, upright));
     return;
   }
@@ -193,7 +193,7 @@ void read_field(const Pdfium& pdf, FPDF_FORMHANDLE form, FPDF_ANNOTATION annot,
   // The widget's own /DA: PDFium's FPDFAnnot_GetFontSize, like IsChecked,
   // answers only in a form view; a size inherited from the field's parent
   // or the form is not seen, and the value fits its box as for size 0.
-  const double size = field_size(appearance_size(own_appearance(pdf, annot)), box.y1 - box.y0);
+  const double size = field_size(own_size(pdf, annot), box.y1 - box.y0);
   if (kind == Shows::mark) {
     if (checked(pdf, annot)) runs.push_back(checked_mark(box, size));
     return;
