@@ -12,7 +12,8 @@
 namespace textloom {
 
 // Characters kept of one value or annotation text: a page of prose is a few
-// thousand; megabytes in a field are damage or a dump, not a value.
+// thousand; megabytes in a field are damage or a dump, not a value. The cap
+// Page.form_fields() applies too (_annotations.MAX_TEXT).
 inline constexpr unsigned long kMostShownChars = 100'000;
 
 // An annotation whose text a viewer shows: its index on the page and its
