@@ -12,6 +12,7 @@
 
 #include "clock.hpp"
 #include "extract_paths.hpp"
+#include "extract_shown.hpp"
 #include "num.hpp"
 #include "utf8.hpp"
 
@@ -377,21 +378,22 @@ std::vector<PageLink> read_links(const Pdfium& pdf, FPDF_DOCUMENT doc, FPDF_PAGE
   return links;
 }
 
-// The page's annotations whose text a viewer shows with the page's own: free
-// text and form widgets. Counted only, so the host reads them (a second look
-// at the page) only where they exist.
-std::uint32_t count_text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
-  std::uint32_t count = 0;
+// The indices of the page's annotations whose text a viewer shows with the
+// page's own: free text and form widgets (read after every other call).
+std::vector<TextAnnotation> text_annotations(const Pdfium& pdf, FPDF_PAGE page) {
+  std::vector<TextAnnotation> found;
   const int n = pdf.FPDFPage_GetAnnotCount(page);
   for (int i = 0; i < n; ++i) {
     FPDF_ANNOTATION annot = pdf.FPDFPage_GetAnnot(page, i);
     if (annot == nullptr) continue;
     const int subtype = pdf.FPDFAnnot_GetSubtype(annot);
     pdf.FPDFPage_CloseAnnot(annot);
-    count += subtype == kPdfAnnotFreeText || subtype == kPdfAnnotWidget ||
-             subtype == kPdfAnnotXfaWidget;
+    if (subtype == kPdfAnnotFreeText || subtype == kPdfAnnotWidget ||
+        subtype == kPdfAnnotXfaWidget) {
+      found.push_back(TextAnnotation{i, subtype});
+    }
   }
-  return count;
+  return found;
 }
 
 // Marks the glyphs of text objects drawn invisible (render mode 3), asked
@@ -412,7 +414,7 @@ void read_render_modes(const Pdfium& pdf, const Extraction& ex, std::vector<Glyp
 }  // namespace
 
 Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32_t index,
-                                bool ligatures) {
+                                bool ligatures, FPDF_FORMHANDLE form) {
   PageGlyphs page;
   const std::uint64_t t0 = now_ns();
   PagePtr page_handle(pdf.FPDF_LoadPage(doc, index), PageCloser{&pdf});
@@ -441,9 +443,15 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
     read_chars(ex, page.n_chars);
   }
   page.links = read_links(pdf, doc, page_handle.get(), page.crop);
-  page.text_annotations = count_text_annotations(pdf, page_handle.get());
+  const std::vector<TextAnnotation> annotations = text_annotations(pdf, page_handle.get());
+  page.text_annotations = static_cast<std::uint32_t>(annotations.size());
   read_rules(pdf, page_handle.get(), page.crop, page.rules, page.marks, page.images);
   read_render_modes(pdf, ex, page.glyphs);
+  if (!annotations.empty()) {
+    page.shown = placed_glyphs(
+        read_shown_runs(pdf, form, page_handle.get(), annotations, page.crop, page.rotation),
+        page.rotation, 0, static_cast<std::uint32_t>(page.n_chars));
+  }
   // After the render modes: joining moves glyphs, and the modes go by glyph.
   if (ligatures) join_ligatures(page.glyphs);
   const std::uint64_t t3 = now_ns();

@@ -26,11 +26,13 @@ struct ObjState {
 // Extracts every character of page `index` of `doc`: generated spaces and line
 // breaks dropped, glyphs in page space, fonts read once per handle; and the
 // page's links that lead to a URI or to a page, and its rules (see
-// extract_paths.hpp), in page space. With
+// extract_paths.hpp), in page space; last, what its free-text annotations and,
+// with `form` (the document's form-fill environment, or null), its filled form
+// fields show, as glyphs kept aside in `shown` (extract_shown.hpp). With
 // `ligatures`, PDFium's expansions of ff, fi, fl, ffi, ffl and st become one
 // ligature glyph. Errors: "cannot load page <index>", "cannot load text of
 // page <index>". The page and its text page are closed on every path.
 Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32_t index,
-                                bool ligatures);
+                                bool ligatures, FPDF_FORMHANDLE form = nullptr);
 
 }  // namespace textloom

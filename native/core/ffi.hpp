@@ -24,6 +24,7 @@ struct FpdfAction;
 struct FpdfDest;
 struct FpdfAnnotation;
 struct FpdfPathSegment;
+struct FpdfFormHandle;
 using FPDF_DOCUMENT = FpdfDocument*;
 using FPDF_PAGE = FpdfPage*;
 using FPDF_TEXTPAGE = FpdfTextPage*;
@@ -35,6 +36,8 @@ using FPDF_ACTION = FpdfAction*;
 using FPDF_DEST = FpdfDest*;
 using FPDF_ANNOTATION = FpdfAnnotation*;
 using FPDF_PATHSEGMENT = FpdfPathSegment*;
+using FPDF_FORMHANDLE = FpdfFormHandle*;  // the document's form-fill environment
+using FPDF_WCHAR = unsigned short;        // a UTF-16LE code unit
 using FPDF_BOOL = int;  // non-zero for success
 
 // FPDFAnnot_GetSubtype's values for the annotations whose text a viewer shows
@@ -42,6 +45,16 @@ using FPDF_BOOL = int;  // non-zero for success
 inline constexpr int kPdfAnnotFreeText = 3;
 inline constexpr int kPdfAnnotWidget = 20;
 inline constexpr int kPdfAnnotXfaWidget = 27;
+// FPDFAnnot_GetFormFieldType's values (FPDF_FORMFIELD_*) for the fields whose
+// value a viewer shows; builds with XFA add kinds from 8 on (_annotations.FIELD_TYPES).
+inline constexpr int kPdfFieldCheckBox = 2, kPdfFieldRadio = 3, kPdfFieldCombo = 4,
+                     kPdfFieldList = 5, kPdfFieldText = 6;
+// FPDFAnnot_GetValueType's values: no such key, and the texts a /V may hold.
+inline constexpr int kPdfObjectUnknown = 0;
+inline constexpr int kPdfObjectString = 3;
+inline constexpr int kPdfObjectStream = 7;
+// Bit 13 of a text field's /Ff: the field holds several lines.
+inline constexpr int kPdfFieldMultiline = 1 << 12;
 
 // FPDFAction_GetType's values for the actions a link may lead by.
 inline constexpr unsigned long kPdfActionGoTo = 1;
@@ -82,7 +95,8 @@ struct IFSDK_PAUSE {
 // The link and action functions read a page's links during extraction, the
 // annotation functions count its free-text and widget annotations, and the
 // page-object and path functions read its lines, thin rectangles and images after
-// them, and the text objects' render modes come last; the
+// them, and the text objects' render modes come last, then the annotation and
+// form-field getters that read what free text and filled fields show; the
 // bitmap and rendering functions at the end serve page rendering.
 #define TEXTLOOM_PDFIUM_FUNCTIONS(X)                                                   \
   X(FPDF_InitLibrary, void, ())                                                        \
@@ -162,6 +176,24 @@ struct IFSDK_PAUSE {
   X(FPDFFormObj_CountObjects, int, (FPDF_PAGEOBJECT form))                             \
   X(FPDFFormObj_GetObject, FPDF_PAGEOBJECT, (FPDF_PAGEOBJECT form, unsigned long index)) \
   X(FPDFTextObj_GetTextRenderMode, int, (FPDF_PAGEOBJECT text))                       \
+  X(FPDFAnnot_GetRect, FPDF_BOOL, (FPDF_ANNOTATION annot, FS_RECTF * rect))            \
+  X(FPDFAnnot_GetStringValue, unsigned long,                                           \
+    (FPDF_ANNOTATION annot, const char* key, FPDF_WCHAR* buffer, unsigned long length)) \
+  X(FPDFAnnot_HasKey, FPDF_BOOL, (FPDF_ANNOTATION annot, const char* key))            \
+  X(FPDFAnnot_GetValueType, int, (FPDF_ANNOTATION annot, const char* key))             \
+  X(FPDFAnnot_GetNumberValue, FPDF_BOOL,                                               \
+    (FPDF_ANNOTATION annot, const char* key, float* value))                            \
+  X(FPDFAnnot_GetFormFieldType, int, (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot))    \
+  X(FPDFAnnot_GetFormFieldFlags, int, (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot))   \
+  X(FPDFAnnot_GetFormFieldValue, unsigned long,                                        \
+    (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot, FPDF_WCHAR* buffer,                  \
+     unsigned long length))                                                            \
+  X(FPDFAnnot_GetOptionCount, int, (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot))      \
+  X(FPDFAnnot_IsOptionSelected, FPDF_BOOL,                                             \
+    (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot, int index))                          \
+  X(FPDFAnnot_GetOptionLabel, unsigned long,                                           \
+    (FPDF_FORMHANDLE form, FPDF_ANNOTATION annot, int index, FPDF_WCHAR* buffer,       \
+     unsigned long length))                                                            \
   X(FPDFBitmap_CreateEx, FPDF_BITMAP,                                                  \
     (int width, int height, int format, void* first_scan, int stride))                 \
   X(FPDFBitmap_Destroy, void, (FPDF_BITMAP bitmap))                                    \

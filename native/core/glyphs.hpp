@@ -95,6 +95,9 @@ struct PageGlyphs {
   std::vector<Rect> marks;       // boxes of paths that draw figures (curves, slanted
                                  // lines, polygons), page space; what tells charts from tables
   std::vector<Rect> images;      // boxes of image objects, page space, form XObjects in place
+  std::vector<Glyph> shown;      // what filled form fields and free-text annotations show,
+                                 // laid as placed text, kept aside (with_shown_text adds
+                                 // them; their font index is set there)
   double width = 0;              // |crop right - crop left|
   double height = 0;             // |crop top - crop bottom|
   std::array<double, 4> crop{};  // crop box (left, bottom, right, top), PDF user space
@@ -105,7 +108,7 @@ struct PageGlyphs {
   std::uint32_t rotation = 0;    // 0, 90, 180 or 270 degrees
   std::int32_t n_chars = 0;      // PDFium's character count, dropped ones included
   std::uint32_t text_annotations = 0;  // free-text and form-widget annotations: text the
-                                       // text page does not hold, which the host may add
+                                       // text page does not hold (read into `shown`)
 };
 
 // Builds a FontInfo: name, flags, weight, italic angle, embedded, ascent and

@@ -34,22 +34,19 @@ bool usable(const PlacedRun& run) {
 
 }  // namespace
 
-PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
-                            std::string font, bool replace, std::int32_t upright) {
-  PageGlyphs placed = page;
-  if (replace) placed.glyphs.clear();
-  // Helvetica's metrics, the face viewers substitute for a field without one.
-  FontInfo info = make_font_info(std::move(font), 0, 400, 0, false, 0.718, -0.207);
-  const auto font_index = static_cast<std::uint32_t>(placed.fonts.size());
-  const double depth = info.ascender - info.descender;
-  placed.fonts.push_back(std::move(info));
-  const FontInfo& metrics = placed.fonts.back();
+FontInfo placed_font(std::string name) {
+  return make_font_info(std::move(name), 0, 400, 0, false, 0.718, -0.207);
+}
 
+std::vector<Glyph> placed_glyphs(const std::vector<PlacedRun>& runs, std::uint32_t rotation,
+                                 std::uint32_t font, std::uint32_t first_index) {
+  static const FontInfo metrics = placed_font("");
+  const double depth = metrics.ascender - metrics.descender;
   double dx = 1, dy = 0;
-  const bool own = upright != 0 && upright != 90 && upright != 180 && upright != 270;
-  upright_direction(own ? page.rotation : static_cast<std::uint32_t>(upright), dx, dy);
+  upright_direction(rotation, dx, dy);
   const double ux = dy, uy = -dx;  // across the baseline, towards the top of the glyphs
-  auto next_index = static_cast<std::uint32_t>(std::max<std::int32_t>(page.n_chars, 0));
+  std::vector<Glyph> glyphs;
+  std::uint32_t next_index = first_index;
   for (const PlacedRun& run : runs) {
     if (!usable(run)) continue;
     const std::u32string chars = code_points(run.text);
@@ -69,7 +66,7 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
     const double baseline = up_min - size * metrics.descender;
     for (std::size_t k = 0; k < chars.size(); ++k) {
       const double along = along_min + advance * static_cast<double>(k);
-      Glyph& g = placed.glyphs.emplace_back();
+      Glyph& g = glyphs.emplace_back();
       g.origin_x = along * dx + baseline * ux;
       g.origin_y = along * dy + baseline * uy;
       g.end_x = g.origin_x + advance * dx;
@@ -77,7 +74,7 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
       g.dir_x = dx;
       g.dir_y = dy;
       g.size = size;
-      g.font = font_index;
+      g.font = font;
       g.color = 0;
       g.index = next_index++;
       const std::uint32_t ch = chars[k];
@@ -88,7 +85,34 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
       g.invisible = false;
     }
   }
+  return glyphs;
+}
+
+PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
+                            std::string font, bool replace, std::int32_t upright) {
+  PageGlyphs placed = page;
+  if (replace) placed.glyphs.clear();
+  const auto font_index = static_cast<std::uint32_t>(placed.fonts.size());
+  placed.fonts.push_back(placed_font(std::move(font)));
+  const bool own = upright != 0 && upright != 90 && upright != 180 && upright != 270;
+  const std::vector<Glyph> glyphs =
+      placed_glyphs(runs, own ? page.rotation : static_cast<std::uint32_t>(upright), font_index,
+                    static_cast<std::uint32_t>(std::max<std::int32_t>(page.n_chars, 0)));
+  placed.glyphs.insert(placed.glyphs.end(), glyphs.begin(), glyphs.end());
   return placed;
+}
+
+PageGlyphs with_shown_text(const PageGlyphs& page) {
+  PageGlyphs shown = page;
+  const auto font_index = static_cast<std::uint32_t>(shown.fonts.size());
+  shown.fonts.push_back(placed_font("Helvetica"));
+  shown.glyphs.reserve(shown.glyphs.size() + shown.shown.size());
+  for (Glyph g : page.shown) {
+    g.font = font_index;
+    shown.glyphs.push_back(g);
+  }
+  shown.shown.clear();
+  return shown;
 }
 
 }  // namespace textloom

@@ -29,4 +29,18 @@ struct PlacedRun {
 PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
                             std::string font, bool replace = false, std::int32_t upright = -1);
 
+// The runs' glyphs as with_placed_text lays them on a page turned by
+// `rotation`, each of font `font` (an index the caller gives the font of
+// placed_font), indices counted from `first_index`.
+std::vector<Glyph> placed_glyphs(const std::vector<PlacedRun>& runs, std::uint32_t rotation,
+                                 std::uint32_t font, std::uint32_t first_index);
+
+// The font placed runs are drawn in: Helvetica's metrics, the face viewers
+// substitute for a field without one, under the name `name`.
+FontInfo placed_font(std::string name);
+
+// Where a page's shown text (PageGlyphs::shown) goes: the page with those
+// glyphs after its own, in a font of their own ("Helvetica"), none left aside.
+PageGlyphs with_shown_text(const PageGlyphs& page);
+
 }  // namespace textloom

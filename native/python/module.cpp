@@ -38,19 +38,22 @@ struct LoadPageArgs {
   std::uint64_t doc_addr = 0;
   std::int32_t index = 0;
   bool ligatures = false;
+  std::uint64_t form_addr = 0;
 };
-const Signature<LoadPageArgs, 3> kLoadPageSignature{
+const Signature<LoadPageArgs, 4> kLoadPageSignature{
     "load_page",
     {{{"doc_addr", &LoadPageArgs::doc_addr},
       {"index", &LoadPageArgs::index},
-      {"ligatures", &LoadPageArgs::ligatures, "False"}}}};
+      {"ligatures", &LoadPageArgs::ligatures, "False"},
+      {"form_addr", &LoadPageArgs::form_addr, "0"}}}};
 
 PyObject* load_page(PyObject*, PyObject* args, PyObject* kwargs) {
   LoadPageArgs a;
   if (!parse_args(kLoadPageSignature, args, kwargs, a)) return nullptr;
   const Pdfium* pdf = initialised_pdfium();
   if (pdf == nullptr) return nullptr;
-  Result<PageGlyphs> page = extract_page(*pdf, document_at(a.doc_addr), a.index, a.ligatures);
+  Result<PageGlyphs> page = extract_page(*pdf, document_at(a.doc_addr), a.index, a.ligatures,
+                                           form_at(a.form_addr));
   if (!page) return raise(PyExc_RuntimeError, page.error());
   return new_page(std::move(page).value());
 }
@@ -65,6 +68,8 @@ PyMethodDef* module_functions() {
   static const std::string load_page_doc = docstring(
       kLoadPageSignature,
       "Extract the glyphs of page `index` from a PDFium FPDF_DOCUMENT handle (address).\n"
+      "With `form_addr`, the document's FPDF_FORMHANDLE, the values of filled form fields\n"
+      "are read too (free-text annotations always), kept aside for with_shown_text.\n"
       "The GIL is held for the whole call: PDFium is not thread-safe.");
   static PyMethodDef functions[] = {
       {"init", as_cfunction<init>(), METH_VARARGS | METH_KEYWORDS, init_doc.c_str()},

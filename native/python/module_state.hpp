@@ -49,6 +49,12 @@ inline FPDF_DOCUMENT document_at(std::uint64_t address) {
   return reinterpret_cast<FPDF_DOCUMENT>(static_cast<std::uintptr_t>(address));
 }
 
+// The host's FPDF_FORMHANDLE (its document's form-fill environment) from its
+// address, unchecked; 0 for none.
+inline FPDF_FORMHANDLE form_at(std::uint64_t address) {
+  return reinterpret_cast<FPDF_FORMHANDLE>(static_cast<std::uintptr_t>(address));
+}
+
 // The PDFium table, or null with RuntimeError "textloom._native.init(libpdfium_path)
 // not called" set before the first successful init.
 const Pdfium* initialised_pdfium();

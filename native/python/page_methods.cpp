@@ -191,6 +191,7 @@ PyMethodDef* page_methods() {
       {"tables", as_cfunction<page_tables>(), METH_VARARGS | METH_KEYWORDS, page_tables_doc()},
       {"text_signals", page_text_signals, METH_NOARGS, page_text_signals_doc()},
       {"visible", page_visible, METH_NOARGS, page_visible_doc()},
+      {"with_shown_text", page_with_shown_text, METH_NOARGS, page_with_shown_text_doc()},
       {"without_chars", as_cfunction<page_without_chars>(), METH_VARARGS | METH_KEYWORDS,
        page_without_chars_doc()},
       {"text_map", as_cfunction<text_map>(), METH_VARARGS | METH_KEYWORDS, text_map_doc.c_str()},

@@ -29,6 +29,21 @@ const char* page_visible_doc() {
          "them); the page itself when it has none. A word that reaches into the box stays.";
 }
 
+PyObject* page_with_shown_text(PyObject* self, PyObject*) {
+  const PageGlyphs& page = page_glyphs(self);
+  if (page.shown.empty()) {
+    Py_INCREF(self);  // nothing shown beside the page's own text: the page is its own view
+    return self;
+  }
+  return new_page(with_shown_text(page));
+}
+
+const char* page_with_shown_text_doc() {
+  return "with_shown_text($self)\n--\n\n"
+         "The page with what its filled form fields and free-text annotations show (read by\n"
+         "load_page) as text in their boxes, after its own; the page itself when it has none.";
+}
+
 namespace {
 
 // Calls `read` on each item of the iterable `items`; false, with the error

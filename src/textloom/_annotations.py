@@ -19,7 +19,8 @@ from textloom._types import Annotation, FormField, Rect
 
 MAX_TEXT = 100_000
 """Characters kept of one annotation's or field's text: a page of prose is a
-few thousand; megabytes in a note are damage or a dump, not a comment."""
+few thousand; megabytes in a note are damage or a dump, not a comment. The
+page's text cuts the values it shows at the same count (kMostShownChars)."""
 
 # FPDF_ANNOT_* values, in their order, by the subtype names PDF gives them.
 SUBTYPES = ("Unknown", "Text", "Link", "FreeText", "Line", "Square", "Circle", "Polygon",

@@ -15,17 +15,13 @@ from __future__ import annotations
 import contextlib
 import weakref
 from collections.abc import Iterator
-from typing import TYPE_CHECKING, Any, NamedTuple
+from typing import Any, NamedTuple
 
 from textloom import _native
 from textloom._errors import PdfError
-from textloom._host import document_address
+from textloom._host import document_address, form_address
 from textloom._lock import pdfium_lock
 from textloom._substitutes import settle, unsettle
-from textloom._types import Rect
-
-if TYPE_CHECKING:
-    from textloom._form_text import Run
 
 # The native module words failures of a page with its 0-based index; the
 # package names pages from 1 in the prefix it adds, so the index goes.
@@ -96,12 +92,13 @@ class DocumentHandle:
         return pdf
 
     def load_glyphs(self, index: int) -> _native.RsPage:
-        """The glyphs of page ``index`` (from 0), extracted natively."""
+        """The glyphs of page ``index`` (from 0), extracted natively, with what its
+        filled form fields and free-text annotations show kept aside."""
         with pdfium_lock:
-            self.pdf()
+            form = self.form_address()
             settle()
             try:
-                return _native.load_page(self._address, index, self.ligatures)
+                return _native.load_page(self._address, index, self.ligatures, form)
             except RuntimeError as error:
                 raise PdfError(self.name, page_failure(index, str(error))) from None
 
@@ -125,19 +122,22 @@ class DocumentHandle:
                 if draws:
                     unsettle()
 
+    def form_address(self) -> int:
+        """The address of the document's form environment, opened on first use;
+        0 when the document has no form. Callers hold the lock."""
+        pdf = self.pdf()
+        if not self.has_form:
+            return 0
+        if not self._forms_ready:
+            pdf.init_forms()
+            self._forms_ready = True
+        return form_address(pdf)
+
     def form_environment(self) -> Any:
         """The raw form environment, or None when the document has no form
         (call inside ``pdfium_page(..., forms=True)``)."""
         formenv = self.pdf().formenv
         return None if formenv is None else formenv.raw
-
-    def shown_runs(self, index: int, crop: Rect, rotation: int) -> list[Run]:
-        """The text runs of page ``index``'s filled form fields and free-text annotations."""
-        from textloom._form_text import shown_runs
-
-        with self.pdfium_page(index, forms=self.has_form) as page:
-            formenv = self.form_environment() if self.has_form else None
-            return shown_runs(formenv, page.raw, crop, rotation)
 
     def label(self, index: int) -> str | None:
         with pdfium_lock:

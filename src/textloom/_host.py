@@ -42,6 +42,18 @@ def document_address(pdf: Any) -> int:
     return ctypes.cast(pdf.raw, ctypes.c_void_p).value or 0
 
 
+def form_address(pdf: Any) -> int:
+    """The raw FPDF_FORMHANDLE of a pypdfium2 ``PdfDocument``'s form environment,
+    0 where it has none (``init_forms`` not called, or no form).
+
+    Valid only while ``pdf`` is alive and open.
+    """
+    import ctypes
+
+    formenv = pdf.formenv
+    return 0 if formenv is None else ctypes.cast(formenv.raw, ctypes.c_void_p).value or 0
+
+
 def use_pdfium() -> None:
     """Point the native module at pypdfium2's PDFium (idempotent, cheap after the first call)."""
     global _initialised

@@ -55,13 +55,12 @@ class Page:
     Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_handle", "index", "_glyphs", "_fields", "_views", "_ocr", "_signals")
+    __slots__ = ("_handle", "index", "_glyphs", "_views", "_ocr", "_signals")
 
     def __init__(self, handle: DocumentHandle, index: int) -> None:
         self._handle = handle
         self.index = index
         self._glyphs: _native.RsPage | None = None
-        self._fields: list[tuple[str, float, float, float, float]] = []  # form and free text
         self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
         self._ocr: dict[tuple[float, str], tuple[list[OcrWord], int]] = {}  # by dpi, language
         self._signals: TextSignals | None = None  # of the extracted glyphs: asked by every text call
@@ -70,10 +69,7 @@ class Page:
         """Every glyph of the page, extracted once, with its form fields' text beside it."""
         glyphs = self._glyphs
         if glyphs is None:
-            glyphs = self._handle.load_glyphs(self.index)
-            if glyphs.text_annotations:  # a second look at the page, only where it has them
-                self._fields = self._handle.shown_runs(self.index, glyphs.crop, glyphs.rotation)
-            self._glyphs = glyphs
+            glyphs = self._glyphs = self._handle.load_glyphs(self.index)
         return glyphs
 
     def _seen(self, offpage: bool = False, forms: bool = True,
@@ -91,8 +87,8 @@ class Page:
                 view = view if offpage else view.visible()
             else:
                 view = self._page() if offpage else self._seen(True, False).visible()
-            if forms and self._fields:
-                view = view.with_text(self._fields)
+            if forms:
+                view = view.with_shown_text()
             self._views[offpage, forms, ocr] = view
         return view
 

@@ -87,9 +87,11 @@ TEST(ExtractCalls, OrderAndStatePerObject) {
       // (none), read after its glyphs
       "FPDFLink_Enumerate", "FPDFPage_GetAnnotCount", "FPDFPage_GetAnnot", "FPDFAnnot_GetSubtype",
       "FPDFPage_CloseAnnot", "FPDFPage_CountObjects",
-      // last, the render mode of each text object met (not of the chars without one)
-      "FPDFTextObj_GetTextRenderMode", "FPDFTextObj_GetTextRenderMode", "FPDFText_ClosePage",
-      "FPDF_ClosePage"}));
+      // the render mode of each text object met (not of the chars without one)
+      "FPDFTextObj_GetTextRenderMode", "FPDFTextObj_GetTextRenderMode",
+      // last, what the free text shows: its box, its contents (none)
+      "FPDFPage_GetAnnot", "FPDFAnnot_GetRect", "FPDFAnnot_GetStringValue", "FPDFPage_CloseAnnot",
+      "FPDFText_ClosePage", "FPDF_ClosePage"}));
   ASSERT_EQ(g.fonts.size(), 2u);
   const FontInfo& own = g.fonts[1];
   EXPECT_EQ(std::tuple(own.name, own.weight, own.embedded, own.style),

@@ -54,6 +54,22 @@ struct Link {
   bool has_dest = true;  // false: the destination handle is null
 };
 
+// An annotation: its subtype and, for free text and widgets, what the
+// annotation and form-field getters answer. Keys of `strings` are present as
+// strings, of `numbers` as numbers, of `others` as other objects.
+struct Annot {
+  int subtype = 0;
+  FS_RECTF rect{50, 700, 250, 680};  // left, top, right, bottom (user space)
+  bool rect_ok = true;
+  std::map<std::string, std::u16string> strings;
+  std::map<std::string, float> numbers;
+  std::map<std::string, int> others;  // key -> FPDF_OBJECT_* type
+  int field_type = -1, field_flags = 0;  // the form-field getters' answers
+  std::u16string field_value;
+  std::vector<std::pair<std::u16string, bool>> options;  // label, selected
+  Annot(int subtype = 0) : subtype(subtype) {}  // NOLINT: a subtype alone is an annotation
+};
+
 // A point of a path: PDFium's segment.
 struct Segment {
   float x = 0, y = 0;
@@ -91,7 +107,7 @@ struct Page {
   std::map<int, Object> objects{{1, Object{}}};
   std::map<int, Font> fonts{{1, Font{"Helvetica"}}};
   std::vector<Link> links;
-  std::vector<int> annotations;  // subtypes
+  std::vector<Annot> annotations;
   std::vector<int> page_objects;            // keys into objects_of_page, in content order
   std::map<int, PageObject> objects_of_page;  // keys from 1
   int object_count_override = 0;            // non-zero: FPDFPage_CountObjects returns this
@@ -134,6 +150,18 @@ inline const Segment& segment_at(const void* handle) {
 inline FPDF_BOOL rgba(const unsigned (&v)[4], unsigned* r, unsigned* g, unsigned* b, unsigned* a) {
   *r = v[0], *g = v[1], *b = v[2], *a = v[3];
   return 1;
+}
+inline Annot& annot_at(const void* handle) {
+  return current->annotations.at(static_cast<std::size_t>(key_of(handle) - 1));
+}
+// A UTF-16 text as PDFium's getters give it: the bytes it needs with its NUL,
+// copied only into a buffer that holds them all.
+inline unsigned long utf16_answer(const std::u16string& text, FPDF_WCHAR* buffer, unsigned long length) {
+  const auto bytes = static_cast<unsigned long>((text.size() + 1) * 2);
+  if (buffer != nullptr && length >= bytes) {
+    std::memcpy(buffer, text.c_str(), bytes);
+  }
+  return bytes;
 }
 inline int count_of(const PageObject& o, std::size_t size) {
   return o.count_override != 0 ? o.count_override : static_cast<int>(size);
@@ -248,8 +276,49 @@ inline Pdfium table(Page& page) {
   t.FPDFDest_GetDestPageIndex = [](FPDF_DOCUMENT, FPDF_DEST dest) { return link_at(dest).dest_page; };
   t.FPDFPage_GetAnnotCount = [](FPDF_PAGE) { return static_cast<int>(current->annotations.size()); };
   t.FPDFPage_GetAnnot = [](FPDF_PAGE, int index) { return handle_of<FPDF_ANNOTATION>(index + 1); };
-  t.FPDFAnnot_GetSubtype = [](FPDF_ANNOTATION annot) {
-    return current->annotations.at(static_cast<std::size_t>(key_of(annot) - 1));
+  t.FPDFAnnot_GetSubtype = [](FPDF_ANNOTATION annot) { return annot_at(annot).subtype; };
+  t.FPDFAnnot_GetRect = [](FPDF_ANNOTATION annot, FS_RECTF* rect) {
+    return answer(annot_at(annot).rect_ok, annot_at(annot).rect, rect);
+  };
+  t.FPDFAnnot_GetStringValue = [](FPDF_ANNOTATION annot, const char* key, FPDF_WCHAR* buffer,
+                                  unsigned long length) {
+    const auto& strings = annot_at(annot).strings;
+    const auto found = strings.find(key);
+    return utf16_answer(found == strings.end() ? u"" : found->second, buffer, length);
+  };
+  t.FPDFAnnot_HasKey = [](FPDF_ANNOTATION annot, const char* key) -> FPDF_BOOL {
+    const Annot& a = annot_at(annot);
+    return a.strings.count(key) + a.numbers.count(key) + a.others.count(key) > 0;
+  };
+  t.FPDFAnnot_GetValueType = [](FPDF_ANNOTATION annot, const char* key) {
+    const Annot& a = annot_at(annot);
+    if (a.strings.count(key)) return kPdfObjectString;
+    if (a.numbers.count(key)) return 2;  // a number
+    return a.others.count(key) ? a.others.at(key) : kPdfObjectUnknown;
+  };
+  t.FPDFAnnot_GetNumberValue = [](FPDF_ANNOTATION annot, const char* key, float* value) -> FPDF_BOOL {
+    const auto& numbers = annot_at(annot).numbers;
+    return numbers.count(key) ? (*value = numbers.at(key), 1) : 0;
+  };
+  t.FPDFAnnot_GetFormFieldType = [](FPDF_FORMHANDLE, FPDF_ANNOTATION annot) {
+    return annot_at(annot).field_type;
+  };
+  t.FPDFAnnot_GetFormFieldFlags = [](FPDF_FORMHANDLE, FPDF_ANNOTATION annot) {
+    return annot_at(annot).field_flags;
+  };
+  t.FPDFAnnot_GetFormFieldValue = [](FPDF_FORMHANDLE, FPDF_ANNOTATION annot, FPDF_WCHAR* buffer,
+                                     unsigned long length) {
+    return utf16_answer(annot_at(annot).field_value, buffer, length);
+  };
+  t.FPDFAnnot_GetOptionCount = [](FPDF_FORMHANDLE, FPDF_ANNOTATION annot) {
+    return static_cast<int>(annot_at(annot).options.size());
+  };
+  t.FPDFAnnot_IsOptionSelected = [](FPDF_FORMHANDLE, FPDF_ANNOTATION annot, int i) -> FPDF_BOOL {
+    return annot_at(annot).options.at(static_cast<std::size_t>(i)).second;
+  };
+  t.FPDFAnnot_GetOptionLabel = [](FPDF_FORMHANDLE, FPDF_ANNOTATION annot, int i, FPDF_WCHAR* buffer,
+                                  unsigned long length) {
+    return utf16_answer(annot_at(annot).options.at(static_cast<std::size_t>(i)).first, buffer, length);
   };
   t.FPDFPage_CloseAnnot = [](FPDF_ANNOTATION) {};
   t.FPDFPage_CountObjects = [](FPDF_PAGE) {

@@ -436,6 +436,25 @@ def test_filled_fields_and_free_text_read_as_text_in_their_boxes(tmp_path):
     assert cli("text", path, "--no-forms").stdout == b"\f"
 
 
+def test_inherited_values_show_in_each_widget_and_megabytes_are_cut():
+    from conftest import raw_pdf
+
+    big = b"word " * 300_000  # 1.5 MB of a value: 100,000 characters kept, 20,000 words
+    # Widgets of their own /FT but of a parent field: the value is the parent's.
+    kids = b"/Type /Annot /Subtype /Widget /FT /Tx /Parent 4 0 R /P 3 0 R /Rect [%d 700 %d 720]"
+    objects = [b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R 7 0 R] >> >>",
+               b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [5 0 R 6 0 R 7 0 R] >>",
+               b"<< /FT /Tx /T (shared) /V (both) /DA (/Helv 10 Tf) /Kids [5 0 R 6 0 R] >>",
+               b"<< %s >>" % (kids % (50, 150)), b"<< %s >>" % (kids % (300, 400)),
+               b"<< /Type /Annot /Subtype /Widget /FT /Tx /T (big) /V (%s) /P 3 0 R "
+               b"/Rect [50 100 550 120] >>" % big]
+    with textloom.open(raw_pdf(objects)) as doc:
+        words = doc[0].get_text("words")
+    assert [(row[0], row[4]) for row in words[:2]] == [(52.0, "both"), (302.0, "both")]
+    assert [row[4] for row in words[2:]] == ["word"] * 20_000
+
+
 def test_a_scanned_page_says_it_needs_ocr_and_a_page_with_text_does_not(tmp_path):
     from conftest import cli
 

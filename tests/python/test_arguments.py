@@ -14,8 +14,8 @@ OUT_OF_RANGE = "out of range integral type conversion attempted"
 ERRORS = [
     # (function or method, args, kwargs, exception, message; a message ending in "..." is a prefix)
     # binding the arguments to the parameters
-    ("load_page", (1, 2, False, 4), {}, TypeError,
-     "load_page() takes from 2 to 3 positional arguments but 4 were given"),
+    ("load_page", (1, 2, False, 0, 5), {}, TypeError,
+     "load_page() takes from 2 to 4 positional arguments but 5 were given"),
     ("init", ("a", "b"), {}, TypeError, "init() takes 1 positional arguments but 2 were given"),
     ("get_text", (), {"flags": 1}, TypeError,
      "RsPage.get_text() got an unexpected keyword argument 'flags'"),

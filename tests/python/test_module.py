@@ -33,7 +33,8 @@ def test_module_contents_in_order():
 
 DOCSTRINGS = [  # (attribute of the module, text signature as written or None, docstring's start)
     ("init", "(lib_path)", "Load the PDFium shared library."),
-    ("load_page", "(doc_addr, index, ligatures=False)", "Extract the glyphs of page `index`"),
+    ("load_page", "(doc_addr, index, ligatures=False, form_addr=0)",
+     "Extract the glyphs of page `index`"),
     ("bench_page", "(doc_addr, index)", "Benchmark helper: run extraction + layout + words"),
     ("render_page", "(doc_addr, index, scale_x, scale_y, clip=None, rotated=True, alpha=False, "
      "grayscale=False, annots=True, antialias=True, background=4294967295, timeout=None)",
@@ -46,6 +47,7 @@ DOCSTRINGS = [  # (attribute of the module, text signature as written or None, d
     ("RsPage.crop", None, "CropBox in PDF user space (l, b, r, t)"),
     ("RsPage.timings", None, "PDFium timings of the extraction call"),
     ("RsPage.links", None, "Links that lead to a URI or a page"),
+    ("RsPage.with_shown_text", "($self)", "The page with what its filled form fields"),
     ("RsPage.get_text", "($self, option=\"text\", sort=None, clip=None, rotated=False, "
      "dehyphenate=False, delimiters=None, extended=False)", "Same contract as textloom.Page.get_text"),
     ("RsPage.pdftext_blocks", "($self, sort=None, keep_chars=False)", "Blocks in pdftext's schema"),
