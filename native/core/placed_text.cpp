@@ -95,9 +95,14 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
   const auto font_index = static_cast<std::uint32_t>(placed.fonts.size());
   placed.fonts.push_back(placed_font(std::move(font)));
   const bool own = upright != 0 && upright != 90 && upright != 180 && upright != 270;
-  const std::vector<Glyph> glyphs =
-      placed_glyphs(runs, own ? page.rotation : static_cast<std::uint32_t>(upright), font_index,
-                    static_cast<std::uint32_t>(std::max<std::int32_t>(page.n_chars, 0)));
+  // The new glyphs' indices follow every index the page holds (its text's,
+  // and what its fields show), so that an index names one glyph.
+  auto first = static_cast<std::uint32_t>(std::max<std::int32_t>(page.n_chars, 0));
+  for (const std::vector<Glyph>* held : {&page.glyphs, &page.shown}) {
+    for (const Glyph& g : *held) first = std::max(first, g.index + 1);
+  }
+  const std::vector<Glyph> glyphs = placed_glyphs(
+      runs, own ? page.rotation : static_cast<std::uint32_t>(upright), font_index, first);
   placed.glyphs.insert(placed.glyphs.end(), glyphs.begin(), glyphs.end());
   return placed;
 }
