@@ -231,14 +231,3 @@ def _has_osd() -> bool:
         return False
     return True
 
-
-def add_confidence(result: dict[str, Any], words: list[OcrWord]) -> None:
-    """Gives each span of a "dict" result of an OCR'd page the mean confidence of
-    the words whose box centre lies in the span's box."""
-    for block in result.get("blocks", []):
-        for line in block.get("lines", []):
-            for span in line.get("spans", []):
-                x0, y0, x1, y1 = span["bbox"]
-                found = [word.confidence for word in words
-                         if x0 <= (word.x0 + word.x1) / 2 <= x1 and y0 <= (word.y0 + word.y1) / 2 <= y1]
-                span["confidence"] = sum(found) / len(found) if found else None

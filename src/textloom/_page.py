@@ -16,8 +16,8 @@ from textloom._optional import import_optional
 from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
                                check_count, check_flag, check_ocr, check_positive, check_strategy,
                                check_timeout, check_tolerance)
-from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
-                             TextDict, TextSignals, WordRow)
+from textloom._types import (Annotation, BlockRow, FormField, Link, OcrWordRow, PdftextBlock, Rect,
+                             Sort, TextDict, TextSignals, WordRow)
 
 if TYPE_CHECKING:
     import numpy as np
@@ -183,9 +183,16 @@ class Page:
     @overload
     def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False,
+                 delimiters: str | None = None, extended: Literal[False] = False,
                  offpage: bool = False, forms: bool = True,
                  ocr: str = DEFAULT_OCR) -> list[WordRow]: ...
+
+    @overload
+    def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
+                 clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
+                 delimiters: str | None = None, extended: bool,
+                 offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> list[WordRow] | list[OcrWordRow]: ...
 
     @overload
     def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = DEFAULT_SORT,
@@ -225,20 +232,29 @@ class Page:
         needs it and an engine is installed (``ocr_words``), "always" reads
         every page so, "never" none; an OCR'd page's "dict" has "ocr": True,
         and its spans the engine's "confidence" (0 to 100, the mean of the
-        words they hold; in page space, so not with ``rotated``).
+        words they hold; in page space, so not with ``rotated``); its "words"
+        with ``extended`` gain that confidence as a ninth item (None where no
+        OCR word lies in the word's box). Other pages' words never have it.
         """
         if delimiters is not None and isinstance(option, str) and option.lower() != "words":
             raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
         read_by_ocr = self._reads_by_ocr(ocr)
-        result = self._seen(offpage, forms, read_by_ocr).get_text(
-            option, sort, clip, rotated, dehyphenate, delimiters, extended)
+        seen = self._seen(offpage, forms, read_by_ocr)
+        result = seen.get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
         if read_by_ocr and isinstance(result, dict):
-            from textloom._ocr import add_confidence
+            from textloom._ocr_confidence import add_confidence
 
             result["ocr"] = True
             if not rotated:  # span boxes in page space, as the words'
                 add_confidence(result, self._ocr_reading(self._handle.ocr_dpi,
                                                          self._handle.ocr_language)[0])
+        elif read_by_ocr and extended and isinstance(result, list) and option.lower() == "words":
+            from textloom._ocr_confidence import with_confidence
+
+            unturned = result if not rotated else seen.get_text(
+                option, sort, clip, False, dehyphenate, delimiters, extended)
+            result = with_confidence(result, unturned, self._ocr_reading(
+                self._handle.ocr_dpi, self._handle.ocr_language)[0])
         return result
 
     def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,

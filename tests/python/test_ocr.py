@@ -47,7 +47,13 @@ def test_a_scan_reads_as_the_page_it_was(tmp_path, typed):
         spans = [span for block in result["blocks"] for line in block["lines"] for span in line["spans"]]
         assert all(0 < span["confidence"] <= 100 for span in spans if span["text"].strip())
         words = page.get_text("words")
+        extended = page.get_text("words", extended=True)
+        turned = page.get_text("words", extended=True, rotated=True, delimiters="a")
         assert page.get_text(ocr="never") == ""
+    assert [row[:8] for row in extended] == words
+    assert all(0 < row[8] <= 100 for row in extended + turned), turned
+    with textloom.open(typed) as doc:  # a page not read by OCR keeps the plain words schema
+        assert doc[0].get_text("words", extended=True) == doc[0].get_text("words") == truth
     assert [row[4] for row in words] == [row[4] for row in truth]
     for got, want in zip(words, truth):  # the engine boxes ink, the PDF its font's height
         assert abs(got[0] - want[0]) < 3 and abs(got[2] - want[2]) < 3, (got, want)
