@@ -84,7 +84,9 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
       g.ch = ch == 0 || ch >= 0xFFFE || (ch >= 0xD800 && ch <= 0xDFFF) ? kReplacementChar : ch;
       g.hyphen = false;
       g.repeat = false;
-      g.space_before = false;
+      // An OCR reading's runs are the engine's words: each one's first glyph
+      // follows a space the engine saw, however tight its ink boxes sit.
+      g.space_before = replace && k == 0;
       g.invisible = false;
     }
   }

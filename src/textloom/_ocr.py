@@ -9,7 +9,10 @@ are processes, and ``--jobs`` is the only knob.
 
 Words come back with their boxes in page space (the page rendered unturned at
 ``dpi``, so a pixel maps to the page by one scale) and Tesseract's confidence
-(0 to 100).
+(0 to 100). Tesseract segments the page itself, columns and tables apart,
+and with its orientation data finds how each block of text is turned in the
+same pass (page segmentation "auto with orientation"): a page scanned
+sideways or upside down reads as well as an upright one, with no second look.
 """
 
 from __future__ import annotations
@@ -27,10 +30,9 @@ MAX_PIXELS = 1 << 26
 it at the asked dpi is rendered at a lower one. Tesseract's memory grows with
 the image, and text past this is read as well at the lower resolution."""
 
-_WORD = 3  # RIL_WORD
-MIN_ORIENTATION = 2.0
-"""Confidence below which Tesseract's orientation detection is a guess, and the
-page is read as rendered."""
+_LINE, _WORD = 2, 3  # RIL_TEXTLINE, RIL_WORD
+_AUTO, _AUTO_OSD = 3, 1  # PSM_AUTO, PSM_AUTO_OSD: Tesseract's own layout analysis, without or with
+# its orientation data (the API's default, one uniform block, runs columns and table cells together)
 
 
 class OcrWord(NamedTuple):
@@ -69,9 +71,10 @@ def _library() -> Any:
         "TessBaseAPIRecognize": (ctypes.c_int, [handle, ctypes.c_void_p]),
         "TessBaseAPIGetIterator": (iterator, [handle]),
         "TessBaseAPIClear": (None, [handle]),
-        "TessBaseAPIDetectOrientationScript": (ctypes.c_int, [
-            handle, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_float),
-            ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_float)]),
+        "TessBaseAPISetPageSegMode": (None, [handle, ctypes.c_int]),
+        "TessBaseAPIGetDatapath": (text, [handle]),
+        "TessPageIteratorOrientation": (None, [iterator] + [ctypes.POINTER(ctypes.c_int)] * 3 + [
+            ctypes.POINTER(ctypes.c_float)]),
         "TessResultIteratorGetPageIterator": (iterator, [iterator]),
         "TessPageIteratorBoundingBox": (ctypes.c_int, [iterator, ctypes.c_int] + [
             ctypes.POINTER(ctypes.c_int)] * 4),
@@ -97,14 +100,20 @@ class Engine:
         if self.lib.TessBaseAPIInit3(self.handle, None, language.encode()) != 0:
             raise OcrUnavailable(f'Tesseract has no data for language "{language}": {_HINT}')
         self.lib.TessBaseAPISetVariable(self.handle, b"debug_file", os.devnull.encode())
+        data = (self.lib.TessBaseAPIGetDatapath(self.handle) or b"").decode(errors="replace")
+        self.lib.TessBaseAPISetPageSegMode(self.handle, _AUTO_OSD if os.path.exists(
+            os.path.join(data, "osd.traineddata")) else _AUTO)
 
     def _set(self, image: Image, dpi: float) -> None:
         self.lib.TessBaseAPISetImage(self.handle, image.data, image.width, image.height,
                                      image.channels, image.stride)
         self.lib.TessBaseAPISetSourceResolution(self.handle, max(1, round(dpi)))
 
-    def words(self, image: Image, dpi: float) -> list[tuple[int, int, int, int, str, float]]:
-        """Words of ``image`` in pixels: (left, top, right, bottom, text, confidence)."""
+    def words(self, image: Image, dpi: float) -> list[tuple[int, int, int, int, str, float, int, int, int]]:
+        """Words of ``image`` in pixels: (left, top, right, bottom, text, confidence,
+        then the text line's extent across the word's reading direction (from, to),
+        and the turn of the word's block: the page rotation under which it reads
+        upright, 0, 90, 180 or 270)."""
         lib = self.lib
         self._set(image, dpi)
         try:
@@ -113,11 +122,16 @@ class Engine:
             iterator = lib.TessBaseAPIGetIterator(self.handle)
             if not iterator:
                 return []
-            out: list[tuple[int, int, int, int, str, float]] = []
+            out: list[tuple[int, int, int, int, str, float, int, int, int]] = []
             try:
                 page = lib.TessResultIteratorGetPageIterator(iterator)
                 box = [ctypes.c_int() for _ in range(4)]
+                turn = [ctypes.c_int() for _ in range(3)]
+                deskew = ctypes.c_float()
+                line: tuple[int, int, int, int] = (0, 0, 0, 0)
                 while True:
+                    if lib.TessPageIteratorBoundingBox(page, _LINE, *map(ctypes.byref, box)):
+                        line = (box[0].value, box[1].value, box[2].value, box[3].value)
                     pointer = lib.TessResultIteratorGetUTF8Text(iterator, _WORD)
                     if pointer:
                         text = ctypes.string_at(pointer).decode("utf-8", "replace").strip()
@@ -126,7 +140,16 @@ class Engine:
                         if text and boxed:
                             left, top, right, bottom = (b.value for b in box)
                             confidence = float(lib.TessResultIteratorConfidence(iterator, _WORD))
-                            out.append((left, top, right, bottom, text, confidence))
+                            lib.TessPageIteratorOrientation(page, *map(ctypes.byref, turn),
+                                                            ctypes.byref(deskew))
+                            # ORIENTATION_PAGE_UP, _RIGHT, _DOWN, _LEFT: the text's top
+                            # points up, right, down or left in the image.
+                            upright = (360 - 90 * turn[0].value) % 360
+                            across = (top, bottom, line[1], line[3]) if upright in (0, 180) else (
+                                left, right, line[0], line[2])
+                            out.append((left, top, right, bottom, text, confidence,
+                                        min(across[0], across[2]), max(across[1], across[3]),
+                                        upright))
                     if not lib.TessResultIteratorNext(iterator, _WORD):
                         break
             finally:
@@ -134,22 +157,6 @@ class Engine:
             return out
         finally:
             lib.TessBaseAPIClear(self.handle)
-
-
-    def orientation(self, image: Image, dpi: float) -> int:
-        """Degrees (0, 90, 180, 270) to turn ``image`` counter-clockwise for its
-        text to stand upright; 0 when the detection is unsure. Needs the "osd" engine."""
-        self._set(image, dpi)
-        degrees, confidence = ctypes.c_int(0), ctypes.c_float(0)
-        script, script_confidence = ctypes.c_char_p(), ctypes.c_float(0)
-        try:
-            found = self.lib.TessBaseAPIDetectOrientationScript(
-                self.handle, ctypes.byref(degrees), ctypes.byref(confidence), ctypes.byref(script),
-                ctypes.byref(script_confidence))
-        finally:
-            self.lib.TessBaseAPIClear(self.handle)
-        # Tesseract's rule of thumb: an orientation of confidence below 2 is a guess.
-        return degrees.value % 360 if found and confidence.value >= MIN_ORIENTATION else 0
 
 
 _engines: dict[str, Engine] = {}
@@ -178,56 +185,27 @@ def ocr_dpi(width: float, height: float, dpi: float) -> float:
     return min(dpi, float((MAX_PIXELS / area) ** 0.5))
 
 
-def _turned(image: Image, degrees: int) -> Image:
-    """``image`` turned ``degrees`` counter-clockwise (Pillow, of the ocr extra)."""
-    from textloom._image import Image as Pixels
-
-    turned = image.to_pil().rotate(degrees, expand=True)
-    return Pixels(turned.size[0], turned.size[1], image.channels, turned.tobytes())
+Run = tuple[str, float, float, float, float]
+"""A word as the layout takes it (RsPage.with_text): text and box in page space."""
 
 
-def _unturned(box: tuple[int, int, int, int], degrees: int, width: int,
-              height: int) -> tuple[int, int, int, int]:
-    """A box of the image turned ``degrees`` counter-clockwise, in the image as it was
-    (``width`` x ``height``)."""
-    left, top, right, bottom = box
-    if degrees == 90:
-        return width - bottom, left, width - top, right
-    if degrees == 180:
-        return width - right, height - bottom, width - left, height - top
-    if degrees == 270:
-        return top, height - right, bottom, height - left
-    return box
-
-
-OSD_DPI = 150.0
-"""Orientation detection reads a rendering at this resolution: the shape of
-lines tells their turn before letters are all legible, at a quarter of the
-pixels of 300 dpi."""
-
-
-def page_words(image: Image, language: str, dpi: float, width: float, height: float,
-               small: Image | None = None) -> tuple[list[OcrWord], int]:
-    """The words of a page's unturned rendering ``image``, boxes in page space, and
-    how the text stands: 0, or the page rotation (90, 180, 270) under which it
-    reads upright, as Tesseract's orientation detection finds it on ``small``
-    (the page at ``OSD_DPI``; ``image`` itself when None)."""
-    sample, sample_dpi = (image, dpi) if small is None else (small, min(dpi, OSD_DPI))
-    degrees = engine("osd").orientation(sample, sample_dpi) if _has_osd() else 0
-    read = _turned(image, degrees) if degrees else image
+def page_words(image: Image, language: str, dpi: float, width: float,
+               height: float) -> tuple[list[OcrWord], list[Run], int]:
+    """The words of a page's unturned rendering ``image``, boxes in page space;
+    the same words as runs for the layout, each as tall as its text line (the
+    engine boxes ink, so "was" would stand smaller and lower than "High" on the
+    same line); and how the text stands: the page rotation (0, 90, 180, 270)
+    under which most of its characters read upright."""
     sx, sy = width / image.width, height / image.height
-    words = []
-    for *box, text, confidence in engine(language).words(read, dpi):
-        left, top, right, bottom = _unturned((box[0], box[1], box[2], box[3]), degrees,
-                                             image.width, image.height)
+    words, runs = [], []
+    turns = dict.fromkeys((0, 90, 180, 270), 0)
+    for left, top, right, bottom, text, confidence, low, high, upright in engine(
+            language).words(image, dpi):
         words.append(OcrWord(left * sx, top * sy, right * sx, bottom * sy, text, confidence))
-    return words, (360 - degrees) % 360
-
-
-def _has_osd() -> bool:
-    try:
-        engine("osd")
-    except OcrUnavailable:
-        return False
-    return True
-
+        if upright in (0, 180):
+            top, bottom = low, high
+        else:
+            left, right = low, high
+        runs.append((text, left * sx, top * sy, right * sx, bottom * sy))
+        turns[upright] += len(text)
+    return words, runs, max(turns, key=lambda turn: turns[turn])

@@ -26,7 +26,7 @@ if TYPE_CHECKING:
     from textloom._handle import DocumentHandle
     from textloom._images import PageImage
     from textloom._markdown import Insert
-    from textloom._ocr import OcrWord
+    from textloom._ocr import OcrWord, Run
     from textloom._search import Match, TextMap
     from textloom._tables import Table
 
@@ -63,7 +63,7 @@ class Page:
         self._glyphs: _native.RsPage | None = None
         self._fields: list[tuple[str, float, float, float, float]] = []  # form and free text
         self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
-        self._ocr: dict[tuple[float, str], tuple[list[OcrWord], int]] = {}  # by dpi, language
+        self._ocr: dict[tuple[float, str], tuple[list[OcrWord], list[Run], int]] = {}  # by dpi, language
         self._signals: TextSignals | None = None  # of the extracted glyphs: asked by every text call
 
     def _page(self) -> _native.RsPage:
@@ -85,9 +85,8 @@ class Page:
         view = self._views.get((offpage, forms, ocr))
         if view is None:
             if ocr:
-                words, upright = self._ocr_reading(self._handle.ocr_dpi, self._handle.ocr_language)
-                view = self._seen(True, False).with_text(
-                    [(word.text, *word[:4]) for word in words], "OCR", True, upright)
+                _, runs, upright = self._ocr_reading(self._handle.ocr_dpi, self._handle.ocr_language)
+                view = self._seen(True, False).with_text(runs, "OCR", True, upright)
                 view = view if offpage else view.visible()
             else:
                 view = self._page() if offpage else self._seen(True, False).visible()
@@ -116,15 +115,16 @@ class Page:
         """The words OCR reads on the page rendered at ``dpi`` (lower where the
         image would pass ``_ocr.MAX_PIXELS``), in ``language`` (Tesseract's
         name: "eng", "deu", "eng+fra"): each with its box in page space, text
-        and confidence (0 to 100). A page scanned sideways or upside down is
-        turned first, as Tesseract's orientation detection reads it. Read once
+        and confidence (0 to 100). Text scanned sideways or upside down reads
+        as well, as Tesseract's orientation detection finds its turn. Read once
         per dpi and language, from the open document; needs Tesseract
         (``textloom[ocr]``), else an ImportError that says what to install."""
         return self._ocr_reading(check_positive("dpi", dpi), language)[0]
 
-    def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], int]:
-        """The page's OCR words and the rotation under which they read upright, once."""
-        from textloom._ocr import OSD_DPI, ocr_dpi, page_words
+    def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], list[Run], int]:
+        """The page's OCR words, the same as runs for the layout, and the rotation
+        under which they read upright, once."""
+        from textloom._ocr import ocr_dpi, page_words
 
         key = (dpi, language)
         reading = self._ocr.get(key)
@@ -132,9 +132,7 @@ class Page:
             width, height = self.width, self.height
             used = ocr_dpi(width, height, dpi)
             image = self.render(dpi=used, grayscale=True, rotated=False)
-            small = (self.render(dpi=OSD_DPI, grayscale=True, rotated=False)
-                     if used > OSD_DPI else None)
-            reading = self._ocr[key] = page_words(image, language, used, width, height, small)
+            reading = self._ocr[key] = page_words(image, language, used, width, height)
         return reading
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
