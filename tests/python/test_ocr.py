@@ -119,3 +119,14 @@ def test_a_page_scanned_turned_reads_in_order(tmp_path, angle):
     with textloom.open(path) as doc:
         lines = doc[0].get_text().splitlines()
     assert lines[0] == "textloom sample document" and lines[1].startswith("Search, analytics")
+
+
+def test_ocr_words_stay_words_of_one_size_on_their_line():
+    with textloom.open(textloom.sample_path(scan=True)) as scan, \
+            textloom.open(textloom.sample_path()) as born:
+        markdown, truth = scan[0].to_markdown(), born[0].to_markdown()
+        touching = scan[0]._seen(True, False).with_text(  # ink boxes 0.1 em apart
+            [("FOR", 10, 10, 40, 30), ("RELEASES", 42, 10, 120, 30)], "OCR", True, 0)
+    assert touching.get_text() == "FOR RELEASES\n"
+    assert "<sup>" not in markdown and "<sub>" not in markdown  # "was" as tall as "High"
+    assert markdown.split("\n\n")[:2] == truth.split("\n\n")[:2]
