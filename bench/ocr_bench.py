@@ -35,7 +35,9 @@ SHARED = Path(__file__).resolve().parents[1] / ".." / "shared"
 LANGUAGES = {"latex-book-geotopo.pdf": "deu", "arabic-habibi.pdf": "ara", "japanese-jo.pdf": "jpn"}
 APART = {  # documents whose text layer is not what the page shows
     "duplicate-chars.pdf": "its text layer paints each character twice (fake bold)",
-    "malformed-1.pdf": "its text layer holds one word, the page shows more",
+    "malformed-1.pdf": "a Chinese page whose text layer holds only its digits",
+    "arabic-habibi.pdf": "its text layer holds glyphs of the wrong script beside the Arabic",
+    "eu-002.pdf": "a chart drawn as an image shows words its text layer lacks",
 }
 
 

@@ -31,6 +31,9 @@ it at the asked dpi is rendered at a lower one. Tesseract's memory grows with
 the image, and text past this is read as well at the lower resolution."""
 
 _LINE, _WORD = 2, 3  # RIL_TEXTLINE, RIL_WORD
+MIN_ORIENTATION = 2.0
+"""Confidence below which Tesseract's orientation detection is a guess (its own
+rule of thumb), and the page is taken as upright."""
 _AUTO, _AUTO_OSD = 3, 1  # PSM_AUTO, PSM_AUTO_OSD: Tesseract's own layout analysis, without or with
 # its orientation data (the API's default, one uniform block, runs columns and table cells together)
 
@@ -72,6 +75,9 @@ def _library() -> Any:
         "TessBaseAPIGetIterator": (iterator, [handle]),
         "TessBaseAPIClear": (None, [handle]),
         "TessBaseAPISetPageSegMode": (None, [handle, ctypes.c_int]),
+        "TessBaseAPIDetectOrientationScript": (ctypes.c_int, [
+            handle, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_float),
+            ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_float)]),
         "TessBaseAPIGetDatapath": (text, [handle]),
         "TessPageIteratorOrientation": (None, [iterator] + [ctypes.POINTER(ctypes.c_int)] * 3 + [
             ctypes.POINTER(ctypes.c_float)]),
@@ -161,6 +167,21 @@ class Engine:
             lib.TessBaseAPIClear(self.handle)
 
 
+    def turned(self, image: Image, dpi: float) -> bool:
+        """Whether ``image``'s text stands turned (90, 180 or 270 degrees) by Tesseract's
+        orientation detection, which needs the "osd" engine; False where it is unsure."""
+        self._set(image, dpi)
+        degrees, confidence = ctypes.c_int(0), ctypes.c_float(0)
+        script, script_confidence = ctypes.c_char_p(), ctypes.c_float(0)
+        try:
+            found = self.lib.TessBaseAPIDetectOrientationScript(
+                self.handle, ctypes.byref(degrees), ctypes.byref(confidence), ctypes.byref(script),
+                ctypes.byref(script_confidence))
+        finally:
+            self.lib.TessBaseAPIClear(self.handle)
+        return bool(found) and degrees.value % 360 != 0 and confidence.value >= MIN_ORIENTATION
+
+
 _engines: dict[str, Engine] = {}
 
 
@@ -187,13 +208,33 @@ def ocr_dpi(width: float, height: float, dpi: float) -> float:
     return min(dpi, float((MAX_PIXELS / area) ** 0.5))
 
 
+OSD_DPI = 150.0
+"""Orientation detection reads the page at about this resolution: the shape of
+lines tells their turn before letters are all legible, and detection on 300
+dpi pixels costs as much as a fifth of a reading."""
+
+
+def _for_osd(image: Image, dpi: float) -> tuple[Image, float]:
+    """``image`` shrunk by a whole factor to about ``OSD_DPI`` (Pillow's box
+    reduction, a few milliseconds), and its resolution."""
+    factor = int(dpi // OSD_DPI)
+    if factor < 2:
+        return image, dpi
+    from textloom._image import Image as Pixels
+
+    small = image.to_pil().reduce(factor)
+    return Pixels(small.size[0], small.size[1], image.channels, small.tobytes()), dpi / factor
+
+
 UPRIGHT_CONFIDENCE = 60.0
 """Mean confidence (by characters) above which a reading without orientation
 detection stands: Tesseract's LSTM gives text it reads upright 85 to 95 (the
 corpus pages at 300 dpi, 87.7 to 95.3), and text turned 90 or 180 degrees
 under 35 (the sample so turned: 29.1); 60 lies between with room both ways.
-Below it the page is read again with orientation detection, which costs a
-quarter to a half of a reading more, and the more confident reading is kept."""
+Below it Tesseract's orientation detection looks at the page, and where it
+finds the text turned, the page is read again with Tesseract's turning (a
+quarter to a half of a reading dearer than a plain one) and the more
+confident reading is kept: an unsure upright page pays the detection alone."""
 
 
 def _mean_confidence(read: list[tuple[int, int, int, int, str, float, int, int, int]]) -> float:
@@ -223,7 +264,7 @@ def page_words(image: Image, language: str, dpi: float, width: float,
     under which most of its characters read upright."""
     reader = engine(language)
     read = reader.words(image, dpi)
-    if reader.turns and not _plainly_upright(read):
+    if reader.turns and not _plainly_upright(read) and engine("osd").turned(*_for_osd(image, dpi)):
         again = reader.words(image, dpi, turned=True)
         read = again if _mean_confidence(again) >= _mean_confidence(read) else read
     sx, sy = width / image.width, height / image.height
