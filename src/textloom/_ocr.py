@@ -9,10 +9,12 @@ are processes, and ``--jobs`` is the only knob.
 
 Words come back with their boxes in page space (the page rendered unturned at
 ``dpi``, so a pixel maps to the page by one scale) and Tesseract's confidence
-(0 to 100). Tesseract segments the page itself, columns and tables apart,
-and with its orientation data finds how each block of text is turned in the
-same pass (page segmentation "auto with orientation"): a page scanned
-sideways or upside down reads as well as an upright one, with no second look.
+(0 to 100). Tesseract segments the page itself (its automatic page
+segmentation: columns and table cells apart). A page is read once as it
+stands; only a reading that is unsure, or whose words stand on end, makes
+Tesseract's orientation detection look, and a page it finds turned is read
+again with Tesseract's own turning of each block (the boxes stay in the
+rendering's frame), the more confident reading kept.
 """
 
 from __future__ import annotations
@@ -210,8 +212,8 @@ def ocr_dpi(width: float, height: float, dpi: float) -> float:
 
 OSD_DPI = 150.0
 """Orientation detection reads the page at about this resolution: the shape of
-lines tells their turn before letters are all legible, and detection on 300
-dpi pixels costs as much as a fifth of a reading."""
+lines tells their turn before letters are all legible, and the detection's
+cost grows with the pixels."""
 
 
 def _for_osd(image: Image, dpi: float) -> tuple[Image, float]:
