@@ -40,6 +40,10 @@ _AUTO, _AUTO_OSD = 3, 1  # PSM_AUTO, PSM_AUTO_OSD: Tesseract's own layout analys
 # its orientation data (the API's default, one uniform block, runs columns and table cells together)
 
 
+Read = tuple[int, int, int, int, str, float, int, int, int, int]
+"""A word as Engine.words gives it (its docstring says what each item is)."""
+
+
 class OcrWord(NamedTuple):
     """One word the engine read: its box in page space, text and confidence (0 to 100)."""
 
@@ -84,6 +88,7 @@ def _library() -> Any:
         "TessPageIteratorOrientation": (None, [iterator] + [ctypes.POINTER(ctypes.c_int)] * 3 + [
             ctypes.POINTER(ctypes.c_float)]),
         "TessResultIteratorGetPageIterator": (iterator, [iterator]),
+        "TessPageIteratorIsAtBeginningOf": (ctypes.c_int, [iterator, ctypes.c_int]),
         "TessPageIteratorBoundingBox": (ctypes.c_int, [iterator, ctypes.c_int] + [
             ctypes.POINTER(ctypes.c_int)] * 4),
         "TessResultIteratorGetUTF8Text": (ctypes.c_void_p, [iterator, ctypes.c_int]),
@@ -117,12 +122,13 @@ class Engine:
         self.lib.TessBaseAPISetSourceResolution(self.handle, max(1, round(dpi)))
 
     def words(self, image: Image, dpi: float,
-              turned: bool = False) -> list[tuple[int, int, int, int, str, float, int, int, int]]:
+              turned: bool = False) -> list[Read]:
         """Words of ``image`` in pixels: (left, top, right, bottom, text, confidence,
         then the text line's extent across the word's reading direction (from, to),
-        and the turn of the word's block: the page rotation under which it reads
-        upright, 0, 90, 180 or 270). With ``turned``, Tesseract first finds how
-        the page is turned (where it has its orientation data)."""
+        the turn of the word's block: the page rotation under which it reads
+        upright, 0, 90, 180 or 270; and the number of its text line). With
+        ``turned``, Tesseract first finds how the page is turned (where it has
+        its orientation data)."""
         lib = self.lib
         lib.TessBaseAPISetPageSegMode(self.handle, _AUTO_OSD if turned and self.turns else _AUTO)
         self._set(image, dpi)
@@ -132,14 +138,16 @@ class Engine:
             iterator = lib.TessBaseAPIGetIterator(self.handle)
             if not iterator:
                 return []
-            out: list[tuple[int, int, int, int, str, float, int, int, int]] = []
+            out: list[Read] = []
             try:
                 page = lib.TessResultIteratorGetPageIterator(iterator)
                 box = [ctypes.c_int() for _ in range(4)]
                 turn = [ctypes.c_int() for _ in range(3)]
                 deskew = ctypes.c_float()
                 line: tuple[int, int, int, int] = (0, 0, 0, 0)
+                number = 0
                 while True:
+                    number += bool(lib.TessPageIteratorIsAtBeginningOf(page, _LINE))
                     if lib.TessPageIteratorBoundingBox(page, _LINE, *map(ctypes.byref, box)):
                         line = (box[0].value, box[1].value, box[2].value, box[3].value)
                     pointer = lib.TessResultIteratorGetUTF8Text(iterator, _WORD)
@@ -159,7 +167,7 @@ class Engine:
                                 left, right, line[0], line[2])
                             out.append((left, top, right, bottom, text, confidence,
                                         min(across[0], across[2]), max(across[1], across[3]),
-                                        upright))
+                                        upright, number))
                     if not lib.TessResultIteratorNext(iterator, _WORD):
                         break
             finally:
@@ -239,12 +247,12 @@ quarter to a half of a reading dearer than a plain one) and the more
 confident reading is kept: an unsure upright page pays the detection alone."""
 
 
-def _mean_confidence(read: list[tuple[int, int, int, int, str, float, int, int, int]]) -> float:
+def _mean_confidence(read: list[Read]) -> float:
     chars = sum(len(word[4]) for word in read)
     return sum(word[5] * len(word[4]) for word in read) / chars if chars else 0.0
 
 
-def _plainly_upright(read: list[tuple[int, int, int, int, str, float, int, int, int]]) -> bool:
+def _plainly_upright(read: list[Read]) -> bool:
     """Whether a reading without orientation detection holds: confident, and most
     of its characters in words that run across the image, as upright text does
     (Tesseract reads some text turned a quarter without turning its boxes)."""
@@ -272,8 +280,13 @@ def page_words(image: Image, language: str, dpi: float, width: float,
     sx, sy = width / image.width, height / image.height
     words, runs = [], []
     turns = dict.fromkeys((0, 90, 180, 270), 0)
-    for left, top, right, bottom, text, confidence, low, high, upright in read:
+    last: Read | None = None
+    for word in read:
+        left, top, right, bottom, text, confidence, low, high, upright, line = word
         words.append(OcrWord(left * sx, top * sy, right * sx, bottom * sy, text, confidence))
+        if last is not None and last[9] == line and last[8] == upright:
+            runs.extend(_space(last, word, sx, sy))
+        last = word
         if upright in (0, 180):
             top, bottom = low, high
         else:
@@ -281,3 +294,19 @@ def page_words(image: Image, language: str, dpi: float, width: float,
         runs.append((text, left * sx, top * sy, right * sx, bottom * sy))
         turns[upright] += len(text)
     return words, runs, max(turns, key=lambda turn: turns[turn])
+
+
+def _space(before: Read, after: Read, sx: float, sy: float) -> list[Run]:
+    """A space between two words of one text line, over the gap between their boxes
+    and as tall as the line: the engine saw them on one line, so the layout
+    keeps them on one however wide the gap (justified lines, wide type), as it
+    keeps a PDF's words around its spaces."""
+    if after[8] in (0, 180):
+        start, end = min(before[2], after[2]), max(before[0], after[0])
+        box = (start, after[6], end, after[7])
+    else:
+        start, end = min(before[3], after[3]), max(before[1], after[1])
+        box = (after[6], start, after[7], end)
+    if end <= start:
+        return []
+    return [(" ", box[0] * sx, box[1] * sy, box[2] * sx, box[3] * sy)]
