@@ -130,3 +130,19 @@ def test_ocr_words_stay_words_of_one_size_on_their_line():
     assert touching.get_text() == "FOR RELEASES\n"
     assert "<sup>" not in markdown and "<sub>" not in markdown  # "was" as tall as "High"
     assert markdown.split("\n\n")[:2] == truth.split("\n\n")[:2]
+
+
+def test_a_turned_page_s_words_keep_their_confidence_in_the_rotated_view(tmp_path):
+    import pypdfium2 as pdfium
+
+    path = tmp_path / "rotated-scan.pdf"
+    scan = pdfium.PdfDocument(textloom.sample_path(scan=True))
+    scan[0].set_rotation(90)  # shown turned: the rotated view's boxes are not page space
+    scan.save(str(path))
+    scan.close()
+    with textloom.open(path) as doc:
+        plain = doc[0].get_text("words", extended=True)
+        turned = doc[0].get_text("words", extended=True, rotated=True)
+    assert [row[4] for row in turned] == [row[4] for row in plain]
+    assert [row[8] for row in turned] == [row[8] for row in plain]
+    assert all(confidence is not None for *_, confidence in plain)  # each word in its own box
