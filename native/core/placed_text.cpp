@@ -81,7 +81,9 @@ std::vector<Glyph> placed_glyphs(const std::vector<PlacedRun>& runs, std::uint32
       g.ch = ch == 0 || ch >= 0xFFFE || (ch >= 0xD800 && ch <= 0xDFFF) ? kReplacementChar : ch;
       g.hyphen = false;
       g.repeat = false;
-      g.space_before = false;
+      // An OCR reading's runs are the engine's words: each one's first glyph
+      // follows a space the engine saw, however tight its ink boxes sit.
+      g.space_before = replace && k == 0;
       g.invisible = false;
     }
   }

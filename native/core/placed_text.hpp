@@ -23,9 +23,11 @@ struct PlacedRun {
 // page's rotation undone). Runs with an empty text or a box that is empty,
 // NaN or infinite are left out. Glyph indices continue after the page's own.
 // With `replace`, the runs take the place of the page's own glyphs (an OCR
-// reading of a page whose text is missing or garbled). `upright`, when 0, 90,
-// 180 or 270, is the page rotation under which the runs read upright, in
-// place of the page's own (text an OCR engine found turned on the page).
+// reading of a page whose text is missing or garbled), and each run is a
+// word: its first glyph counts as following a space (Glyph::space_before).
+// `upright`, when 0, 90, 180 or 270, is the page rotation under which the
+// runs read upright, in place of the page's own (text an OCR engine found
+// turned on the page).
 PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>& runs,
                             std::string font, bool replace = false, std::int32_t upright = -1);
 

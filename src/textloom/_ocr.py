@@ -9,7 +9,12 @@ are processes, and ``--jobs`` is the only knob.
 
 Words come back with their boxes in page space (the page rendered unturned at
 ``dpi``, so a pixel maps to the page by one scale) and Tesseract's confidence
-(0 to 100).
+(0 to 100). Tesseract segments the page itself (its automatic page
+segmentation: columns and table cells apart). A page is read once as it
+stands; only a reading that is unsure, or whose words stand on end, makes
+Tesseract's orientation detection look, and a page it finds turned is read
+again with Tesseract's own turning of each block (the boxes stay in the
+rendering's frame), the more confident reading kept.
 """
 
 from __future__ import annotations
@@ -27,10 +32,16 @@ MAX_PIXELS = 1 << 26
 it at the asked dpi is rendered at a lower one. Tesseract's memory grows with
 the image, and text past this is read as well at the lower resolution."""
 
-_WORD = 3  # RIL_WORD
+_LINE, _WORD = 2, 3  # RIL_TEXTLINE, RIL_WORD
 MIN_ORIENTATION = 2.0
-"""Confidence below which Tesseract's orientation detection is a guess, and the
-page is read as rendered."""
+"""Confidence below which Tesseract's orientation detection is a guess (its own
+rule of thumb), and the page is taken as upright."""
+_AUTO, _AUTO_OSD = 3, 1  # PSM_AUTO, PSM_AUTO_OSD: Tesseract's own layout analysis, without or with
+# its orientation data (the API's default, one uniform block, runs columns and table cells together)
+
+
+Read = tuple[int, int, int, int, str, float, int, int, int, int]
+"""A word as Engine.words gives it (its docstring says what each item is)."""
 
 
 class OcrWord(NamedTuple):
@@ -69,10 +80,15 @@ def _library() -> Any:
         "TessBaseAPIRecognize": (ctypes.c_int, [handle, ctypes.c_void_p]),
         "TessBaseAPIGetIterator": (iterator, [handle]),
         "TessBaseAPIClear": (None, [handle]),
+        "TessBaseAPISetPageSegMode": (None, [handle, ctypes.c_int]),
         "TessBaseAPIDetectOrientationScript": (ctypes.c_int, [
             handle, ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_float),
             ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_float)]),
+        "TessBaseAPIGetDatapath": (text, [handle]),
+        "TessPageIteratorOrientation": (None, [iterator] + [ctypes.POINTER(ctypes.c_int)] * 3 + [
+            ctypes.POINTER(ctypes.c_float)]),
         "TessResultIteratorGetPageIterator": (iterator, [iterator]),
+        "TessPageIteratorIsAtBeginningOf": (ctypes.c_int, [iterator, ctypes.c_int]),
         "TessPageIteratorBoundingBox": (ctypes.c_int, [iterator, ctypes.c_int] + [
             ctypes.POINTER(ctypes.c_int)] * 4),
         "TessResultIteratorGetUTF8Text": (ctypes.c_void_p, [iterator, ctypes.c_int]),
@@ -97,15 +113,24 @@ class Engine:
         if self.lib.TessBaseAPIInit3(self.handle, None, language.encode()) != 0:
             raise OcrUnavailable(f'Tesseract has no data for language "{language}": {_HINT}')
         self.lib.TessBaseAPISetVariable(self.handle, b"debug_file", os.devnull.encode())
+        data = (self.lib.TessBaseAPIGetDatapath(self.handle) or b"").decode(errors="replace")
+        self.turns = os.path.exists(os.path.join(data, "osd.traineddata"))
 
     def _set(self, image: Image, dpi: float) -> None:
         self.lib.TessBaseAPISetImage(self.handle, image.data, image.width, image.height,
                                      image.channels, image.stride)
         self.lib.TessBaseAPISetSourceResolution(self.handle, max(1, round(dpi)))
 
-    def words(self, image: Image, dpi: float) -> list[tuple[int, int, int, int, str, float]]:
-        """Words of ``image`` in pixels: (left, top, right, bottom, text, confidence)."""
+    def words(self, image: Image, dpi: float,
+              turned: bool = False) -> list[Read]:
+        """Words of ``image`` in pixels: (left, top, right, bottom, text, confidence,
+        then the text line's extent across the word's reading direction (from, to),
+        the turn of the word's block: the page rotation under which it reads
+        upright, 0, 90, 180 or 270; and the number of its text line). With
+        ``turned``, Tesseract first finds how the page is turned (where it has
+        its orientation data)."""
         lib = self.lib
+        lib.TessBaseAPISetPageSegMode(self.handle, _AUTO_OSD if turned and self.turns else _AUTO)
         self._set(image, dpi)
         try:
             if lib.TessBaseAPIRecognize(self.handle, None) != 0:
@@ -113,11 +138,18 @@ class Engine:
             iterator = lib.TessBaseAPIGetIterator(self.handle)
             if not iterator:
                 return []
-            out: list[tuple[int, int, int, int, str, float]] = []
+            out: list[Read] = []
             try:
                 page = lib.TessResultIteratorGetPageIterator(iterator)
                 box = [ctypes.c_int() for _ in range(4)]
+                turn = [ctypes.c_int() for _ in range(3)]
+                deskew = ctypes.c_float()
+                line: tuple[int, int, int, int] = (0, 0, 0, 0)
+                number = 0
                 while True:
+                    number += bool(lib.TessPageIteratorIsAtBeginningOf(page, _LINE))
+                    if lib.TessPageIteratorBoundingBox(page, _LINE, *map(ctypes.byref, box)):
+                        line = (box[0].value, box[1].value, box[2].value, box[3].value)
                     pointer = lib.TessResultIteratorGetUTF8Text(iterator, _WORD)
                     if pointer:
                         text = ctypes.string_at(pointer).decode("utf-8", "replace").strip()
@@ -126,7 +158,16 @@ class Engine:
                         if text and boxed:
                             left, top, right, bottom = (b.value for b in box)
                             confidence = float(lib.TessResultIteratorConfidence(iterator, _WORD))
-                            out.append((left, top, right, bottom, text, confidence))
+                            lib.TessPageIteratorOrientation(page, *map(ctypes.byref, turn),
+                                                            ctypes.byref(deskew))
+                            # ORIENTATION_PAGE_UP, _RIGHT, _DOWN, _LEFT: the text's top
+                            # points up, right, down or left in the image.
+                            upright = (360 - 90 * turn[0].value) % 360
+                            across = (top, bottom, line[1], line[3]) if upright in (0, 180) else (
+                                left, right, line[0], line[2])
+                            out.append((left, top, right, bottom, text, confidence,
+                                        min(across[0], across[2]), max(across[1], across[3]),
+                                        upright, number))
                     if not lib.TessResultIteratorNext(iterator, _WORD):
                         break
             finally:
@@ -136,9 +177,9 @@ class Engine:
             lib.TessBaseAPIClear(self.handle)
 
 
-    def orientation(self, image: Image, dpi: float) -> int:
-        """Degrees (0, 90, 180, 270) to turn ``image`` counter-clockwise for its
-        text to stand upright; 0 when the detection is unsure. Needs the "osd" engine."""
+    def turned(self, image: Image, dpi: float) -> bool:
+        """Whether ``image``'s text stands turned (90, 180 or 270 degrees) by Tesseract's
+        orientation detection, which needs the "osd" engine; False where it is unsure."""
         self._set(image, dpi)
         degrees, confidence = ctypes.c_int(0), ctypes.c_float(0)
         script, script_confidence = ctypes.c_char_p(), ctypes.c_float(0)
@@ -148,8 +189,7 @@ class Engine:
                 ctypes.byref(script_confidence))
         finally:
             self.lib.TessBaseAPIClear(self.handle)
-        # Tesseract's rule of thumb: an orientation of confidence below 2 is a guess.
-        return degrees.value % 360 if found and confidence.value >= MIN_ORIENTATION else 0
+        return bool(found) and degrees.value % 360 != 0 and confidence.value >= MIN_ORIENTATION
 
 
 _engines: dict[str, Engine] = {}
@@ -178,67 +218,95 @@ def ocr_dpi(width: float, height: float, dpi: float) -> float:
     return min(dpi, float((MAX_PIXELS / area) ** 0.5))
 
 
-def _turned(image: Image, degrees: int) -> Image:
-    """``image`` turned ``degrees`` counter-clockwise (Pillow, of the ocr extra)."""
+OSD_DPI = 150.0
+"""Orientation detection reads the page at about this resolution: the shape of
+lines tells their turn before letters are all legible, and the detection's
+cost grows with the pixels."""
+
+
+def _for_osd(image: Image, dpi: float) -> tuple[Image, float]:
+    """``image`` shrunk by a whole factor to about ``OSD_DPI`` (Pillow's box
+    reduction, a few milliseconds), and its resolution."""
+    factor = int(dpi // OSD_DPI)
+    if factor < 2:
+        return image, dpi
     from textloom._image import Image as Pixels
 
-    turned = image.to_pil().rotate(degrees, expand=True)
-    return Pixels(turned.size[0], turned.size[1], image.channels, turned.tobytes())
+    small = image.to_pil().reduce(factor)
+    return Pixels(small.size[0], small.size[1], image.channels, small.tobytes()), dpi / factor
 
 
-def _unturned(box: tuple[int, int, int, int], degrees: int, width: int,
-              height: int) -> tuple[int, int, int, int]:
-    """A box of the image turned ``degrees`` counter-clockwise, in the image as it was
-    (``width`` x ``height``)."""
-    left, top, right, bottom = box
-    if degrees == 90:
-        return width - bottom, left, width - top, right
-    if degrees == 180:
-        return width - right, height - bottom, width - left, height - top
-    if degrees == 270:
-        return top, height - right, bottom, height - left
-    return box
+UPRIGHT_CONFIDENCE = 60.0
+"""Mean confidence (by characters) above which a reading without orientation
+detection stands: Tesseract's LSTM gives text it reads upright 85 to 95 (the
+corpus pages at 300 dpi, 87.7 to 95.3), and text turned 90 or 180 degrees
+under 35 (the sample so turned: 29.1); 60 lies between with room both ways.
+Below it Tesseract's orientation detection looks at the page, and where it
+finds the text turned, the page is read again with Tesseract's turning (a
+quarter to a half of a reading dearer than a plain one) and the more
+confident reading is kept: an unsure upright page pays the detection alone."""
 
 
-OSD_DPI = 150.0
-"""Orientation detection reads a rendering at this resolution: the shape of
-lines tells their turn before letters are all legible, at a quarter of the
-pixels of 300 dpi."""
+def _mean_confidence(read: list[Read]) -> float:
+    chars = sum(len(word[4]) for word in read)
+    return sum(word[5] * len(word[4]) for word in read) / chars if chars else 0.0
 
 
-def page_words(image: Image, language: str, dpi: float, width: float, height: float,
-               small: Image | None = None) -> tuple[list[OcrWord], int]:
-    """The words of a page's unturned rendering ``image``, boxes in page space, and
-    how the text stands: 0, or the page rotation (90, 180, 270) under which it
-    reads upright, as Tesseract's orientation detection finds it on ``small``
-    (the page at ``OSD_DPI``; ``image`` itself when None)."""
-    sample, sample_dpi = (image, dpi) if small is None else (small, min(dpi, OSD_DPI))
-    degrees = engine("osd").orientation(sample, sample_dpi) if _has_osd() else 0
-    read = _turned(image, degrees) if degrees else image
+def _plainly_upright(read: list[Read]) -> bool:
+    """Whether a reading without orientation detection holds: confident, and most
+    of its characters in words that run across the image, as upright text does
+    (Tesseract reads some text turned a quarter without turning its boxes)."""
+    across = sum(len(word[4]) for word in read if word[2] - word[0] >= word[3] - word[1])
+    chars = sum(len(word[4]) for word in read)
+    return not chars or (_mean_confidence(read) >= UPRIGHT_CONFIDENCE and 2 * across > chars)
+
+
+Run = tuple[str, float, float, float, float]
+"""A word as the layout takes it (RsPage.with_text): text and box in page space."""
+
+
+def page_words(image: Image, language: str, dpi: float, width: float,
+               height: float) -> tuple[list[OcrWord], list[Run], int]:
+    """The words of a page's unturned rendering ``image``, boxes in page space;
+    the same words as runs for the layout, each as tall as its text line (the
+    engine boxes ink, so "was" would stand smaller and lower than "High" on the
+    same line); and how the text stands: the page rotation (0, 90, 180, 270)
+    under which most of its characters read upright."""
+    reader = engine(language)
+    read = reader.words(image, dpi)
+    if reader.turns and not _plainly_upright(read) and engine("osd").turned(*_for_osd(image, dpi)):
+        again = reader.words(image, dpi, turned=True)
+        read = again if _mean_confidence(again) >= _mean_confidence(read) else read
     sx, sy = width / image.width, height / image.height
-    words = []
-    for *box, text, confidence in engine(language).words(read, dpi):
-        left, top, right, bottom = _unturned((box[0], box[1], box[2], box[3]), degrees,
-                                             image.width, image.height)
+    words, runs = [], []
+    turns = dict.fromkeys((0, 90, 180, 270), 0)
+    last: Read | None = None
+    for word in read:
+        left, top, right, bottom, text, confidence, low, high, upright, line = word
         words.append(OcrWord(left * sx, top * sy, right * sx, bottom * sy, text, confidence))
-    return words, (360 - degrees) % 360
+        if last is not None and last[9] == line and last[8] == upright:
+            runs.extend(_space(last, word, sx, sy))
+        last = word
+        if upright in (0, 180):
+            top, bottom = low, high
+        else:
+            left, right = low, high
+        runs.append((text, left * sx, top * sy, right * sx, bottom * sy))
+        turns[upright] += len(text)
+    return words, runs, max(turns, key=lambda turn: turns[turn])
 
 
-def _has_osd() -> bool:
-    try:
-        engine("osd")
-    except OcrUnavailable:
-        return False
-    return True
-
-
-def add_confidence(result: dict[str, Any], words: list[OcrWord]) -> None:
-    """Gives each span of a "dict" result of an OCR'd page the mean confidence of
-    the words whose box centre lies in the span's box."""
-    for block in result.get("blocks", []):
-        for line in block.get("lines", []):
-            for span in line.get("spans", []):
-                x0, y0, x1, y1 = span["bbox"]
-                found = [word.confidence for word in words
-                         if x0 <= (word.x0 + word.x1) / 2 <= x1 and y0 <= (word.y0 + word.y1) / 2 <= y1]
-                span["confidence"] = sum(found) / len(found) if found else None
+def _space(before: Read, after: Read, sx: float, sy: float) -> list[Run]:
+    """A space between two words of one text line, over the gap between their boxes
+    and as tall as the line: the engine saw them on one line, so the layout
+    keeps them on one however wide the gap (justified lines, wide type), as it
+    keeps a PDF's words around its spaces."""
+    if after[8] in (0, 180):
+        start, end = min(before[2], after[2]), max(before[0], after[0])
+        box = (start, after[6], end, after[7])
+    else:
+        start, end = min(before[3], after[3]), max(before[1], after[1])
+        box = (after[6], start, after[7], end)
+    if end <= start:
+        return []
+    return [(" ", box[0] * sx, box[1] * sy, box[2] * sx, box[3] * sy)]

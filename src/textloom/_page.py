@@ -16,8 +16,8 @@ from textloom._optional import import_optional
 from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
                                check_count, check_flag, check_ocr, check_positive, check_query,
                                check_strategy, check_timeout, check_tolerance)
-from textloom._types import (Annotation, BlockRow, FormField, Link, PdftextBlock, Rect, Sort,
-                             TextDict, TextSignals, WordRow)
+from textloom._types import (Annotation, BlockRow, FormField, Link, OcrWordRow, PdftextBlock, Rect,
+                             Sort, TextDict, TextSignals, WordRow)
 
 if TYPE_CHECKING:
     import numpy as np
@@ -26,7 +26,7 @@ if TYPE_CHECKING:
     from textloom._handle import DocumentHandle
     from textloom._images import PageImage
     from textloom._markdown import Insert
-    from textloom._ocr import OcrWord
+    from textloom._ocr import OcrWord, Run
     from textloom._search import Match, TextMap
     from textloom._tables import Table
 
@@ -62,7 +62,7 @@ class Page:
         self.index = index
         self._glyphs: _native.RsPage | None = None
         self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
-        self._ocr: dict[tuple[float, str], tuple[list[OcrWord], int]] = {}  # by dpi, language
+        self._ocr: dict[tuple[float, str], tuple[list[OcrWord], list[Run], int]] = {}  # by dpi, language
         self._signals: TextSignals | None = None  # of the extracted glyphs: asked by every text call
 
     def _page(self) -> _native.RsPage:
@@ -81,9 +81,8 @@ class Page:
         view = self._views.get((offpage, forms, ocr))
         if view is None:
             if ocr:
-                words, upright = self._ocr_reading(self._handle.ocr_dpi, self._handle.ocr_language)
-                view = self._seen(True, False).with_text(
-                    [(word.text, *word[:4]) for word in words], "OCR", True, upright)
+                _, runs, upright = self._ocr_reading(self._handle.ocr_dpi, self._handle.ocr_language)
+                view = self._seen(True, False).with_text(runs, "OCR", True, upright)
                 view = view if offpage else view.visible()
             else:
                 view = self._page() if offpage else self._seen(True, False).visible()
@@ -112,15 +111,16 @@ class Page:
         """The words OCR reads on the page rendered at ``dpi`` (lower where the
         image would pass ``_ocr.MAX_PIXELS``), in ``language`` (Tesseract's
         name: "eng", "deu", "eng+fra"): each with its box in page space, text
-        and confidence (0 to 100). A page scanned sideways or upside down is
-        turned first, as Tesseract's orientation detection reads it. Read once
+        and confidence (0 to 100). Text scanned sideways or upside down reads
+        as well, as Tesseract's orientation detection finds its turn. Read once
         per dpi and language, from the open document; needs Tesseract
         (``textloom[ocr]``), else an ImportError that says what to install."""
         return self._ocr_reading(check_positive("dpi", dpi), language)[0]
 
-    def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], int]:
-        """The page's OCR words and the rotation under which they read upright, once."""
-        from textloom._ocr import OSD_DPI, ocr_dpi, page_words
+    def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], list[Run], int]:
+        """The page's OCR words, the same as runs for the layout, and the rotation
+        under which they read upright, once."""
+        from textloom._ocr import ocr_dpi, page_words
 
         key = (dpi, language)
         reading = self._ocr.get(key)
@@ -128,9 +128,7 @@ class Page:
             width, height = self.width, self.height
             used = ocr_dpi(width, height, dpi)
             image = self.render(dpi=used, grayscale=True, rotated=False)
-            small = (self.render(dpi=OSD_DPI, grayscale=True, rotated=False)
-                     if used > OSD_DPI else None)
-            reading = self._ocr[key] = page_words(image, language, used, width, height, small)
+            reading = self._ocr[key] = page_words(image, language, used, width, height)
         return reading
 
     # -- geometry (from the extracted glyphs) -------------------------------------------
@@ -179,9 +177,16 @@ class Page:
     @overload
     def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
                  clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
-                 delimiters: str | None = None, extended: bool = False,
+                 delimiters: str | None = None, extended: Literal[False] = False,
                  offpage: bool = False, forms: bool = True,
                  ocr: str = DEFAULT_OCR) -> list[WordRow]: ...
+
+    @overload
+    def get_text(self, option: Literal["words"], *, sort: Sort = DEFAULT_SORT,
+                 clip: Rect | None = None, rotated: bool = False, dehyphenate: bool = False,
+                 delimiters: str | None = None, extended: bool,
+                 offpage: bool = False, forms: bool = True,
+                 ocr: str = DEFAULT_OCR) -> list[WordRow] | list[OcrWordRow]: ...
 
     @overload
     def get_text(self, option: Literal["dict", "rawdict"], *, sort: Sort = DEFAULT_SORT,
@@ -221,20 +226,29 @@ class Page:
         needs it and an engine is installed (``ocr_words``), "always" reads
         every page so, "never" none; an OCR'd page's "dict" has "ocr": True,
         and its spans the engine's "confidence" (0 to 100, the mean of the
-        words they hold; in page space, so not with ``rotated``).
+        words they hold; in page space, so not with ``rotated``); its "words"
+        with ``extended`` gain that confidence as a ninth item (None where no
+        OCR word lies in the word's box). Other pages' words never have it.
         """
         if delimiters is not None and isinstance(option, str) and option.lower() != "words":
             raise ValueError(f'delimiters split words: they apply to "words" only, not {option!r}')
         read_by_ocr = self._reads_by_ocr(ocr)
-        result = self._seen(offpage, forms, read_by_ocr).get_text(
-            option, sort, clip, rotated, dehyphenate, delimiters, extended)
+        seen = self._seen(offpage, forms, read_by_ocr)
+        result = seen.get_text(option, sort, clip, rotated, dehyphenate, delimiters, extended)
         if read_by_ocr and isinstance(result, dict):
-            from textloom._ocr import add_confidence
+            from textloom._ocr_confidence import add_confidence
 
             result["ocr"] = True
             if not rotated:  # span boxes in page space, as the words'
                 add_confidence(result, self._ocr_reading(self._handle.ocr_dpi,
                                                          self._handle.ocr_language)[0])
+        elif read_by_ocr and extended and isinstance(result, list) and option.lower() == "words":
+            from textloom._ocr_confidence import with_confidence
+
+            unturned = result if not rotated else seen.get_text(
+                option, sort, clip, False, dehyphenate, delimiters, extended)
+            result = with_confidence(result, unturned, self._ocr_reading(
+                self._handle.ocr_dpi, self._handle.ocr_language)[0])
         return result
 
     def words_array(self, *, sort: Sort = DEFAULT_SORT, clip: Rect | None = None,

@@ -13,6 +13,10 @@ BlockRow = tuple[float, float, float, float, str, int, int]
 WordRow = tuple[float, float, float, float, str, int, int, int]
 """x0, y0, x1, y1, text, block number, line number, word number."""
 
+OcrWordRow = tuple[float, float, float, float, str, int, int, int, float | None]
+"""A word of an OCR'd page with ``extended``: a WordRow and the engine's
+confidence (0 to 100; None where no OCR word lies in its box)."""
+
 Sort = str | bool | None
 """Reading order: None or "none", "simple" (True), "xycut" or "reading"."""
 

@@ -47,7 +47,13 @@ def test_a_scan_reads_as_the_page_it_was(tmp_path, typed):
         spans = [span for block in result["blocks"] for line in block["lines"] for span in line["spans"]]
         assert all(0 < span["confidence"] <= 100 for span in spans if span["text"].strip())
         words = page.get_text("words")
+        extended = page.get_text("words", extended=True)
+        turned = page.get_text("words", extended=True, rotated=True, delimiters="a")
         assert page.get_text(ocr="never") == ""
+    assert [row[:8] for row in extended] == words
+    assert all(0 < row[8] <= 100 for row in extended + turned), turned
+    with textloom.open(typed) as doc:  # a page not read by OCR keeps the plain words schema
+        assert doc[0].get_text("words", extended=True) == doc[0].get_text("words") == truth
     assert [row[4] for row in words] == [row[4] for row in truth]
     for got, want in zip(words, truth):  # the engine boxes ink, the PDF its font's height
         assert abs(got[0] - want[0]) < 3 and abs(got[2] - want[2]) < 3, (got, want)
@@ -113,3 +119,30 @@ def test_a_page_scanned_turned_reads_in_order(tmp_path, angle):
     with textloom.open(path) as doc:
         lines = doc[0].get_text().splitlines()
     assert lines[0] == "textloom sample document" and lines[1].startswith("Search, analytics")
+
+
+def test_ocr_words_stay_words_of_one_size_on_their_line():
+    with textloom.open(textloom.sample_path(scan=True)) as scan, \
+            textloom.open(textloom.sample_path()) as born:
+        markdown, truth = scan[0].to_markdown(), born[0].to_markdown()
+        touching = scan[0]._seen(True, False).with_text(  # ink boxes 0.1 em apart
+            [("FOR", 10, 10, 40, 30), ("RELEASES", 42, 10, 120, 30)], "OCR", True, 0)
+    assert touching.get_text() == "FOR RELEASES\n"
+    assert "<sup>" not in markdown and "<sub>" not in markdown  # "was" as tall as "High"
+    assert markdown.split("\n\n")[:2] == truth.split("\n\n")[:2]
+
+
+def test_a_turned_page_s_words_keep_their_confidence_in_the_rotated_view(tmp_path):
+    import pypdfium2 as pdfium
+
+    path = tmp_path / "rotated-scan.pdf"
+    scan = pdfium.PdfDocument(textloom.sample_path(scan=True))
+    scan[0].set_rotation(90)  # shown turned: the rotated view's boxes are not page space
+    scan.save(str(path))
+    scan.close()
+    with textloom.open(path) as doc:
+        plain = doc[0].get_text("words", extended=True)
+        turned = doc[0].get_text("words", extended=True, rotated=True)
+    assert [row[4] for row in turned] == [row[4] for row in plain]
+    assert [row[8] for row in turned] == [row[8] for row in plain]
+    assert all(confidence is not None for *_, confidence in plain)  # each word in its own box
