@@ -450,7 +450,7 @@ Result<PageGlyphs> extract_page(const Pdfium& pdf, FPDF_DOCUMENT doc, std::int32
   if (!annotations.empty()) {
     page.shown = placed_glyphs(
         read_shown_runs(pdf, form, page_handle.get(), annotations, page.crop, page.rotation),
-        page.rotation, 0, static_cast<std::uint32_t>(page.n_chars));
+        page.rotation, 0, static_cast<std::uint32_t>(page.n_chars), false);
   }
   // After the render modes: joining moves glyphs, and the modes go by glyph.
   if (ligatures) join_ligatures(page.glyphs);

@@ -39,7 +39,7 @@ FontInfo placed_font(std::string name) {
 }
 
 std::vector<Glyph> placed_glyphs(const std::vector<PlacedRun>& runs, std::uint32_t rotation,
-                                 std::uint32_t font, std::uint32_t first_index) {
+                                 std::uint32_t font, std::uint32_t first_index, bool words) {
   static const FontInfo metrics = placed_font("");
   const double depth = metrics.ascender - metrics.descender;
   double dx = 1, dy = 0;
@@ -81,9 +81,9 @@ std::vector<Glyph> placed_glyphs(const std::vector<PlacedRun>& runs, std::uint32
       g.ch = ch == 0 || ch >= 0xFFFE || (ch >= 0xD800 && ch <= 0xDFFF) ? kReplacementChar : ch;
       g.hyphen = false;
       g.repeat = false;
-      // An OCR reading's runs are the engine's words: each one's first glyph
+      // Runs that are words (an OCR reading's): each one's first glyph
       // follows a space the engine saw, however tight its ink boxes sit.
-      g.space_before = replace && k == 0;
+      g.space_before = words && k == 0;
       g.invisible = false;
     }
   }
@@ -104,7 +104,7 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
     for (const Glyph& g : *held) first = std::max(first, g.index + 1);
   }
   const std::vector<Glyph> glyphs = placed_glyphs(
-      runs, own ? page.rotation : static_cast<std::uint32_t>(upright), font_index, first);
+      runs, own ? page.rotation : static_cast<std::uint32_t>(upright), font_index, first, replace);
   placed.glyphs.insert(placed.glyphs.end(), glyphs.begin(), glyphs.end());
   return placed;
 }

@@ -21,7 +21,8 @@ struct PlacedRun {
 // `font`: evenly spaced along the box, with the baseline and size that make
 // their boxes fill the box's height, upright in the viewer's frame (the
 // page's rotation undone). Runs with an empty text or a box that is empty,
-// NaN or infinite are left out. Glyph indices continue after the page's own.
+// NaN or infinite are left out. Glyph indices continue after every index the
+// page holds (its own glyphs' and what its fields show).
 // With `replace`, the runs take the place of the page's own glyphs (an OCR
 // reading of a page whose text is missing or garbled), and each run is a
 // word: its first glyph counts as following a space (Glyph::space_before).
@@ -33,9 +34,10 @@ PageGlyphs with_placed_text(const PageGlyphs& page, const std::vector<PlacedRun>
 
 // The runs' glyphs as with_placed_text lays them on a page turned by
 // `rotation`, each of font `font` (an index the caller gives the font of
-// placed_font), indices counted from `first_index`.
+// placed_font), indices counted from `first_index`; with `words`, each run
+// is a word of its own, a space before it however close it stands.
 std::vector<Glyph> placed_glyphs(const std::vector<PlacedRun>& runs, std::uint32_t rotation,
-                                 std::uint32_t font, std::uint32_t first_index);
+                                 std::uint32_t font, std::uint32_t first_index, bool words);
 
 // The font placed runs are drawn in: Helvetica's metrics, the face viewers
 // substitute for a field without one, under the name `name`.
