@@ -1,7 +1,8 @@
 """Page.search and Page.text_map on a generated page of known geometry: line
 breaks and hyphenated line ends matched as joined text, ligatures, case,
 whole words, accents, patterns, a box per line, ranges of the page text, and
-Document.search stopping when its reader stops."""
+Document.search stopping when its reader stops; on the corpus, match counts
+against a count made apart from the page text."""
 
 from __future__ import annotations
 
@@ -12,6 +13,7 @@ import pytest
 import textloom
 
 import pdfgen
+from conftest import corpus_files
 
 LINES = ["The first exam-", "ple spans two lines; ﬁne words", "Café and CAFE, caféine"]
 
@@ -127,3 +129,23 @@ def test_normalising_in_passes_agrees_with_char_by_char(case):
 
     text = " \n lead exam-\nple  ﬁne Straße\tİstanbul x-\n\n1-\n2 café e\u0301 ＡＢ\u00a0end-\n"
     assert normalised(text, case, True) == _normalised_by_char(text, case, True)
+
+
+@pytest.mark.parametrize("path", corpus_files(), ids=lambda p: getattr(p, "name", p))
+@pytest.mark.parametrize("word", ["the", "data"])
+def test_corpus_match_counts_agree_with_the_text(path, word):
+    """On every corpus page, whole-word matches of a word as many as a count
+    made apart from the page text: hyphenated line ends joined, case folded."""
+    try:
+        doc = textloom.open(path)
+    except textloom.PdfError:
+        pytest.skip("PDFium cannot open it")
+    with doc:
+        for page in doc:
+            try:
+                text = page.get_text()
+            except textloom.PdfError:
+                continue  # a page PDFium cannot load
+            joined = re.sub(r"(?<=[^\W\d_])-\n(?=[^\W\d_])", "", text).casefold()
+            expected = len(re.findall(rf"(?<![^\W_]){word}(?![^\W_])", joined))
+            assert len(page.search(word, words=True)) == expected, page.index
