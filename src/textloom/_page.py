@@ -55,7 +55,7 @@ class Page:
     Text calls sort blocks in reading order by default (``sort="reading"``).
     """
 
-    __slots__ = ("_handle", "index", "_glyphs", "_views", "_ocr", "_signals")
+    __slots__ = ("_handle", "index", "_glyphs", "_views", "_ocr", "_signals", "_maps")
 
     def __init__(self, handle: DocumentHandle, index: int) -> None:
         self._handle = handle
@@ -64,6 +64,7 @@ class Page:
         self._views: dict[tuple[bool, bool, bool], _native.RsPage] = {}
         self._ocr: dict[tuple[float, str], tuple[list[OcrWord], list[Run], int]] = {}  # by dpi, language
         self._signals: TextSignals | None = None  # of the extracted glyphs: asked by every text call
+        self._maps: dict[tuple[object, ...], TextMap] = {}  # by sort, rotated, read by OCR
 
     def _page(self) -> _native.RsPage:
         """Every glyph of the page, extracted once, with its form fields' text beside it."""
@@ -360,7 +361,18 @@ class Page:
         ``rotated`` and ``ocr`` as for ``get_text``."""
         from textloom._search import TextMap
 
-        return TextMap(*self._seen(ocr=self._reads_by_ocr(ocr)).text_map(sort, rotated))
+        by_ocr = self._reads_by_ocr(ocr)
+        # Kept by the arguments and their types (1 is not True to the native
+        # checks); what cannot be a key goes to the native call, which words
+        # what is wrong with it.
+        key = (type(sort), sort, type(rotated), rotated, by_ocr)
+        try:
+            text_map = self._maps.get(key)
+        except TypeError:
+            return TextMap(*self._seen(ocr=by_ocr).text_map(sort, rotated))
+        if text_map is None:
+            text_map = self._maps[key] = TextMap(*self._seen(ocr=by_ocr).text_map(sort, rotated))
+        return text_map
 
     def search(self, query: str, *, regex: bool = False, case: bool = False,
                words: bool = False, diacritics: bool = True, sort: Sort = DEFAULT_SORT,

@@ -60,7 +60,7 @@ def _swapped(kind: str, data: bytes) -> array.array[Any]:
 class TextMap:
     """A page's text and, for any range of it, the boxes it covers."""
 
-    __slots__ = ("text", "_boxes", "_ids")
+    __slots__ = ("text", "_boxes", "_ids", "_folds")
 
     def __init__(self, text: str, boxes: bytes, ids: bytes) -> None:
         self.text = text
@@ -68,6 +68,16 @@ class TextMap:
         # doubles and ints): a search reads the few places its matches cover.
         self._boxes = memoryview(boxes).cast("d") if _LITTLE_ENDIAN else _swapped("d", boxes)
         self._ids = memoryview(ids).cast("i") if _LITTLE_ENDIAN else _swapped("i", ids)
+        self._folds: dict[tuple[bool, bool], tuple[str, list[int]]] = {}
+
+    def normalised(self, case: bool, diacritics: bool) -> tuple[str, list[int]]:
+        """``normalised(text, case, diacritics)``, kept: every search of the
+        page with these options reads it."""
+        key = (case, diacritics)
+        folded = self._folds.get(key)
+        if folded is None:
+            folded = self._folds[key] = normalised(self.text, case, diacritics)
+        return folded
 
     def fragments(self, start: int, end: int) -> list[Fragment]:
         """The boxes of the text's characters from ``start`` to ``end``, one per
@@ -199,7 +209,7 @@ def find(page_map: TextMap, query: str, *, regex: bool, case: bool, words: bool,
          diacritics: bool) -> Iterator[Match]:
     """The matches of ``query`` in ``page_map``'s text, in reading order, apart."""
     text = page_map.text
-    haystack, origin = normalised(text, case, diacritics)
+    haystack, origin = page_map.normalised(case, diacritics)
     spans: Iterator[tuple[int, int]]
     if regex:
         from textloom import _native
@@ -262,7 +272,7 @@ def chunk_spans(markdown: str, page_map: TextMap,
     text as search finds text (case, accents and line breaks as written); and
     for each cell with text of the ``tables`` written in it, the offsets of
     its text and the cell's box. In the order of their starts."""
-    haystack, origin = normalised(page_map.text, True, True)
+    haystack, origin = page_map.normalised(True, True)
     spans: list[dict[str, Any]] = []
     at = 0  # where the next unit is looked for in the page text
     position = 0

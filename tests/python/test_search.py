@@ -149,3 +149,12 @@ def test_corpus_match_counts_agree_with_the_text(path, word):
             joined = re.sub(r"(?<=[^\W\d_])-\n(?=[^\W\d_])", "", text).casefold()
             expected = len(re.findall(rf"(?<![^\W_]){word}(?![^\W_])", joined))
             assert len(page.search(word, words=True)) == expected, page.index
+
+
+def test_a_page_keeps_its_text_map_per_order():
+    """Searches of a page share its text map (and its folding), one per order."""
+    with textloom.open(textloom.sample_path()) as sample:
+        page = sample[1]
+        assert page.text_map() is page.text_map(sort="reading")
+        assert page.text_map(sort=None) is not page.text_map()
+        assert page.text_map(sort=None).text == page.get_text(sort=None)
