@@ -129,7 +129,9 @@ def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]
         # The characters that fold to something else than their case fold
         # (NFKC's compatibility forms, "ß" to "ss"): few, and few kinds.
         odd: dict[str, str] = {}
-        for ch in {ch for ch in text if not ch.isascii()}:
+        for ch in () if text.isascii() else set(text):
+            if ch.isascii():
+                continue
             folded = _fold(ch, case, True)
             if ch.isspace() or folded == (ch if case else ch.casefold()) and len(folded) == 1:
                 continue
