@@ -39,7 +39,7 @@ def grep(*args: str | Path) -> tuple[int, list[str], str]:
     (("-w",), ["1: alpha beta"]),
     (("-i", "-w"), ["1: alpha beta", "1: ple Alpha"]),
     (("-n", "-w"), ["1:1: alpha beta"]),
-    (("--context", "1", "-w"), ["1: alpha beta Gamma alphabet"]),
+    (("--context", "1", "-i", "-w"), ["1: alpha beta Gamma alphabet", "1: delta exam- ple Alpha"]),
     (("-e", "-w", r"\p{Lu}\w+"), ["1: Gamma alphabet", "1: ple Alpha"]),
 ])
 def test_match_lines(pdf: Path, flags: tuple[str, ...], shown: list[str]) -> None:

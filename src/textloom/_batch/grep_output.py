@@ -60,7 +60,7 @@ def _lines_around(text: str, match: Match, context: int) -> str:
         if end < 0:
             break
         end = text.find("\n", end + 1)
-    return " ".join(text[start:len(text) if end < 0 else end].split("\n"))
+    return " ".join(text[start:len(text) if end < 0 else end].rstrip("\n").split("\n"))
 
 
 def _grep(options: ReadOptions) -> GrepOptions:
