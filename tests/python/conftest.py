@@ -10,6 +10,8 @@ import json
 import os
 import subprocess
 import sys
+from collections.abc import Callable, Iterator
+from typing import Any
 from pathlib import Path
 
 import pypdfium2 as pdfium
@@ -40,6 +42,24 @@ HELVETICA = {" ": 278, "-": 333, "2": 556, "=": 584, "A": 667, "B": 667, "E": 66
              "w": 722, "x": 500}
 SCHEMAS = ["text", "blocks", "words", "dict", "rawdict"]
 SORTS = [None, "simple", "xycut"]
+
+
+def shared_document(path: Path) -> textloom.Document:
+    """A shared document opened; the test skips where PDFium cannot open it."""
+    try:
+        return textloom.open(path)
+    except textloom.PdfError:
+        pytest.skip("PDFium cannot open it")
+
+
+def readable_pages(doc: textloom.Document, read: Callable[[textloom.Page], Any]) -> Iterator[Any]:
+    """(page, read(page)) for each page of ``doc`` PDFium can load."""
+    for page in doc:
+        try:
+            result = read(page)
+        except textloom.PdfError:
+            continue  # a page PDFium cannot load
+        yield page, result
 
 
 @pytest.fixture(scope="session")

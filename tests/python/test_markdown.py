@@ -13,7 +13,7 @@ from fpdf import FPDF
 
 import textloom
 
-from conftest import TABLES, corpus_files
+from conftest import TABLES, corpus_files, shared_document
 
 FONTS = Path("/usr/share/fonts/truetype/dejavu")
 BODY = ("Search, analytics and language-model pipelines read millions of pages. They need "
@@ -168,11 +168,7 @@ def words(text: str, markdown: bool = False) -> collections.Counter[str]:
                          ids=lambda p: getattr(p, "name", p))
 def test_corpus_words_match_the_text(path):
     """Every word of the page's text once in its Markdown, its tables' cells included."""
-    try:
-        doc = textloom.open(path)
-    except textloom.PdfError:
-        pytest.skip("PDFium cannot open it")
-    with doc:
+    with shared_document(path) as doc:
         kept = doc.to_markdown(keep_headers=True, page_chunks=True)
         for index, chunk in enumerate(kept):
             expected = words(doc[index].get_text(sort="reading", dehyphenate=True))

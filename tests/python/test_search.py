@@ -13,7 +13,7 @@ import pytest
 import textloom
 
 import pdfgen
-from conftest import corpus_files
+from conftest import corpus_files, readable_pages, shared_document
 
 LINES = ["The first exam-", "ple spans two lines; ﬁne words", "Café and CAFE, caféine"]
 
@@ -136,16 +136,8 @@ def test_normalising_in_passes_agrees_with_char_by_char(case):
 def test_corpus_match_counts_agree_with_the_text(path, word):
     """On every corpus page, whole-word matches of a word as many as a count
     made apart from the page text: hyphenated line ends joined, case folded."""
-    try:
-        doc = textloom.open(path)
-    except textloom.PdfError:
-        pytest.skip("PDFium cannot open it")
-    with doc:
-        for page in doc:
-            try:
-                text = page.get_text()
-            except textloom.PdfError:
-                continue  # a page PDFium cannot load
+    with shared_document(path) as doc:
+        for page, text in readable_pages(doc, textloom.Page.get_text):
             joined = re.sub(r"(?<=[^\W\d_])-\n(?=[^\W\d_])", "", text).casefold()
             expected = len(re.findall(rf"(?<![^\W_]){word}(?![^\W_])", joined))
             assert len(page.search(word, words=True)) == expected, page.index

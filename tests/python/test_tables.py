@@ -12,7 +12,7 @@ from fpdf import FPDF
 
 import textloom
 
-from conftest import TABLES, corpus_files
+from conftest import TABLES, corpus_files, readable_pages, shared_document
 
 
 def write(tmp_path: Path, draw) -> textloom.Page:
@@ -179,16 +179,8 @@ def test_cells_inside_and_apart(path: Path) -> None:
     """On every page of the corpus and the table set: each table's cells lie
     inside its box, and no two overlap (so no char is in two cells)."""
     slack = 0.5  # points: rounding of the box unions
-    try:
-        doc = textloom.open(path)
-    except textloom.PdfError:
-        pytest.skip("PDFium cannot open it")
-    with doc:
-        for page in doc:
-            try:
-                tables = page.find_tables()
-            except textloom.PdfError:
-                continue  # a page PDFium cannot load
+    with shared_document(path) as doc:
+        for page, tables in readable_pages(doc, textloom.Page.find_tables):
             for table in tables:
                 x0, y0, x1, y1 = table.bbox
                 boxes = [cell.bbox for cell in table.cells]

@@ -18,7 +18,8 @@ if TYPE_CHECKING:
 
 def format_matches(page: Page, path: str, options: ReadOptions) -> tuple[str, int]:
     """The page's matches (in its text as ``get_text("text")`` gives it, in the
-    options' order) as ``textloom grep`` prints them, and how many there are."""
+    options' order) as ``textloom grep`` prints them (nothing when it counts),
+    and how many there are."""
     from textloom._search import find
 
     grep = _grep(options)
@@ -26,6 +27,8 @@ def format_matches(page: Page, path: str, options: ReadOptions) -> tuple[str, in
     text = text_map.text
     matches = list(find(text_map, grep.pattern, regex=grep.regex, case=grep.case,
                         words=grep.words, diacritics=True))
+    if grep.counting:  # the file's count is written once, after its pages
+        return "", len(matches)
     number = page.index + 1
     out = []
     for match in matches:

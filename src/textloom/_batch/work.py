@@ -92,29 +92,21 @@ def plan_grep(path: str, options: ReadOptions) -> list[Pages]:
 
 def grep_piece(path: str, options: ReadOptions, pages: Pages) -> Answer:
     """The matches on ``pages`` as ``textloom grep`` prints them (or the file's
-    count); a page that fails is a failure at its place, and a count is of
-    the pages read."""
+    count of them, of the pages read); a page that fails is a failure at its place."""
     from textloom._batch.grep_output import format_count, format_matches
 
-    document = open_cached(path, options)
-    out: list[str] = []
-    size = hits = read = 0
-    failures = []
-    counting = options.grep is not None and options.grep.counting
-    for index in pages:
-        page_started(index)
-        try:
-            text, found = format_matches(document[index], path, options)
-        except Exception as error:  # this page fails, the others go on
-            failures.append((size, describe(error, path, index)))
-            continue
-        hits, read = hits + found, read + 1
-        if not counting:
-            out.append(text)
-            size += len(text.encode("utf-8", "replace"))
-    if counting:
-        out.append(format_count(path, options, hits))
-    return Answer("".join(out).encode("utf-8", "replace"), failures, read, hits)
+    hits = 0
+
+    def page_matches(page: Page, path: str, options: ReadOptions) -> str:
+        nonlocal hits
+        text, found = format_matches(page, path, options)
+        hits += found
+        return text
+
+    answer = _pages_piece(open_cached(path, options), path, options, pages, page_matches)
+    if options.grep is not None and options.grep.counting:
+        answer = answer._replace(output=format_count(path, options, hits).encode("utf-8", "replace"))
+    return answer._replace(hits=hits)
 
 
 def _pages_piece(document: Document, path: str, options: ReadOptions, pages: Pages,
