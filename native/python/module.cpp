@@ -85,6 +85,7 @@ PyMethodDef* module_functions() {
        render_plan_doc()},
       {"find_pattern", as_cfunction<find_pattern>(), METH_VARARGS | METH_KEYWORDS,
        find_pattern_doc()},
+      {"fold_text", as_cfunction<fold_text>(), METH_VARARGS | METH_KEYWORDS, fold_text_doc()},
       {nullptr, nullptr, 0, nullptr},
   };
   return functions;

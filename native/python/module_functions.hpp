@@ -22,6 +22,10 @@ const char* render_plan_doc();
 PyObject* find_pattern(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* find_pattern_doc();
 
+// fold_text(text, case, folds): page text folded for search, or the characters folds lacks.
+PyObject* fold_text(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* fold_text_doc();
+
 // markdown_pages(pages, sort="reading", ...): the Markdown of each page as a list of str.
 PyObject* markdown_pages(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* markdown_pages_doc();

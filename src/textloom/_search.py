@@ -68,9 +68,9 @@ class TextMap:
         # doubles and ints): a search reads the few places its matches cover.
         self._boxes = memoryview(boxes).cast("d") if _LITTLE_ENDIAN else _swapped("d", boxes)
         self._ids = memoryview(ids).cast("i") if _LITTLE_ENDIAN else _swapped("i", ids)
-        self._folds: dict[tuple[bool, bool], tuple[str, list[int]]] = {}
+        self._folds: dict[tuple[bool, bool], tuple[str, Sequence[int]]] = {}
 
-    def normalised(self, case: bool, diacritics: bool) -> tuple[str, list[int]]:
+    def normalised(self, case: bool, diacritics: bool) -> tuple[str, Sequence[int]]:
         """``normalised(text, case, diacritics)``, kept: every search of the
         page with these options reads it."""
         key = (case, diacritics)
@@ -117,90 +117,28 @@ def _fold(text: str, case: bool, diacritics: bool) -> str:
     return folded
 
 
-_SPACE_RUN = re.compile(r"\s\s+")
-_LEADING_SPACE = re.compile(r"\s+")
-_OTHER_SPACE = re.compile(r"[^\S \n]")  # white space other than a space or a line feed
+# The folds of the characters beyond ASCII met so far, by (case, diacritics):
+# a page's text holds few distinct ones, and most of them every page of a
+# document holds again. Bounded, as a long run meets every script there is.
+_FOLDS: dict[tuple[bool, bool], dict[str, str]] = {}
+_MAX_FOLDS = 1 << 16
 
 
-def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]:
+def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, Sequence[int]]:
     """``text`` normalised for matching, and for each of its characters the
     index of the character of ``text`` it came from."""
-    if diacritics:
-        # The characters that fold to something else than their case fold
-        # (NFKC's compatibility forms, "ß" to "ss"): few, and few kinds.
-        odd: dict[str, str] = {}
-        for ch in () if text.isascii() else set(text):
-            if ch.isascii():
-                continue
-            folded = _fold(ch, case, True)
-            if ch.isspace() or folded == (ch if case else ch.casefold()) and len(folded) == 1:
-                continue
-            if not folded or any(c.isspace() for c in folded):
-                return _normalised_by_char(text, case, diacritics)  # what spaces become changes
-            odd[ch] = folded
-        return _joined(text, case, odd)
-    return _normalised_by_char(text, case, diacritics)
+    from textloom import _native
 
-
-def _joined(text: str, case: bool, odd: dict[str, str]) -> tuple[str, list[int]]:
-    """``text`` normalised as ``_normalised_by_char`` does, in a few passes: the
-    stretches between what changes (white space runs made one space, leading
-    white space dropped, words broken at line ends joined, the ``odd``
-    characters folded) case-folded whole."""
-    changes = [(run.start() + 1, run.end(), "") for run in _SPACE_RUN.finditer(text)]
-    leading = _LEADING_SPACE.match(text)
-    if leading:
-        changes.append((0, leading.end(), ""))
-    at = text.find("-\n", 1)
-    while 0 < at < len(text) - 2:
-        if text[at - 1].isalpha() and text[at + 2].isalpha():
-            changes.append((at, at + 2, ""))
-        at = text.find("-\n", at + 2)
-    if odd:
-        pattern = re.compile("[" + "".join(re.escape(ch) for ch in odd) + "]")
-        changes += [(m.start(), m.end(), odd[m.group()]) for m in pattern.finditer(text)]
-    changes.sort()
-    pieces: list[str] = []
-    origin: list[int] = []
-    kept = 0
-    for start, end, folded in changes:
-        if start > kept:
-            piece = text[kept:start]
-            pieces.append(piece if case else piece.casefold())
-            origin += range(kept, start)
-        if folded:
-            pieces.append(folded)
-            origin += [start] * len(folded)
-        kept = max(kept, end)
-    piece = text[kept:]
-    pieces.append(piece if case else piece.casefold())
-    origin += range(kept, len(text))
-    out = "".join(pieces).replace("\n", " ")
-    return (_OTHER_SPACE.sub(" ", out) if _OTHER_SPACE.search(out) else out), origin
-
-
-def _normalised_by_char(text: str, case: bool, diacritics: bool) -> tuple[str, list[int]]:
-    out: list[str] = []
-    origin: list[int] = []
-    n = len(text)
-    index = 0
-    while index < n:
-        ch = text[index]
-        if ch == "-" and index + 2 < n and text[index + 1] == "\n" and index > 0 \
-                and text[index - 1].isalpha() and text[index + 2].isalpha():
-            index += 2  # a word broken at the line end: joined
-            continue
-        if ch.isspace():
-            if out and out[-1] != " ":
-                out.append(" ")
-                origin.append(index)
-            index += 1
-            continue
-        for folded in _fold(ch, case, diacritics):
-            out.append(folded)
-            origin.append(index)
-        index += 1
-    return "".join(out), origin
+    folds = _FOLDS.setdefault((case, diacritics), {})
+    folded = _native.fold_text(text, case, folds)
+    if isinstance(folded, list):  # characters not met before: folded here once
+        if len(folds) + len(folded) > _MAX_FOLDS:
+            folds.clear()
+        folds.update((ch, _fold(ch, case, diacritics)) for ch in folded)
+        folded = _native.fold_text(text, case, folds)
+        assert not isinstance(folded, list)
+    out, origin = folded
+    return out, memoryview(origin).cast("i")
 
 
 def _word_char(ch: str) -> bool:

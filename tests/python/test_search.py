@@ -7,6 +7,7 @@ against a count made apart from the page text."""
 from __future__ import annotations
 
 import re
+import unicodedata
 
 import pytest
 
@@ -122,13 +123,54 @@ def test_markdown_chunk_spans_of_table_cells():
     assert [s["start"] for s in spans] == sorted(s["start"] for s in spans)
 
 
-@pytest.mark.parametrize("case", [False, True])
-def test_normalising_in_passes_agrees_with_char_by_char(case):
-    """The fast normalisation gives what folding each character alone gives."""
-    from textloom._search import _normalised_by_char, normalised
+def _folded_char_by_char(text, case, diacritics):
+    """The search folding written plainly, one character at a time."""
+    out, origin = [], []
+    index = -1
+    while (index := index + 1) < len(text):
+        ch = text[index]
+        if ch == "-" and 0 < index < len(text) - 2 and text[index + 1] == "\n" \
+                and text[index - 1].isalpha() and text[index + 2].isalpha():
+            index += 1  # and its line feed
+            continue
+        if ch.isspace():
+            if out and out[-1] != " ":
+                out.append(" ")
+                origin.append(index)
+            continue
+        folded = unicodedata.normalize("NFKC", ch)
+        folded = folded if case else folded.casefold()
+        if not diacritics:
+            folded = "".join(c for c in unicodedata.normalize("NFD", folded)
+                             if not unicodedata.combining(c))
+        out += folded
+        origin += [index] * len(folded)
+    return "".join(out), origin
 
-    text = " \n lead exam-\nple  ﬁne Straße\tİstanbul x-\n\n1-\n2 café e\u0301 ＡＢ\u00a0end-\n"
-    assert normalised(text, case, True) == _normalised_by_char(text, case, True)
+
+@pytest.mark.parametrize(("case", "diacritics"), [(False, True), (True, True), (False, False)])
+def test_search_folding_agrees_with_folding_char_by_char(case, diacritics, monkeypatch):
+    """The native folding, its table of folds filled as characters are met,
+    gives what folding each character alone gives."""
+    from textloom import _search
+
+    monkeypatch.setattr(_search, "_FOLDS", {})
+    text = " \n lead exam-\nple  ﬁne Straße\tİstanbul x-\n\n1-\n2 café e\u0301 ＡＢ\u00a0end-\n ¨\u2003Ω"
+    for _ in range(2):  # the table empty, then full
+        folded, origin = _search.normalised(text, case, diacritics)
+        assert (folded, list(origin)) == _folded_char_by_char(text, case, diacritics)
+
+
+def test_search_white_space_is_pythons():
+    """Every character Python calls white space, and none of its look-alikes,
+    is white space to the native folding."""
+    from textloom import _native
+
+    spaces = [chr(cp) for cp in range(0x110000) if chr(cp).isspace()]
+    others = ["\u200b", "\u180e", "\ufeff", "\u00ad"]  # zero-width and soft: not spaces
+    folds = {ch: "X" for ch in spaces + others if not ch.isascii()}
+    assert _native.fold_text(f"a{'a'.join(spaces)}a", True, folds)[0] == " ".join("a" * (len(spaces) + 1))
+    assert _native.fold_text(" ".join(others), True, folds)[0] == " ".join("X" * len(others))
 
 
 @pytest.mark.parametrize("path", corpus_files(), ids=lambda p: getattr(p, "name", p))
