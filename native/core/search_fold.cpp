@@ -18,15 +18,6 @@ bool is_search_space(std::uint32_t cp) {
   }
 }
 
-namespace {
-
-bool is_letter(std::uint32_t cp) {
-  if (cp < 0x80) return (cp | 0x20) >= 'a' && (cp | 0x20) <= 'z';
-  return is_alphabetic(cp);
-}
-
-}  // namespace
-
 FoldedText fold_for_search(std::string_view text, bool case_sensitive, const FoldOther& fold_other) {
   const std::u32string cps = code_points(text);
   const std::size_t n = cps.size();
@@ -36,8 +27,8 @@ FoldedText fold_for_search(std::string_view text, bool case_sensitive, const Fol
   bool last_space = true;  // nothing written yet: leading white space is dropped
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint32_t cp = cps[i];
-    if (cp == '-' && i > 0 && i + 2 < n && cps[i + 1] == '\n' && is_letter(cps[i - 1]) &&
-        is_letter(cps[i + 2])) {
+    if (cp == '-' && i > 0 && i + 2 < n && cps[i + 1] == '\n' && is_alphabetic(cps[i - 1]) &&
+        is_alphabetic(cps[i + 2])) {
       ++i;  // a word broken at the line end: joined
       continue;
     }
