@@ -18,33 +18,56 @@ bool is_search_space(std::uint32_t cp) {
   }
 }
 
-FoldedText fold_for_search(std::string_view text, bool case_sensitive, const FoldOther& fold_other) {
-  const std::u32string cps = code_points(text);
+FoldedText fold_for_search(std::u32string_view cps, bool case_sensitive,
+                           const FoldOther& fold_other) {
   const std::size_t n = cps.size();
   FoldedText out;
-  out.text.reserve(text.size());
-  out.origin.reserve(n);
+  // Written in place, one character per input character but where a fold
+  // gives several; trimmed to what was written at the end.
+  out.text.resize(n);
+  out.origin.resize(n);
+  std::size_t w = 0;
+  auto put = [&](std::uint32_t f, std::size_t at) {
+    if (w == out.text.size()) {
+      out.text.resize(2 * w + 8);
+      out.origin.resize(2 * w + 8);
+    }
+    out.text[w] = f;
+    out.origin[w++] = static_cast<std::int32_t>(at);
+  };
+  const std::uint32_t lower = case_sensitive ? 0 : 32;
   bool last_space = true;  // nothing written yet: leading white space is dropped
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t cp = cps[i];
+    std::uint32_t cp = cps[i];
+    if (cp > ' ' && cp < 0x80 && cp != '-') {
+      // Most of any text is a run of printed ASCII, one character out for
+      // each in: written without a check per character once there is room.
+      if (w + (n - i) > out.text.size()) {
+        out.text.resize(w + n - i);
+        out.origin.resize(w + n - i);
+      }
+      char32_t* text = out.text.data();
+      std::int32_t* origin = out.origin.data();
+      do {
+        text[w] = cp - 'A' < 26 ? cp + lower : cp;
+        origin[w++] = static_cast<std::int32_t>(i);
+        cp = ++i < n ? cps[i] : 0;
+      } while (cp > ' ' && cp < 0x80 && cp != '-');
+      last_space = false;
+      if (i == n) break;
+    }
     if (cp == '-' && i > 0 && i + 2 < n && cps[i + 1] == '\n' && is_alphabetic(cps[i - 1]) &&
         is_alphabetic(cps[i + 2])) {
       ++i;  // a word broken at the line end: joined
       continue;
     }
-    const auto at = static_cast<std::int32_t>(i);
     if (is_search_space(cp)) {
-      if (!last_space) {
-        out.text.push_back(' ');
-        out.origin.push_back(at);
-        last_space = true;
-      }
+      if (!last_space) put(' ', i);
+      last_space = true;
       continue;
     }
-    if (cp < 0x80) {
-      const bool upper = cp >= 'A' && cp <= 'Z';
-      out.text.push_back(static_cast<char>(upper && !case_sensitive ? cp + 32 : cp));
-      out.origin.push_back(at);
+    if (cp < 0x80) {  // "-" and the control characters
+      put(cp, i);
       last_space = false;
       continue;
     }
@@ -59,16 +82,13 @@ FoldedText fold_for_search(std::string_view text, bool case_sensitive, const Fol
     for (std::size_t k = 0; k < folded->size();) {
       std::size_t len = 0;
       const std::uint32_t f = decode_utf8(folded->substr(k), len);
-      append_utf8(out.text, f);
-      out.origin.push_back(at);
+      put(f, i);
       last_space = f == ' ';
       k += len;
     }
   }
-  if (!out.missing.empty()) {
-    out.text.clear();
-    out.origin.clear();
-  }
+  out.text.resize(out.missing.empty() ? w : 0);
+  out.origin.resize(out.missing.empty() ? w : 0);
   return out;
 }
 

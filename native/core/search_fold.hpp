@@ -14,7 +14,7 @@
 namespace textloom {
 
 struct FoldedText {
-  std::string text;                    // UTF-8
+  std::u32string text;
   std::vector<std::int32_t> origin;    // per code point of `text`: its code point index in the input
   std::vector<std::uint32_t> missing;  // characters the table lacks, each once; then nothing else is set
 };
@@ -27,12 +27,13 @@ using FoldOther = std::function<std::optional<std::string_view>(std::uint32_t)>;
 // space in the text is what a query's spaces match.
 bool is_search_space(std::uint32_t cp);
 
-// `text` (UTF-8) folded for matching. ASCII letters are lowercased unless
+// `text` folded for matching. ASCII letters are lowercased unless
 // `case_sensitive`; every other character that is neither white space nor
 // ASCII becomes `fold_other(cp)`. A run of white space becomes one space,
 // leading white space none; a "-" and the line feed after it are dropped
 // between two letters ("exam-\nple" is "example"), kept elsewhere
 // ("2008-\n02" is "2008- 02").
-FoldedText fold_for_search(std::string_view text, bool case_sensitive, const FoldOther& fold_other);
+FoldedText fold_for_search(std::u32string_view text, bool case_sensitive,
+                           const FoldOther& fold_other);
 
 }  // namespace textloom

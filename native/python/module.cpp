@@ -11,6 +11,7 @@
 #include "module_functions.hpp"
 #include "module_state.hpp"
 #include "page.hpp"
+#include "page_text_map.hpp"
 #include "py.hpp"
 
 namespace textloom::py {
@@ -140,6 +141,16 @@ PyMODINIT_FUNC PyInit__native() {
   if (PyModule_AddObject(module.get(), "RsPage", reinterpret_cast<PyObject*>(state.page_type)) <
       0) {
     Py_DECREF(state.page_type);
+    return nullptr;
+  }
+  if (state.text_map_type == nullptr) {
+    state.text_map_type = make_text_map_type();
+    if (state.text_map_type == nullptr) return nullptr;
+  }
+  Py_INCREF(state.text_map_type);
+  if (PyModule_AddObject(module.get(), "TextMap",
+                         reinterpret_cast<PyObject*>(state.text_map_type)) < 0) {
+    Py_DECREF(state.text_map_type);
     return nullptr;
   }
   if (state.render_timeout == nullptr) {

@@ -1,5 +1,5 @@
 // Process-wide objects of the binding, made once when the module is first
-// imported: the RsPage type and the interned dictionary keys.
+// imported: the RsPage and TextMap types and the interned dictionary keys.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,7 @@ struct Keys {
 
 struct ModuleState {
   PyTypeObject* page_type = nullptr;  // RsPage
+  PyTypeObject* text_map_type = nullptr;  // TextMap
   PyObject* render_timeout = nullptr;  // RenderTimeout, a RuntimeError: a render past its time limit
   Keys keys;
 };

@@ -14,6 +14,7 @@
 #include "page.hpp"
 #include "page_signals.hpp"
 #include "page_tables.hpp"
+#include "page_text_map.hpp"
 #include "page_views.hpp"
 #include "pdftext_schema.hpp"
 #include "quote.hpp"
@@ -134,8 +135,8 @@ PyObject* text_map(PyObject* self, PyObject* args, PyObject* kwargs) {
     return nullptr;
   }
   const PageGlyphs& page = page_glyphs(self);
-  return text_map_result(layout_page(page, mode, std::nullopt, LayoutParams{}),
-                         xf_of(page, a.rotated));
+  return new_text_map(
+      TextMap(layout_page(page, mode, std::nullopt, LayoutParams{}), xf_of(page, a.rotated)));
 }
 
 struct PdftextBlocksArgs {
@@ -171,8 +172,8 @@ PyMethodDef* page_methods() {
       "texts list)");
   static const std::string text_map_doc = docstring(
       kTextMapSignature,
-      "The page text of get_text(\"text\") with, per code point, its char's box (f64 x0, y0,\n"
-      "x1, y1 bytes; NaN for line feeds) and its block and line (i32 pairs): (text, boxes, ids).");
+      "The page laid out as get_text(\"text\") lays it out, kept as a TextMap: its text, the\n"
+      "boxes of any range of it, and search in it.");
   static const std::string pdftext_blocks_doc = docstring(
       kPdftextBlocksSignature,
       "Blocks in pdftext's schema (for textloom.compat.pdftext): lists for bboxes; interned\n"

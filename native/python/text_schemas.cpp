@@ -232,39 +232,6 @@ void store_le(unsigned char* out, T value) {
 
 }  // namespace
 
-PyObject* text_map_result(const std::vector<Block>& blocks, const Xf& xf) {
-  std::string text;
-  std::size_t n = 0;  // code points of the text: each line's chars and its line feed
-  for (const Block& block : blocks) {
-    for (const Line& line : block.lines) n += line.chars.size() + 1;
-    text += block_text(block.lines, false);
-  }
-  Ref coords = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(32 * n)));
-  Ref ids = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(8 * n)));
-  if (!coords || !ids) return nullptr;
-  auto* box_bytes = reinterpret_cast<unsigned char*>(PyBytes_AsString(coords.get()));
-  auto* id_bytes = reinterpret_cast<unsigned char*>(PyBytes_AsString(ids.get()));
-  if (box_bytes == nullptr || id_bytes == nullptr) return nullptr;
-  std::size_t i = 0;
-  auto put = [&](const Rect& box, std::size_t block, std::size_t line) {
-    const double values[4] = {box.x0, box.y0, box.x1, box.y1};
-    for (int k = 0; k < 4; ++k) store_le(box_bytes + 32 * i + 8 * static_cast<std::size_t>(k), values[k]);
-    store_le(id_bytes + 8 * i, static_cast<std::int32_t>(block));
-    store_le(id_bytes + 8 * i + 4, static_cast<std::int32_t>(line));
-    ++i;
-  };
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (const Block& block : blocks) {
-    for (std::size_t l = 0; l < block.lines.size(); ++l) {
-      for (const Char& c : block.lines[l].chars) put(xf.rc(c.bbox), block.number, l);
-      put(Rect{nan, nan, nan, nan}, block.number, l);  // the line feed: no box
-    }
-  }
-  Ref str = Ref::steal(str_of(text));
-  if (!str) return nullptr;
-  return tuple_of({str.release(), coords.release(), ids.release()});
-}
-
 PyObject* words_arrays_result(const std::vector<Word>& words) {
   const std::size_t n = words.size();
   Ref coords = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(32 * n)));

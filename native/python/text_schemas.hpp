@@ -29,9 +29,4 @@ PyObject* dict_result(const PageGlyphs& page, const std::vector<Block>& blocks, 
 // words_arrays: (little-endian f64 boxes, little-endian i32 numbers, texts).
 PyObject* words_arrays_result(const std::vector<Word>& words);
 
-// The page text of "text" (no de-hyphenation) with, per code point of it, its
-// char's box (f64 x0, y0, x1, y1, little-endian; NaN for the line feeds) and
-// its block number and line index (i32 pairs): (text, boxes, ids).
-PyObject* text_map_result(const std::vector<Block>& blocks, const Xf& xf);
-
 }  // namespace textloom::py

@@ -369,9 +369,9 @@ class Page:
         try:
             text_map = self._maps.get(key)
         except TypeError:
-            return TextMap(*self._seen(ocr=by_ocr).text_map(sort, rotated))
+            return TextMap(self._seen(ocr=by_ocr).text_map(sort, rotated))
         if text_map is None:
-            text_map = self._maps[key] = TextMap(*self._seen(ocr=by_ocr).text_map(sort, rotated))
+            text_map = self._maps[key] = TextMap(self._seen(ocr=by_ocr).text_map(sort, rotated))
         return text_map
 
     def search(self, query: str, *, regex: bool = False, case: bool = False,
@@ -387,14 +387,12 @@ class Page:
         ``regex``: ``query`` is a PCRE2 regular expression (Unicode), matched
         against the text so normalised; a bad one is a ValueError, and so is a
         query of white space alone."""
-        from textloom._search import find
-
         check_query(query)
         for name, flag in (("regex", regex), ("case", case), ("words", words),
                            ("diacritics", diacritics)):
             check_flag(name, flag)
-        return list(find(self.text_map(sort=sort, rotated=rotated, ocr=ocr), query, regex=regex,
-                         case=case, words=words, diacritics=diacritics))
+        return self.text_map(sort=sort, rotated=rotated, ocr=ocr).find(
+            query, regex=regex, case=case, words=words, diacritics=diacritics)
 
     def text_signals(self) -> TextSignals:
         """What the page's glyphs and objects say about its text: chars, words,

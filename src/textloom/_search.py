@@ -13,16 +13,15 @@ its characters, one box per line it touches.
 
 from __future__ import annotations
 
-import array
 import re
-import sys
 import unicodedata
-from collections.abc import Iterator, Sequence
-from typing import TYPE_CHECKING, Any, NamedTuple
+from collections.abc import Callable, Sequence
+from typing import TYPE_CHECKING, Any, NamedTuple, cast
 
 from textloom._types import Rect
 
 if TYPE_CHECKING:
+    from textloom import _native
     from textloom._tables import Table
 
 
@@ -48,63 +47,53 @@ class Match(NamedTuple):
         return [fragment.bbox for fragment in self.fragments]
 
 
-_LITTLE_ENDIAN = sys.byteorder == "little"  # as the native module writes the boxes
-
-
-def _swapped(kind: str, data: bytes) -> array.array[Any]:
-    values = array.array(kind, data)
-    values.byteswap()
-    return values
-
-
 class TextMap:
     """A page's text and, for any range of it, the boxes it covers."""
 
-    __slots__ = ("text", "_boxes", "_ids", "_folds")
+    __slots__ = ("_map",)
 
-    def __init__(self, text: str, boxes: bytes, ids: bytes) -> None:
-        self.text = text
-        # Read in place, as the native module wrote them (the machine's own
-        # doubles and ints): a search reads the few places its matches cover.
-        self._boxes = memoryview(boxes).cast("d") if _LITTLE_ENDIAN else _swapped("d", boxes)
-        self._ids = memoryview(ids).cast("i") if _LITTLE_ENDIAN else _swapped("i", ids)
-        self._folds: dict[tuple[bool, bool], tuple[str, Sequence[int]]] = {}
+    def __init__(self, laid_out: _native.TextMap) -> None:
+        self._map = laid_out  # the page laid out once: every range and query reads it
+
+    @property
+    def text(self) -> str:
+        return self._map.text
 
     def normalised(self, case: bool, diacritics: bool) -> tuple[str, Sequence[int]]:
-        """``normalised(text, case, diacritics)``, kept: every search of the
-        page with these options reads it."""
-        key = (case, diacritics)
-        folded = self._folds.get(key)
-        if folded is None:
-            folded = self._folds[key] = normalised(self.text, case, diacritics)
-        return folded
+        """The text as ``normalised(text, case, diacritics)`` gives it, kept:
+        every search of the page with these options reads it."""
+        out, origin = cast("tuple[str, bytes]", _with_folds(
+            lambda folds: self._map.fold(case, folds), case, diacritics))
+        return out, memoryview(origin).cast("i")
 
     def fragments(self, start: int, end: int) -> list[Fragment]:
         """The boxes of the text's characters from ``start`` to ``end``, one per
         line they stand on (line feeds have none)."""
-        out: list[Fragment] = []
-        boxes, ids = self._boxes, self._ids
-        line: tuple[int, int] | None = None
-        x0 = y0 = x1 = y1 = 0.0
-        for index in range(max(start, 0), min(end, len(self.text))):
-            at = 4 * index
-            left = boxes[at]
-            if left != left:  # NaN: a line feed
-                continue
-            here = (ids[2 * index], ids[2 * index + 1])
-            if here == line:
-                x0, y0 = min(x0, left), min(y0, boxes[at + 1])
-                x1, y1 = max(x1, boxes[at + 2]), max(y1, boxes[at + 3])
-                continue
-            if line is not None:
-                out.append(Fragment((x0, y0, x1, y1), *line))
-            line, x0, y0, x1, y1 = here, left, boxes[at + 1], boxes[at + 2], boxes[at + 3]
-        if line is not None:
-            out.append(Fragment((x0, y0, x1, y1), *line))
-        return out
+        return [_new(Fragment, fragment)
+                for fragment in self._map.fragments(max(start, 0), max(end, 0))]
 
     def boxes(self, start: int, end: int) -> list[Rect]:
-        return [fragment.bbox for fragment in self.fragments(start, end)]
+        return [bbox for bbox, _, _ in self._map.fragments(max(start, 0), max(end, 0))]
+
+    def find(self, query: str, *, regex: bool, case: bool, words: bool,
+             diacritics: bool) -> list[Match]:
+        """The matches of ``query`` (folded here unless ``regex``) in the text, in
+        reading order, apart."""
+        needle = query if regex else " ".join(_fold(query, case, diacritics).split())
+        if not needle:
+            return []
+        found = self._map.find(needle, _FOLDS[case, diacritics], regex, case, words)
+        if _lacking(found):
+            found = _with_folds(lambda folds: self._map.find(needle, folds, regex, case, words),
+                                case, diacritics)
+        return [_new(Match, (text, start, end, [_new(Fragment, fragment) for fragment in fragments]))
+                for text, start, end, fragments in cast("list[_Found]", found)]
+
+
+_Found = tuple[str, int, int, list[tuple[Rect, int, int]]]
+# The named tuples made straight from the native module's tuples, without
+# their __new__'s argument binding: a page can hold thousands of matches.
+_new: Any = tuple.__new__
 
 
 def _fold(text: str, case: bool, diacritics: bool) -> str:
@@ -120,8 +109,27 @@ def _fold(text: str, case: bool, diacritics: bool) -> str:
 # The folds of the characters beyond ASCII met so far, by (case, diacritics):
 # a page's text holds few distinct ones, and most of them every page of a
 # document holds again. Bounded, as a long run meets every script there is.
-_FOLDS: dict[tuple[bool, bool], dict[str, str]] = {}
+_FOLDS: dict[tuple[bool, bool], dict[str, str]] = {
+    (case, diacritics): {} for case in (False, True) for diacritics in (False, True)}
 _MAX_FOLDS = 1 << 16
+
+
+def _with_folds(call: Callable[[dict[str, str]], Any], case: bool, diacritics: bool) -> Any:
+    """``call(folds)`` with the table of ``case`` and ``diacritics``: where it
+    answers with the characters the table lacks (a list of str), they are
+    folded here once and it is called again."""
+    folds = _FOLDS[case, diacritics]
+    result = call(folds)
+    if _lacking(result) and len(folds) + len(result) > _MAX_FOLDS:
+        folds.clear()  # once a call: then the table only grows, so this ends
+    while _lacking(result):
+        folds.update((ch, _fold(ch, case, diacritics)) for ch in result)
+        result = call(folds)
+    return result
+
+
+def _lacking(result: object) -> bool:
+    return isinstance(result, list) and bool(result) and isinstance(result[0], str)
 
 
 def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, Sequence[int]]:
@@ -129,51 +137,9 @@ def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, Sequence[i
     index of the character of ``text`` it came from."""
     from textloom import _native
 
-    folds = _FOLDS.setdefault((case, diacritics), {})
-    folded = _native.fold_text(text, case, folds)
-    if isinstance(folded, list):  # characters not met before: folded here once
-        if len(folds) + len(folded) > _MAX_FOLDS:
-            folds.clear()
-        folds.update((ch, _fold(ch, case, diacritics)) for ch in folded)
-        folded = _native.fold_text(text, case, folds)
-        assert not isinstance(folded, list)
-    out, origin = folded
+    out, origin = cast("tuple[str, bytes]", _with_folds(
+        lambda folds: _native.fold_text(text, case, folds), case, diacritics))
     return out, memoryview(origin).cast("i")
-
-
-def _word_char(ch: str) -> bool:
-    return ch.isalnum() or ch == "_"
-
-
-def find(page_map: TextMap, query: str, *, regex: bool, case: bool, words: bool,
-         diacritics: bool) -> Iterator[Match]:
-    """The matches of ``query`` in ``page_map``'s text, in reading order, apart."""
-    text = page_map.text
-    haystack, origin = page_map.normalised(case, diacritics)
-    spans: Iterator[tuple[int, int]]
-    if regex:
-        from textloom import _native
-
-        spans = iter(_native.find_pattern(query, haystack, not case))
-    else:
-        needle = " ".join(_fold(query, case, diacritics).split())
-        if not needle:
-            return
-        spans = _plain(haystack, needle)
-    for start, end in spans:
-        if words and ((start > 0 and _word_char(haystack[start - 1]) and _word_char(haystack[start]))
-                      or (end < len(haystack) and _word_char(haystack[end])
-                          and _word_char(haystack[end - 1]))):
-            continue
-        first, last = origin[start], origin[end - 1] + 1
-        yield Match(text[first:last], first, last, page_map.fragments(first, last))
-
-
-def _plain(haystack: str, needle: str) -> Iterator[tuple[int, int]]:
-    at = haystack.find(needle)
-    while at >= 0:
-        yield at, at + len(needle)
-        at = haystack.find(needle, at + len(needle))
 
 
 _MARKUP = (("**", ""), ("__", ""), ("<sup>", ""), ("</sup>", ""), ("<sub>", ""), ("</sub>", ""))

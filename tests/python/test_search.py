@@ -19,11 +19,14 @@ from conftest import corpus_files, readable_pages, shared_document
 LINES = ["The first exam-", "ple spans two lines; ﬁne words", "Café and CAFE, caféine"]
 
 
+ROTATIONS = [0, 90, 180, 270]  # one page each
+
+
 @pytest.fixture(scope="module")
 def doc():
     writer = pdfgen.PdfWriter()
-    for _ in range(3):
-        sheet = writer.page(width=400, height=200)
+    for rotate in ROTATIONS:
+        sheet = writer.page(width=400, height=200, rotate=rotate)
         for number, line in enumerate(LINES):
             sheet.text(20, 160 - 20 * number, line, font="U")
     with textloom.open(writer.tobytes(), ligatures=True) as opened:  # "ﬁ" stays one char
@@ -44,24 +47,65 @@ def page(doc):
     ("café", {"case": True}, ["café"]),
     ("cafe", {"diacritics": False}, ["Café", "CAFE", "café"]),
     ("cafe", {"diacritics": False, "words": True}, ["Café", "CAFE"]),
+    ("caf", {"words": True}, []),                          # "é" is a word character
     (r"\bt\w+ l", {"regex": True}, ["two l"]),
+    (r"caf\w", {"regex": True, "words": True}, ["Café", "CAFE"]),
 ])
 def test_matches(page, query, options, found):
     assert [match.text for match in page.search(query, **options)] == found
 
 
-def test_boxes_and_ranges_come_from_the_page(page):
+@pytest.mark.parametrize("index", range(len(ROTATIONS)), ids=[f"rotate {r}" for r in ROTATIONS])
+def test_boxes_and_ranges_come_from_the_page(doc, index):
+    """A match's boxes are its words' boxes, in the view of a turned page too."""
+    page = doc[index]
     text = page.get_text()
-    words = {row[4]: row[:4] for row in page.get_text("words")}
-    (spanning,) = page.search("example")
+    words = {row[4]: row[:4] for row in page.get_text("words", rotated=True)}
+    (spanning,) = page.search("example", rotated=True)
     assert text[spanning.start:spanning.end] == spanning.text
     assert len({(f.block, f.line) for f in spanning.fragments}) == len(spanning.boxes) == 2
-    (first, second) = spanning.boxes
-    assert first[2] == pytest.approx(words["exam-"][2]) and second[0] == pytest.approx(words["ple"][0])
-    (word,) = page.search("spans")
+    assert spanning.boxes[0] == pytest.approx(words["exam-"])
+    assert spanning.boxes[1] == pytest.approx(words["ple"])
+    (word,) = page.search("spans", rotated=True)
     assert word.boxes == [pytest.approx(words["spans"])]
-    mapped = page.text_map()
+    mapped = page.text_map(rotated=True)
     assert mapped.text == text and mapped.boxes(word.start, word.end) == word.boxes
+
+
+HEBREW = ["\u05e9", 1200, "\u05dc", 1200, "\u05d5", 1200, "\u05dd"]  # drawn right to left
+
+
+def test_scripts_and_many_matches():
+    """Right-to-left text matches in its logical order, and a page of 10,000
+    overlapping matches gives each apart, left to right, with its own box."""
+    writer = pdfgen.PdfWriter()
+    sheet = writer.page(width=1500, height=900)
+    sheet.text(72, 860, "", font="U", size=10, kerning=HEBREW)
+    for row in range(100):
+        sheet.text(20, 800 - 7 * row, " ".join(["aaa"] * 100), font="U", size=6)
+    with textloom.open(writer.tobytes()) as opened:
+        page = opened[0]
+        # The lines of "aaa" read as garbled text: not to be read by OCR here.
+        (hebrew,) = page.search("\u05e9\u05dc\u05d5\u05dd", ocr="never")
+        many = page.search("aa", ocr="never")
+    assert len(hebrew.boxes) == 1
+    assert len(many) == 10_000 and {m.text for m in many} == {"aa"}
+    assert [m.start for m in many[:2]] == [many[0].start, many[0].start + 4]  # apart, not "aa" twice in "aaa"
+    assert len({m.boxes[0] for m in many}) == 10_000
+
+
+def test_a_phrase_of_a_vertical_line_is_one_box_of_its_chars(corpus):
+    with shared_document(corpus / "japanese-jo.pdf") as doc:
+        page = doc[0]
+        chars = [c for b in page.get_text("rawdict")["blocks"] for line in b["lines"]
+                 if line["wmode"] == 1 for span in line["spans"] for c in span["chars"]]
+        text = "".join(c["c"] for c in chars)
+        at = text.index("みんなといっしょ")
+        matches = page.search("みんなといっしょ")
+    mine = chars[at:at + 8]
+    assert len(matches) == 1 and matches[0].boxes == [pytest.approx((
+        min(c["bbox"][0] for c in mine), min(c["bbox"][1] for c in mine),
+        max(c["bbox"][2] for c in mine), max(c["bbox"][3] for c in mine)))]
 
 
 def test_document_search_goes_page_by_page_and_stops_with_its_reader(doc, monkeypatch):
@@ -74,7 +118,7 @@ def test_document_search_goes_page_by_page_and_stops_with_its_reader(doc, monkey
     found = doc.search("café", pages=[2, 0])
     assert next(found)[0] == 2 and loaded == [2]
     assert [index for index, _ in found] == [2, 0, 0]
-    assert [index for index, _ in doc.search("ﬁne")] == [0, 1, 2]
+    assert [index for index, _ in doc.search("ﬁne")] == [0, 1, 2, 3]
 
 
 @pytest.mark.parametrize("pattern, message", [
@@ -154,11 +198,24 @@ def test_search_folding_agrees_with_folding_char_by_char(case, diacritics, monke
     gives what folding each character alone gives."""
     from textloom import _search
 
-    monkeypatch.setattr(_search, "_FOLDS", {})
+    monkeypatch.setattr(_search, "_FOLDS", {key: {} for key in _search._FOLDS})
     text = " \n lead exam-\nple  ﬁne Straße\tİstanbul x-\n\n1-\n2 café e\u0301 ＡＢ\u00a0end-\n ¨\u2003Ω"
     for _ in range(2):  # the table empty, then full
         folded, origin = _search.normalised(text, case, diacritics)
         assert (folded, list(origin)) == _folded_char_by_char(text, case, diacritics)
+
+
+def test_a_full_table_of_folds_starts_again_and_folds_every_char(monkeypatch):
+    """The table, bounded, is emptied when a text's new characters would pass
+    the bound: the characters it knew before are folded again, not lost."""
+    from textloom import _search
+
+    monkeypatch.setattr(_search, "_MAX_FOLDS", 3)
+    monkeypatch.setattr(_search, "_FOLDS", {key: {} for key in _search._FOLDS})
+    _search.normalised("é ü", False, True)
+    text = "é ü ß Ω ＡＢ"
+    folded, origin = _search.normalised(text, False, True)
+    assert (folded, list(origin)) == _folded_char_by_char(text, False, True)
 
 
 def test_search_white_space_is_pythons():

@@ -20,15 +20,13 @@ def format_matches(page: Page, path: str, options: ReadOptions) -> tuple[str, in
     """The page's matches (in its text as ``get_text("text")`` gives it, in the
     options' order) as ``textloom grep`` prints them (nothing when it counts),
     and how many there are."""
-    from textloom._search import find
-
     grep = _grep(options)
     text_map = page.text_map(sort=options.sort, ocr=options.ocr)
-    text = text_map.text
-    matches = list(find(text_map, grep.pattern, regex=grep.regex, case=grep.case,
-                        words=grep.words, diacritics=True))
+    matches = text_map.find(grep.pattern, regex=grep.regex, case=grep.case, words=grep.words,
+                            diacritics=True)
     if grep.counting:  # the file's count is written once, after its pages
         return "", len(matches)
+    text = text_map.text
     number = page.index + 1
     out = []
     for match in matches:

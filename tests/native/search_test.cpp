@@ -1,0 +1,80 @@
+// The text map's ranges and boxes, folding that writes more than it reads,
+// and whole-word spans, on hand-built blocks and texts.
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "glyph_builder.hpp"
+#include "search_find.hpp"
+#include "search_fold.hpp"
+#include "text_map.hpp"
+
+namespace textloom {
+namespace {
+
+using fixtures::block_of;
+using fixtures::box;
+using fixtures::Box;
+
+struct Piece {
+  Box box;
+  std::size_t block, line;
+  bool operator==(const Piece&) const = default;
+};
+
+std::vector<Piece> pieces(const TextMap& map, std::size_t start, std::size_t end) {
+  std::vector<Piece> out;
+  for (const MapFragment& f : map.fragments(start, end)) out.push_back({box(f.bbox), f.block, f.line});
+  return out;
+}
+
+// Two blocks, numbered 4 and 7: "ab\ncd\n" then "ef\n". Char k of a line
+// spans x 10k to 10k + 8; line l of a block has its baseline at 10 + 20 l.
+TEST(TextMap, RangesGiveABoxPerLineAndSkipLineFeeds) {
+  const TextMap map({block_of({U"ab", U"cd"}, 4), block_of({U"ef"}, 7)}, Xf{600, 800, 0, false});
+  EXPECT_EQ(map.code_points(), U"ab\ncd\nef\n");
+  EXPECT_EQ(map.utf8(1, 4), "b\nc");
+  EXPECT_EQ(pieces(map, 1, 4), (std::vector<Piece>{{{10, 0, 18, 10}, 4, 0}, {{0, 20, 8, 30}, 4, 1}}));
+  EXPECT_EQ(pieces(map, 5, 7), (std::vector<Piece>{{{0, 0, 8, 10}, 7, 0}}));  // from a line feed on
+  EXPECT_TRUE(pieces(map, 2, 3).empty());   // a line feed alone
+  EXPECT_TRUE(pieces(map, 8, 20).empty());  // the last line feed, and past the end
+  EXPECT_TRUE(pieces(map, 3, 3).empty());
+}
+
+TEST(TextMap, TurnedViewsMapEachBoxAndNaNCharsAddNothing) {
+  std::vector<Block> blocks{block_of({U"abc"})};
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  blocks[0].lines[0].chars[0].bbox = {nan, nan, nan, nan};
+  blocks[0].lines[0].chars[2].bbox.x1 = nan;
+  const TextMap upright(blocks, Xf{600, 800, 90, false});
+  EXPECT_EQ(pieces(upright, 0, 3), (std::vector<Piece>{{{10, 0, 18, 10}, 0, 0}}));  // a NaN side: not widened
+  const TextMap turned(blocks, Xf{600, 800, 90, true});  // a quarter turn: x from the page's y
+  const std::vector<Piece> got = pieces(turned, 1, 2);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].box, box(Xf{600, 800, 90, true}.rc({10, 0, 18, 10})));
+}
+
+// Every char folds to two: the output outgrows the input's length, and the
+// ASCII runs written after it still land in place.
+TEST(SearchFold, FoldsLongerThanTheTextGrowIt) {
+  const FoldedText folded = fold_for_search(U"\uFB01\uFB01\uFB01 Ab\uFB01-\nx", false,
+                                            [](std::uint32_t) { return std::string_view("fi"); });
+  EXPECT_EQ(folded.text, U"fififi abfix");
+  EXPECT_EQ(folded.origin, (std::vector<std::int32_t>{0, 0, 1, 1, 2, 2, 3, 4, 5, 6, 6, 9}));
+}
+
+TEST(SearchFind, SpansAreApartAndWholeWordsKeepNeitherEndInsideAWord) {
+  EXPECT_EQ(find_all(U"aaaaa", U"aa"), (std::vector<TextSpan>{{0, 2}, {2, 4}}));
+  std::vector<TextSpan> spans = find_all(U"ab xab ab_ ab\u00e9 ab", U"ab");
+  bool asked = false;
+  keep_whole_words(spans, U"ab xab ab_ ab\u00e9 ab", [&](std::uint32_t cp) {
+    asked = true;
+    return cp == 0xE9;
+  });
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(spans, (std::vector<TextSpan>{{0, 2}, {15, 17}}));
+}
+
+}  // namespace
+}  // namespace textloom
