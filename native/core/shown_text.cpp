@@ -154,12 +154,6 @@ std::vector<std::u32string> wrap(std::u32string_view paragraph, std::size_t widt
   return lines;
 }
 
-std::string utf8_of(std::u32string_view text) {
-  std::string out;
-  for (char32_t c : text) append_utf8(out, c);
-  return out;
-}
-
 }  // namespace
 
 double field_size(double named, double height) {

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "utf8.hpp"
-
 namespace textloom {
 
 TextMap::TextMap(std::vector<Block> blocks, const Xf& xf) : blocks_(std::move(blocks)), xf_(xf) {
@@ -26,13 +24,6 @@ std::size_t TextMap::line_of(std::size_t at) const {
   const auto after = std::upper_bound(lines_.begin(), lines_.end(), at,
                                       [](std::size_t i, const LineStart& s) { return i < s.at; });
   return static_cast<std::size_t>(after - lines_.begin()) - 1;
-}
-
-std::string TextMap::utf8(std::size_t start, std::size_t end) const {
-  std::string out;
-  end = std::min(end, text_.size());
-  for (std::size_t i = start; i < end; ++i) append_utf8(out, text_[i]);
-  return out;
 }
 
 std::vector<MapFragment> TextMap::fragments(std::size_t start, std::size_t end) const {

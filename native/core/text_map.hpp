@@ -30,8 +30,6 @@ class TextMap {
   std::size_t size() const { return text_.size(); }
   // The text's code points.
   const std::u32string& code_points() const { return text_; }
-  // The text from code point `start` to `end` (clamped to the text), UTF-8.
-  std::string utf8(std::size_t start, std::size_t end) const;
   // The boxes of the chars from `start` to `end`, one fragment per line they
   // stand on, in text order; line feeds and chars whose box is NaN have none.
   std::vector<MapFragment> fragments(std::size_t start, std::size_t end) const;

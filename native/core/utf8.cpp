@@ -47,11 +47,13 @@ std::u32string code_points(std::string_view bytes) {
   return out;
 }
 
-std::string utf8_lossy(std::string_view bytes) {
+std::string utf8_of(std::u32string_view text) {
   std::string out;
-  out.reserve(bytes.size());
-  for (const char32_t cp : code_points(bytes)) append_utf8(out, cp);
+  out.reserve(text.size());
+  for (const char32_t cp : text) append_utf8(out, cp);
   return out;
 }
+
+std::string utf8_lossy(std::string_view bytes) { return utf8_of(code_points(bytes)); }
 
 }  // namespace textloom

@@ -57,4 +57,7 @@ std::string utf8_lossy(std::string_view bytes);
 // `bytes` as code points, decoded by decode_utf8.
 std::u32string code_points(std::string_view bytes);
 
+// `text` in UTF-8, each code point as append_utf8 writes it.
+std::string utf8_of(std::u32string_view text);
+
 }  // namespace textloom

@@ -179,10 +179,7 @@ PyObject* find(PyObject* self, PyObject* args, PyObject* kwargs) {
   const std::u32string& haystack = folded->text;
   std::vector<TextSpan> spans;
   if (a.regex) {
-    std::string utf8;
-    utf8.reserve(haystack.size());
-    for (const char32_t cp : haystack) append_utf8(utf8, cp);
-    auto found = find_pattern(a.query, utf8, !a.case_sensitive);
+    auto found = find_pattern(a.query, utf8_of(haystack), !a.case_sensitive);
     if (!found) return raise(PyExc_ValueError, found.error());
     spans = std::move(found.value());
   } else {
@@ -198,10 +195,10 @@ PyObject* find(PyObject* self, PyObject* args, PyObject* kwargs) {
   for (std::size_t i = 0; i < spans.size(); ++i) {
     const auto first = static_cast<std::size_t>(folded->origin[spans[i].first]);
     const auto last = static_cast<std::size_t>(folded->origin[spans[i].second - 1]) + 1;
-    const std::string text = m->map.utf8(first, last);
-    PyObject* item = tuple_of({PyUnicode_FromStringAndSize(text.data(),
-                                                           static_cast<Py_ssize_t>(text.size())),
-                               PyLong_FromSize_t(first), PyLong_FromSize_t(last),
+    const std::u32string_view text =
+        std::u32string_view(m->map.code_points()).substr(first, last - first);
+    PyObject* item = tuple_of({str_of_code_points(text), PyLong_FromSize_t(first),
+                               PyLong_FromSize_t(last),
                                fragments_list(m->map.fragments(first, last))});
     if (item == nullptr) return nullptr;
     PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);

@@ -53,9 +53,7 @@ PyObject* missing_chars(const std::vector<std::uint32_t>& missing) {
 }
 
 PyObject* str_of_code_points(std::u32string_view text) {
-  std::string utf8;
-  utf8.reserve(text.size());
-  for (const char32_t cp : text) append_utf8(utf8, cp);
+  const std::string utf8 = utf8_of(text);
   return PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
 }
 

@@ -82,10 +82,8 @@ class TextMap:
         needle = query if regex else " ".join(_fold(query, case, diacritics).split())
         if not needle:
             return []
-        found = self._map.find(needle, _FOLDS[case, diacritics], regex, case, words)
-        if _lacking(found):
-            found = _with_folds(lambda folds: self._map.find(needle, folds, regex, case, words),
-                                case, diacritics)
+        found = _with_folds(lambda folds: self._map.find(needle, folds, regex, case, words),
+                            case, diacritics)
         return [_new(Match, (text, start, end, [_new(Fragment, fragment) for fragment in fragments]))
                 for text, start, end, fragments in cast("list[_Found]", found)]
 

@@ -34,7 +34,6 @@ std::vector<Piece> pieces(const TextMap& map, std::size_t start, std::size_t end
 TEST(TextMap, RangesGiveABoxPerLineAndSkipLineFeeds) {
   const TextMap map({block_of({U"ab", U"cd"}, 4), block_of({U"ef"}, 7)}, Xf{600, 800, 0, false});
   EXPECT_EQ(map.code_points(), U"ab\ncd\nef\n");
-  EXPECT_EQ(map.utf8(1, 4), "b\nc");
   EXPECT_EQ(pieces(map, 1, 4), (std::vector<Piece>{{{10, 0, 18, 10}, 4, 0}, {{0, 20, 8, 30}, 4, 1}}));
   EXPECT_EQ(pieces(map, 5, 7), (std::vector<Piece>{{{0, 0, 8, 10}, 7, 0}}));  // from a line feed on
   EXPECT_TRUE(pieces(map, 2, 3).empty());   // a line feed alone
