@@ -116,3 +116,56 @@ def read_images(page: Any, crop: Rect, owner: Any) -> list[PageImage]:
     walk(max(0, int(raw.FPDFPage_CountObjects(page))), lambda i: raw.FPDFPage_GetObject(page, i),
          (1.0, 0.0, 0.0, 1.0, 0.0, 0.0), 0)
     return found
+
+
+SCAN_RESOLUTION_TOLERANCE = 0.1
+"""How far a scan's own resolution may stand from the one OCR asks for and its
+own pixels still be read instead of a rendering: Tesseract reads type alike
+at 270 and 330 dpi, and a rendering would only resample the same pixels."""
+_GREY_FROM = {raw.FPDFBitmap_Gray: ("L", "L"), raw.FPDFBitmap_BGR: ("RGB", "BGR"),
+              raw.FPDFBitmap_BGRx: ("RGB", "BGRX")}  # bitmap format: Pillow's mode, raw mode
+
+
+def scan_pixels(page: Any, crop: Rect, dpi: float, max_pixels: int) -> tuple[Image, float] | None:
+    """A scanned page's own pixels in grey and their resolution, where the page is
+    one opaque image drawn upright over all of it (nothing else drawn, no
+    annotation) at about ``dpi``, with at most ``max_pixels``: what a rendering
+    at ``dpi`` shows, without PDFium scaling a copy of the scan (most of a
+    rendering's cost). None otherwise: the page is rendered."""
+    if raw.FPDFPage_CountObjects(page) != 1 or raw.FPDFPage_GetAnnotCount(page) != 0:
+        return None
+    obj = raw.FPDFPage_GetObject(page, 0)
+    if (not obj or raw.FPDFPageObj_GetType(obj) != raw.FPDF_PAGEOBJ_IMAGE
+            or raw.FPDFPageObj_HasTransparency(obj)):
+        return None
+    m = raw.FS_MATRIX()
+    width, height, bits, space = _details(obj, page)
+    if (not raw.FPDFPageObj_GetMatrix(obj, m) or m.b != 0 or m.c != 0 or space is None
+            or not (m.a > 0 and m.d > 0) or not 0 < width * height <= max_pixels):
+        return None  # turned, mirrored, a stencil mask (no colour space) or too big
+    resolution = width * 72.0 / m.a
+    pixel = 72.0 / resolution
+    if (abs(resolution / dpi - 1) > SCAN_RESOLUTION_TOLERANCE
+            or abs(height * 72.0 / m.d / resolution - 1) > SCAN_RESOLUTION_TOLERANCE
+            or max(abs(m.e - crop[0]), abs(m.f - crop[1]), abs(m.e + m.a - crop[2]),
+                   abs(m.f + m.d - crop[3])) > pixel):
+        return None  # another resolution, or not the whole crop box
+    from PIL import Image as Pil
+
+    from textloom._image import Image as Pixels
+
+    bitmap = raw.FPDFImageObj_GetBitmap(obj)
+    if not bitmap:
+        return None
+    try:
+        modes = _GREY_FROM.get(raw.FPDFBitmap_GetFormat(bitmap))
+        size = (raw.FPDFBitmap_GetWidth(bitmap), raw.FPDFBitmap_GetHeight(bitmap))
+        stride = raw.FPDFBitmap_GetStride(bitmap)
+        if modes is None or size != (width, height):
+            return None
+        pixels = (ctypes.c_ubyte * (stride * height)).from_address(
+            raw.FPDFBitmap_GetBuffer(bitmap))  # read in place: Pillow copies it out
+        grey = Pil.frombuffer(modes[0], size, pixels, "raw", modes[1], stride, 1).convert("L")
+        return Pixels(width, height, 1, grey.tobytes()), resolution
+    finally:
+        raw.FPDFBitmap_Destroy(bitmap)

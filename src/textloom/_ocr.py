@@ -88,7 +88,6 @@ def _library() -> Any:
         "TessPageIteratorOrientation": (None, [iterator] + [ctypes.POINTER(ctypes.c_int)] * 3 + [
             ctypes.POINTER(ctypes.c_float)]),
         "TessResultIteratorGetPageIterator": (iterator, [iterator]),
-        "TessPageIteratorIsAtBeginningOf": (ctypes.c_int, [iterator, ctypes.c_int]),
         "TessPageIteratorBoundingBox": (ctypes.c_int, [iterator, ctypes.c_int] + [
             ctypes.POINTER(ctypes.c_int)] * 4),
         "TessResultIteratorGetUTF8Text": (ctypes.c_void_p, [iterator, ctypes.c_int]),
@@ -147,9 +146,12 @@ class Engine:
                 line: tuple[int, int, int, int] = (0, 0, 0, 0)
                 number = 0
                 while True:
-                    number += bool(lib.TessPageIteratorIsAtBeginningOf(page, _LINE))
+                    # A new text line shows as a new line box: cheaper than asking
+                    # the iterator, which works out the line's word order to answer.
                     if lib.TessPageIteratorBoundingBox(page, _LINE, *map(ctypes.byref, box)):
-                        line = (box[0].value, box[1].value, box[2].value, box[3].value)
+                        boxed_line = (box[0].value, box[1].value, box[2].value, box[3].value)
+                        number += boxed_line != line
+                        line = boxed_line
                     pointer = lib.TessResultIteratorGetUTF8Text(iterator, _WORD)
                     if pointer:
                         text = ctypes.string_at(pointer).decode("utf-8", "replace").strip()

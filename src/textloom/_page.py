@@ -110,7 +110,9 @@ class Page:
     def ocr_words(self, *, dpi: float = DEFAULT_OCR_DPI,
                   language: str = DEFAULT_OCR_LANGUAGE) -> list[OcrWord]:
         """The words OCR reads on the page rendered at ``dpi`` (lower where the
-        image would pass ``_ocr.MAX_PIXELS``), in ``language`` (Tesseract's
+        image would pass ``_ocr.MAX_PIXELS``; a scan of about that resolution
+        drawn over the whole page is read from its own pixels, which is what
+        such a rendering shows), in ``language`` (Tesseract's
         name: "eng", "deu", "eng+fra"): each with its box in page space, text
         and confidence (0 to 100). Text scanned sideways or upside down reads
         as well, as Tesseract's orientation detection finds its turn. Read once
@@ -121,14 +123,20 @@ class Page:
     def _ocr_reading(self, dpi: float, language: str) -> tuple[list[OcrWord], list[Run], int]:
         """The page's OCR words, the same as runs for the layout, and the rotation
         under which they read upright, once."""
-        from textloom._ocr import ocr_dpi, page_words
+        from textloom._images import scan_pixels
+        from textloom._ocr import MAX_PIXELS, ocr_dpi, page_words
 
         key = (dpi, language)
         reading = self._ocr.get(key)
         if reading is None:
             width, height = self.width, self.height
             used = ocr_dpi(width, height, dpi)
-            image = self.render(dpi=used, grayscale=True, rotated=False)
+            with self._handle.pdfium_page(self.index) as page:
+                own = scan_pixels(page.raw, self.crop, used, MAX_PIXELS)
+            if own is None:
+                image = self.render(dpi=used, grayscale=True, rotated=False)
+            else:
+                image, used = own
             reading = self._ocr[key] = page_words(image, language, used, width, height)
         return reading
 

@@ -146,3 +146,53 @@ def test_a_turned_page_s_words_keep_their_confidence_in_the_rotated_view(tmp_pat
     assert [row[4] for row in turned] == [row[4] for row in plain]
     assert [row[8] for row in turned] == [row[8] for row in plain]
     assert all(confidence is not None for *_, confidence in plain)  # each word in its own box
+
+
+def _image_page(content: bytes, *, page: int = 144, dictionary: bytes = b"/ColorSpace /DeviceGray",
+                annotated: bool = False) -> bytes:
+    """A page of ``page`` points square drawing a 600 x 600 grey ramp image by ``content``."""
+    from conftest import raw_pdf, stream
+
+    pixels = bytes((x + y) % 256 for y in range(600) for x in range(600))
+    annots = b" /Annots [<< /Type /Annot /Subtype /Square /Rect [0 0 9 9] >>]" if annotated else b""
+    return raw_pdf([b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                    b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Contents 5 0 R "
+                    b"/Resources << /XObject << /Im 4 0 R >> >>%s >>" % (page, page, annots),
+                    stream(b"/Type /XObject /Subtype /Image /Width 600 /Height 600 "
+                           b"/BitsPerComponent 8 " + dictionary, pixels), stream(b"", content)])
+
+
+@pytest.mark.parametrize("content, options, dpi, own", [
+    (b"q 144 0 0 144 0 0 cm /Im Do Q", {}, 300, True),  # a scan over the page at 300 dpi
+    (b"q 144 0 0 144 0 0 cm /Im Do Q", {}, 150, False),  # another resolution: rendered
+    (b"q 144 0 0 144 0 0 cm /Im Do Q", {"page": 288}, 300, False),  # a quarter of the page
+    (b"q -144 0 0 144 144 0 cm /Im Do Q", {}, 300, False),  # mirrored
+    (b"q 144 0 0 144 0 0 cm /Im Do Q 0 0 9 9 re f", {}, 300, False),  # something drawn over it
+    (b"q 144 0 0 144 0 0 cm /Im Do Q", {"annotated": True}, 300, False),
+    (b"q 144 0 0 144 0 0 cm /Im Do Q", {"dictionary": b"/ImageMask true"}, 300, False),  # a stencil
+])
+def test_a_scan_s_own_pixels_are_read_where_a_rendering_would_show_just_them(
+        content, options, dpi, own):
+    from textloom._images import scan_pixels
+
+    with textloom.open(_image_page(content, **options)) as doc:
+        page = doc[0]
+        with page._handle.pdfium_page(0) as raw_page:
+            found = scan_pixels(raw_page.raw, page.crop, dpi, _ocr.MAX_PIXELS)
+    assert (found is not None) == own
+    if own:
+        image, resolution = found
+        assert abs(resolution - 300) < 1e-6
+        assert image.data == bytes((x + y) % 256 for y in range(600) for x in range(600))
+
+
+def test_a_scan_read_from_its_own_pixels_reads_as_its_rendering(monkeypatch):
+    from textloom import _images
+
+    with textloom.open(textloom.sample_path(scan=True)) as doc:  # 300 dpi, one bit a pixel
+        own = doc[0].ocr_words()
+    monkeypatch.setattr(_images, "scan_pixels", lambda *args: None)
+    with textloom.open(textloom.sample_path(scan=True)) as doc:
+        rendered = doc[0].ocr_words()
+    assert [word.text for word in own] == [word.text for word in rendered] and len(own) > 50
+    assert max(abs(a - b) for x, y in zip(own, rendered) for a, b in zip(x[:4], y[:4])) < 1
