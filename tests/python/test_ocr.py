@@ -196,3 +196,18 @@ def test_a_scan_read_from_its_own_pixels_reads_as_its_rendering(monkeypatch):
         rendered = doc[0].ocr_words()
     assert [word.text for word in own] == [word.text for word in rendered] and len(own) > 50
     assert max(abs(a - b) for x, y in zip(own, rendered) for a, b in zip(x[:4], y[:4])) < 1
+
+
+def test_words_the_layout_analysis_drops_are_read_by_a_second_look(tmp_path, corpus):
+    """A transcript's margin of line numbers: Tesseract's page layout takes the
+    column of lone numbers for noise; the sparse second reading finds them."""
+    with textloom.open(corpus / "transcript.pdf") as doc:
+        truth = doc[0].get_text("words", ocr="never")
+        image = doc[0].render(dpi=300).to_pil()
+    path = tmp_path / "transcript-scan.pdf"
+    image.save(path, resolution=300)
+    with textloom.open(path) as doc:
+        read = [word.text for word in doc[0].ocr_words()]
+    assert {str(number) for number in range(10, 23)} <= set(read)
+    for word in {"2009", "Page"} & {row[4] for row in truth}:  # nothing read twice
+        assert read.count(word) == [row[4] for row in truth].count(word), word
