@@ -40,8 +40,10 @@ struct TrackingScratch {
   std::vector<std::size_t> pairs;  // the second letter of each gap judged
   std::vector<double> gaps;
   std::vector<double> sorted;
-  std::vector<bool> drop;
-  const Char* base = nullptr;  // the line being judged
+  std::vector<unsigned char> drop;  // per char of the line, once a run of it is tracked
+  const Char* base = nullptr;       // the line being judged
+  std::size_t line_size = 0;
+  bool any_drop = false;  // whether `drop` holds this line's marks
 };
 
 // The line [begin, end) without the synthetic spaces between the letters of

@@ -43,7 +43,7 @@ bool same_face(const Char& a, const Char& b) { return a.font == b.font && a.size
 // letters with only synthetic spaces between them (a space the producer
 // drew is a word gap of its own); when they tell tracking, the synthetic
 // spaces of every gap that is no word gap are marked in `drop`.
-void judge(const Char* chars, std::size_t n, TrackingScratch& scratch, std::vector<bool>& drop) {
+void judge(const Char* chars, std::size_t n, TrackingScratch& scratch) {
   std::vector<std::size_t>& pairs = scratch.pairs;
   std::vector<double>& gaps = scratch.gaps;
   pairs.clear();
@@ -76,9 +76,12 @@ void judge(const Char* chars, std::size_t n, TrackingScratch& scratch, std::vect
   for (double gap : gaps) close += std::fabs(gap - median) <= spread;
   if (static_cast<double>(close) < kCloseShare * static_cast<double>(gaps.size())) return;
   const double word_gap = median + std::max(kWordGap, kWordGapShare * median);
+  std::vector<unsigned char>& drop = scratch.drop;
+  if (!scratch.any_drop) drop.assign(scratch.line_size, 0);
+  scratch.any_drop = true;
   for (std::size_t k = 0; k < pairs.size(); ++k) {
     if (gaps[k] > word_gap) continue;  // a word boundary: its space stays
-    for (std::size_t i = pairs[k]; i-- > 0 && chars[i].synthetic;) drop[&chars[i] - scratch.base] = true;
+    for (std::size_t i = pairs[k]; i-- > 0 && chars[i].synthetic;) drop[&chars[i] - scratch.base] = 1;
   }
 }
 
@@ -89,23 +92,53 @@ Char* untrack_line(Char* begin, Char* end, const LineFacts& facts, TrackingScrat
   // headings and body text, and a box's x extent is then its advance.
   if (!(facts.dir_x > 0.999) || facts.any_rtl) return end;
   const std::size_t n = static_cast<std::size_t>(end - begin);
-  std::vector<bool>& drop = scratch.drop;
-  drop.assign(n, false);
   scratch.base = begin;
-  // Runs of one face: a char of another font or size starts the next.
+  scratch.line_size = n;
+  scratch.any_drop = false;
+  // Runs of one face: a char of another font or size starts the next. A run
+  // is judged only where it may be tracked: its median letter gap (the gap at
+  // size / 2 in order) is over kMinTracking only when that many of its gaps
+  // are, which the tallies kept on the way tell, so most lines are passed
+  // over once, without collecting or ordering their gaps.
   std::size_t start = 0;
   const Char* face = nullptr;
+  double em = n > 0 ? std::fabs(begin[0].size) : 0.0;
+  std::size_t letters = 0, gaps = 0, wide = 0;
+  const Char* previous = nullptr;  // the run's last letter; none after a drawn space or a non-letter
+  // A gap is wide when over kMinTracking ems; the tally multiplies, a hair
+  // under the threshold, so rounding never leaves out a gap judge divides out as wide.
+  double wide_gap = kMinTracking * em * (1 - 1e-9);
   for (std::size_t i = 0; i <= n; ++i) {
-    if (i < n && (begin[i].synthetic || begin[i].ch == ' ')) continue;
-    if (i == n || (face != nullptr && !same_face(*face, begin[i]))) {
-      if (i > start) judge(begin + start, i - start, scratch, drop);
-      start = i;
+    if (i < n && begin[i].synthetic) continue;
+    if (i < n && begin[i].ch == ' ') {
+      previous = nullptr;
+      continue;
     }
-    if (i < n) face = &begin[i];
+    if (i == n || (face != nullptr && !same_face(*face, begin[i]))) {
+      if (i > start && letters >= kMinLetters && gaps > 0 && wide >= gaps - gaps / 2) {
+        judge(begin + start, i - start, scratch);
+      }
+      if (i == n) break;
+      start = i;
+      em = std::fabs(begin[i].size);
+      wide_gap = kMinTracking * em * (1 - 1e-9);
+      letters = gaps = wide = 0;
+      previous = nullptr;
+    }
+    face = &begin[i];
+    if (!letter(begin[i])) {
+      previous = nullptr;
+      continue;
+    }
+    ++letters;
+    if (previous != nullptr) {
+      ++gaps;
+      wide += begin[i].bbox.x0 - previous->bbox.x1 > wide_gap;
+    }
+    previous = &begin[i];
   }
-  bool any = false;
-  for (std::size_t i = 0; i < n && !any; ++i) any = drop[i];
-  if (!any) return end;
+  if (!scratch.any_drop) return end;
+  const std::vector<unsigned char>& drop = scratch.drop;
   Char* out = begin;
   for (std::size_t i = 0; i < n; ++i) {
     if (!drop[i]) *out++ = begin[i];

@@ -16,7 +16,7 @@ bool is_nonspacing_mark(std::uint32_t cp) {
   return (properties(cp) & unicode_tables::kNonspacingMark) != 0;
 }
 
-bool is_alphabetic(std::uint32_t cp) {
+bool is_alphabetic_in_table(std::uint32_t cp) {
   return (properties(cp) & unicode_tables::kAlphabetic) != 0;
 }
 

@@ -16,8 +16,12 @@ BidiClass bidi_class(std::uint32_t cp);
 // General_Category is Mn (nonspacing mark).
 bool is_nonspacing_mark(std::uint32_t cp);
 
-// The Alphabetic derived property.
-bool is_alphabetic(std::uint32_t cp);
+// The Alphabetic derived property; in ASCII, the 52 letters, told without the
+// table lookup (layout asks it of every char).
+bool is_alphabetic_in_table(std::uint32_t cp);
+inline bool is_alphabetic(std::uint32_t cp) {
+  return cp < 0x80 ? ((cp | 0x20u) - 'a') < 26u : is_alphabetic_in_table(cp);
+}
 
 // Not printable when quoting a string for an error message: General_Category
 // Cc, Cf, Cs, Co, Cn, Zl, Zp, or Zs other than U+0020.
