@@ -34,7 +34,9 @@ MAX_PIXELS = 1 << 26
 it at the asked dpi is rendered at a lower one. Tesseract's memory grows with
 the image, and text past this is read as well at the lower resolution."""
 
-_LINE, _WORD = 2, 3  # RIL_TEXTLINE, RIL_WORD
+_BLOCK, _LINE, _WORD = 0, 2, 3  # RIL_BLOCK, RIL_TEXTLINE, RIL_WORD
+_DRAWN = frozenset((9, 10, 11, 12, 13))  # PT_FLOWING_IMAGE, _HEADING_IMAGE, _PULLOUT_IMAGE,
+# PT_HORZ_LINE, PT_VERT_LINE: blocks of pictures and rules, which hold no text
 MIN_ORIENTATION = 2.0
 """Confidence below which Tesseract's orientation detection is a guess (its own
 rule of thumb), and the page is taken as upright."""
@@ -43,6 +45,8 @@ _AUTO, _AUTO_OSD = 3, 1  # PSM_AUTO, PSM_AUTO_OSD: Tesseract's own layout analys
 _SPARSE = 11  # PSM_SPARSE_TEXT: as much text as can be found, in no particular order
 
 
+Box = tuple[int, int, int, int]
+"""A box in pixels: left, top, right, bottom."""
 Read = tuple[int, int, int, int, str, float, int, int, int, int]
 """A word as Engine.words gives it (its docstring says what each item is)."""
 
@@ -98,6 +102,8 @@ def _library() -> Any:
         "TessResultIteratorConfidence": (ctypes.c_float, [iterator, ctypes.c_int]),
         "TessResultIteratorNext": (ctypes.c_int, [iterator, ctypes.c_int]),
         "TessResultIteratorDelete": (None, [iterator]),
+        "TessPageIteratorNext": (ctypes.c_int, [iterator, ctypes.c_int]),
+        "TessPageIteratorBlockType": (ctypes.c_int, [iterator]),
         "TessDeleteText": (None, [ctypes.c_void_p]),
     }
     for name, (result, arguments) in signatures.items():
@@ -138,14 +144,16 @@ class Engine:
         self.lib.TessBaseAPISetSourceResolution(self.handle, max(1, round(dpi)))
 
     def words(self, image: Image, dpi: float, turned: bool = False, sparse: bool = False,
-              within: tuple[int, int, int, int] | None = None) -> list[Read]:
+              within: Box | None = None, drawn: list[Box] | None = None) -> list[Read]:
         """Words of ``image`` in pixels: (left, top, right, bottom, text, confidence,
         then the text line's extent across the word's reading direction (from, to),
         the turn of the word's block: the page rotation under which it reads
         upright, 0, 90, 180 or 270; and the number of its text line). With
         ``turned``, Tesseract first finds how the page is turned (where it has
         its orientation data); with ``sparse``, it looks for text without its layout
-        analysis; ``within``: only the pixels of that box (left, top, right, bottom)."""
+        analysis; ``within``: only the pixels of that box (left, top, right, bottom);
+        ``drawn``, a list to which the boxes of the blocks its layout analysis
+        found to be pictures or rules are added."""
         lib = self.lib
         lib.TessBaseAPISetPageSegMode(self.handle, _SPARSE if sparse else (
             _AUTO_OSD if turned and self.turns else _AUTO))
@@ -196,9 +204,28 @@ class Engine:
                         break
             finally:
                 lib.TessResultIteratorDelete(iterator)
+            if drawn is not None:
+                self._drawn_blocks(drawn)
             return out
         finally:
             lib.TessBaseAPIClear(self.handle)
+
+    def _drawn_blocks(self, drawn: list[Box]) -> None:
+        lib = self.lib
+        iterator = lib.TessBaseAPIGetIterator(self.handle)
+        if not iterator:
+            return
+        try:
+            page = lib.TessResultIteratorGetPageIterator(iterator)
+            box = [ctypes.c_int() for _ in range(4)]
+            while True:
+                if (lib.TessPageIteratorBlockType(page) in _DRAWN
+                        and lib.TessPageIteratorBoundingBox(page, _BLOCK, *map(ctypes.byref, box))):
+                    drawn.append((box[0].value, box[1].value, box[2].value, box[3].value))
+                if not lib.TessPageIteratorNext(page, _BLOCK):
+                    break
+        finally:
+            lib.TessResultIteratorDelete(iterator)
 
 
     def turned(self, image: Image, dpi: float) -> bool:
@@ -297,12 +324,13 @@ def page_words(image: Image, language: str, dpi: float, width: float,
     same line); and how the text stands: the page rotation (0, 90, 180, 270)
     under which most of its characters read upright."""
     reader = engine(language)
-    read = reader.words(image, dpi)
+    drawn: list[Box] = []
+    read = reader.words(image, dpi, drawn=drawn)
     if reader.turns and not _plainly_upright(read) and engine("osd").turned(*_for_osd(image, dpi)):
         again = reader.words(image, dpi, turned=True)
         read = again if _mean_confidence(again) >= _mean_confidence(read) else read
     if all(word[8] == 0 for word in read):
-        read += _missed_words(reader, image, dpi, read)
+        read += _missed_words(reader, image, dpi, read, drawn)
     sx, sy = width / image.width, height / image.height
     words, runs = [], []
     turns = dict.fromkeys((0, 90, 180, 270), 0)
@@ -353,10 +381,12 @@ INK = 128
 """Grey levels below this are ink (the middle of the scale)."""
 
 
-def _missed_words(reader: Engine, image: Image, dpi: float, read: list[Read]) -> list[Read]:
+def _missed_words(reader: Engine, image: Image, dpi: float, read: list[Read],
+                  drawn: list[Box]) -> list[Read]:
     """Words of ``image`` that ``read`` lacks: the page with its words whited out
     (each box grown by a quarter of its height, so no word is read twice in
-    part) read again sparsely, where enough ink is left, within that ink's box."""
+    part) and the pictures and rules the engine found (``drawn``), read again
+    sparsely where enough ink is left, within that ink's box."""
     if image.channels != 1:
         return []
     from PIL import ImageDraw
@@ -366,6 +396,9 @@ def _missed_words(reader: Engine, image: Image, dpi: float, read: list[Read]) ->
     for left, top, right, bottom, *_ in read:
         pad = (bottom - top) // 4
         draw.rectangle((left - pad, top - pad, right + pad, bottom + pad), fill=255)
+    edge = max(1, round(dpi / 100))  # a rule's soft edge, about a quarter point
+    for left, top, right, bottom in drawn:
+        draw.rectangle((left - edge, top - edge, right + edge, bottom + edge), fill=255)
     if sum(page.histogram()[:INK]) < MISSED_INK * (dpi / 300.0) ** 2:
         return []
     within = page.point([255 if level < INK else 0 for level in range(256)]).getbbox()
