@@ -13,8 +13,12 @@ all, and beside it over all but the documents whose own text layer is wrong
 (``APART``, each with its reason). Times are CPU time of the thread (the
 cores are shared): Tesseract's own recognition of the very pixels textloom
 hands it (the page rendered as textloom renders it), and textloom's whole
-OCR'd ``get_text`` of a freshly opened scan (rendering, recognition, the
-words read out, layout). ``--scans DIR`` also writes each scan and its
+OCR'd ``get_text`` of a freshly opened scan (the pixels, recognition, the
+words read out, layout), and how much of that call the engine itself spent
+in its heavy calls (each recognition, orientation detection, taking the
+image, its result iterator's steps and word texts, which work out each
+line's word order): what is left is textloom's wrapping, the pixels'
+hand-off, the rest of the words' read-out and the layout. ``--scans DIR`` also writes each scan and its
 text layer (DIR/<document>-p<N>.pdf and .txt) for bench/ocr_peers_bench.py.
 """
 
@@ -25,6 +29,7 @@ import io
 import os
 import time
 from pathlib import Path
+from typing import Any
 
 from ocr_words import counts, words_of
 
@@ -48,6 +53,31 @@ def scan(page: textloom.Page, dpi: float) -> bytes:
     return out.getvalue()
 
 
+ENGINE_CALLS = ("TessBaseAPIRecognize", "TessBaseAPIDetectOrientationScript", "TessBaseAPISetImage",
+                "TessResultIteratorNext", "TessResultIteratorGetUTF8Text")
+inside = [0.0]  # thread seconds spent in ENGINE_CALLS
+
+
+def timed(function: Any) -> Any:
+    def call(*args: Any) -> Any:
+        began = time.thread_time()
+        try:
+            return function(*args)
+        finally:
+            inside[0] += time.thread_time() - began
+    return call
+
+
+def watch(engine: _ocr.Engine) -> None:
+    """Count the time ``engine`` spends in its heavy calls into ``inside``."""
+    for name in ENGINE_CALLS:
+        function = getattr(engine.lib, name)
+        if not hasattr(function, "__wrapped__"):
+            wrapper = timed(function)
+            wrapper.__wrapped__ = function
+            setattr(engine.lib, name, wrapper)
+
+
 def has_language(language: str) -> bool:
     try:
         _ocr.engine(language)
@@ -69,13 +99,16 @@ def main() -> None:
         options.scans.mkdir(parents=True, exist_ok=True)
     total = [0, 0, 0]
     kept = [0, 0, 0]
-    engine_seconds = ours = 0.0
+    engine_seconds = ours = ours_inside = 0.0
+    if _ocr.engine("eng").turns:
+        watch(_ocr.engine("osd"))
     print("| document | language | precision | recall | words | Tesseract s | textloom s |")
     print("|---|---|---|---|---|---|---|")
     for path in files:
         language = LANGUAGES.get(path.name, "eng")
         language = language if has_language(language) else "eng"
         engine = _ocr.engine(language)
+        watch(engine)
         doc_counts = [0, 0, 0]
         doc_engine = doc_ours = 0.0
         with textloom.open(path) as doc:
@@ -97,9 +130,11 @@ def main() -> None:
                     engine.words(image, options.dpi)
                     doc_engine += time.thread_time() - began
                 with textloom.open(data, ocr_language=language) as scanned:
+                    before = inside[0]
                     began = time.thread_time()
                     read = words_of(scanned[0].get_text(ocr="always"))
                     doc_ours += time.thread_time() - began
+                    ours_inside += inside[0] - before
                 doc_counts = [a + b for a, b in zip(doc_counts, counts(truth, read))]
         if not doc_counts[2]:
             continue
@@ -115,7 +150,9 @@ def main() -> None:
         print(f"| **{name}** | | **{hits / max(found, 1):.3f}** | **{hits / max(wanted, 1):.3f}** | "
               f"{wanted} | | |")
     print(f"\nTesseract {engine_seconds:.1f} s, textloom's OCR'd get_text {ours:.1f} s "
-          f"({ours / max(engine_seconds, 1e-9):.3f}x); OMP_THREAD_LIMIT="
+          f"({ours / max(engine_seconds, 1e-9):.3f}x); of it in the engine's heavy calls "
+          f"{ours_inside:.1f} s, outside them {ours - ours_inside:.1f} s "
+          f"({ours / max(ours_inside, 1e-9):.3f}x the engine's part); OMP_THREAD_LIMIT="
           f"{os.environ.get('OMP_THREAD_LIMIT')}")
 
 
