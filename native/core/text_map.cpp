@@ -2,14 +2,19 @@
 
 #include <algorithm>
 
+#include "num.hpp"
+
 namespace textloom {
 
 TextMap::TextMap(std::vector<Block> blocks, const Xf& xf) : blocks_(std::move(blocks)), xf_(xf) {
   std::size_t n = 0;
+  std::size_t lines = 0;
   for (const Block& block : blocks_) {
+    lines += block.lines.size();
     for (const Line& line : block.lines) n += line.chars.size() + 1;
   }
   text_.resize(n);
+  lines_.reserve(lines);
   std::size_t i = 0;
   for (std::size_t b = 0; b < blocks_.size(); ++b) {
     for (std::size_t l = 0; l < blocks_[b].lines.size(); ++l) {
@@ -44,9 +49,7 @@ std::vector<MapFragment> TextMap::fragments(std::size_t start, std::size_t end) 
         open = true;
         continue;
       }
-      // std::min keeps the box so far where the char's side is NaN.
-      f.bbox = {std::min(f.bbox.x0, box.x0), std::min(f.bbox.y0, box.y0),
-                std::max(f.bbox.x1, box.x1), std::max(f.bbox.y1, box.y1)};
+      f.bbox = rect_union(f.bbox, box);  // a NaN side of the char's keeps the box so far
     }
     if (open) out.push_back(f);
   }
