@@ -1,5 +1,5 @@
 // The module textloom._native: init, load_page, bench_page, render_page, render_plan,
-// markdown_pages, the RsPage type, RenderTimeout and __version__. Every call holds the interpreter lock from
+// grey_pixels, markdown_pages, the RsPage type, RenderTimeout and __version__. Every call holds the interpreter lock from
 // start to end, which is what serialises PDFium.
 
 #include <string>
@@ -84,6 +84,8 @@ PyMethodDef* module_functions() {
        markdown_pages_doc()},
       {"render_plan", as_cfunction<render_plan>(), METH_VARARGS | METH_KEYWORDS,
        render_plan_doc()},
+      {"grey_pixels", as_cfunction<grey_pixels>(), METH_VARARGS | METH_KEYWORDS,
+       grey_pixels_doc()},
       {"find_pattern", as_cfunction<find_pattern>(), METH_VARARGS | METH_KEYWORDS,
        find_pattern_doc()},
       {"fold_text", as_cfunction<fold_text>(), METH_VARARGS | METH_KEYWORDS, fold_text_doc()},

@@ -18,6 +18,10 @@ const char* render_page_doc();
 PyObject* render_plan(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* render_plan_doc();
 
+// grey_pixels(pixels, width, height, stride, channels): a bitmap's pixels as grey rows.
+PyObject* grey_pixels(PyObject* module, PyObject* args, PyObject* kwargs);
+const char* grey_pixels_doc();
+
 // find_pattern(pattern, text, caseless=False): PCRE2 matches as code-point spans.
 PyObject* find_pattern(PyObject* module, PyObject* args, PyObject* kwargs);
 const char* find_pattern_doc();

@@ -9,6 +9,7 @@
 
 #include "args.hpp"
 #include "errors.hpp"
+#include "grey.hpp"
 #include "module_functions.hpp"
 #include "module_state.hpp"
 
@@ -67,6 +68,21 @@ struct PlanArgs {
   std::optional<Rect> clip;
   bool rotated = true;
 };
+struct GreyArgs {
+  PyObject* pixels = nullptr;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t stride = 0;
+  std::uint32_t channels = 0;
+};
+const Signature<GreyArgs, 5> kGreySignature{
+    "grey_pixels",
+    {{{"pixels", &GreyArgs::pixels},
+      {"width", &GreyArgs::width},
+      {"height", &GreyArgs::height},
+      {"stride", &GreyArgs::stride},
+      {"channels", &GreyArgs::channels}}}};
+
 const Signature<PlanArgs, 6> kPlanSignature{
     "render_plan",
     {{{"doc_addr", &PlanArgs::doc_addr},
@@ -138,6 +154,38 @@ const char* render_page_doc() {
       "per point, or only the clip (x0, y0, x1, y1) in points of the rendered view. Returns\n"
       "(width, height, channels, pixels): rows top to bottom without padding, grey, RGB or RGBA.\n"
       "With a timeout in seconds, renders progressively and gives up after it (RenderTimeout).");
+  return doc.c_str();
+}
+
+PyObject* grey_pixels(PyObject*, PyObject* args, PyObject* kwargs) {
+  GreyArgs a;
+  if (!parse_args(kGreySignature, args, kwargs, a)) return nullptr;
+  if (!PyBytes_Check(a.pixels)) return raise(PyExc_TypeError, "argument 'pixels': must be bytes");
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(a.pixels, &data, &size) != 0) return nullptr;
+  if (a.channels != 1 && a.channels != 3 && a.channels != 4) {
+    return raise(PyExc_ValueError, "channels must be 1, 3 or 4");
+  }
+  const std::uint64_t row = std::uint64_t{a.width} * a.channels;
+  if (a.stride < row) return raise(PyExc_ValueError, "stride is shorter than a row of pixels");
+  if (a.height > 0 && static_cast<std::uint64_t>(size) < std::uint64_t{a.stride} * (a.height - 1) + row) {
+    return raise(PyExc_ValueError, "pixels are fewer than width, height and stride say");
+  }
+  Ref grey = Ref::steal(PyBytes_FromStringAndSize(
+      nullptr, static_cast<Py_ssize_t>(std::uint64_t{a.width} * a.height)));
+  if (!grey) return nullptr;
+  grey_of_bgr(reinterpret_cast<const std::uint8_t*>(data), a.width, a.height, a.stride, a.channels,
+              reinterpret_cast<std::uint8_t*>(PyBytes_AsString(grey.get())));
+  return grey.release();
+}
+
+const char* grey_pixels_doc() {
+  static const std::string doc = docstring(
+      kGreySignature,
+      "A PDFium bitmap's pixels (grey, or blue, green, red and for 4 channels an unused byte;\n"
+      "rows `stride` bytes apart) as grey rows without padding: colour by ITU-R 601-2 luma,\n"
+      "as Pillow's \"L\" conversion gives it.");
   return doc.c_str();
 }
 

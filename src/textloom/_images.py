@@ -122,8 +122,7 @@ SCAN_RESOLUTION_TOLERANCE = 0.1
 """How far a scan's own resolution may stand from the one OCR asks for and its
 own pixels still be read instead of a rendering: Tesseract reads type alike
 at 270 and 330 dpi, and a rendering would only resample the same pixels."""
-_GREY_FROM = {raw.FPDFBitmap_Gray: ("L", "L"), raw.FPDFBitmap_BGR: ("RGB", "BGR"),
-              raw.FPDFBitmap_BGRx: ("RGB", "BGRX")}  # bitmap format: Pillow's mode, raw mode
+_CHANNELS = {raw.FPDFBitmap_Gray: 1, raw.FPDFBitmap_BGR: 3, raw.FPDFBitmap_BGRx: 4}
 
 
 def scan_pixels(page: Any, crop: Rect, dpi: float, max_pixels: int) -> tuple[Image, float] | None:
@@ -150,22 +149,20 @@ def scan_pixels(page: Any, crop: Rect, dpi: float, max_pixels: int) -> tuple[Ima
             or max(abs(m.e - crop[0]), abs(m.f - crop[1]), abs(m.e + m.a - crop[2]),
                    abs(m.f + m.d - crop[3])) > pixel):
         return None  # another resolution, or not the whole crop box
-    from PIL import Image as Pil
-
+    from textloom import _native
     from textloom._image import Image as Pixels
 
     bitmap = raw.FPDFImageObj_GetBitmap(obj)
     if not bitmap:
         return None
     try:
-        modes = _GREY_FROM.get(raw.FPDFBitmap_GetFormat(bitmap))
+        channels = _CHANNELS.get(raw.FPDFBitmap_GetFormat(bitmap))
         size = (raw.FPDFBitmap_GetWidth(bitmap), raw.FPDFBitmap_GetHeight(bitmap))
         stride = raw.FPDFBitmap_GetStride(bitmap)
-        if modes is None or size != (width, height):
+        if channels is None or size != (width, height):
             return None
-        pixels = (ctypes.c_ubyte * (stride * height)).from_address(
-            raw.FPDFBitmap_GetBuffer(bitmap))  # read in place: Pillow copies it out
-        grey = Pil.frombuffer(modes[0], size, pixels, "raw", modes[1], stride, 1).convert("L")
-        return Pixels(width, height, 1, grey.tobytes()), resolution
+        pixels = ctypes.string_at(raw.FPDFBitmap_GetBuffer(bitmap), stride * height)
     finally:
         raw.FPDFBitmap_Destroy(bitmap)
+    grey = _native.grey_pixels(pixels, width, height, stride, channels)
+    return Pixels(width, height, 1, grey), resolution

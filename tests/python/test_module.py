@@ -24,8 +24,8 @@ from test_arguments import ERRORS, Exploding, call
 def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
     assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages",
-                      "render_plan", "find_pattern", "fold_text", "RsPage", "TextMap", "RenderTimeout",
-                      "__version__"]
+                      "render_plan", "grey_pixels", "find_pattern", "fold_text", "RsPage", "TextMap",
+                      "RenderTimeout", "__version__"]
     assert issubclass(_native.RenderTimeout, RuntimeError)
     assert _native.__version__ == "0.5.0"
     with pytest.raises(TypeError, match=r"^No constructor defined for RsPage$"):

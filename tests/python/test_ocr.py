@@ -211,3 +211,31 @@ def test_words_the_layout_analysis_drops_are_read_by_a_second_look(tmp_path, cor
     assert {str(number) for number in range(10, 23)} <= set(read)
     for word in {"2009", "Page"} & {row[4] for row in truth}:  # nothing read twice
         assert read.count(word) == [row[4] for row in truth].count(word), word
+
+
+@pytest.mark.parametrize("channels, raw_mode", [(1, "L"), (3, "BGR"), (4, "BGRX")])
+def test_a_bitmap_turns_grey_as_pillow_turns_it(channels, raw_mode):
+    import random
+
+    from PIL import Image as Pil
+
+    from textloom import _native
+
+    width, height, stride = 7, 5, 7 * channels + 3  # rows padded, as PDFium pads them
+    pixels = random.Random(channels).randbytes(stride * height)
+    want = Pil.frombytes("L" if channels == 1 else "RGB", (width, height), pixels, "raw", raw_mode,
+                         stride).convert("L").tobytes()
+    assert _native.grey_pixels(pixels, width, height, stride, channels) == want
+
+
+@pytest.mark.parametrize("arguments, error", [
+    ((b"\0" * 8, 2, 2, 4, 2), "channels must be 1, 3 or 4"),
+    ((b"\0" * 12, 2, 2, 5, 3), "stride is shorter than a row of pixels"),
+    ((b"\0" * 11, 2, 2, 6, 3), "pixels are fewer than width, height and stride say"),
+    ((bytearray(12), 2, 2, 6, 3), "argument 'pixels': must be bytes"),
+])
+def test_bitmaps_that_do_not_hold_their_pixels_are_refused(arguments, error):
+    from textloom import _native
+
+    with pytest.raises((ValueError, TypeError), match=f"^{error}$"):
+        _native.grey_pixels(*arguments)
