@@ -98,13 +98,9 @@ def open_write_only(tmp):
 MISTAKES = [  # (what the user does, exception, message or its start)
     (lambda doc, tmp: doc["1"], TypeError, "page index must be an int, not str"),
     (lambda doc, tmp: doc.to_markdown(pages=[0.5]), TypeError, "page index must be an int, not float"),
-    (lambda doc, tmp: textloom.open(SAMPLE, password=3), TypeError,
-     "password must be str or bytes, not int"),
     (lambda doc, tmp: doc[0].render(dpi=0), ValueError, "dpi must be a number above 0, not 0"),
     (lambda doc, tmp: doc[0].render(scale=-1), ValueError, "scale must be a number above 0, not -1"),
     (lambda doc, tmp: doc[0].render(2.0, dpi=144), ValueError, "give scale or dpi, not both"),
-    (lambda doc, tmp: doc[0].render(timeout=-1), ValueError,
-     "timeout must be a number of seconds above 0, not -1"),
     (lambda doc, tmp: doc[0].render(scale=float("nan")), ValueError, "scale must be a number above 0"),
     (lambda doc, tmp: doc[0].render(dpi=7200), ValueError,
      "a 59528x84189 image is more than the 268435456 pixels render makes (2**28)"),
