@@ -100,6 +100,23 @@ TEST(LayoutPage, SpaceAfterPreviousChar) {
   }
 }
 
+// A space PDFium reports stays after Hangul and Thai, whose words inserted gaps
+// never split, and is still left out after Han and Kana.
+TEST(LayoutPage, ReportedSpacesInSpacedScripts) {
+  for (const auto& [first, second, reported, gap, spaced] :
+       std::vector<std::tuple<char32_t, char32_t, bool, double, bool>>{
+           {U'\uD55C', U'\uAE00', true, 0.05, true}, {U'\uD55C', U'\uAE00', false, 0.3, false},
+           {U'\u0E01', U'\u0E02', true, 0.05, true}, {U'\u6F22', U'\u5B57', true, 0.05, false},
+           {U'\u30AB', U'\u30CA', true, 0.05, false}}) {
+    PageBuilder b;
+    b.at(first, 0, 100);
+    b.after(second, gap).space_before = reported;
+    EXPECT_EQ(all_lines(lay_out(b.page())),
+              (Lines{spaced ? std::u32string{first, U' ', second} : std::u32string{first, second}}))
+        << std::hex << static_cast<std::uint32_t>(first);
+  }
+}
+
 // The same letter painted again with no direction is no change of direction
 // (a duplicate, dropped); a NaN origin opens a block.
 TEST(LayoutPage, NaNDirectionAndNaNOrigin) {

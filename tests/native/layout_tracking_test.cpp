@@ -20,10 +20,7 @@ std::u32string laid(std::u32string_view text, const std::vector<double>& gaps) {
   PageBuilder b;
   b.at(text[0], 0, 100);
   for (std::size_t i = 1; i < text.size(); ++i) b.after(text[i], gaps[(i - 1) % gaps.size()]);
-  const std::vector<Block> blocks = fixtures::lay_out(b.page());
-  std::u32string out;
-  for (const Char& c : blocks.at(0).lines.at(0).chars) out += static_cast<char32_t>(c.ch);
-  return out;
+  return fixtures::all_lines(fixtures::lay_out(b.page())).at(0);
 }
 
 TEST(LayoutTracking, SpacesOnlyAtWordGaps) {

@@ -103,13 +103,9 @@ def test_page_ranges_select(ranges, selected):
 
 @pytest.mark.parametrize("args, message", [
     (["--pages", "0"], "pages count from 1"),
-    (["--pages", "3-1"], "runs backwards"),
     (["--pages", "1,,2"], "bad page range ''"),
     (["--pages", "x-3"], "bad page range 'x-3'"),
     (["--jobs", "0"], "jobs must be a whole number above 0, not 0"),
-    (["--format", "html"], 'unknown format "html": expected text, blocks'),
-    (["--sort", "diagonal"], 'unknown sort "diagonal"'),
-    (["--max-memory", "lots"], "bad size 'lots'"),
     (["--bogus"], "unrecognized arguments"),
     (["txt", str(SAMPLE)], "unknown command 'txt' (did you mean 'text'?)"),
     ([str(SAMPLE.parent / "_cli")], "no PDF files found under"),
@@ -340,7 +336,6 @@ def test_render_writes_a_png_of_the_page_size(tmp_path):
     assert done.returncode == 1 and done.stderr.decode() == f"textloom: {SAMPLE}: no page 4: it has 3\n"
 
 
-
 def test_info_jsonl():
     done = cli("info", SAMPLE, "--jsonl")
     record = json.loads(done.stdout)
@@ -367,8 +362,6 @@ def test_tables_command_and_extract_format_tables(tmp_path):
     pdf.output(str(path))
     with textloom.open(path) as doc:
         (table,) = doc[0].find_tables()
-        assert doc[0].to_markdown() == table.to_markdown()  # in place of its lines
-        assert "|" not in doc[0].to_markdown(tables=False)
         chunk = doc.to_markdown(page_chunks=True)[0]
         assert chunk["tables"] == [{"bbox": table.bbox, "rows": 3, "cols": 3}]
     assert cli("text", path, "--format", "markdown").stdout.decode() == table.to_markdown()
