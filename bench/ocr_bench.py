@@ -17,9 +17,11 @@ OCR'd ``get_text`` of a freshly opened scan (the pixels, recognition, the
 words read out, layout), and how much of that call the engine itself spent
 in its heavy calls (each recognition, orientation detection, taking the
 image, its result iterator's steps and word texts, which work out each
-line's word order): what is left is textloom's wrapping, the pixels'
-hand-off, the rest of the words' read-out and the layout. ``--scans DIR`` also writes each scan and its
-text layer (DIR/<document>-p<N>.pdf and .txt) for bench/ocr_peers_bench.py.
+line's word order) and PDFium in making the pixels (decoding a scan's own
+image, or rendering the page): what is left is textloom's wrapping, the
+pixels' hand-off, the rest of the words' read-out and the layout.
+``--scans DIR`` also writes each scan and its text layer
+(DIR/<document>-p<N>.pdf and .txt) for bench/ocr_peers_bench.py.
 """
 
 from __future__ import annotations
@@ -56,16 +58,27 @@ def scan(page: textloom.Page, dpi: float) -> bytes:
 ENGINE_CALLS = ("TessBaseAPIRecognize", "TessBaseAPIDetectOrientationScript", "TessBaseAPISetImage",
                 "TessResultIteratorNext", "TessResultIteratorGetUTF8Text")
 inside = [0.0]  # thread seconds spent in ENGINE_CALLS
+pixels = [0.0]  # thread seconds PDFium spends making the pixels OCR reads
 
 
-def timed(function: Any) -> Any:
+def timed(function: Any, into: list[float] = inside) -> Any:
     def call(*args: Any) -> Any:
         began = time.thread_time()
         try:
             return function(*args)
         finally:
-            inside[0] += time.thread_time() - began
+            into[0] += time.thread_time() - began
     return call
+
+
+def watch_pixels() -> None:
+    """Count the time PDFium spends decoding scans and rendering pages into ``pixels``."""
+    import pypdfium2.raw as raw
+
+    from textloom import _native
+
+    raw.FPDFImageObj_GetBitmap = timed(raw.FPDFImageObj_GetBitmap, pixels)
+    _native.render_page = timed(_native.render_page, pixels)  # type: ignore[attr-defined]
 
 
 def watch(engine: _ocr.Engine) -> None:
@@ -99,7 +112,8 @@ def main() -> None:
         options.scans.mkdir(parents=True, exist_ok=True)
     total = [0, 0, 0]
     kept = [0, 0, 0]
-    engine_seconds = ours = ours_inside = 0.0
+    engine_seconds = ours = ours_inside = ours_pixels = 0.0
+    watch_pixels()
     if _ocr.engine("eng").turns:
         watch(_ocr.engine("osd"))
     print("| document | language | precision | recall | words | Tesseract s | textloom s |")
@@ -130,11 +144,12 @@ def main() -> None:
                     engine.words(image, options.dpi)
                     doc_engine += time.thread_time() - began
                 with textloom.open(data, ocr_language=language) as scanned:
-                    before = inside[0]
+                    before, pixels_before = inside[0], pixels[0]
                     began = time.thread_time()
                     read = words_of(scanned[0].get_text(ocr="always"))
                     doc_ours += time.thread_time() - began
                     ours_inside += inside[0] - before
+                    ours_pixels += pixels[0] - pixels_before
                 doc_counts = [a + b for a, b in zip(doc_counts, counts(truth, read))]
         if not doc_counts[2]:
             continue
@@ -151,8 +166,10 @@ def main() -> None:
               f"{wanted} | | |")
     print(f"\nTesseract {engine_seconds:.1f} s, textloom's OCR'd get_text {ours:.1f} s "
           f"({ours / max(engine_seconds, 1e-9):.3f}x); of it in the engine's heavy calls "
-          f"{ours_inside:.1f} s, outside them {ours - ours_inside:.1f} s "
-          f"({ours / max(ours_inside, 1e-9):.3f}x the engine's part); OMP_THREAD_LIMIT="
+          f"{ours_inside:.1f} s, PDFium making the pixels {ours_pixels:.1f} s, the rest "
+          f"{ours - ours_inside - ours_pixels:.1f} s ({ours / max(ours_inside, 1e-9):.3f}x the "
+          f"engine's part; without the pixels' making "
+          f"{(ours - ours_pixels) / max(ours_inside, 1e-9):.3f}x); OMP_THREAD_LIMIT="
           f"{os.environ.get('OMP_THREAD_LIMIT')}")
 
 
