@@ -138,17 +138,17 @@ def scan_pixels(page: Any, crop: Rect, dpi: float, max_pixels: int) -> tuple[Ima
             or raw.FPDFPageObj_HasTransparency(obj)):
         return None
     m = raw.FS_MATRIX()
-    width, height, bits, space = _details(obj, page)
+    width, height, _, space = _details(obj, page)
     if (not raw.FPDFPageObj_GetMatrix(obj, m) or m.b != 0 or m.c != 0 or space is None
             or not (m.a > 0 and m.d > 0) or not 0 < width * height <= max_pixels):
         return None  # turned, mirrored, a stencil mask (no colour space) or too big
     resolution = width * 72.0 / m.a
     pixel = 72.0 / resolution
-    if (abs(resolution / dpi - 1) > SCAN_RESOLUTION_TOLERANCE
-            or abs(height * 72.0 / m.d / resolution - 1) > SCAN_RESOLUTION_TOLERANCE
-            or max(abs(m.e - crop[0]), abs(m.f - crop[1]), abs(m.e + m.a - crop[2]),
-                   abs(m.f + m.d - crop[3])) > pixel):
-        return None  # another resolution, or not the whole crop box
+    edges = (m.e - crop[0], m.f - crop[1], m.e + m.a - crop[2], m.f + m.d - crop[3])
+    if not (abs(resolution / dpi - 1) <= SCAN_RESOLUTION_TOLERANCE
+            and abs(height * 72.0 / m.d / resolution - 1) <= SCAN_RESOLUTION_TOLERANCE
+            and all(abs(edge) <= pixel for edge in edges)):
+        return None  # another resolution, not the whole crop box, or NaN
     from textloom import _native
     from textloom._image import Image as Pixels
 

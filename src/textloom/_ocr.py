@@ -211,6 +211,7 @@ class Engine:
             lib.TessBaseAPIClear(self.handle)
 
     def _drawn_blocks(self, drawn: list[Box]) -> None:
+        """Adds to ``drawn`` the boxes of the last reading's blocks of pictures and rules."""
         lib = self.lib
         iterator = lib.TessBaseAPIGetIterator(self.handle)
         if not iterator:
@@ -368,7 +369,8 @@ def _space(before: Read, after: Read, sx: float, sy: float) -> list[Run]:
 
 MISSED_INK = 2500
 """Dark pixels at 300 dpi (scaled by the square of the resolution) left on an
-upright page once the words read are whited out, from which on a second,
+upright page once the words read and the engine's pictures and rules are
+whited out, from which on a second,
 sparse reading looks there for words Tesseract's layout analysis dropped as
 noise (a margin's line numbers, numbers alone on their lines, a dense
 table's last rows). A page read whole leaves 100 to 1,300 (specks, the ends
