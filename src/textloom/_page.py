@@ -96,9 +96,11 @@ class Page:
         """Whether text calls with ``ocr`` read this page by OCR."""
         mode = check_ocr(ocr)
         if mode == "auto":
+            if not self.text_signals().needs_ocr:
+                return False  # most pages: asked before the engine is looked for
             from textloom._ocr import available
 
-            return self.text_signals().needs_ocr and available()
+            return available()
         return mode == "always"
 
     @property
