@@ -102,12 +102,19 @@ Char* untrack_line(Char* begin, Char* end, const LineFacts& facts, TrackingScrat
   // over once, without collecting or ordering their gaps.
   std::size_t start = 0;
   const Char* face = nullptr;
-  double em = n > 0 ? std::fabs(begin[0].size) : 0.0;
   std::size_t letters = 0, gaps = 0, wide = 0;
   const Char* previous = nullptr;  // the run's last letter; none after a drawn space or a non-letter
-  // A gap is wide when over kMinTracking ems; the tally multiplies, a hair
-  // under the threshold, so rounding never leaves out a gap judge divides out as wide.
-  double wide_gap = kMinTracking * em * (1 - 1e-9);
+  double wide_gap = 0;
+  auto open_run = [&](std::size_t at) {
+    start = at;
+    letters = gaps = wide = 0;
+    previous = nullptr;
+    // A gap is wide when over kMinTracking ems of the run's first char, as
+    // judge reckons; multiplied here a hair under, so rounding never leaves
+    // out a gap that judge's division finds wide.
+    wide_gap = kMinTracking * std::fabs(begin[at].size) * (1 - 1e-9);
+  };
+  if (n > 0) open_run(0);
   for (std::size_t i = 0; i <= n; ++i) {
     if (i < n && begin[i].synthetic) continue;
     if (i < n && begin[i].ch == ' ') {
@@ -119,11 +126,7 @@ Char* untrack_line(Char* begin, Char* end, const LineFacts& facts, TrackingScrat
         judge(begin + start, i - start, scratch);
       }
       if (i == n) break;
-      start = i;
-      em = std::fabs(begin[i].size);
-      wide_gap = kMinTracking * em * (1 - 1e-9);
-      letters = gaps = wide = 0;
-      previous = nullptr;
+      open_run(i);
     }
     face = &begin[i];
     if (!letter(begin[i])) {
