@@ -7,8 +7,16 @@
 
 namespace textloom {
 
+namespace {
+
+bool is_ascii_space(std::uint32_t cp) {
+  return cp == ' ' || cp - 0x09 <= 0x0D - 0x09 || cp - 0x1C <= 0x1F - 0x1C;
+}
+
+}  // namespace
+
 bool is_search_space(std::uint32_t cp) {
-  if (cp < 0x80) return cp == ' ' || (cp >= 0x09 && cp <= 0x0D) || (cp >= 0x1C && cp <= 0x1F);
+  if (cp < 0x80) return is_ascii_space(cp);
   switch (cp) {
     case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
     case 0x3000:
@@ -39,8 +47,8 @@ FoldedText fold_for_search(std::u32string_view cps, bool case_sensitive,
   bool last_space = true;  // nothing written yet: leading white space is dropped
   for (std::size_t i = 0; i < n; ++i) {
     std::uint32_t cp = cps[i];
-    if (cp > ' ' && cp < 0x80 && cp != '-') {
-      // Most of any text is a run of printed ASCII, one character out for
+    if (cp < 0x80 && cp != '-') {
+      // Most of any text is a run of ASCII, at most one character out for
       // each in: written without a check per character once there is room.
       if (w + (n - i) > out.text.size()) {
         out.text.resize(w + n - i);
@@ -49,11 +57,15 @@ FoldedText fold_for_search(std::u32string_view cps, bool case_sensitive,
       char32_t* text = out.text.data();
       std::int32_t* origin = out.origin.data();
       do {
-        text[w] = cp - 'A' < 26 ? cp + lower : cp;
-        origin[w++] = static_cast<std::int32_t>(i);
-        cp = ++i < n ? cps[i] : 0;
-      } while (cp > ' ' && cp < 0x80 && cp != '-');
-      last_space = false;
+        const bool space = is_ascii_space(cp);
+        // A space is written only after what is not one; the slot is
+        // overwritten by the next character otherwise.
+        text[w] = space ? U' ' : cp - 'A' < 26 ? cp + lower : cp;
+        origin[w] = static_cast<std::int32_t>(i);
+        w += !(space && last_space);
+        last_space = space;
+        cp = ++i < n ? cps[i] : U'-';
+      } while (cp < 0x80 && cp != '-');
       if (i == n) break;
     }
     if (cp == '-' && i > 0 && i + 2 < n && cps[i + 1] == '\n' && is_alphabetic(cps[i - 1]) &&
@@ -66,7 +78,7 @@ FoldedText fold_for_search(std::u32string_view cps, bool case_sensitive,
       last_space = true;
       continue;
     }
-    if (cp < 0x80) {  // "-" and the control characters
+    if (cp == '-') {
       put(cp, i);
       last_space = false;
       continue;

@@ -39,14 +39,7 @@ bool is_fold_table(PyObject* folds) {
 }
 
 PyObject* missing_chars(const std::vector<std::uint32_t>& missing) {
-  Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(missing.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < missing.size(); ++i) {
-    PyObject* ch = PyUnicode_FromOrdinal(static_cast<int>(missing[i]));
-    if (ch == nullptr) return nullptr;
-    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), ch);
-  }
-  return list.release();
+  return str_of_code_points(std::u32string(missing.begin(), missing.end()));
 }
 
 PyObject* str_of_code_points(std::u32string_view text) {

@@ -40,7 +40,7 @@ class FoldTable {
 // True for a dict; otherwise false with TypeError "argument 'folds': must be dict".
 bool is_fold_table(PyObject* folds);
 
-// The characters a table lacks, as a list of one-character str.
+// The characters a table lacks, as one str (a result no call gives otherwise).
 PyObject* missing_chars(const std::vector<std::uint32_t>& missing);
 
 // `text` as a str.

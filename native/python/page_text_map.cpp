@@ -219,14 +219,14 @@ PyMethodDef* map_methods() {
   static const std::string fold_doc = docstring(
       kFoldSignature,
       "The text folded for search as fold_text folds it, kept for the next call with the\n"
-      "same table: (folded, origin), or the list of the characters `folds` lacks.");
+      "same table: (folded, origin), or a str of the characters `folds` lacks.");
   static const std::string find_doc = docstring(
       kFindSignature,
       "Where `query` stands in the text folded with `folds` (as fold does): a folded plain\n"
       "query, or with `regex` a PCRE2 pattern (caseless unless `case`); left to right and\n"
       "apart, with `words` only whole words (a word character, ASCII letters, digits and\n"
       "\"_\" or what str.isalnum says, on both sides of neither end). A list of (text, start,\n"
-      "end, fragments), the range in the page text; or the list of the characters `folds`\n"
+      "end, fragments), the range in the page text; or a str of the characters `folds`\n"
       "lacks. ValueError for a bad pattern, or one past PCRE2's match limit.");
   static PyMethodDef methods[] = {
       {"fragments", as_cfunction<fragments>(), METH_VARARGS | METH_KEYWORDS,

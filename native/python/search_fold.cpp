@@ -43,8 +43,8 @@ const char* fold_text_doc() {
       "index in `text` of each character of folded. White space runs become one space\n"
       "(leading ones none), a hyphen and line feed between letters are dropped, ASCII\n"
       "letters lowercased unless `case`, and any other character replaced by its value in\n"
-      "`folds` (a dict of one-character str to str). Where `folds` lacks characters, the\n"
-      "list of them, each once, instead.");
+      "`folds` (a dict of one-character str to str). Where `folds` lacks characters, a\n"
+      "str of them, each once, instead.");
   return doc.c_str();
 }
 

@@ -16,6 +16,7 @@ from textloom._optional import import_optional
 from textloom._options import (DEFAULT_OCR, DEFAULT_OCR_DPI, DEFAULT_OCR_LANGUAGE, DEFAULT_SORT,
                                check_count, check_flag, check_ocr, check_positive, check_query,
                                check_strategy, check_timeout, check_tolerance)
+from textloom._search import TextMap
 from textloom._types import (Annotation, BlockRow, FormField, Link, OcrWordRow, PdftextBlock, Rect,
                              Sort, TextDict, TextSignals, WordRow)
 
@@ -27,7 +28,7 @@ if TYPE_CHECKING:
     from textloom._images import PageImage
     from textloom._markdown import Insert
     from textloom._ocr import OcrWord, Run
-    from textloom._search import Match, TextMap
+    from textloom._search import Match
     from textloom._tables import Table
 
 WORDS_DTYPE = [("x0", "<f8"), ("y0", "<f8"), ("x1", "<f8"), ("y1", "<f8"),
@@ -369,8 +370,6 @@ class Page:
         any range of it, the boxes it covers (``boxes(start, end)``, one per line;
         ``fragments`` with block and line): one call answers many ranges.
         ``rotated`` and ``ocr`` as for ``get_text``."""
-        from textloom._search import TextMap
-
         by_ocr = self._reads_by_ocr(ocr)
         # Kept by the arguments and their types (1 is not True to the native
         # checks); what cannot be a key goes to the native call, which words
@@ -398,9 +397,11 @@ class Page:
         against the text so normalised; a bad one is a ValueError, and so is a
         query of white space alone."""
         check_query(query)
-        for name, flag in (("regex", regex), ("case", case), ("words", words),
-                           ("diacritics", diacritics)):
-            check_flag(name, flag)
+        if not (regex.__class__ is case.__class__ is words.__class__ is diacritics.__class__
+                is bool):  # asked once: a search of a page costs a few microseconds
+            for name, flag in (("regex", regex), ("case", case), ("words", words),
+                               ("diacritics", diacritics)):
+                check_flag(name, flag)
         return self.text_map(sort=sort, rotated=rotated, ocr=ocr).find(
             query, regex=regex, case=case, words=words, diacritics=diacritics)
 

@@ -79,11 +79,17 @@ class TextMap:
              diacritics: bool) -> list[Match]:
         """The matches of ``query`` (folded here unless ``regex``) in the text, in
         reading order, apart."""
-        needle = query if regex else " ".join(_fold(query, case, diacritics).split())
+        needle = query if regex else _NEEDLES.get((query, case, diacritics)) or _needle(
+            query, case, diacritics)
         if not needle:
             return []
-        found = _with_folds(lambda folds: self._map.find(needle, folds, regex, case, words),
-                            case, diacritics)
+        found: list[_Found] | str = self._map.find(needle, _FOLDS[case, diacritics], regex,
+                                                   case, words)
+        if found.__class__ is str:  # characters never folded before: folded, then again
+            found = _with_folds(lambda folds: self._map.find(needle, folds, regex, case, words),
+                                case, diacritics, found)
+        if not found:
+            return []  # most pages of most searches: no match to build
         return [_new(Match, (text, start, end, [_new(Fragment, fragment) for fragment in fragments]))
                 for text, start, end, fragments in cast("list[_Found]", found)]
 
@@ -112,22 +118,34 @@ _FOLDS: dict[tuple[bool, bool], dict[str, str]] = {
 _MAX_FOLDS = 1 << 16
 
 
-def _with_folds(call: Callable[[dict[str, str]], Any], case: bool, diacritics: bool) -> Any:
+def _with_folds(call: Callable[[dict[str, str]], Any], case: bool, diacritics: bool,
+                result: Any = None) -> Any:
     """``call(folds)`` with the table of ``case`` and ``diacritics``: where it
-    answers with the characters the table lacks (a list of str), they are
-    folded here once and it is called again."""
+    answers with the characters the table lacks (a str), they are folded here
+    once and it is called again. ``result``: what a first call answered, if
+    the caller made one."""
     folds = _FOLDS[case, diacritics]
-    result = call(folds)
-    if _lacking(result) and len(folds) + len(result) > _MAX_FOLDS:
+    if result is None:
+        result = call(folds)
+    if type(result) is str and len(folds) + len(result) > _MAX_FOLDS:
         folds.clear()  # once a call: then the table only grows, so this ends
-    while _lacking(result):
+    while type(result) is str:
         folds.update((ch, _fold(ch, case, diacritics)) for ch in result)
         result = call(folds)
     return result
 
 
-def _lacking(result: object) -> bool:
-    return isinstance(result, list) and bool(result) and isinstance(result[0], str)
+# Queries folded, by (query, case, diacritics): a search tool asks the same
+# few of page after page. Bounded as the folds are.
+_NEEDLES: dict[tuple[str, bool, bool], str] = {}
+
+
+def _needle(query: str, case: bool, diacritics: bool) -> str:
+    """``query`` folded as the page text is, its white space runs one space."""
+    if len(_NEEDLES) >= _MAX_FOLDS:
+        _NEEDLES.clear()
+    needle = _NEEDLES[query, case, diacritics] = " ".join(_fold(query, case, diacritics).split())
+    return needle
 
 
 def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, Sequence[int]]:
