@@ -1,6 +1,7 @@
 #include "search_fold.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "unicode.hpp"
 #include "utf8.hpp"
@@ -9,9 +10,22 @@ namespace textloom {
 
 namespace {
 
-bool is_ascii_space(std::uint32_t cp) {
+constexpr bool is_ascii_space(std::uint32_t cp) {
   return cp == ' ' || cp - 0x09 <= 0x0D - 0x09 || cp - 0x1C <= 0x1F - 0x1C;
 }
+
+// What each ASCII character folds to: white space a space, and letters
+// lowercased unless `case_sensitive`. One load a character, no branch.
+constexpr std::array<char32_t, 128> ascii_folds(bool case_sensitive) {
+  std::array<char32_t, 128> folds{};
+  for (std::uint32_t cp = 0; cp < 128; ++cp) {
+    const bool upper = cp - 'A' < 26;
+    folds[cp] = is_ascii_space(cp) ? U' ' : upper && !case_sensitive ? cp + 32 : cp;
+  }
+  return folds;
+}
+constexpr std::array<std::array<char32_t, 128>, 2> kAsciiFolds{ascii_folds(false),
+                                                               ascii_folds(true)};
 
 }  // namespace
 
@@ -43,7 +57,7 @@ FoldedText fold_for_search(std::u32string_view cps, bool case_sensitive,
     out.text[w] = f;
     out.origin[w++] = static_cast<std::int32_t>(at);
   };
-  const std::uint32_t lower = case_sensitive ? 0 : 32;
+  const std::array<char32_t, 128>& ascii = kAsciiFolds[case_sensitive];
   bool last_space = true;  // nothing written yet: leading white space is dropped
   for (std::size_t i = 0; i < n; ++i) {
     std::uint32_t cp = cps[i];
@@ -57,10 +71,11 @@ FoldedText fold_for_search(std::u32string_view cps, bool case_sensitive,
       char32_t* text = out.text.data();
       std::int32_t* origin = out.origin.data();
       do {
-        const bool space = is_ascii_space(cp);
-        // A space is written only after what is not one; the slot is
-        // overwritten by the next character otherwise.
-        text[w] = space ? U' ' : cp - 'A' < 26 ? cp + lower : cp;
+        const char32_t f = ascii[cp];
+        const bool space = f == U' ';
+        // A space after a space is written and then overwritten by what
+        // comes next: no branch on the text.
+        text[w] = f;
         origin[w] = static_cast<std::int32_t>(i);
         w += !(space && last_space);
         last_space = space;
