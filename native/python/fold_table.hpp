@@ -1,12 +1,15 @@
-// The caller's table of folds (a dict of one-character str to str: Python's
-// own NFKC, case and accent folds, kept per process by the package), read by
-// the core's folding of page text for search.
+// The table of folds a search reads for the characters beyond ASCII: a
+// Python object (FoldTable) the package fills with Python's own NFKC, case
+// and accent folds as characters are met, one table per set of options, and
+// the reader the core's folding of page text asks.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "py.hpp"
@@ -14,31 +17,36 @@
 
 namespace textloom::py {
 
-class FoldTable {
+// Creates the FoldTable heap type.
+PyTypeObject* make_fold_table_type();
+
+// True for a FoldTable; otherwise false with TypeError
+// "argument 'folds': must be FoldTable".
+bool is_fold_table(PyObject* folds);
+
+// A table's folds (UTF-8) by code point.
+using FoldMap = std::unordered_map<std::uint32_t, std::string>;
+
+// The folds of a FoldTable (see is_fold_table).
+const FoldMap& fold_map(PyObject* folds);
+
+// A FoldTable read for one call, which must not change it meanwhile.
+class FoldLookup {
  public:
-  // `folds` must be a dict (see is_fold_table).
-  explicit FoldTable(PyObject* folds) : folds_(folds) {}
-  // The fold of `cp`, or nullopt where the table lacks it. After a failure
-  // (a value that is not a str), failed() is true with the error set, and
-  // every later call returns an empty fold.
+  explicit FoldLookup(const FoldMap& folds) : folds_(&folds) {}
+  // The fold of `cp` (UTF-8), or nullopt where the table lacks it.
   std::optional<std::string_view> operator()(std::uint32_t cp);
-  bool failed() const { return failed_; }
 
  private:
-  // The folds looked up so far, by code point modulo the size: a page repeats
-  // the few characters beyond ASCII it has. A view stays valid while the
-  // table's str value lives, which is the whole call.
+  // The folds looked up so far, by code point modulo the size: a page
+  // repeats the few characters beyond ASCII it has.
   struct Seen {
     std::uint32_t cp = 0;  // 0: empty (NUL is ASCII and never asked)
     std::string_view fold;
   };
   std::array<Seen, 64> seen_{};
-  PyObject* folds_;
-  bool failed_ = false;
+  const FoldMap* folds_;
 };
-
-// True for a dict; otherwise false with TypeError "argument 'folds': must be dict".
-bool is_fold_table(PyObject* folds);
 
 // The characters a table lacks, as one str (a result no call gives otherwise).
 PyObject* missing_chars(const std::vector<std::uint32_t>& missing);

@@ -8,6 +8,7 @@
 #include "errors.hpp"
 #include "extract.hpp"
 #include "ffi.hpp"
+#include "fold_table.hpp"
 #include "module_functions.hpp"
 #include "module_state.hpp"
 #include "page.hpp"
@@ -153,6 +154,16 @@ PyMODINIT_FUNC PyInit__native() {
   if (PyModule_AddObject(module.get(), "TextMap",
                          reinterpret_cast<PyObject*>(state.text_map_type)) < 0) {
     Py_DECREF(state.text_map_type);
+    return nullptr;
+  }
+  if (state.fold_table_type == nullptr) {
+    state.fold_table_type = make_fold_table_type();
+    if (state.fold_table_type == nullptr) return nullptr;
+  }
+  Py_INCREF(state.fold_table_type);
+  if (PyModule_AddObject(module.get(), "FoldTable",
+                         reinterpret_cast<PyObject*>(state.fold_table_type)) < 0) {
+    Py_DECREF(state.fold_table_type);
     return nullptr;
   }
   if (state.render_timeout == nullptr) {

@@ -1,5 +1,5 @@
 // Process-wide objects of the binding, made once when the module is first
-// imported: the RsPage and TextMap types and the interned dictionary keys.
+// imported: the RsPage, TextMap and FoldTable types and the interned dictionary keys.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,7 @@ struct Keys {
 struct ModuleState {
   PyTypeObject* page_type = nullptr;  // RsPage
   PyTypeObject* text_map_type = nullptr;  // TextMap
+  PyTypeObject* fold_table_type = nullptr;  // FoldTable
   PyObject* render_timeout = nullptr;  // RenderTimeout, a RuntimeError: a render past its time limit
   Keys keys;
 };

@@ -108,16 +108,15 @@ PyObject* fragments(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 // The map's text folded with `folds`, kept; null when the table lacks
-// characters (they are in `missing`) or fails (the error is set).
+// characters (they are in `missing`).
 const FoldedText* folded_with(MapObject* m, PyObject* folds, bool case_sensitive,
                               std::vector<std::uint32_t>& missing) {
   for (const Folding& f : m->foldings) {
     if (f.folds.get() == folds && f.case_sensitive == case_sensitive) return &f.folded;
   }
-  FoldTable table(folds);
+  FoldLookup lookup(fold_map(folds));
   FoldedText folded = fold_for_search(m->map.code_points(), case_sensitive,
-                                      [&](std::uint32_t cp) { return table(cp); });
-  if (table.failed()) return nullptr;
+                                      [&](std::uint32_t cp) { return lookup(cp); });
   if (!folded.missing.empty()) {
     missing = std::move(folded.missing);
     return nullptr;
@@ -140,7 +139,7 @@ PyObject* fold(PyObject* self, PyObject* args, PyObject* kwargs) {
   if (!parse_args(kFoldSignature, args, kwargs, a) || !is_fold_table(a.folds)) return nullptr;
   std::vector<std::uint32_t> missing;
   const FoldedText* folded = folded_with(as_map(self), a.folds, a.case_sensitive, missing);
-  if (folded == nullptr) return PyErr_Occurred() ? nullptr : missing_chars(missing);
+  if (folded == nullptr) return missing_chars(missing);
   return folded_result(*folded);
 }
 
@@ -175,7 +174,7 @@ PyObject* find(PyObject* self, PyObject* args, PyObject* kwargs) {
   MapObject* m = as_map(self);
   std::vector<std::uint32_t> missing;
   const FoldedText* folded = folded_with(m, a.folds, a.case_sensitive, missing);
-  if (folded == nullptr) return PyErr_Occurred() ? nullptr : missing_chars(missing);
+  if (folded == nullptr) return missing_chars(missing);
   const std::u32string& haystack = folded->text;
   std::vector<TextSpan> spans;
   if (a.regex) {

@@ -29,11 +29,9 @@ const Signature<FoldTextArgs, 3> kFoldTextSignature{
 PyObject* fold_text(PyObject*, PyObject* args, PyObject* kwargs) {
   FoldTextArgs a;
   if (!parse_args(kFoldTextSignature, args, kwargs, a) || !is_fold_table(a.folds)) return nullptr;
-  FoldTable table(a.folds);
-  const FoldedText folded = fold_for_search(code_points(a.text), a.case_sensitive,
-                                            [&](std::uint32_t cp) { return table(cp); });
-  if (table.failed()) return nullptr;
-  return folded_result(folded);
+  FoldLookup lookup(fold_map(a.folds));
+  return folded_result(fold_for_search(code_points(a.text), a.case_sensitive,
+                                       [&](std::uint32_t cp) { return lookup(cp); }));
 }
 
 const char* fold_text_doc() {
@@ -43,7 +41,7 @@ const char* fold_text_doc() {
       "index in `text` of each character of folded. White space runs become one space\n"
       "(leading ones none), a hyphen and line feed between letters are dropped, ASCII\n"
       "letters lowercased unless `case`, and any other character replaced by its value in\n"
-      "`folds` (a dict of one-character str to str). Where `folds` lacks characters, a\n"
+      "`folds` (a FoldTable). Where `folds` lacks characters, a\n"
       "str of them, each once, instead.");
   return doc.c_str();
 }

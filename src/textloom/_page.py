@@ -370,6 +370,9 @@ class Page:
         any range of it, the boxes it covers (``boxes(start, end)``, one per line;
         ``fragments`` with block and line): one call answers many ranges.
         ``rotated`` and ``ocr`` as for ``get_text``."""
+        return self._text_map(sort, rotated, ocr)
+
+    def _text_map(self, sort: Sort, rotated: bool, ocr: str) -> TextMap:
         by_ocr = self._reads_by_ocr(ocr)
         # Kept by the arguments and their types (1 is not True to the native
         # checks); what cannot be a key goes to the native call, which words
@@ -402,8 +405,7 @@ class Page:
             for name, flag in (("regex", regex), ("case", case), ("words", words),
                                ("diacritics", diacritics)):
                 check_flag(name, flag)
-        return self.text_map(sort=sort, rotated=rotated, ocr=ocr).find(
-            query, regex=regex, case=case, words=words, diacritics=diacritics)
+        return self._text_map(sort, rotated, ocr)._find(query, regex, case, words, diacritics)
 
     def text_signals(self) -> TextSignals:
         """What the page's glyphs and objects say about its text: chars, words,

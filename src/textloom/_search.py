@@ -18,10 +18,10 @@ import unicodedata
 from collections.abc import Callable, Sequence
 from typing import TYPE_CHECKING, Any, NamedTuple, cast
 
+from textloom import _native
 from textloom._types import Rect
 
 if TYPE_CHECKING:
-    from textloom import _native
     from textloom._tables import Table
 
 
@@ -79,6 +79,12 @@ class TextMap:
              diacritics: bool) -> list[Match]:
         """The matches of ``query`` (folded here unless ``regex``) in the text, in
         reading order, apart."""
+        return self._find(query, regex, case, words, diacritics)
+
+    def _find(self, query: str, regex: bool, case: bool, words: bool,
+                    diacritics: bool) -> list[Match]:
+        """``find`` with its options in order, for ``Page.search``: a page's first
+        search costs little beyond its layout."""
         needle = query if regex else _NEEDLES.get((query, case, diacritics)) or _needle(
             query, case, diacritics)
         if not needle:
@@ -113,12 +119,13 @@ def _fold(text: str, case: bool, diacritics: bool) -> str:
 # The folds of the characters beyond ASCII met so far, by (case, diacritics):
 # a page's text holds few distinct ones, and most of them every page of a
 # document holds again. Bounded, as a long run meets every script there is.
-_FOLDS: dict[tuple[bool, bool], dict[str, str]] = {
-    (case, diacritics): {} for case in (False, True) for diacritics in (False, True)}
+_FOLDS: dict[tuple[bool, bool], _native.FoldTable] = {
+    (case, diacritics): _native.FoldTable() for case in (False, True)
+    for diacritics in (False, True)}
 _MAX_FOLDS = 1 << 16
 
 
-def _with_folds(call: Callable[[dict[str, str]], Any], case: bool, diacritics: bool,
+def _with_folds(call: Callable[[_native.FoldTable], Any], case: bool, diacritics: bool,
                 result: Any = None) -> Any:
     """``call(folds)`` with the table of ``case`` and ``diacritics``: where it
     answers with the characters the table lacks (a str), they are folded here
@@ -130,7 +137,7 @@ def _with_folds(call: Callable[[dict[str, str]], Any], case: bool, diacritics: b
     if type(result) is str and len(folds) + len(result) > _MAX_FOLDS:
         folds.clear()  # once a call: then the table only grows, so this ends
     while type(result) is str:
-        folds.update((ch, _fold(ch, case, diacritics)) for ch in result)
+        folds.add({ch: _fold(ch, case, diacritics) for ch in result})
         result = call(folds)
     return result
 
@@ -151,8 +158,6 @@ def _needle(query: str, case: bool, diacritics: bool) -> str:
 def normalised(text: str, case: bool, diacritics: bool) -> tuple[str, Sequence[int]]:
     """``text`` normalised for matching, and for each of its characters the
     index of the character of ``text`` it came from."""
-    from textloom import _native
-
     out, origin = cast("tuple[str, bytes]", _with_folds(
         lambda folds: _native.fold_text(text, case, folds), case, diacritics))
     return out, memoryview(origin).cast("i")

@@ -26,7 +26,7 @@ def test_module_contents_in_order():
     public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
     assert public == ["init", "load_page", "bench_page", "render_page", "markdown_pages",
                       "render_plan", "grey_pixels", "find_pattern", "fold_text", "RsPage", "TextMap",
-                      "RenderTimeout", "__version__"]
+                      "FoldTable", "RenderTimeout", "__version__"]
     assert issubclass(_native.RenderTimeout, RuntimeError)
     assert _native.__version__ == importlib.metadata.version("textloom")  # module.cpp keeps its own
     with pytest.raises(TypeError, match=r"^No constructor defined for RsPage$"):

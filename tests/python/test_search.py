@@ -12,6 +12,7 @@ import unicodedata
 import pytest
 
 import textloom
+from textloom import _native
 
 import pdfgen
 from conftest import corpus_files, readable_pages, shared_document
@@ -126,15 +127,11 @@ def test_document_search_goes_page_by_page_and_stops_with_its_reader(doc, monkey
     (r"(a+)+$", "pattern search failed: match limit exceeded"),  # on a page of a's and a b
 ])
 def test_bad_and_runaway_patterns_are_value_errors(pattern, message):
-    from textloom import _native
-
     with pytest.raises(ValueError, match=f"^{re.escape(message)}$"):
         _native.find_pattern(pattern, "a" * 40 + "b")
 
 
 def test_pattern_offsets_count_code_points():
-    from textloom import _native
-
     assert _native.find_pattern(r"\w+é", "ab café x né") == [(3, 7), (10, 12)]
     assert _native.find_pattern("x*", "ab") == []  # empty matches left out
 
@@ -198,7 +195,7 @@ def test_search_folding_agrees_with_folding_char_by_char(case, diacritics, monke
     gives what folding each character alone gives."""
     from textloom import _search
 
-    monkeypatch.setattr(_search, "_FOLDS", {key: {} for key in _search._FOLDS})
+    monkeypatch.setattr(_search, "_FOLDS", {key: _native.FoldTable() for key in _search._FOLDS})
     text = " \n lead exam-\nple  ﬁne Straße\tİstanbul x-\n\n1-\n2 café e\u0301 ＡＢ\u00a0end-\n ¨\u2003Ω"
     for _ in range(2):  # the table empty, then full
         folded, origin = _search.normalised(text, case, diacritics)
@@ -211,21 +208,34 @@ def test_a_full_table_of_folds_starts_again_and_folds_every_char(monkeypatch):
     from textloom import _search
 
     monkeypatch.setattr(_search, "_MAX_FOLDS", 3)
-    monkeypatch.setattr(_search, "_FOLDS", {key: {} for key in _search._FOLDS})
+    monkeypatch.setattr(_search, "_FOLDS", {key: _native.FoldTable() for key in _search._FOLDS})
     _search.normalised("é ü", False, True)
     text = "é ü ß Ω ＡＢ"
     folded, origin = _search.normalised(text, False, True)
     assert (folded, list(origin)) == _folded_char_by_char(text, False, True)
 
 
+@pytest.mark.parametrize("folds, message", [
+    ({"ab": "x"}, "argument 'folds': keys must be one-character str"),
+    ({"é": "e", "ü": 1}, "argument 'folds': values must be str"),
+    ([("é", "e")], "argument 'folds': must be dict"),
+])
+def test_a_table_of_folds_takes_a_whole_dict_of_chars_or_nothing(folds, message):
+    table = _native.FoldTable()
+    with pytest.raises(TypeError, match=f"^{re.escape(message)}$"):
+        table.add(folds)
+    assert len(table) == 0
+    with pytest.raises(TypeError, match="^argument 'folds': must be FoldTable$"):
+        _native.fold_text("é", False, {"é": "e"})
+
+
 def test_search_white_space_is_pythons():
     """Every character Python calls white space, and none of its look-alikes,
     is white space to the native folding."""
-    from textloom import _native
-
     spaces = [chr(cp) for cp in range(0x110000) if chr(cp).isspace()]
     others = ["\u200b", "\u180e", "\ufeff", "\u00ad"]  # zero-width and soft: not spaces
-    folds = {ch: "X" for ch in spaces + others if not ch.isascii()}
+    folds = _native.FoldTable()
+    folds.add({ch: "X" for ch in spaces + others if not ch.isascii()})
     assert _native.fold_text(f"a{'a'.join(spaces)}a", True, folds)[0] == " ".join("a" * (len(spaces) + 1))
     assert _native.fold_text(" ".join(others), True, folds)[0] == " ".join("X" * len(others))
 
