@@ -112,15 +112,6 @@ bool is_fold_table(PyObject* folds) {
 
 const FoldMap& fold_map(PyObject* folds) { return as_table(folds)->folds; }
 
-std::optional<std::string_view> FoldLookup::operator()(std::uint32_t cp) {
-  Seen& seen = seen_[cp % seen_.size()];
-  if (seen.cp == cp) return seen.fold;
-  const auto found = folds_->find(cp);
-  if (found == folds_->end()) return std::nullopt;
-  seen = {cp, found->second};
-  return seen.fold;
-}
-
 PyObject* missing_chars(const std::vector<std::uint32_t>& missing) {
   return str_of_code_points(std::u32string(missing.begin(), missing.end()));
 }

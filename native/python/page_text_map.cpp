@@ -114,9 +114,9 @@ const FoldedText* folded_with(MapObject* m, PyObject* folds, bool case_sensitive
   for (const Folding& f : m->foldings) {
     if (f.folds.get() == folds && f.case_sensitive == case_sensitive) return &f.folded;
   }
-  FoldLookup lookup(fold_map(folds));
+  const FoldMap& table = fold_map(folds);
   FoldedText folded = fold_for_search(m->map.code_points(), case_sensitive,
-                                      [&](std::uint32_t cp) { return lookup(cp); });
+                                      [&](std::uint32_t cp) { return table.find(cp); });
   if (!folded.missing.empty()) {
     missing = std::move(folded.missing);
     return nullptr;

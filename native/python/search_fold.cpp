@@ -29,9 +29,9 @@ const Signature<FoldTextArgs, 3> kFoldTextSignature{
 PyObject* fold_text(PyObject*, PyObject* args, PyObject* kwargs) {
   FoldTextArgs a;
   if (!parse_args(kFoldTextSignature, args, kwargs, a) || !is_fold_table(a.folds)) return nullptr;
-  FoldLookup lookup(fold_map(a.folds));
+  const FoldMap& table = fold_map(a.folds);
   return folded_result(fold_for_search(code_points(a.text), a.case_sensitive,
-                                       [&](std::uint32_t cp) { return lookup(cp); }));
+                                       [&](std::uint32_t cp) { return table.find(cp); }));
 }
 
 const char* fold_text_doc() {

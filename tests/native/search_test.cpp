@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 
+#include "fold_map.hpp"
 #include "glyph_builder.hpp"
 #include "search_find.hpp"
 #include "search_fold.hpp"
@@ -61,6 +63,27 @@ TEST(SearchFold, FoldsLongerThanTheTextGrowIt) {
                                             [](std::uint32_t) { return std::string_view("fi"); });
   EXPECT_EQ(folded.text, U"fififi abfix");
   EXPECT_EQ(folded.origin, (std::vector<std::int32_t>{0, 0, 1, 1, 2, 2, 3, 4, 5, 6, 6, 9}));
+}
+
+// Past many growths, with code points alike in their low bits (which a weak
+// hash would pile into a few slots): every fold found, the last one given.
+TEST(FoldMap, KeepsEveryFoldThroughGrowthAndAnswersTheLastGiven) {
+  FoldMap folds;
+  EXPECT_FALSE(folds.find(0xE9));
+  for (std::uint32_t k = 0; k < 3000; ++k) folds.insert_or_assign(k << 8, std::to_string(k));
+  folds.insert_or_assign(7 << 8, "seven");
+  EXPECT_EQ(folds.size(), 3000u);
+  for (std::uint32_t k = 0; k < 3000; ++k) {
+    ASSERT_EQ(folds.find(k << 8), k == 7 ? "seven" : std::to_string(k)) << k;
+    ASSERT_FALSE(folds.find((k << 8) + 1)) << k;
+  }
+  folds.insert_or_assign(0, "");
+  EXPECT_EQ(folds.find(0), "");  // an empty fold is a fold (a mark dropped)
+  folds.clear();
+  EXPECT_EQ(folds.size(), 0u);
+  EXPECT_FALSE(folds.find(7 << 8));
+  folds.insert_or_assign(0x10FFFF, "x");
+  EXPECT_EQ(folds.find(0x10FFFF), "x");
 }
 
 TEST(SearchFind, SpansAreApartAndWholeWordsKeepNeitherEndInsideAWord) {
