@@ -20,6 +20,12 @@ PyObject* float_tuple(const double (&values)[N]) {
 
 }  // namespace
 
+PyObject* new_tuple(PyTypeObject* type, Py_ssize_t n) {
+  if (type == nullptr) return PyTuple_New(n);
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  return alloc(type, n);
+}
+
 PyObject* bbox_tuple(double a, double b, double c, double d) {
   const double values[4] = {a, b, c, d};
   return float_tuple(values);

@@ -16,13 +16,19 @@ PyObject* bbox_tuple(double a, double b, double c, double d);
 // A tuple of two floats (a point or a direction).
 PyObject* pair_tuple(double a, double b);
 
-// A tuple of new references; steals them all, also on failure.
+// An empty tuple of `n` items made as an instance of `type`, a subclass of
+// tuple (a named tuple), as tuple.__new__ makes one: its __new__ and
+// __init__ are not run. A plain tuple for a null type.
+PyObject* new_tuple(PyTypeObject* type, Py_ssize_t n);
+
+// A tuple of new references (an instance of `type` as new_tuple makes it);
+// steals them all, also on failure.
 template <std::size_t N>
-PyObject* tuple_of(PyObject* const (&items)[N]) {
+PyObject* tuple_of(PyObject* const (&items)[N], PyTypeObject* type = nullptr) {
   Ref tuple;
   bool complete = true;
   for (PyObject* item : items) complete = complete && item != nullptr;
-  if (complete) tuple = Ref::steal(PyTuple_New(N));
+  if (complete) tuple = Ref::steal(new_tuple(type, N));
   if (!tuple) {
     for (PyObject* item : items) Py_XDECREF(item);
     return nullptr;

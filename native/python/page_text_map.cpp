@@ -80,14 +80,17 @@ PyObject* get_text(PyObject* self, void*) {
   return m->text;
 }
 
-// The fragments as a list of ((x0, y0, x1, y1), block, line).
-PyObject* fragments_list(const std::vector<MapFragment>& fragments) {
+// The fragments as a list of ((x0, y0, x1, y1), block, line), each an
+// instance of `type` (see new_tuple).
+PyObject* fragments_list(const std::vector<MapFragment>& fragments,
+                         PyTypeObject* type = nullptr) {
   Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(fragments.size())));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < fragments.size(); ++i) {
     const MapFragment& f = fragments[i];
     PyObject* item = tuple_of({bbox_tuple(f.bbox.x0, f.bbox.y0, f.bbox.x1, f.bbox.y1),
-                               PyLong_FromSize_t(f.block), PyLong_FromSize_t(f.line)});
+                               PyLong_FromSize_t(f.block), PyLong_FromSize_t(f.line)},
+                              type);
     if (item == nullptr) return nullptr;
     PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
   }
@@ -149,14 +152,32 @@ struct FindArgs {
   bool regex = false;
   bool case_sensitive = false;
   bool words = false;
+  PyObject* match = Py_None;
+  PyObject* fragment = Py_None;
 };
-const Signature<FindArgs, 5> kFindSignature{
+const Signature<FindArgs, 7> kFindSignature{
     "TextMap.find",
     {{{"query", &FindArgs::query},
       {"folds", &FindArgs::folds},
       {"regex", &FindArgs::regex, "False"},
       {"case", &FindArgs::case_sensitive, "False"},
-      {"words", &FindArgs::words, "False"}}}};
+      {"words", &FindArgs::words, "False"},
+      {"match", &FindArgs::match, "None"},
+      {"fragment", &FindArgs::fragment, "None"}}}};
+
+// The type of argument `name`: null for None, else a subclass of tuple;
+// false with TypeError "argument 'NAME': must be a tuple subclass or None".
+bool tuple_type_of(const char* name, PyObject* value, PyTypeObject*& type) {
+  type = nullptr;
+  if (value == Py_None) return true;
+  if (PyType_Check(value) &&
+      PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(value), &PyTuple_Type)) {
+    type = reinterpret_cast<PyTypeObject*>(value);
+    return true;
+  }
+  raise(PyExc_TypeError, std::string("argument '") + name + "': must be a tuple subclass or None");
+  return false;
+}
 
 // Python's str.isalnum of one character beyond ASCII; after a failure,
 // `failed` with the error set.
@@ -170,7 +191,12 @@ bool is_alnum(std::uint32_t cp, bool& failed) {
 
 PyObject* find(PyObject* self, PyObject* args, PyObject* kwargs) {
   FindArgs a;
-  if (!parse_args(kFindSignature, args, kwargs, a) || !is_fold_table(a.folds)) return nullptr;
+  PyTypeObject* match = nullptr;
+  PyTypeObject* fragment = nullptr;
+  if (!parse_args(kFindSignature, args, kwargs, a) || !is_fold_table(a.folds) ||
+      !tuple_type_of("match", a.match, match) || !tuple_type_of("fragment", a.fragment, fragment)) {
+    return nullptr;
+  }
   MapObject* m = as_map(self);
   std::vector<std::uint32_t> missing;
   const FoldedText* folded = folded_with(m, a.folds, a.case_sensitive, missing);
@@ -198,7 +224,8 @@ PyObject* find(PyObject* self, PyObject* args, PyObject* kwargs) {
         std::u32string_view(m->map.code_points()).substr(first, last - first);
     PyObject* item = tuple_of({str_of_code_points(text), PyLong_FromSize_t(first),
                                PyLong_FromSize_t(last),
-                               fragments_list(m->map.fragments(first, last))});
+                               fragments_list(m->map.fragments(first, last), fragment)},
+                              match);
     if (item == nullptr) return nullptr;
     PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
   }
@@ -225,8 +252,10 @@ PyMethodDef* map_methods() {
       "query, or with `regex` a PCRE2 pattern (caseless unless `case`); left to right and\n"
       "apart, with `words` only whole words (a word character, ASCII letters, digits and\n"
       "\"_\" or what str.isalnum says, on both sides of neither end). A list of (text, start,\n"
-      "end, fragments), the range in the page text; or a str of the characters `folds`\n"
-      "lacks. ValueError for a bad pattern, or one past PCRE2's match limit.");
+      "end, fragments), the range in the page text, each fragment ((x0, y0, x1, y1), block,\n"
+      "line); made as instances of `match` and `fragment` where given (tuple subclasses such\n"
+      "as named tuples, their __new__ not run); or a str of the characters `folds` lacks.\n"
+      "ValueError for a bad pattern, or one past PCRE2's match limit.");
   static PyMethodDef methods[] = {
       {"fragments", as_cfunction<fragments>(), METH_VARARGS | METH_KEYWORDS,
        fragments_doc.c_str()},

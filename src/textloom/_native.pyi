@@ -65,6 +65,8 @@ class TextMap:
         regex: bool = False,
         case: bool = False,
         words: bool = False,
+        match: type[tuple[Any, ...]] | None = None,
+        fragment: type[tuple[Any, ...]] | None = None,
     ) -> list[tuple[str, int, int, list[tuple[Rect, int, int]]]] | str: ...
 
 @final

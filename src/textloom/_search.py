@@ -89,20 +89,18 @@ class TextMap:
             query, case, diacritics)
         if not needle:
             return []
-        found: list[_Found] | str = self._map.find(needle, _FOLDS[case, diacritics], regex,
-                                                   case, words)
+        # Made as Match and Fragment by the native call: a page can hold
+        # thousands of matches.
+        found = self._map.find(needle, _FOLDS[case, diacritics], regex, case, words, Match,
+                               Fragment)
         if found.__class__ is str:  # characters never folded before: folded, then again
-            found = _with_folds(lambda folds: self._map.find(needle, folds, regex, case, words),
-                                case, diacritics, found)
-        if not found:
-            return []  # most pages of most searches: no match to build
-        return [_new(Match, (text, start, end, [_new(Fragment, fragment) for fragment in fragments]))
-                for text, start, end, fragments in cast("list[_Found]", found)]
+            found = _with_folds(lambda folds: self._map.find(
+                needle, folds, regex, case, words, Match, Fragment), case, diacritics, found)
+        return cast("list[Match]", found)
 
 
-_Found = tuple[str, int, int, list[tuple[Rect, int, int]]]
-# The named tuples made straight from the native module's tuples, without
-# their __new__'s argument binding: a page can hold thousands of matches.
+# Fragments made straight from the native module's tuples, without their
+# __new__'s argument binding.
 _new: Any = tuple.__new__
 
 

@@ -229,6 +229,19 @@ def test_a_table_of_folds_takes_a_whole_dict_of_chars_or_nothing(folds, message)
         _native.fold_text("é", False, {"é": "e"})
 
 
+def test_native_find_makes_matches_only_as_tuple_subclasses():
+    from textloom import _search
+
+    with textloom.open(textloom.sample_path()) as sample:
+        sample[0].search("the")  # the table of folds filled with the page's characters
+        laid_out = sample[0].text_map()._map
+    folds = _search._FOLDS[False, True]
+    plain = laid_out.find("the", folds)
+    assert plain and type(plain[0]) is tuple and type(plain[0][3][0]) is tuple
+    with pytest.raises(TypeError, match="^argument 'match': must be a tuple subclass or None$"):
+        laid_out.find("the", folds, match=list)
+
+
 def test_search_white_space_is_pythons():
     """Every character Python calls white space, and none of its look-alikes,
     is white space to the native folding."""
