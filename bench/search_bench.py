@@ -9,7 +9,7 @@ case-insensitive substring; pdfplumber its own way).
 Run in the peers' environment (see bench/peers_bench.py), with textloom built
 into it:
 
-    /work/venv-peers/bin/python bench/search_peers_bench.py [PDF ...]
+    /work/venv-peers/bin/python bench/search_bench.py [PDF ...]
 """
 
 from __future__ import annotations
