@@ -88,14 +88,16 @@ TEST(FoldMap, KeepsEveryFoldThroughGrowthAndAnswersTheLastGiven) {
 
 TEST(SearchFind, SpansAreApartAndWholeWordsKeepNeitherEndInsideAWord) {
   EXPECT_EQ(find_all(U"aaaaa", U"aa"), (std::vector<TextSpan>{{0, 2}, {2, 4}}));
-  // A match at every place of a text longer than the scan's blocks, a near
-  // miss before it: none is passed over, none found past the end.
-  for (std::size_t at = 0; at + 2 <= 11; ++at) {
-    std::u32string text(11, U'x');
-    text[at] = U'a';
-    text[at + 1] = U'b';
-    if (at >= 2) text[at - 2] = U'a';
-    EXPECT_EQ(find_all(text, U"ab"), (std::vector<TextSpan>{{at, at + 2}})) << at;
+  // A match at every place of a text longer than the scan's blocks, alone
+  // and after a near miss: none is passed over, none found past the end.
+  for (const bool near_miss : {false, true}) {
+    for (std::size_t at = 0; at + 2 <= 19; ++at) {
+      std::u32string text(19, U'x');
+      text[at] = U'a';
+      text[at + 1] = U'b';
+      if (near_miss && at >= 2) text[at - 2] = U'a';
+      EXPECT_EQ(find_all(text, U"ab"), (std::vector<TextSpan>{{at, at + 2}})) << at;
+    }
   }
   EXPECT_TRUE(find_all(U"xxxxa", U"ab").empty());
   std::vector<TextSpan> spans = find_all(U"ab xab ab_ ab\u00e9 ab", U"ab");
