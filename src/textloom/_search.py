@@ -82,7 +82,7 @@ class TextMap:
         return self._find(query, regex, case, words, diacritics)
 
     def _find(self, query: str, regex: bool, case: bool, words: bool,
-                    diacritics: bool) -> list[Match]:
+              diacritics: bool) -> list[Match]:
         """``find`` with its options in order, for ``Page.search``: a page's first
         search costs little beyond its layout."""
         needle = query if regex else _NEEDLES.get((query, case, diacritics)) or _needle(
