@@ -10,12 +10,11 @@
 
 namespace textloom {
 
-// Folds (UTF-8) by code point: open addressing in one array and
-// the folds' bytes in one string, so a lookup reads a slot or two of memory
-// a page's search keeps warm.
+// Folds (UTF-8) by code point (at most 0x10FFFF): open addressing in one
+// array and the folds' bytes in one string, so a lookup reads a slot or two
+// of memory a page's search keeps warm.
 class FoldMap {
  public:
-  // `cp` is a code point (at most 0x10FFFF).
   // The fold of `cp`, or nullopt. The view lasts until the map next changes.
   std::optional<std::string_view> find(std::uint32_t cp) const;
   void insert_or_assign(std::uint32_t cp, std::string_view fold);

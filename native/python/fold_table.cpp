@@ -1,5 +1,5 @@
-// The FoldTable type (filled by the package, read by search's folding), its
-// reader, and the results the folding gives Python.
+// The FoldTable type (filled by the package, read by search's folding) and
+// the results the folding gives Python.
 
 #include "fold_table.hpp"
 
@@ -49,7 +49,8 @@ Py_ssize_t table_length(PyObject* self) {
 // kept when any item is not so.
 PyObject* table_add(PyObject* self, PyObject* folds) {
   if (!PyDict_Check(folds)) return raise(PyExc_TypeError, "argument 'folds': must be dict");
-  std::vector<std::pair<std::uint32_t, std::string>> items;
+  // Views of the values' UTF-8, which the dict keeps alive through the call.
+  std::vector<std::pair<std::uint32_t, std::string_view>> items;
   PyObject* key = nullptr;
   PyObject* value = nullptr;
   for (Py_ssize_t at = 0; PyDict_Next(folds, &at, &key, &value);) {
@@ -63,9 +64,9 @@ PyObject* table_add(PyObject* self, PyObject* folds) {
                               : raise(PyExc_TypeError, "argument 'folds': values must be str");
     }
     items.emplace_back(static_cast<std::uint32_t>(PyUnicode_ReadChar(key, 0)),
-                       std::string(utf8, static_cast<std::size_t>(size)));
+                       std::string_view(utf8, static_cast<std::size_t>(size)));
   }
-  for (auto& [cp, fold] : items) as_table(self)->folds.insert_or_assign(cp, std::move(fold));
+  for (const auto& [cp, fold] : items) as_table(self)->folds.insert_or_assign(cp, fold);
   Py_RETURN_NONE;
 }
 

@@ -128,6 +128,23 @@ bool intern_keys(Keys& keys) {
   return true;
 }
 
+// Adds the module's object `name`: made by `make` at the first import and
+// kept in `slot`, the same object at every later one. False with the error set.
+template <class T, class Make>
+bool add_made_once(PyObject* module, const char* name, T*& slot, Make make) {
+  if (slot == nullptr) {
+    slot = make();
+    if (slot == nullptr) return false;
+  }
+  PyObject* object = reinterpret_cast<PyObject*>(slot);
+  Py_INCREF(object);
+  if (PyModule_AddObject(module, name, object) < 0) {
+    Py_DECREF(object);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace textloom::py
 
 PyMODINIT_FUNC PyInit__native() {
@@ -136,46 +153,15 @@ PyMODINIT_FUNC PyInit__native() {
   Ref module = Ref::steal(PyModule_Create(&module_def));
   if (!module) return nullptr;
   if (!intern_keys(state.keys)) return nullptr;
-  if (state.page_type == nullptr) {
-    state.page_type = make_page_type();
-    if (state.page_type == nullptr) return nullptr;
-  }
-  Py_INCREF(state.page_type);
-  if (PyModule_AddObject(module.get(), "RsPage", reinterpret_cast<PyObject*>(state.page_type)) <
-      0) {
-    Py_DECREF(state.page_type);
-    return nullptr;
-  }
-  if (state.text_map_type == nullptr) {
-    state.text_map_type = make_text_map_type();
-    if (state.text_map_type == nullptr) return nullptr;
-  }
-  Py_INCREF(state.text_map_type);
-  if (PyModule_AddObject(module.get(), "TextMap",
-                         reinterpret_cast<PyObject*>(state.text_map_type)) < 0) {
-    Py_DECREF(state.text_map_type);
-    return nullptr;
-  }
-  if (state.fold_table_type == nullptr) {
-    state.fold_table_type = make_fold_table_type();
-    if (state.fold_table_type == nullptr) return nullptr;
-  }
-  Py_INCREF(state.fold_table_type);
-  if (PyModule_AddObject(module.get(), "FoldTable",
-                         reinterpret_cast<PyObject*>(state.fold_table_type)) < 0) {
-    Py_DECREF(state.fold_table_type);
-    return nullptr;
-  }
-  if (state.render_timeout == nullptr) {
-    state.render_timeout = PyErr_NewExceptionWithDoc(
-        "textloom._native.RenderTimeout",
-        "render_page passed its time limit (a RuntimeError, as every rendering failure).",
-        PyExc_RuntimeError, nullptr);
-    if (state.render_timeout == nullptr) return nullptr;
-  }
-  Py_INCREF(state.render_timeout);
-  if (PyModule_AddObject(module.get(), "RenderTimeout", state.render_timeout) < 0) {
-    Py_DECREF(state.render_timeout);
+  if (!add_made_once(module.get(), "RsPage", state.page_type, make_page_type) ||
+      !add_made_once(module.get(), "TextMap", state.text_map_type, make_text_map_type) ||
+      !add_made_once(module.get(), "FoldTable", state.fold_table_type, make_fold_table_type) ||
+      !add_made_once(module.get(), "RenderTimeout", state.render_timeout, [] {
+        return PyErr_NewExceptionWithDoc(
+            "textloom._native.RenderTimeout",
+            "render_page passed its time limit (a RuntimeError, as every rendering failure).",
+            PyExc_RuntimeError, nullptr);
+      })) {
     return nullptr;
   }
   if (PyModule_AddStringConstant(module.get(), "__version__", "0.5.0") < 0) return nullptr;
